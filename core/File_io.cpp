@@ -1,0 +1,53 @@
+#include "core/File_io.h"
+
+#include "core/Byte_order.h"
+#include "core/Result_codes.h"
+
+#include <sys/stat.h>
+
+std::int64_t FileSize(FILE* f)
+{
+    struct stat st {};
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+int LoadWholeFile(const std::string& path, PixelBuffer& buf)
+{
+    FilePtr f = OpenForRead(path);
+    if (!f)
+        return kOpenFileError;
+    const std::int64_t size = FileSize(f.get());
+    if (size < 0)
+        return kOpenFileError;
+    if (static_cast<std::uint64_t>(size) > kMaxPictureBytes)
+        return kImageTooLarge;
+    if (int rc = buf.Reserve(static_cast<std::size_t>(size)); rc != kOk)
+        return rc;
+    const std::size_t got = std::fread(buf.data(), 1, buf.size(), f.get());
+    // A file that shrank under us is read as far as it goes.
+    return buf.Reserve(got);
+}
+
+int FinishWrite(FilePtr f)
+{
+    FILE* raw = f.release();
+    const bool failed = std::ferror(raw) != 0;
+    const bool closed = std::fclose(raw) == 0;
+    return !failed && closed ? kOk : kOpenFileError;
+}
+
+std::uint16_t ByteCursor::Word(int order)
+{
+    std::uint8_t b[2] = {0xFF, 0xFF};
+    Read(b, 2);
+    return LoadWord(order, b);
+}
+
+std::uint32_t ByteCursor::Dword(int order)
+{
+    std::uint8_t b[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    Read(b, 4);
+    return LoadDword(order, b);
+}

@@ -1,0 +1,163 @@
+// The save dispatcher, the context preparation every save shares, and the Save command.
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+
+#include <cstring>
+
+namespace {
+
+struct WriterRow {
+    std::int32_t save_code;
+    WriterFn writer; // null: that writer is not part of the program yet
+};
+
+// Save code 1 (Windows bitmap) is written by the display bitmap itself. The GIF writer
+// runs colour reduction first where the picture needs it.
+const WriterRow kWriters[] = {
+    {kSaveDcx, nullptr}, {kSaveGif, nullptr},  {kSaveJpeg, nullptr}, {kSavePat, WritePat},
+    {kSavePcx, nullptr}, {kSavePng, nullptr},  {kSavePgm, WritePgm}, {kSavePpm, WritePpm},
+    {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, nullptr}, {kSaveXwd, nullptr},
+};
+
+struct CommandRow {
+    std::int32_t format_code;
+    std::int32_t save_code;
+};
+
+// The Save command writes these formats back in kind.
+constexpr CommandRow kSaveCommand[] = {
+    {kFmtBmp, kSaveBmp}, {kFmtTga, kSaveTga}, {kFmtPcx, kSavePcx}, {kFmtJpeg, kSaveJpeg},
+    {kFmtGif, kSaveGif}, {kFmtPng, kSavePng}, {kFmtPpm, kSavePpm}, {kFmtPgm, kSavePgm},
+};
+
+// Planar rows: for each picture row, its red bytes, then its green bytes, then its blue.
+int FillPlanarRows(CODEC_CTX& ctx, const Dib& dib)
+{
+    const std::size_t w = static_cast<std::size_t>(dib.Width());
+    if (int rc = ctx.planar.Reserve(w * 3 * static_cast<std::size_t>(dib.Height())); rc != kOk)
+        return rc;
+    for (int y = 0; y < dib.Height(); ++y) {
+        const std::uint8_t* p = dib.ScanLine(y);
+        std::uint8_t* r = ctx.planar.data() + static_cast<std::size_t>(y) * w * 3;
+        for (std::size_t x = 0; x < w; ++x, p += 3) {
+            r[x] = p[2];
+            r[w + x] = p[1];
+            r[2 * w + x] = p[0];
+        }
+    }
+    return kOk;
+}
+
+int FillQuadPixels(CODEC_CTX& ctx, const Dib& dib)
+{
+    const std::size_t w = static_cast<std::size_t>(dib.Width());
+    if (int rc = ctx.quad.Reserve(PictureBytes(dib.Width(), dib.Height(), 4)); rc != kOk)
+        return rc;
+    for (int y = 0; y < dib.Height(); ++y) {
+        const std::uint8_t* p = dib.ScanLine(y);
+        std::uint8_t* q = ctx.quad.data() + static_cast<std::size_t>(y) * w * 4;
+        for (std::size_t x = 0; x < w; ++x, p += 3, q += 4) {
+            q[0] = p[0];
+            q[1] = p[1];
+            q[2] = p[2];
+            q[3] = 0;
+        }
+    }
+    return kOk;
+}
+
+// Red-green-blue rows behind the row pointer table.
+int FillRgbRows(CODEC_CTX& ctx, const Dib& dib)
+{
+    const std::size_t row_bytes = static_cast<std::size_t>(dib.Width()) * 3;
+    if (int rc = ctx.save_rows.Reserve(PictureBytes(dib.Width(), dib.Height(), 3)); rc != kOk)
+        return rc;
+    ctx.row_pointers.resize(static_cast<std::size_t>(dib.Height()));
+    for (int y = 0; y < dib.Height(); ++y) {
+        const std::uint8_t* p = dib.ScanLine(y);
+        std::uint8_t* q = ctx.save_rows.data() + static_cast<std::size_t>(y) * row_bytes;
+        ctx.row_pointers[static_cast<std::size_t>(y)] = q;
+        for (std::size_t x = 0; x < row_bytes; x += 3) {
+            q[x] = p[x + 2];
+            q[x + 1] = p[x + 1];
+            q[x + 2] = p[x];
+        }
+    }
+    return kOk;
+}
+
+} // namespace
+
+std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::string& output_path)
+{
+    CODEC_CTX& ctx = *doc.context;
+    doc.save_code = save_code;
+    ctx.output_file_name = output_path;
+    if (!doc.display || doc.display->Empty() || doc.state != kPictureOpen)
+        return kDataError;
+    if (int rc = doc.display->SetPixelFormat(24); rc != kOk)
+        return rc;
+    const Dib& dib = *doc.display;
+    // Every writer gets the size of the picture on screen, so that a save after a crop or
+    // a rotation never reads a stale size.
+    ctx.width = dib.Width();
+    ctx.height = dib.Height();
+    ctx.out_bits_per_pixel = 24;
+    switch (save_code) {
+    case kSaveTga:
+        ctx.right_to_left = false;
+        ctx.top_to_bottom = false;
+        return kOk;
+    case kSavePcx:
+    case kSaveDcx:
+        return FillPlanarRows(ctx, dib);
+    case kSaveJpeg:
+        return FillQuadPixels(ctx, dib);
+    case kSavePng:
+        return FillRgbRows(ctx, dib);
+    default:
+        return kOk;
+    }
+}
+
+std::int32_t TIMAGE_INFO::Save()
+{
+    CODEC_CTX& ctx = *context;
+    if (save_code == kSaveBmp) {
+        if (!display)
+            return kDataError;
+        if (int rc = display->SetPixelFormat(24); rc != kOk)
+            return rc;
+        return display->SaveToFile(ctx.output_file_name);
+    }
+    for (const WriterRow& w : kWriters)
+        if (w.save_code == save_code) {
+            if (w.writer == nullptr)
+                return kFormatNotSupported;
+            try {
+                return w.writer(ctx);
+            } catch (...) {
+                return kUnknownError;
+            }
+        }
+    return kOpenFileError;
+}
+
+std::int32_t TIMAGE_INFO::SaveCommand()
+{
+    std::int32_t code = 0;
+    for (const CommandRow& r : kSaveCommand)
+        if (r.format_code == format_code)
+            code = r.save_code;
+    if (code == 0 || state != kPictureOpen)
+        return kFormatNotSupported;
+    const std::string ext = ExtensionOf(current_path);
+    const std::string base = current_path.substr(0, current_path.size() - ext.size());
+    if (int rc = PrepareSave(*this, code, base + SaveExtension(code)); rc != kOk)
+        return rc;
+    const int rc = Save();
+    if (rc == kOk)
+        edited = 0;
+    return rc;
+}

@@ -1,0 +1,219 @@
+// Netpbm layout: two magic characters ("P1"-"P6"), then decimal numbers separated by
+// whitespace or "#" comments: width, height and, except for bitmaps, the maximum sample
+// value. The raster starts after the one whitespace character that ends the last number.
+//   P4/P1 bitmap: rows of (width + 7) / 8 bytes, most significant bit first, 1 = black.
+//   P5/P2 greymap and P6/P3 pixmap: one sample (maxval < 256) or two big-endian samples
+//   bytes (maxval >= 256) per channel, red, green, blue for pixmaps.
+// The plain variants hold the same samples as decimal text.
+#include "dec_enc/Netpbm.h"
+
+#include "core/Result_codes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool IsNetpbmSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// Scales samples of 0..maxval to 0..255, rounding; values past maxval saturate.
+std::uint8_t ScaleSample(std::uint32_t v, std::uint32_t maxval)
+{
+    if (v >= maxval)
+        return 255;
+    return static_cast<std::uint8_t>((v * 255u + maxval / 2) / maxval);
+}
+
+// Reads one ASCII sample of a plain raster; -1 at the end or on a stray character.
+std::int64_t ReadPlainSample(FILE* in, bool bit)
+{
+    for (;;) {
+        const int c = std::getc(in);
+        if (c == EOF)
+            return -1;
+        if (c == '#') {
+            int d;
+            while ((d = std::getc(in)) != EOF && d != '\n') {
+            }
+            continue;
+        }
+        if (IsNetpbmSpace(c) || c == ',')
+            continue;
+        if (!std::isdigit(c))
+            return -1;
+        if (bit) // plain bitmaps may run their digits together
+            return c - '0';
+        std::int64_t v = c - '0';
+        int d;
+        while ((d = std::getc(in)) != EOF && std::isdigit(d))
+            v = std::min<std::int64_t>(v * 10 + (d - '0'), 1 << 20);
+        if (d != EOF && !IsNetpbmSpace(d))
+            std::ungetc(d, in);
+        return v;
+    }
+}
+
+// Writes one decoded row of samples (channels 1 or 3, 0..255 each) as blue-green-red.
+void PutRow(const std::uint8_t* samples, int channels, std::size_t width, std::uint8_t* out)
+{
+    if (channels == 1) {
+        for (std::size_t x = 0; x < width; ++x, out += 3)
+            out[0] = out[1] = out[2] = samples[x];
+    } else {
+        for (std::size_t x = 0; x < width; ++x, out += 3, samples += 3) {
+            out[0] = samples[2];
+            out[1] = samples[1];
+            out[2] = samples[0];
+        }
+    }
+}
+
+void SwapRedBlue(std::uint8_t* p, std::size_t pixels)
+{
+    for (std::size_t i = 0; i < pixels; ++i, p += 3)
+        std::swap(p[0], p[2]);
+}
+
+// Plain rasters: returns the number of complete rows.
+template <typename DestRow>
+int DecodePlainRows(FILE* in, const NETPBM_HEADER& h, std::vector<std::uint8_t>& samples, std::size_t width,
+                    int height, DestRow dest_row)
+{
+    const bool bits = h.kind == NetpbmKind::Bitmap;
+    const int channels = h.kind == NetpbmKind::Pixmap ? 3 : 1;
+    for (int y = 0; y < height; ++y) {
+        for (std::uint8_t& s : samples) {
+            const std::int64_t v = ReadPlainSample(in, bits);
+            if (v < 0)
+                return y;
+            s = bits ? static_cast<std::uint8_t>(v != 0 ? 0 : 255)
+                     : ScaleSample(static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(h.maxval));
+        }
+        PutRow(samples.data(), channels, width, dest_row(y));
+    }
+    return height;
+}
+
+// Binary rasters go through the raw row buffer a block of rows at a time.
+template <typename DestRow>
+int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vector<std::uint8_t>& samples,
+                     std::size_t width, int height, DestRow dest_row, int& rows_done)
+{
+    const int channels = h.kind == NetpbmKind::Pixmap ? 3 : 1;
+    const std::size_t bytes_per_sample = h.maxval > 255 ? 2 : 1;
+    const std::size_t in_row = h.kind == NetpbmKind::Bitmap
+                                   ? (width + 7) / 8
+                                   : width * static_cast<std::size_t>(channels) * bytes_per_sample;
+    const std::size_t block_rows = std::max<std::size_t>(1, (std::size_t{1} << 20) / in_row);
+    if (int rc = ctx.raw_rows.Reserve(in_row * block_rows); rc != kOk)
+        return rc;
+    std::uint8_t lut[256];
+    for (std::uint32_t v = 0; v < 256; ++v)
+        lut[v] = h.maxval > 255 ? 0 : ScaleSample(v, static_cast<std::uint32_t>(h.maxval));
+    while (rows_done < height) {
+        const std::size_t want = std::min<std::size_t>(block_rows, static_cast<std::size_t>(height - rows_done));
+        const std::size_t got = std::fread(ctx.raw_rows.data(), 1, in_row * want, in);
+        const std::size_t whole = got / in_row;
+        for (std::size_t r = 0; r < whole; ++r, ++rows_done) {
+            const std::uint8_t* src = ctx.raw_rows.data() + r * in_row;
+            std::uint8_t* out = dest_row(rows_done);
+            if (h.kind == NetpbmKind::Bitmap) {
+                for (std::size_t x = 0; x < width; ++x, out += 3)
+                    out[0] = out[1] = out[2] = (src[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
+                continue;
+            }
+            if (bytes_per_sample == 1) {
+                for (std::size_t i = 0; i < samples.size(); ++i)
+                    samples[i] = lut[src[i]];
+            } else {
+                for (std::size_t i = 0; i < samples.size(); ++i)
+                    samples[i] = ScaleSample((std::uint32_t{src[2 * i]} << 8) | src[2 * i + 1],
+                                             static_cast<std::uint32_t>(h.maxval));
+            }
+            PutRow(samples.data(), channels, width, out);
+        }
+        if (whole < want)
+            break;
+    }
+    return kOk;
+}
+
+} // namespace
+
+std::int64_t ReadNetpbmNumber(FILE* in)
+{
+    for (;;) {
+        int c = std::getc(in);
+        if (c == '#') {
+            while ((c = std::getc(in)) != EOF && c != '\n') {
+            }
+            continue;
+        }
+        if (c == EOF)
+            return 0;
+        if (IsNetpbmSpace(c) || c == ',')
+            continue;
+        if (!std::isdigit(c))
+            return -1;
+        std::int64_t v = c - '0';
+        while ((c = std::getc(in)) != EOF && std::isdigit(c))
+            v = std::min(v * 10 + (c - '0'), kNetpbmNumberCap);
+        // The one whitespace character after a number is consumed; anything else stays.
+        if (c != EOF && !IsNetpbmSpace(c))
+            std::ungetc(c, in);
+        return v;
+    }
+}
+
+int ReadNetpbmHeader(FILE* in, NetpbmKind kind, NETPBM_HEADER& h)
+{
+    const int m0 = std::getc(in);
+    const int m1 = std::getc(in);
+    const char binary = kind == NetpbmKind::Bitmap ? '4' : kind == NetpbmKind::Greymap ? '5' : '6';
+    const char plain = static_cast<char>(binary - 3);
+    if (m0 != 'P' || (m1 != binary && m1 != plain))
+        return kMagicError;
+    h.kind = kind;
+    h.plain = m1 == plain;
+    h.width = ReadNetpbmNumber(in);
+    h.height = ReadNetpbmNumber(in);
+    h.maxval = 1;
+    if (kind != NetpbmKind::Bitmap) {
+        const std::int64_t maxval = ReadNetpbmNumber(in);
+        if (maxval < 1 || maxval > 65535)
+            return kDataError;
+        h.maxval = static_cast<int>(maxval);
+    }
+    return kOk;
+}
+
+int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* direct)
+{
+    const auto width = static_cast<std::size_t>(ctx.width);
+    const int height = ctx.height;
+    const int channels = h.kind == NetpbmKind::Pixmap ? 3 : 1;
+    const std::size_t out_row = width * 3;
+    auto dest_row = [&](int y) { return direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y); };
+    int rows_done = 0;
+
+    if (!h.plain && h.kind == NetpbmKind::Pixmap && h.maxval == 255 && direct == nullptr) {
+        // The common case: the raster lands in the buffer it ends in, then is reordered.
+        const std::size_t got = std::fread(ctx.decoded.data(), 1, out_row * static_cast<std::size_t>(height), in);
+        const std::size_t whole = got / 3 * 3; // a torn last pixel counts as missing
+        SwapRedBlue(ctx.decoded.data(), whole / 3);
+        std::memset(ctx.decoded.data() + whole, 0, out_row * static_cast<std::size_t>(height) - whole);
+        return kOk;
+    }
+
+    std::vector<std::uint8_t> samples(width * static_cast<std::size_t>(channels));
+    if (h.plain)
+        rows_done = DecodePlainRows(in, h, samples, width, height, dest_row);
+    else if (int rc = DecodeBinaryRows(in, h, ctx, samples, width, height, dest_row, rows_done); rc != kOk)
+        return rc;
+
+    for (int y = rows_done; y < height; ++y)
+        std::memset(dest_row(y), 0, out_row);
+    return kOk;
+}

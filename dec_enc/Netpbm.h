@@ -1,0 +1,33 @@
+// Shared parts of the netpbm readers (PBM, PGM, PPM).
+#pragma once
+
+#include "core/Codec_ctx.h"
+
+#include <cstdint>
+#include <cstdio>
+
+// Reads one decimal header number. Whitespace (space, tab, CR, LF, VT, FF), commas and
+// "#" comments before it are skipped; one whitespace character after it is consumed.
+// Returns the value (at most kNetpbmNumberCap), 0 at the end of the file, or -1 when any
+// other character stands where the number should be.
+std::int64_t ReadNetpbmNumber(FILE* in);
+inline constexpr std::int64_t kNetpbmNumberCap = std::int64_t{1} << 40;
+
+enum class NetpbmKind { Bitmap, Greymap, Pixmap };
+
+struct NETPBM_HEADER {
+    NetpbmKind kind;
+    bool plain;   // the ASCII variants P1, P2, P3
+    int maxval;   // 1 for bitmaps
+    std::int64_t width;
+    std::int64_t height;
+};
+
+// Decodes the raster that follows a header into the decoded pixel buffer, or, when
+// direct is not null, into its scan lines (the caller has sized it). ctx.width and
+// ctx.height are already set. Data that ends early leaves the remaining pixels black.
+int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* direct);
+
+// Reads the magic and header numbers of a netpbm file of the given kind: kMagicError for
+// another magic, kDataError for a size or maximum value that is not usable.
+int ReadNetpbmHeader(FILE* in, NetpbmKind kind, NETPBM_HEADER& h);

@@ -1,0 +1,37 @@
+// GIMP pattern writing: six big-endian 32-bit words (header size 37, version 1, width,
+// height, 3 bytes per pixel, magic "GPAT"), the name "GIMP Pattern" with its zero byte,
+// then red-green-blue rows from the top.
+#include "core/Byte_order.h"
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+
+#include <vector>
+
+int WritePat(CODEC_CTX& ctx)
+{
+    if (ctx.width < 1 || ctx.height < 1)
+        return kDataError;
+    FilePtr f = OpenForWrite(ctx.output_file_name);
+    if (!f)
+        return kOpenFileError;
+    const std::uint32_t words[6] = {37u, 1u, static_cast<std::uint32_t>(ctx.width),
+                                    static_cast<std::uint32_t>(ctx.height), 3u, 0x47504154u};
+    for (std::uint32_t w : words)
+        WriteDword(kBigEndian, w, f.get());
+    static const char kName[] = "GIMP Pattern";
+    std::fwrite(kName, 1, sizeof kName, f.get());
+    const std::size_t row_bytes = static_cast<std::size_t>(ctx.width) * 3;
+    const std::uint8_t* src = ctx.WriterSource();
+    std::vector<std::uint8_t> row(row_bytes);
+    for (int y = 0; y < ctx.height; ++y) {
+        const std::uint8_t* p = src + static_cast<std::size_t>(y) * row_bytes;
+        for (std::size_t x = 0; x < row_bytes; x += 3) {
+            row[x] = p[x + 2];
+            row[x + 1] = p[x + 1];
+            row[x + 2] = p[x];
+        }
+        std::fwrite(row.data(), 1, row_bytes, f.get());
+    }
+    return FinishWrite(std::move(f));
+}

@@ -1,0 +1,31 @@
+// PBM reading: binary bitmaps ("P4", rows of (width + 7) / 8 bytes, most significant bit
+// first) and their plain variant ("P1"). A set bit is black. The picture keeps the width
+// the header gives; the padding bits at the end of each row are not shown.
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+#include "dec_enc/Netpbm.h"
+
+#include <cstdio>
+
+int ReadPbm(CODEC_CTX& ctx)
+{
+    FilePtr f = OpenForRead(ctx.input_file_name);
+    if (!f) {
+        std::fprintf(stderr, "\nCannot open image file %s\n", ctx.input_file_name.c_str());
+        return kOpenFileError;
+    }
+    NETPBM_HEADER h {};
+    int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Bitmap, h);
+    if (rc == kMagicError)
+        std::fprintf(stderr, "\n Image file %s not in PBM format", ctx.input_file_name.c_str());
+    if (rc != kOk)
+        return rc;
+    if (rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
+        return rc;
+    ctx.width = static_cast<std::int32_t>(h.width);
+    ctx.height = static_cast<std::int32_t>(h.height);
+    ctx.bits_per_pixel = 1;
+    ctx.compression_name = "None";
+    return DecodeNetpbmRaster(f.get(), h, ctx, nullptr);
+}

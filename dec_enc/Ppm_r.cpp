@@ -1,0 +1,36 @@
+// PPM reading: binary pixmaps ("P6") and their plain variant ("P3"), red, green, blue per
+// pixel; samples scaled from 0..maxval to 0..255, two big-endian bytes each when maxval is
+// above 255. With the direct-decode flag the rows go straight into the display bitmap.
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+#include "dec_enc/Netpbm.h"
+
+int ReadPpm(CODEC_CTX& ctx)
+{
+    FilePtr f = OpenForRead(ctx.input_file_name);
+    if (!f)
+        return kOpenFileError;
+    NETPBM_HEADER h {};
+    int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Pixmap, h);
+    if (rc != kOk)
+        return rc;
+    ctx.compression_name = "None";
+    ctx.bits_per_pixel = 24;
+    if (h.width > 4096 && h.height > 4096)
+        return kImageTooLarge;
+    Dib* direct = ctx.DirectTarget();
+    if (direct == nullptr) {
+        if (rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
+            return rc;
+    } else if (h.width < 1 || h.height < 1) {
+        return kDataError;
+    } else if (PictureBytes(h.width, h.height, 3) == SIZE_MAX) {
+        return kImageTooLarge;
+    }
+    ctx.width = static_cast<std::int32_t>(h.width);
+    ctx.height = static_cast<std::int32_t>(h.height);
+    if (direct != nullptr && (rc = ctx.SizeDisplayBitmap()) != kOk)
+        return rc;
+    return DecodeNetpbmRaster(f.get(), h, ctx, direct);
+}

@@ -1,0 +1,94 @@
+// Result codes, byte-order helpers, buffers sized to the picture.
+#include "core/Byte_order.h"
+#include "core/Codec_ctx.h"
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+TEST(ResultCodes, EveryCodeHasItsText)
+{
+    EXPECT_STREQ(ResultText(kOpenFileError), "Open File Error.");
+    EXPECT_STREQ(ResultText(kMagicError), "Magic Error");
+    EXPECT_STREQ(ResultText(kDataError), "Data Error.");
+    EXPECT_STREQ(ResultText(kMemoryError), "Memory Error.");
+    EXPECT_STREQ(ResultText(kFormatNotSupported), "Format Not Support.");
+    EXPECT_STREQ(ResultText(kCompressionNotSupported), "Compression Not Support.");
+    EXPECT_STREQ(ResultText(kImageTooLarge), "Image Too Large.");
+    EXPECT_STREQ(ResultText(kBitDepthNotSupported), "Bit Depth Not Support.");
+    EXPECT_STREQ(ResultText(kUnknownError), "Unknown Error.");
+    EXPECT_STREQ(ResultText(-42), "");
+}
+
+TEST(ByteOrder, StreamsInBothOrders)
+{
+    TempDir dir;
+    const std::string path = dir.File("words.bin");
+    {
+        FilePtr out = OpenForWrite(path);
+        WriteDword(kLittleEndian, 987654321u, out.get());
+        WriteWord(kBigEndian, 0x1234, out.get());
+        WriteDword(kBigEndian, 0xA1B2C3D4u, out.get());
+    }
+    EXPECT_EQ(ReadBytes(path), (Bytes{0xB1, 0x68, 0xDE, 0x3A, 0x12, 0x34, 0xA1, 0xB2, 0xC3, 0xD4}));
+
+    FilePtr in = OpenForRead(path);
+    EXPECT_EQ(ReadDword(kLittleEndian, in.get()), 987654321u);
+    EXPECT_EQ(ReadWord(kBigEndian, in.get()), 0x1234);
+    std::fseek(in.get(), 4, SEEK_SET);
+    EXPECT_EQ(ReadWord(kLittleEndian, in.get()), 0x3412);
+    EXPECT_EQ(ReadDword(kBigEndian, in.get()), 0xA1B2C3D4u);
+    // Past the end every missing byte reads as 0xFF.
+    EXPECT_EQ(ReadWord(kBigEndian, in.get()), 0xFFFF);
+    EXPECT_EQ(ReadDword(kBigEndian, in.get()), 0xFFFFFFFFu);
+}
+
+TEST(ByteCursor, NeverRunsPastTheEnd)
+{
+    const Bytes data{1, 2, 3};
+    ByteCursor c(data);
+    EXPECT_EQ(c.Word(kBigEndian), 0x0102);
+    EXPECT_EQ(c.Word(kBigEndian), 0x03FF);
+    EXPECT_EQ(c.Get(), -1);
+    EXPECT_TRUE(c.Take(10).empty());
+    EXPECT_FALSE(c.Seek(4));
+    EXPECT_TRUE(c.AtEnd());
+}
+
+TEST(PictureBuffers, SizedToThePictureAndCapped)
+{
+    CODEC_CTX ctx;
+    EXPECT_EQ(ctx.decoded.capacity(), 0u) << "nothing is allocated up front";
+    // A long thin picture that the old fixed buffers could not hold.
+    ASSERT_EQ(ctx.ReserveDecoded(20000, 4000), kOk);
+    EXPECT_GE(ctx.decoded.size(), 20000u * 4000u * 3u);
+    const std::size_t cap = ctx.decoded.capacity();
+    ASSERT_EQ(ctx.ReserveDecoded(16, 16), kOk);
+    EXPECT_EQ(ctx.decoded.capacity(), cap) << "capacity is kept";
+
+    struct Case {
+        std::int64_t w, h;
+        int want;
+    } cases[] = {{0, 10, kDataError},       {10, -1, kDataError},       {20000, 20000, kImageTooLarge},
+                 {1 << 30, 1 << 30, kImageTooLarge}, {INT64_MAX, 2, kImageTooLarge}, {18918, 18918, kOk}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
+        CODEC_CTX fresh;
+        EXPECT_EQ(fresh.ReserveDecoded(c.w, c.h), c.want);
+        if (c.want != kOk)
+            EXPECT_EQ(fresh.decoded.capacity(), 0u) << "refused before allocating";
+    }
+}
+
+TEST(PictureBuffers, ResizeKeepsContent)
+{
+    PixelBuffer b;
+    ASSERT_EQ(b.Reserve(10), kOk);
+    for (int i = 0; i < 10; ++i)
+        b.data()[i] = static_cast<std::uint8_t>(i);
+    ASSERT_EQ(b.Resize(5 << 20), kOk);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(b.data()[i], i);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.data()) % (2u << 20), 0u) << "large blocks are 2 MiB aligned";
+}
