@@ -115,7 +115,12 @@ int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vect
     while (rows_done < height) {
         const std::size_t want = std::min<std::size_t>(block_rows, static_cast<std::size_t>(height - rows_done));
         const std::size_t got = std::fread(ctx.raw_rows.data(), 1, in_row * want, in);
-        const std::size_t whole = got / in_row;
+        std::size_t whole = got / in_row;
+        if (whole < want && got % in_row != 0) {
+            // A torn last row keeps what arrived; its missing samples are black.
+            std::memset(ctx.raw_rows.data() + got, h.kind == NetpbmKind::Bitmap ? 0xFF : 0x00, in_row - got % in_row);
+            ++whole;
+        }
         for (std::size_t r = 0; r < whole; ++r, ++rows_done) {
             const std::uint8_t* src = ctx.raw_rows.data() + r * in_row;
             std::uint8_t* out = dest_row(rows_done);
@@ -134,7 +139,7 @@ int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vect
             }
             PutRow(samples.data(), channels, width, out);
         }
-        if (whole < want)
+        if (got < in_row * want)
             break;
     }
     return kOk;

@@ -1,0 +1,225 @@
+// The document: directory list, file facts, colour count, the open dispatcher's rules.
+#include "core/Result_codes.h"
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <ctime>
+
+namespace {
+
+// Runs the body with the working directory set to dir.
+class InDirectory {
+public:
+    explicit InDirectory(const std::string& dir)
+    {
+        char buf[4096];
+        old_ = getcwd(buf, sizeof buf) ? buf : "/";
+        if (chdir(dir.c_str()) != 0)
+            ADD_FAILURE() << "cannot enter " << dir;
+    }
+    ~InDirectory()
+    {
+        if (chdir(old_.c_str()) != 0)
+            std::perror("chdir");
+    }
+
+private:
+    std::string old_;
+};
+
+const std::string kTinyPgm = "P5\n2 1\n255\n\x10\x20";
+
+} // namespace
+
+TEST(Document, StartsAsTheProgramExpects)
+{
+    TIMAGE_INFO doc;
+    EXPECT_STREQ(doc.GetName(), "Ravelscope");
+    EXPECT_DOUBLE_EQ(doc.GetVersion(), 1.07);
+    EXPECT_EQ(doc.current_state, doc.context.get());
+    EXPECT_EQ(doc.fill_colour, 0xFFFFFFu);
+    EXPECT_EQ(doc.load_timing, 1);
+    EXPECT_EQ(doc.state, kNothingOpen);
+}
+
+TEST(Document, BuildsTheSortedListOfBrowsableFiles)
+{
+    TempDir dir;
+    for (const char* name : {"c.lbm", "b.bmp", "A.BMP", "archive.tar.gz", "README", "d.jpeg", "e.Png", "f.dic"})
+        WriteBytes(dir.File(name), Bytes{0});
+    mkdir(dir.File("folder.bmp").c_str(), 0755); // a directory is not a picture
+    TIMAGE_INFO doc;
+    {
+        InDirectory in(dir.path());
+        doc.BuildFileList();
+    }
+    // Extensions match in any case; .dic is not browsable, nor are names without a
+    // picture extension.
+    ASSERT_EQ(doc.file_list.size(), 4u);
+    EXPECT_EQ(doc.file_list[0], dir.File("A.BMP"));
+    EXPECT_EQ(doc.file_list[1], dir.File("b.bmp"));
+    EXPECT_EQ(doc.file_list[2], dir.File("c.lbm"));
+    EXPECT_EQ(doc.file_list[3], dir.File("e.Png"));
+    EXPECT_EQ(doc.GetListEntry(3), dir.File("e.Png"));
+    EXPECT_EQ(doc.GetListEntry(4), nullptr);
+    EXPECT_EQ(doc.GetListEntry(-1), nullptr);
+
+    doc.current_path = dir.File("c.lbm");
+    EXPECT_EQ(doc.FindCurrent(), 2);
+    EXPECT_EQ(doc.current_index, 2);
+    doc.current_path = dir.File("C.LBM"); // another file on Linux
+    EXPECT_EQ(doc.FindCurrent(), -1);
+
+    doc.current_path = dir.File("b.bmp");
+    doc.DropCurrentFromList();
+    EXPECT_EQ(doc.file_list.size(), 3u);
+    doc.DropCurrentFromList();
+    EXPECT_EQ(doc.file_list.size(), 3u) << "nothing equal is left to drop";
+}
+
+TEST(Document, OpenListEntryTurnsFailuresIntoMinusOne)
+{
+    TempDir dir;
+    WriteBytes(dir.File("a.pgm"), ToBytes(kTinyPgm));
+    WriteBytes(dir.File("b.pgm"), ToBytes("junk"));
+    TIMAGE_INFO doc;
+    {
+        InDirectory in(dir.path());
+        doc.BuildFileList();
+    }
+    EXPECT_EQ(doc.OpenListEntry(0), 0);
+    EXPECT_EQ(doc.current_index, 0);
+    EXPECT_EQ(doc.OpenListEntry(1), -1);
+    EXPECT_EQ(doc.OpenListEntry(7), -1);
+}
+
+TEST(Document, ReadsFileFacts)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.pgm");
+    WriteBytes(path, Bytes(3000, 1));
+    std::tm when {};
+    when.tm_year = 2006 - 1900;
+    when.tm_mon = 0;
+    when.tm_mday = 16;
+    when.tm_hour = 3;
+    when.tm_min = 29;
+    when.tm_sec = 23;
+    when.tm_isdst = -1;
+    const timeval times[2] = {{std::mktime(&when), 0}, {std::mktime(&when), 0}};
+    ASSERT_EQ(utimes(path.c_str(), times), 0);
+    TIMAGE_INFO doc;
+    doc.current_path = path;
+    doc.ReadFileFacts();
+    EXPECT_EQ(doc.file_size, 3000);
+    EXPECT_DOUBLE_EQ(doc.file_size_kb, 3000.0 / 1024.0);
+    EXPECT_EQ(doc.day, 16);
+    EXPECT_EQ(doc.month, 1);
+    EXPECT_EQ(doc.year, 2006);
+    EXPECT_EQ(doc.hour, 3);
+    EXPECT_EQ(doc.minute, 29);
+    EXPECT_EQ(doc.second, 23);
+    doc.current_path = dir.File("gone.pgm");
+    doc.ReadFileFacts();
+    EXPECT_EQ(doc.file_size, 3000) << "a vanished file leaves the facts alone";
+}
+
+TEST(Document, CountsTheColoursOnScreen)
+{
+    TIMAGE_INFO doc;
+    LoadPicture(doc, 3, 2, Bytes{0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0});
+    EXPECT_EQ(doc.CountColors(), 2);
+    doc.display->ScanLine(1)[0] = 7; // an edit shows up in the count
+    EXPECT_EQ(doc.CountColors(), 3);
+}
+
+TEST(OpenDispatcher, ChoosesByExtension)
+{
+    TempDir dir;
+    TIMAGE_INFO doc;
+    struct Case {
+        const char* name;
+        int want_rc;
+        std::int32_t want_format;
+        std::uint8_t want_state;
+    } cases[] = {
+        {"grey.PGM", kOk, kFmtPgm, kPictureOpen},
+        {"song.MP3", kOk, kFmtMp3, kMediaOpen},
+        {"clip.wav", kOk, kFmtWav, kMediaOpen},
+        {"photo.jpeg", kDataError, -1, 0},
+        {"notes.txt", kDataError, -1, 0},
+        {"noext", kDataError, -1, 0},
+        {"dir.d/grey", kDataError, -1, 0},
+    };
+    mkdir(dir.File("dir.d").c_str(), 0755);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(dir.File(c.name), ToBytes(kTinyPgm));
+        doc.state = 0;
+        doc.format_code = -1;
+        EXPECT_EQ(doc.Open(dir.File(c.name)), c.want_rc);
+        EXPECT_EQ(doc.format_code, c.want_format);
+        EXPECT_EQ(doc.state, c.want_state);
+        EXPECT_EQ(doc.context->input_file_name, dir.File(c.name));
+    }
+    // A media file takes the display bitmap away without touching the picture's pixels.
+    EXPECT_EQ(doc.Open(dir.File("song.MP3")), kOk);
+    EXPECT_EQ(doc.display, nullptr);
+    EXPECT_EQ(doc.picture_present, 1);
+}
+
+TEST(OpenDispatcher, AFailedOpenKeepsThePreviousPicture)
+{
+    TempDir dir;
+    WriteBytes(dir.File("good.pgm"), ToBytes(kTinyPgm));
+    WriteBytes(dir.File("bad.ppm"), ToBytes("P6\n0 0\n255\n"));
+    TIMAGE_INFO doc;
+    ASSERT_EQ(doc.Open(dir.File("good.pgm")), kOk);
+    doc.edited = 1;
+    EXPECT_EQ(doc.Open(dir.File("bad.ppm")), kDataError);
+    EXPECT_EQ(doc.format_code, kFmtPgm);
+    EXPECT_EQ(doc.bits_per_pixel, 8);
+    EXPECT_EQ(doc.display_width, 2);
+    EXPECT_EQ(doc.state, kPictureOpen);
+    EXPECT_EQ(doc.edited, 1);
+    EXPECT_EQ(doc.Open(dir.File("missing.pgm")), kOpenFileError);
+}
+
+TEST(OpenDispatcher, DirectDecodingDrawsTheDisplayBitmap)
+{
+    TempDir dir;
+    WriteBytes(dir.File("a.ppm"), ToBytes("P6\n2 1\n255\n\x01\x02\x03\x04\x05\x06"));
+    TIMAGE_INFO doc;
+    doc.direct_decode = 1;
+    ASSERT_EQ(doc.Open(dir.File("a.ppm")), kOk);
+    EXPECT_EQ(DisplayPixels(doc), (Bytes{3, 2, 1, 6, 5, 4}));
+    EXPECT_EQ(doc.direct_decode, 0) << "the flag lasts one open";
+    EXPECT_EQ(doc.context->decoded.size(), 0u) << "the decoded buffer was not needed";
+    // PGM ignores the flag and goes through conversion.
+    WriteBytes(dir.File("b.pgm"), ToBytes(kTinyPgm));
+    doc.direct_decode = 1;
+    ASSERT_EQ(doc.Open(dir.File("b.pgm")), kOk);
+    EXPECT_EQ(DisplayPixels(doc), (Bytes{0x10, 0x10, 0x10, 0x20, 0x20, 0x20}));
+    EXPECT_EQ(doc.direct_decode, 1) << "a converting open leaves the caller's flag alone";
+}
+
+TEST(OpenDispatcher, TheDisplayBitmapIsExactlyThePicture)
+{
+    TempDir dir;
+    TIMAGE_INFO doc;
+    WriteBytes(dir.File("big.ppm"), ToBytes("P6\n5 3\n255\n" + std::string(45, 'x')));
+    WriteBytes(dir.File("small.pbm"), ToBytes(std::string("P4\n3 2\n\xff\x00", 9)));
+    ASSERT_EQ(doc.Open(dir.File("big.ppm")), kOk);
+    ASSERT_EQ(doc.Open(dir.File("small.pbm")), kOk);
+    EXPECT_EQ(doc.display->Width(), 3);
+    EXPECT_EQ(doc.display->Height(), 2);
+    EXPECT_EQ(doc.display->PixelFormat(), 24);
+    EXPECT_EQ(doc.bits_per_pixel, 1);
+    EXPECT_EQ(doc.format_code, kFmtPbm);
+    EXPECT_EQ(DisplayPixels(doc), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255, 255}));
+}
