@@ -5,6 +5,14 @@
 
 #include <sys/stat.h>
 
+FilePtr OpenForWrite(const std::string& path)
+{
+    FilePtr f(std::fopen(path.c_str(), "wb"));
+    if (f)
+        std::setvbuf(f.get(), nullptr, _IOFBF, std::size_t{1} << 20);
+    return f;
+}
+
 std::int64_t FileSize(FILE* f)
 {
     struct stat st {};

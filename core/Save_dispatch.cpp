@@ -1,5 +1,6 @@
 // The save dispatcher, the context preparation every save shares, and the Save command.
 #include "core/Imageinfo.h"
+#include "core/Pixel_ops.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
@@ -78,11 +79,7 @@ int FillRgbRows(CODEC_CTX& ctx, const Dib& dib)
         const std::uint8_t* p = dib.ScanLine(y);
         std::uint8_t* q = ctx.save_rows.data() + static_cast<std::size_t>(y) * row_bytes;
         ctx.row_pointers[static_cast<std::size_t>(y)] = q;
-        for (std::size_t x = 0; x < row_bytes; x += 3) {
-            q[x] = p[x + 2];
-            q[x + 1] = p[x + 1];
-            q[x + 2] = p[x];
-        }
+        SwapRedBlue(p, q, static_cast<std::size_t>(dib.Width()));
     }
     return kOk;
 }

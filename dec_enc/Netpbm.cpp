@@ -7,6 +7,7 @@
 // The plain variants hold the same samples as decimal text.
 #include "dec_enc/Netpbm.h"
 
+#include "core/Pixel_ops.h"
 #include "core/Result_codes.h"
 
 #include <algorithm>
@@ -62,18 +63,8 @@ void PutRow(const std::uint8_t* samples, int channels, std::size_t width, std::u
         for (std::size_t x = 0; x < width; ++x, out += 3)
             out[0] = out[1] = out[2] = samples[x];
     } else {
-        for (std::size_t x = 0; x < width; ++x, out += 3, samples += 3) {
-            out[0] = samples[2];
-            out[1] = samples[1];
-            out[2] = samples[0];
-        }
+        SwapRedBlue(samples, out, width);
     }
-}
-
-void SwapRedBlue(std::uint8_t* p, std::size_t pixels)
-{
-    for (std::size_t i = 0; i < pixels; ++i, p += 3)
-        std::swap(p[0], p[2]);
 }
 
 // Plain rasters: returns the number of complete rows.
@@ -207,7 +198,7 @@ int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* di
         // The common case: the raster lands in the buffer it ends in, then is reordered.
         const std::size_t got = std::fread(ctx.decoded.data(), 1, out_row * static_cast<std::size_t>(height), in);
         const std::size_t whole = got / 3 * 3; // a torn last pixel counts as missing
-        SwapRedBlue(ctx.decoded.data(), whole / 3);
+        SwapRedBlue(ctx.decoded.data(), ctx.decoded.data(), whole / 3);
         std::memset(ctx.decoded.data() + whole, 0, out_row * static_cast<std::size_t>(height) - whole);
         return kOk;
     }

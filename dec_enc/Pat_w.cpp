@@ -3,6 +3,7 @@
 // then red-green-blue rows from the top.
 #include "core/Byte_order.h"
 #include "core/File_io.h"
+#include "core/Pixel_ops.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
@@ -25,12 +26,7 @@ int WritePat(CODEC_CTX& ctx)
     const std::uint8_t* src = ctx.WriterSource();
     std::vector<std::uint8_t> row(row_bytes);
     for (int y = 0; y < ctx.height; ++y) {
-        const std::uint8_t* p = src + static_cast<std::size_t>(y) * row_bytes;
-        for (std::size_t x = 0; x < row_bytes; x += 3) {
-            row[x] = p[x + 2];
-            row[x + 1] = p[x + 1];
-            row[x + 2] = p[x];
-        }
+        SwapRedBlue(src + static_cast<std::size_t>(y) * row_bytes, row.data(), static_cast<std::size_t>(ctx.width));
         std::fwrite(row.data(), 1, row_bytes, f.get());
     }
     return FinishWrite(std::move(f));

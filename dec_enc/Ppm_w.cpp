@@ -1,5 +1,6 @@
 // PPM writing: "P6", a comment line, the size, maxval 255, then red, green, blue rows.
 #include "core/File_io.h"
+#include "core/Pixel_ops.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
@@ -20,12 +21,7 @@ int WritePpm(CODEC_CTX& ctx)
     std::vector<std::uint8_t> block(std::min<std::size_t>(total, std::max<std::size_t>(row_bytes, 1u << 20) / 3 * 3));
     for (std::size_t done = 0; done < total;) {
         const std::size_t n = std::min(block.size(), total - done);
-        const std::uint8_t* p = src + done;
-        for (std::size_t i = 0; i < n; i += 3) {
-            block[i] = p[i + 2];
-            block[i + 1] = p[i + 1];
-            block[i + 2] = p[i];
-        }
+        SwapRedBlue(src + done, block.data(), n / 3);
         if (std::fwrite(block.data(), 1, n, f.get()) != n)
             return kOpenFileError;
         done += n;
