@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 FilePtr OpenForWrite(const std::string& path)
 {
     FilePtr f(std::fopen(path.c_str(), "wb"));
@@ -19,6 +21,13 @@ std::int64_t FileSize(FILE* f)
     if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return static_cast<std::int64_t>(st.st_size);
+}
+
+std::int64_t BytesLeft(FILE* f)
+{
+    const std::int64_t size = FileSize(f);
+    const long pos = std::ftell(f);
+    return size < 0 || pos < 0 ? -1 : std::max<std::int64_t>(0, size - pos);
 }
 
 int LoadWholeFile(const std::string& path, PixelBuffer& buf)

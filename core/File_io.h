@@ -28,6 +28,18 @@ std::int64_t FileSize(FILE* f);
 // kImageTooLarge for files past kMaxPictureBytes, or kMemoryError.
 int LoadWholeFile(const std::string& path, PixelBuffer& buf);
 
+// Bytes of a regular file from the stream's position to its end; -1 for a stream that is
+// not a regular file.
+std::int64_t BytesLeft(FILE* f);
+
+// A header may promise more data than a truncated file holds (the rest shows black), but
+// not more than eight times what is there: such a header is refused before anything is
+// allocated for it. Unknown sizes (-1) pass.
+inline bool ClaimFitsFile(std::uint64_t claimed_bytes, std::int64_t available)
+{
+    return available < 0 || claimed_bytes / 8 <= static_cast<std::uint64_t>(available);
+}
+
 // Closes the stream and reports whether every byte reached the file.
 int FinishWrite(FilePtr f);
 

@@ -7,6 +7,7 @@
 // The plain variants hold the same samples as decimal text.
 #include "dec_enc/Netpbm.h"
 
+#include "core/File_io.h"
 #include "core/Pixel_ops.h"
 #include "core/Result_codes.h"
 
@@ -182,6 +183,32 @@ int ReadNetpbmHeader(FILE* in, NetpbmKind kind, NETPBM_HEADER& h)
             return kDataError;
         h.maxval = static_cast<int>(maxval);
     }
+    return kOk;
+}
+
+int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, bool into_decoded)
+{
+    if (h.width < 1 || h.height < 1)
+        return kDataError;
+    if (PictureBytes(h.width, h.height, 3) == SIZE_MAX)
+        return kImageTooLarge;
+    // The least the raster can take: a bit per pixel for bitmaps, a byte (two past 255)
+    // per sample, two characters per sample in the plain variants but for run-together
+    // bitmap digits.
+    const std::uint64_t samples = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height) *
+                                  (h.kind == NetpbmKind::Pixmap ? 3u : 1u);
+    std::uint64_t claimed = samples * (h.maxval > 255 ? 2u : 1u);
+    if (h.kind == NetpbmKind::Bitmap && !h.plain)
+        claimed = static_cast<std::uint64_t>((h.width + 7) / 8) * static_cast<std::uint64_t>(h.height);
+    else if (h.plain && h.kind != NetpbmKind::Bitmap)
+        claimed = samples * 2;
+    if (!ClaimFitsFile(claimed, BytesLeft(in)))
+        return kDataError;
+    if (into_decoded)
+        if (int rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
+            return rc;
+    ctx.width = static_cast<std::int32_t>(h.width);
+    ctx.height = static_cast<std::int32_t>(h.height);
     return kOk;
 }
 

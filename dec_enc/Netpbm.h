@@ -28,6 +28,11 @@ struct NETPBM_HEADER {
 // ctx.height are already set. Data that ends early leaves the remaining pixels black.
 int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* direct);
 
+// Checks the header's size (kDataError below 1 or for a raster the file cannot hold,
+// kImageTooLarge past the memory cap), then sets ctx.width and ctx.height and, when
+// into_decoded, sizes the decoded pixel buffer.
+int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, bool into_decoded);
+
 // Reads the magic and header numbers of a netpbm file of the given kind: kMagicError for
 // another magic, kDataError for a size or maximum value that is not usable.
 int ReadNetpbmHeader(FILE* in, NetpbmKind kind, NETPBM_HEADER& h);

@@ -21,10 +21,8 @@ int ReadPbm(CODEC_CTX& ctx)
         std::fprintf(stderr, "\n Image file %s not in PBM format", ctx.input_file_name.c_str());
     if (rc != kOk)
         return rc;
-    if (rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
+    if (rc = SizeNetpbmPicture(f.get(), h, ctx, true); rc != kOk)
         return rc;
-    ctx.width = static_cast<std::int32_t>(h.width);
-    ctx.height = static_cast<std::int32_t>(h.height);
     ctx.bits_per_pixel = 1;
     ctx.compression_name = "None";
     return DecodeNetpbmRaster(f.get(), h, ctx, nullptr);

@@ -24,10 +24,8 @@ int ReadPgm(CODEC_CTX& ctx)
     ctx.bits_per_pixel = 8;
     if (h.width > 4096 && h.height > 4096)
         return kImageTooLarge;
-    if (rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
+    if (rc = SizeNetpbmPicture(f.get(), h, ctx, true); rc != kOk)
         return rc;
-    ctx.width = static_cast<std::int32_t>(h.width);
-    ctx.height = static_cast<std::int32_t>(h.height);
     if (rc = DecodeNetpbmRaster(f.get(), h, ctx, nullptr); rc != kOk)
         return rc;
     ctx.compression_name = "None";

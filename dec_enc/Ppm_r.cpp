@@ -20,16 +20,8 @@ int ReadPpm(CODEC_CTX& ctx)
     if (h.width > 4096 && h.height > 4096)
         return kImageTooLarge;
     Dib* direct = ctx.DirectTarget();
-    if (direct == nullptr) {
-        if (rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
-            return rc;
-    } else if (h.width < 1 || h.height < 1) {
-        return kDataError;
-    } else if (PictureBytes(h.width, h.height, 3) == SIZE_MAX) {
-        return kImageTooLarge;
-    }
-    ctx.width = static_cast<std::int32_t>(h.width);
-    ctx.height = static_cast<std::int32_t>(h.height);
+    if (rc = SizeNetpbmPicture(f.get(), h, ctx, direct == nullptr); rc != kOk)
+        return rc;
     if (direct != nullptr && (rc = ctx.SizeDisplayBitmap()) != kOk)
         return rc;
     return DecodeNetpbmRaster(f.get(), h, ctx, direct);

@@ -71,6 +71,7 @@ TEST(Netpbm, ReadsHeaderVariantsAndSamples)
         {"both sides past 4096", ".pgm", "P5\n5000 5000\n255\n", kImageTooLarge, 0, 0, 0, {}},
         {"PPM both sides past 4096", ".ppm", "P6\n4097 4097\n255\n", kImageTooLarge, 0, 0, 0, {}},
         {"bitmap past the memory cap", ".pbm", "P4\n100000 100000\n", kImageTooLarge, 0, 0, 0, {}},
+        {"raster far larger than the file", ".ppm", "P6\n1000 1000\n255\n" + std::string(100, 'x'), kDataError, 0, 0, 0, {}},
         {"absurd digits", ".ppm", "P6\n99999999999999999999 2\n255\n", kImageTooLarge, 0, 0, 0, {}},
     };
     TempDir dir;
