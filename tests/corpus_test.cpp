@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -15,18 +14,11 @@ TEST(Corpus, EveryFileEndsInAResultCode)
     const std::string dir = CorpusDir();
     if (dir.empty())
         GTEST_SKIP() << "no sample corpus beside the repository";
-    std::ifstream index(dir + "/INDEX.tsv");
-    std::string line;
-    std::getline(index, line); // column names
     TIMAGE_INFO doc;
     std::map<std::string, std::map<int, int>> results; // extension -> code -> count
-    while (std::getline(index, line)) {
-        std::istringstream cols(line);
-        std::string ext, file, status;
-        std::getline(cols, ext, '\t');
-        std::getline(cols, file, '\t');
-        std::getline(cols, status, '\t');
-        const std::string path = dir + "/" + ext + "/" + file;
+    for (const CorpusEntry& e : CorpusEntries()) {
+        const std::string& path = e.path;
+        const std::string& ext = e.ext;
         SCOPED_TRACE(path);
         const int rc = doc.Open(path);
         ++results[ext][rc];

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -171,20 +169,13 @@ TEST(Netpbm, AgreesWithNetpbmOnTheCorpus)
     const std::string corpus = CorpusDir();
     if (corpus.empty() || !HaveTool("pnmtopnm") || !HaveTool("pamdepth"))
         GTEST_SKIP() << "needs the sample corpus and netpbm";
-    std::ifstream index(corpus + "/INDEX.tsv");
-    std::string line;
     TIMAGE_INFO doc;
     TempDir dir;
     int compared = 0;
-    while (std::getline(index, line)) {
-        std::istringstream cols(line);
-        std::string ext, file, status;
-        std::getline(cols, ext, '\t');
-        std::getline(cols, file, '\t');
-        std::getline(cols, status, '\t');
-        if ((ext != "pbm" && ext != "pgm" && ext != "ppm") || status == "broken")
+    for (const CorpusEntry& e : CorpusEntries()) {
+        if ((e.ext != "pbm" && e.ext != "pgm" && e.ext != "ppm") || e.status == "broken")
             continue;
-        const std::string path = corpus + "/" + ext + "/" + file;
+        const std::string& path = e.path;
         SCOPED_TRACE(path);
         // netpbm's own decode, brought to 8 bits and colour.
         const std::string ref = dir.File("ref.ppm");

@@ -74,6 +74,29 @@ std::string CorpusDir()
     return stat(dir, &st) == 0 && S_ISDIR(st.st_mode) ? std::string(dir) : std::string();
 }
 
+std::vector<CorpusEntry> CorpusEntries(const std::string& ext)
+{
+    std::vector<CorpusEntry> out;
+    const std::string dir = CorpusDir();
+    if (dir.empty())
+        return out;
+    std::ifstream index(dir + "/INDEX.tsv");
+    std::string line;
+    std::getline(index, line); // column names
+    while (std::getline(index, line)) {
+        std::istringstream cols(line);
+        CorpusEntry e;
+        std::getline(cols, e.ext, '\t');
+        std::getline(cols, e.file, '\t');
+        std::getline(cols, e.status, '\t');
+        if (!ext.empty() && e.ext != ext)
+            continue;
+        e.path = dir + "/" + e.ext + "/" + e.file;
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
 void LoadPicture(TIMAGE_INFO& doc, int w, int h, const Bytes& bgr)
 {
     CODEC_CTX& ctx = *doc.context;

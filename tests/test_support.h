@@ -37,6 +37,16 @@ std::string CaptureCommand(const std::string& command, int* status = nullptr);
 // The shared sample corpus, or "" when it is not beside the repository.
 std::string CorpusDir();
 
+struct CorpusEntry {
+    std::string ext;
+    std::string file;
+    std::string status; // ok, edge or broken
+    std::string path;
+};
+// The corpus files listed in its index (all, or those of one extension); empty without
+// the corpus.
+std::vector<CorpusEntry> CorpusEntries(const std::string& ext = "");
+
 // Puts a blue-green-red picture into the document as if it had been opened.
 void LoadPicture(TIMAGE_INFO& doc, int w, int h, const Bytes& bgr);
 // The display bitmap's pixels without row padding.
