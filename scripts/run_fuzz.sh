@@ -16,7 +16,9 @@ for target in "$build"/fuzz/fuzz_open_*; do
   for d in "$seeds/$ext" "$src/fuzz/seeds/$ext" "$src/fuzz/regressions/$ext"; do
     [ -d "$d" ] && dirs+=("$d")
   done
-  if "$target" -runs="$runs" -max_len=65536 -timeout=10 -rss_limit_mb=2560 -print_final_stats=0 \
+  dict=()
+  [ -f "$src/fuzz/dict/$ext.dict" ] && dict=(-dict="$src/fuzz/dict/$ext.dict")
+  if "$target" "${dict[@]}" -runs="$runs" -max_len=65536 -timeout=10 -rss_limit_mb=2560 -print_final_stats=0 \
       "$work" "${dirs[@]}" >"$work.log" 2>&1; then
     passed=$((passed + 1))
   else
