@@ -26,9 +26,18 @@ struct Channel {
             return;
         shift = std::countr_zero(mask);
         bits = std::countr_one(mask >> shift); // a mask with holes counts up to its first gap
-        const std::uint32_t top = bits >= 8 ? 255u : (1u << bits) - 1u;
-        for (std::uint32_t v = 0; v <= top && v < 256; ++v)
-            scale[v] = static_cast<std::uint8_t>((v * 255u + top / 2) / top);
+        if (bits >= 8)
+            return;
+        // Narrow channels repeat their bit pattern down to the lowest bit (5 bits abcde
+        // become abcdeabc), as the usual decoders do.
+        for (std::uint32_t v = 0; v < (1u << bits); ++v) {
+            std::uint32_t out = 0;
+            for (int filled = 0; filled < 8; filled += bits) {
+                const int at = 8 - filled - bits;
+                out |= at >= 0 ? v << at : v >> -at;
+            }
+            scale[v] = static_cast<std::uint8_t>(out);
+        }
     }
     std::uint8_t Of(std::uint32_t pixel) const
     {
@@ -174,21 +183,22 @@ void DecodeRleRows(std::span<const std::uint8_t> data, const BMP_INFO& info, std
 
 } // namespace
 
-int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info)
+int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool packed)
 {
     info = BMP_INFO{};
-    if (file.size() < 2 || file[0] != 'B' || file[1] != 'M')
+    if (!packed && (file.size() < 2 || file[0] != 'B' || file[1] != 'M'))
         return kMagicError;
-    if (file.size() < 18)
+    const std::size_t hb = packed ? 0 : 14; // where the info header starts
+    if (file.size() < hb + 4)
         return kDataError;
     const std::uint8_t* f = file.data();
-    const std::uint32_t header_size = LoadDword(kLittleEndian, f + 14);
+    const std::uint32_t header_size = LoadDword(kLittleEndian, f + hb);
     const bool core = header_size == 12;
     if (!core && (header_size < 16 || header_size > 124))
         return kDataError;
-    if (file.size() < 14 + std::size_t{header_size})
+    if (file.size() < hb + std::size_t{header_size})
         return kDataError;
-    const std::uint8_t* h = f + 14;
+    const std::uint8_t* h = f + hb;
     std::int64_t width = 0, height = 0;
     std::uint32_t colours_used = 0;
     if (core) {
@@ -216,7 +226,7 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info)
     const int bits = info.bit_count;
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return kBitDepthNotSupported;
-    std::size_t table_start = 14 + std::size_t{header_size};
+    std::size_t table_start = hb + std::size_t{header_size};
     switch (info.compression) {
     case kBiRgb:
         if (bits == 16) {
@@ -239,7 +249,7 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info)
         if (bits != 16 && bits != 32)
             return kDataError;
         // Masks sit inside headers of 52 bytes and more, else right after the header.
-        const std::size_t mask_at = header_size >= 52 ? 14 + 40 : table_start;
+        const std::size_t mask_at = header_size >= 52 ? hb + 40 : table_start;
         if (file.size() < mask_at + 12)
             return kDataError;
         for (int i = 0; i < 3; ++i)
@@ -252,7 +262,16 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info)
         return kCompressionNotSupported;
     }
 
-    info.data_offset = LoadDword(kLittleEndian, f + 10);
+    if (packed) {
+        // The pixels follow the colour table: as many entries as the header names, or
+        // as the depth allows.
+        std::size_t count = bits <= 8 ? std::size_t{1} << bits : 0;
+        if (colours_used != 0 && (bits > 8 || colours_used < count))
+            count = std::min<std::size_t>(colours_used, 256);
+        info.data_offset = table_start + count * (core ? 3 : 4);
+    } else {
+        info.data_offset = LoadDword(kLittleEndian, f + 10);
+    }
     if (info.data_offset >= file.size())
         return kDataError;
     if (bits <= 8) {
@@ -296,9 +315,9 @@ void DecodeBmpPixels(std::span<const std::uint8_t> file, const BMP_INFO& info, s
         DecodeRawRows(data, info, base, stride);
 }
 
-int LoadBmp(std::span<const std::uint8_t> file, Dib& dib, BMP_INFO& info)
+int LoadBmp(std::span<const std::uint8_t> file, Dib& dib, BMP_INFO& info, bool packed)
 {
-    if (int rc = ParseBmpHeader(file, info); rc != kOk)
+    if (int rc = ParseBmpHeader(file, info, packed); rc != kOk)
         return rc;
     if (int rc = dib.SetSize(info.width, info.height, 24); rc != kOk)
         return rc;

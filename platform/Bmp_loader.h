@@ -33,8 +33,10 @@ struct BMP_INFO {
 // Reads and checks the headers and the colour table. Returns kOk, kMagicError (no "BM"),
 // kDataError (fields that contradict each other or the file's size),
 // kBitDepthNotSupported, kCompressionNotSupported (embedded JPEG or PNG, Huffman) or
-// kImageTooLarge (pixel rows past kMaxPictureBytes).
-int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info);
+// kImageTooLarge (pixel rows past kMaxPictureBytes). A packed bitmap (the clipboard's
+// layout, and .DIB files of some writers) has no file header: the info header starts the
+// data and the pixels follow the colour table.
+int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool packed = false);
 
 // Decodes the pixels into width × height rows of blue, green, red bytes, row y (top to
 // bottom) at base + y × stride. Rows the file does not hold, and pixels that run-length
@@ -43,4 +45,4 @@ void DecodeBmpPixels(std::span<const std::uint8_t> file, const BMP_INFO& info, s
                      std::size_t stride);
 
 // Parses and decodes a whole file into a 24-bit bitmap.
-int LoadBmp(std::span<const std::uint8_t> file, Dib& dib, BMP_INFO& info);
+int LoadBmp(std::span<const std::uint8_t> file, Dib& dib, BMP_INFO& info, bool packed = false);
