@@ -7,7 +7,8 @@
 // files carry their palette in the last 768 bytes of the file.
 //
 // Read: 8 bits in 1 plane (the 256-colour palette), 8 bits in 3 planes (red, green, blue
-// lines) or 4 planes (the fourth, alpha, is dropped), 1 bit in 1 plane (set bits white),
+// lines) or 4 planes (the fourth, alpha, is dropped), 1 bit in 1 plane (the header's
+// first two colours; black and white when they are equal),
 // 1 bit in 2 to 4 planes (the plane bits form an index into the header's 16-colour
 // palette, plane 0 the lowest bit) and 2 or 4 bits in 1 plane (the header's palette).
 // Rows are read with the bytes-per-plane-line stride; padding bytes are not shown.
@@ -232,8 +233,13 @@ int ReadPcx(CODEC_CTX& ctx)
         FillLut(f + size - 768, 256, lut);
         data_end = size - 768;
     } else if (h.bits == 1 && h.planes == 1) {
-        std::memset(lut, 0, sizeof lut);
-        std::memset(lut[1], 255, 3);
+        // Two-colour files name their colours in the header's first two entries; most
+        // monochrome files leave them equal (often all zero): those are black and white.
+        FillLut(f + 16, 2, lut);
+        if (std::memcmp(lut[0], lut[1], 3) == 0) {
+            std::memset(lut, 0, sizeof lut);
+            std::memset(lut[1], 255, 3);
+        }
     } else {
         FillLut(f + 16, 16, lut);
     }
