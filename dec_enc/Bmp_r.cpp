@@ -32,6 +32,8 @@ int ReadBmp(CODEC_CTX& ctx)
         return rc;
     if (info.width > 4096 && info.height > 4096)
         return kImageTooLarge;
+    if (!BmpRowsPresent(file.size(), info))
+        return kDataError;
     ctx.compression_name = "None"; // run-length coded bitmaps too
     ctx.bits_per_pixel = info.pixel_class;
 

@@ -26,7 +26,7 @@ struct Channel {
             return;
         shift = std::countr_zero(mask);
         bits = std::countr_one(mask >> shift); // a mask with holes counts up to its first gap
-        if (bits >= 8)
+        if (bits > 8)
             return;
         // Narrow channels repeat their bit pattern down to the lowest bit (5 bits abcde
         // become abcdeabc), as the usual decoders do.
@@ -297,12 +297,15 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
     const std::uint64_t stride = FileStride(width, bits);
     if (PictureBytes(width, height, 3) == SIZE_MAX || stride * static_cast<std::uint64_t>(height) > (1ull << 32))
         return kImageTooLarge;
-    // Plain rows must at least half be there: a header claiming far more pixels than the
-    // file holds is refused before anything is allocated for them.
-    if (info.compression != kBiRle8 && info.compression != kBiRle4 &&
-        (file.size() - info.data_offset) < stride * static_cast<std::uint64_t>(height) / 2)
-        return kDataError;
     return kOk;
+}
+
+bool BmpRowsPresent(std::size_t file_size, const BMP_INFO& info)
+{
+    if (info.compression == kBiRle8 || info.compression == kBiRle4)
+        return true; // a few bytes of run-length data may cover any picture
+    const std::uint64_t claimed = FileStride(info.width, info.bit_count) * static_cast<std::uint64_t>(info.height);
+    return file_size > info.data_offset && file_size - info.data_offset >= claimed / 2;
 }
 
 void DecodeBmpPixels(std::span<const std::uint8_t> file, const BMP_INFO& info, std::uint8_t* base,
@@ -319,6 +322,8 @@ int LoadBmp(std::span<const std::uint8_t> file, Dib& dib, BMP_INFO& info, bool p
 {
     if (int rc = ParseBmpHeader(file, info, packed); rc != kOk)
         return rc;
+    if (!BmpRowsPresent(file.size(), info))
+        return kDataError;
     if (int rc = dib.SetSize(info.width, info.height, 24); rc != kOk)
         return rc;
     const std::size_t row = static_cast<std::size_t>(info.width) * 3;

@@ -38,11 +38,16 @@ struct BMP_INFO {
 // data and the pixels follow the colour table.
 int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool packed = false);
 
+// False when the file holds less than half of the plain rows its header claims: such a
+// header is refused before anything is allocated for the picture. A file cut shorter
+// than its rows by less shows black where it ends.
+bool BmpRowsPresent(std::size_t file_size, const BMP_INFO& info);
+
 // Decodes the pixels into width × height rows of blue, green, red bytes, row y (top to
 // bottom) at base + y × stride. Rows the file does not hold, and pixels that run-length
 // data skips, are black.
 void DecodeBmpPixels(std::span<const std::uint8_t> file, const BMP_INFO& info, std::uint8_t* base,
                      std::size_t stride);
 
-// Parses and decodes a whole file into a 24-bit bitmap.
+// Parses, checks and decodes a whole file into a 24-bit bitmap.
 int LoadBmp(std::span<const std::uint8_t> file, Dib& dib, BMP_INFO& info, bool packed = false);
