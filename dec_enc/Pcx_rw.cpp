@@ -243,7 +243,7 @@ int ReadPcx(CODEC_CTX& ctx)
     } else {
         FillLut(f + 16, 16, lut);
     }
-    ctx.bits_per_pixel = truecolour ? 24 : h.bits * h.planes;
+    ctx.bits_per_pixel = h.bits * h.planes;
 
     // A header claiming more rows than the data could expand to is refused before the
     // picture is allocated; a file cut short by less shows black where it ends.
