@@ -302,10 +302,17 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
 
 bool BmpRowsPresent(std::size_t file_size, const BMP_INFO& info)
 {
-    if (info.compression == kBiRle8 || info.compression == kBiRle4)
-        return true; // a few bytes of run-length data may cover any picture
+    if (file_size <= info.data_offset)
+        return false;
+    const std::uint64_t data = file_size - info.data_offset;
+    if (info.compression == kBiRle8 || info.compression == kBiRle4) {
+        // Runs cover at most 255 pixels in two bytes and moves skip more, but a picture far
+        // larger than its data could ever describe is refused as well.
+        const std::uint64_t pixels = static_cast<std::uint64_t>(info.width) * static_cast<std::uint64_t>(info.height);
+        return pixels <= data * 2048 + (std::uint64_t{1} << 20);
+    }
     const std::uint64_t claimed = FileStride(info.width, info.bit_count) * static_cast<std::uint64_t>(info.height);
-    return file_size > info.data_offset && file_size - info.data_offset >= claimed / 2;
+    return data >= claimed / 2;
 }
 
 void DecodeBmpPixels(std::span<const std::uint8_t> file, const BMP_INFO& info, std::uint8_t* base,

@@ -38,9 +38,10 @@ struct BMP_INFO {
 // data and the pixels follow the colour table.
 int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool packed = false);
 
-// False when the file holds less than half of the plain rows its header claims: such a
-// header is refused before anything is allocated for the picture. A file cut shorter
-// than its rows by less shows black where it ends.
+// False when the file holds less than half of the plain rows its header claims, or
+// run-length data that could not describe a picture of that size (more than 2048 pixels
+// a byte past the first million): such a header is refused before anything is allocated
+// for the picture. A file cut shorter than its rows by less shows black where it ends.
 bool BmpRowsPresent(std::size_t file_size, const BMP_INFO& info);
 
 // Decodes the pixels into width × height rows of blue, green, red bytes, row y (top to
