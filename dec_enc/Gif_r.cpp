@@ -366,6 +366,7 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
         StoreTable(in.Take(bytes), global);
     }
 
+    bool bogus_reported = false;
     for (;;) {
         const int block = in.Get();
         if (block < 0)
@@ -380,7 +381,10 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
             continue;
         }
         if (block != 0x2C) {
-            std::fprintf(stderr, "bogus character 0x%02x, ignoring\n", block);
+            // Named once a file: a damaged file would otherwise print a line a byte.
+            if (!bogus_reported)
+                std::fprintf(stderr, "bogus character 0x%02x, ignoring\n", block);
+            bogus_reported = true;
             continue;
         }
         std::uint8_t desc[9];

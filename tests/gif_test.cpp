@@ -334,6 +334,10 @@ TEST(ReadGif, DecodesLayoutsTablesAndPlacement)
         // Complete images leave indices and palette that show the same picture.
         if (doc.context->index_matches_picture)
             EXPECT_EQ(ExpandIndices(*doc.context), c.want);
+        // The preview's direct decoding shows the same picture.
+        doc.direct_decode = 1;
+        ASSERT_EQ(doc.Open(tmp.File("case.gif")), kOk);
+        EXPECT_EQ(DisplayPixels(doc), c.want);
     }
 }
 

@@ -252,6 +252,10 @@ TEST(ReadPcx, DecodesEveryPlaneLayout)
         EXPECT_EQ(doc.bits_per_pixel, c.bpp);
         EXPECT_EQ(doc.display->Width(), c.spec.w);
         EXPECT_EQ(DisplayPixels(doc), c.want);
+        // The preview's direct decoding draws the same rows into the display bitmap.
+        doc.direct_decode = 1;
+        ASSERT_EQ(doc.Open(path), kOk);
+        EXPECT_EQ(DisplayPixels(doc), c.want);
     }
     // The 256-colour palette lands in the context in file order.
     WriteBytes(tmp.File("p.pcx"), MakePcx(cases[0].spec));
