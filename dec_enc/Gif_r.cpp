@@ -251,7 +251,8 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
 
     // A picture larger than the data could expand to is refused before it is allocated:
     // the k-th code after a reset stands for at most k indices, and no code for more than
-    // 4096.
+    // 4096. So is a logical screen of more than a million pixels that is mostly
+    // background around a small image.
     const std::uint64_t codes = std::uint64_t{data_bytes} * 8 / static_cast<std::uint64_t>(min_code_size + 1);
     const std::uint64_t most = std::min(codes * 4096, codes * (codes + 1) / 2);
     const std::uint64_t image_pixels = std::uint64_t(d.width) * std::uint64_t(d.height);
@@ -260,7 +261,7 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
     const std::int64_t cw = std::max<std::int64_t>(screen_w, std::int64_t{d.left} + d.width);
     const std::int64_t ch = std::max<std::int64_t>(screen_h, std::int64_t{d.top} + d.height);
     const std::uint64_t canvas_pixels = std::uint64_t(cw) * std::uint64_t(ch);
-    if (canvas_pixels > (std::uint64_t{1} << 24) && canvas_pixels > image_pixels * 16)
+    if (canvas_pixels > (std::uint64_t{1} << 20) && canvas_pixels > image_pixels * 16)
         return Fail("logical screen far larger than its image");
     if (int rc = ctx.ReserveDecoded(cw, ch); rc != kOk)
         return rc;
