@@ -165,31 +165,50 @@ std::size_t EncodePcxRow(const std::uint8_t* row, std::size_t n, std::uint8_t* o
 std::size_t PcxRunDecoder::Fill(std::uint8_t* dst, std::size_t n)
 {
     std::size_t i = 0;
-    while (i < n) {
-        if (run_ > 0) {
-            const std::size_t take = std::min(run_, n - i);
-            std::memset(dst + i, value_, take);
-            i += take;
-            run_ -= take;
-            continue;
-        }
-        // Literal bytes between runs, copied in one stretch.
-        const std::uint8_t* p = p_;
-        const std::uint8_t* stop = p + std::min(static_cast<std::size_t>(end_ - p), n - i);
-        while (p < stop && *p < 193)
-            ++p;
-        if (p > p_) {
-            std::memcpy(dst + i, p_, static_cast<std::size_t>(p - p_));
-            i += static_cast<std::size_t>(p - p_);
-            p_ = p;
-            continue;
-        }
-        if (end_ - p_ < 2)
-            break; // the end of the data, or a count byte without its value
-        run_ = p_[0] & 63u;
-        value_ = p_[1];
-        p_ += 2;
+    if (run_ > 0) { // a run left over from the previous row
+        const std::size_t take = std::min(run_, n);
+        std::memset(dst, value_, take);
+        i = take;
+        run_ -= take;
     }
+    const std::uint8_t* p = p_;
+    const std::uint8_t* const end = end_;
+    // While 64 bytes of room remain, a run is stored as a whole 64-byte block (later bytes
+    // overwrite its surplus), which keeps the loop free of calls.
+    while (n - i >= 64 && end - p >= 2) {
+        const std::uint8_t b = *p;
+        if (b < 193) {
+            dst[i++] = b;
+            ++p;
+            continue;
+        }
+        std::memset(dst + i, p[1], 64);
+        i += b & 63u;
+        p += 2;
+    }
+    while (i < n && p < end) {
+        const std::uint8_t b = *p;
+        if (b < 193) {
+            dst[i++] = b;
+            ++p;
+            continue;
+        }
+        if (end - p < 2)
+            break; // a count byte without its value
+        const std::size_t count = b & 63u;
+        const std::uint8_t v = p[1];
+        p += 2;
+        if (count <= n - i) {
+            std::memset(dst + i, v, count);
+            i += count;
+        } else {
+            std::memset(dst + i, v, n - i);
+            run_ = count - (n - i);
+            value_ = v;
+            i = n;
+        }
+    }
+    p_ = p;
     return i;
 }
 
