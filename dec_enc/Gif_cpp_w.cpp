@@ -83,6 +83,7 @@ void TGIF::PutCode(std::int32_t code)
             accumulator_ >>= 8;
             bit_count_ -= 8;
         }
+        bit_count_ = 0; // the last byte may have held fewer than 8 pending bits
         FlushBlock();
     }
 }
@@ -98,6 +99,8 @@ void TGIF::ResetTable()
 void TGIF::Encode(const CODEC_CTX& ctx, int initial_bits)
 {
     initial_bits_ = initial_bits;
+    accumulator_ = 0;
+    bit_count_ = 0;
     clear_flag_ = 0;
     input_count_ = 1;
     output_count_ = 0;
