@@ -11,7 +11,7 @@
 
 namespace {
 
-struct BmpSpec {
+struct BmpLayout {
     int header = 40;
     int w = 1;
     int h = 1;
@@ -35,7 +35,7 @@ void Put16(Bytes& b, std::uint32_t v)
     b.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-Bytes MakeBmp(const BmpSpec& s, bool with_file_header = true)
+Bytes MakeBmp(const BmpLayout& s, bool with_file_header = true)
 {
     Bytes info;
     if (s.header == 12) {
@@ -103,7 +103,7 @@ TEST(ReadBmp, DecodesEveryDepthCompressionAndHeader)
 {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpLayout layout;
         int bpp; // the class the document reports
         Bytes want;
     };
@@ -155,27 +155,27 @@ TEST(ReadBmp, DecodesEveryDepthCompressionAndHeader)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = tmp.File("case.bmp");
-        WriteBytes(path, MakeBmp(c.spec));
+        WriteBytes(path, MakeBmp(c.layout));
         ASSERT_EQ(doc.Open(path), kOk);
         EXPECT_EQ(doc.bits_per_pixel, c.bpp);
         EXPECT_EQ(doc.context->compression_name, "None");
-        EXPECT_EQ(doc.display->Width(), c.spec.w);
+        EXPECT_EQ(doc.display->Width(), c.layout.w);
         EXPECT_EQ(DisplayPixels(doc), c.want);
     }
 }
 
 TEST(ReadBmp, RefusesBrokenFilesWithTheirCode)
 {
-    BmpSpec ok {.w = 2, .h = 2, .bits = 8, .palette = {R, G}, .colours_used = 2, .pixels = Bytes(8, 0)};
+    BmpLayout ok {.w = 2, .h = 2, .bits = 8, .palette = {R, G}, .colours_used = 2, .pixels = Bytes(8, 0)};
     auto with = [](Bytes b, std::size_t at, std::uint32_t v) {
         StoreDword(kLittleEndian, v, b.data() + at);
         return b;
     };
     const Bytes good = MakeBmp(ok);
-    BmpSpec big = ok;
+    BmpLayout big = ok;
     big.w = 5000;
     big.h = 5000;
-    BmpSpec jpeg = ok;
+    BmpLayout jpeg = ok;
     jpeg.bits = 24;
     jpeg.compression = 4;
     jpeg.palette.clear();
@@ -210,20 +210,20 @@ TEST(ReadBmp, WideFilesTruncatedRowsAndDirectDecode)
     TempDir tmp;
     TIMAGE_INFO doc;
     // 5000 × 10 passes: the limit needs both sides past 4096.
-    BmpSpec wide {.w = 5000, .h = 10, .pixels = Bytes(5000 * 3 * 10, 7)};
+    BmpLayout wide {.w = 5000, .h = 10, .pixels = Bytes(5000 * 3 * 10, 7)};
     WriteBytes(tmp.File("wide.bmp"), MakeBmp(wide));
     ASSERT_EQ(doc.Open(tmp.File("wide.bmp")), kOk);
     EXPECT_EQ(doc.display->Width(), 5000);
 
     // The last stored row (the top row) is missing: it is black, whatever the buffers held.
-    BmpSpec cut {.w = 2, .h = 2, .pixels = {9, 9, 9, 9, 9, 9, 0, 0}};
+    BmpLayout cut {.w = 2, .h = 2, .pixels = {9, 9, 9, 9, 9, 9, 0, 0}};
     WriteBytes(tmp.File("cut.bmp"), MakeBmp(cut));
     ASSERT_EQ(doc.Open(tmp.File("cut.bmp")), kOk);
     EXPECT_EQ(DisplayPixels(doc), (Bytes {0, 0, 0, 0, 0, 0, 9, 9, 9, 9, 9, 9}));
 
     // Direct decoding: the loaded bitmap becomes the display bitmap; the decoded pixel
     // buffer is not touched.
-    BmpSpec small {.w = 1, .h = 1, .pixels = {1, 2, 3, 0}};
+    BmpLayout small {.w = 1, .h = 1, .pixels = {1, 2, 3, 0}};
     WriteBytes(tmp.File("small.bmp"), MakeBmp(small));
     doc.context->decoded.data()[0] = 0xEE;
     doc.direct_decode = 1;
@@ -235,7 +235,7 @@ TEST(ReadBmp, WideFilesTruncatedRowsAndDirectDecode)
 
 TEST(ReadBmp, PackedBitmapsOpenAsDib)
 {
-    BmpSpec s {.w = 2, .h = 1, .bits = 8, .palette = {R, B}, .colours_used = 2, .pixels = {1, 0, 0, 0}};
+    BmpLayout s {.w = 2, .h = 1, .bits = 8, .palette = {R, B}, .colours_used = 2, .pixels = {1, 0, 0, 0}};
     const Bytes packed = MakeBmp(s, false);
     TempDir tmp;
     TIMAGE_INFO doc;

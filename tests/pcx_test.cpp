@@ -27,7 +27,7 @@ Bytes Repeat(std::size_t n, std::uint8_t v, Bytes tail = {})
     return b;
 }
 
-struct PcxSpec {
+struct PcxLayout {
     int bits = 8;
     int planes = 1;
     int w = 1;
@@ -39,7 +39,7 @@ struct PcxSpec {
     Bytes pal256; // appended after a 12 marker when not empty
 };
 
-Bytes MakePcx(const PcxSpec& s)
+Bytes MakePcx(const PcxLayout& s)
 {
     Bytes f(128, 0);
     f[0] = 10;
@@ -209,7 +209,7 @@ TEST(ReadPcx, DecodesEveryPlaneLayout)
     const Bytes white = {255, 255, 255}, black = {0, 0, 0};
     struct Case {
         const char* name;
-        PcxSpec spec;
+        PcxLayout layout;
         int bpp;
         Bytes want;
     };
@@ -245,12 +245,12 @@ TEST(ReadPcx, DecodesEveryPlaneLayout)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = tmp.File("case.pcx");
-        WriteBytes(path, MakePcx(c.spec));
+        WriteBytes(path, MakePcx(c.layout));
         // Stale pixels of an earlier picture must not show through.
-        LoadPicture(doc, c.spec.w, c.spec.h, Bytes(static_cast<std::size_t>(c.spec.w * c.spec.h * 3), 0x5A));
+        LoadPicture(doc, c.layout.w, c.layout.h, Bytes(static_cast<std::size_t>(c.layout.w * c.layout.h * 3), 0x5A));
         ASSERT_EQ(doc.Open(path), kOk);
         EXPECT_EQ(doc.bits_per_pixel, c.bpp);
-        EXPECT_EQ(doc.display->Width(), c.spec.w);
+        EXPECT_EQ(doc.display->Width(), c.layout.w);
         EXPECT_EQ(DisplayPixels(doc), c.want);
         // The preview's direct decoding draws the same rows into the display bitmap.
         doc.direct_decode = 1;
@@ -258,21 +258,21 @@ TEST(ReadPcx, DecodesEveryPlaneLayout)
         EXPECT_EQ(DisplayPixels(doc), c.want);
     }
     // The 256-colour palette lands in the context in file order.
-    WriteBytes(tmp.File("p.pcx"), MakePcx(cases[0].spec));
+    WriteBytes(tmp.File("p.pcx"), MakePcx(cases[0].layout));
     ASSERT_EQ(doc.Open(tmp.File("p.pcx")), kOk);
     EXPECT_EQ(0, std::memcmp(doc.context->palette, Palette256().data(), 768));
 }
 
 TEST(ReadPcx, RefusesBrokenFilesWithTheirCode)
 {
-    PcxSpec good {.planes = 3, .w = 2, .h = 1, .data = {1, 2, 3, 4, 5, 6}};
+    PcxLayout good {.planes = 3, .w = 2, .h = 1, .data = {1, 2, 3, 4, 5, 6}};
     auto patched = [&](std::size_t at, std::uint32_t word) {
         Bytes f = MakePcx(good);
         StoreWord(kLittleEndian, word, f.data() + at);
         return f;
     };
-    PcxSpec no_palette {.w = 4, .h = 1, .data = {1, 2, 3, 4}};
-    PcxSpec tall {.planes = 3, .w = 100, .h = 4000, .data = {0xFF, 0, 0xFF, 0}};
+    PcxLayout no_palette {.w = 4, .h = 1, .data = {1, 2, 3, 4}};
+    PcxLayout tall {.planes = 3, .w = 100, .h = 4000, .data = {0xFF, 0, 0xFF, 0}};
     Bytes wrong_magic = MakePcx(good);
     wrong_magic[0] = 11;
     const struct {
