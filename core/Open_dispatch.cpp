@@ -37,7 +37,7 @@ struct DispatchRow {
 // Tested in this order; the first matching extension decides. Readers still null are
 // answered with kFormatNotSupported until their codec is added to the program.
 const DispatchRow kDispatch[] = {
-    {{".BMP", ".DIB"}, nullptr, kFmtBmp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".BMP", ".DIB"}, ReadBmp, kFmtBmp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".TGA", nullptr}, nullptr, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".FIT", nullptr}, nullptr, kFmtFits, nullptr, kNoExtra, Finish::ReaderDraws},
     {{".MTV", nullptr}, nullptr, kFmtMtv, nullptr, kNoExtra, Finish::ReaderDraws},
@@ -48,8 +48,8 @@ const DispatchRow kDispatch[] = {
     {{".IMG", nullptr}, nullptr, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".JPG", nullptr}, nullptr, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
     {{".SUN", ".RAS"}, nullptr, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".GIF", nullptr}, nullptr, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
-    {{".PCX", nullptr}, nullptr, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".GIF", nullptr}, ReadGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
+    {{".PCX", nullptr}, ReadPcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PCT", nullptr}, nullptr, kFmtPict, nullptr, kNoExtra, Finish::Convert},
     {{".XPM", nullptr}, nullptr, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, nullptr, kFmtPcd, nullptr, kDepth24, Finish::Convert},

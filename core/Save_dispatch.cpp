@@ -16,8 +16,8 @@ struct WriterRow {
 // Save code 1 (Windows bitmap) is written by the display bitmap itself. The GIF writer
 // runs colour reduction first where the picture needs it.
 const WriterRow kWriters[] = {
-    {kSaveDcx, nullptr}, {kSaveGif, nullptr},  {kSaveJpeg, nullptr}, {kSavePat, WritePat},
-    {kSavePcx, nullptr}, {kSavePng, nullptr},  {kSavePgm, WritePgm}, {kSavePpm, WritePpm},
+    {kSaveDcx, WriteDcx}, {kSaveGif, WriteGif}, {kSaveJpeg, nullptr}, {kSavePat, WritePat},
+    {kSavePcx, WritePcx}, {kSavePng, nullptr},  {kSavePgm, WritePgm}, {kSavePpm, WritePpm},
     {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, nullptr}, {kSaveXwd, nullptr},
 };
 

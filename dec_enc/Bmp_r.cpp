@@ -1,0 +1,54 @@
+// Windows bitmap reading (.BMP, .DIB): the platform bitmap loader (platform/Bmp_loader)
+// decodes the file; this reader checks the signature ("BM"; packed bitmaps without it in
+// .DIB files) and the size limit, reports the
+// loaded pixel format's class as the depth and hands the rows on. With the direct-decode
+// flag the loaded bitmap itself becomes the display bitmap.
+#include "core/Byte_order.h"
+#include "core/File_io.h"
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+#include "platform/Bmp_loader.h"
+
+#include <cctype>
+#include <string>
+#include <utility>
+
+int ReadBmp(CODEC_CTX& ctx)
+{
+    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
+        return rc;
+    const std::span<const std::uint8_t> file(ctx.file.data(), ctx.file.size());
+    // A .DIB file without the "BM" file header is read as a packed bitmap when it starts
+    // with the size of a known info header.
+    std::string ext = ExtensionOf(ctx.input_file_name);
+    for (char& c : ext)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::uint32_t lead = file.size() >= 4 ? LoadDword(kLittleEndian, file.data()) : 0;
+    const bool packed = ext == ".DIB" && !(file.size() >= 2 && file[0] == 'B' && file[1] == 'M') &&
+                        (lead == 12 || lead == 40 || lead == 52 || lead == 56 || lead == 108 || lead == 124);
+    BMP_INFO info;
+    if (int rc = ParseBmpHeader(file, info, packed); rc != kOk)
+        return rc;
+    if (info.width > 4096 && info.height > 4096)
+        return kImageTooLarge;
+    if (!BmpRowsPresent(file.size(), info))
+        return kDataError;
+    ctx.compression_name = "None"; // run-length coded bitmaps too
+    ctx.bits_per_pixel = info.pixel_class;
+
+    if (ctx.DirectTarget() != nullptr) {
+        if (int rc = LoadBmp(file, *ctx.decoder_bitmap, info, packed); rc != kOk)
+            return rc;
+        ctx.width = info.width;
+        ctx.height = info.height;
+        std::swap(ctx.document->display, ctx.decoder_bitmap);
+        return kOk;
+    }
+    if (int rc = ctx.ReserveDecoded(info.width, info.height); rc != kOk)
+        return rc;
+    ctx.width = info.width;
+    ctx.height = info.height;
+    DecodeBmpPixels(file, info, ctx.decoded.data(), ctx.RowBytes());
+    return kOk;
+}
