@@ -15,9 +15,9 @@ struct WriterRow {
 // Save code 1 (Windows bitmap) is written by the display bitmap itself. The GIF writer
 // runs colour reduction first where the picture needs it.
 const WriterRow kWriters[] = {
-    {kSaveDcx, nullptr}, {kSaveGif, nullptr},  {kSaveJpeg, nullptr}, {kSavePat, WritePat},
-    {kSavePcx, nullptr}, {kSavePng, nullptr},  {kSavePgm, WritePgm}, {kSavePpm, WritePpm},
-    {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, nullptr}, {kSaveXwd, nullptr},
+    {kSaveDcx, nullptr}, {kSaveGif, nullptr},  {kSaveJpeg, WriteJpeg}, {kSavePat, WritePat},
+    {kSavePcx, nullptr}, {kSavePng, WritePng},  {kSavePgm, WritePgm}, {kSavePpm, WritePpm},
+    {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, WriteTiff}, {kSaveXwd, nullptr},
 };
 
 struct CommandRow {
