@@ -108,16 +108,21 @@ int ReadRgba(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
     img.req_orientation = ORIENTATION_TOPLEFT;
     TIFFRGBAImageGet(&img, reinterpret_cast<std::uint32_t*>(ctx.quad.data()), l.width, l.height);
     const bool alpha = img.alpha != 0;
+    // libtiff premultiplies unassociated alpha for colour pictures but not for grey ones.
+    const bool premultiplied = img.alpha == EXTRASAMPLE_ASSOCALPHA || img.photometric == PHOTOMETRIC_RGB ||
+                               img.photometric == PHOTOMETRIC_SEPARATED;
     TIFFRGBAImageEnd(&img);
-    // Pixels are red, green, blue, alpha in memory, the colour premultiplied by alpha.
+    // Pixels are red, green, blue, alpha in memory.
     const std::uint8_t* q = ctx.quad.data();
     std::uint8_t* d = ctx.decoded.data();
     const std::size_t pixels = static_cast<std::size_t>(l.width) * l.height;
     for (std::size_t i = 0; i < pixels; ++i, q += 4, d += 3) {
-        const unsigned add = alpha ? 255u - q[3] : 0u;
-        d[0] = static_cast<std::uint8_t>(std::min(255u, q[2] + add));
-        d[1] = static_cast<std::uint8_t>(std::min(255u, q[1] + add));
-        d[2] = static_cast<std::uint8_t>(std::min(255u, q[0] + add));
+        const unsigned a = alpha ? q[3] : 255u;
+        for (int k = 0; k < 3; ++k) {
+            const unsigned c = q[2 - k];
+            d[k] = static_cast<std::uint8_t>(premultiplied ? std::min(255u, c + 255u - a)
+                                                           : (c * a + 255u * (255u - a) + 127u) / 255u);
+        }
     }
     return kOk;
 }
