@@ -82,6 +82,16 @@ TEST(Jpeg, WritesJfifThatReadsBackClose)
     const Bytes ours = DisplayPixels(doc);
     EXPECT_GT(Psnr(ours, pixels), 32.0) << "quality 75 on a smooth picture";
 
+    // djpeg with the same DCT decodes the file to exactly our pixels.
+    if (HaveTool("djpeg")) {
+        int status = -1;
+        const std::string ppm = CaptureCommand("djpeg -dct float '" + dir.File("a.jpg") + "'", &status);
+        Bytes djpeg;
+        int dw = 0, dh = 0;
+        EXPECT_EQ(status, 0);
+        ASSERT_TRUE(ParsePpm(ToBytes(ppm), dw, dh, djpeg));
+        EXPECT_EQ(djpeg, ours);
+    }
     // ImageMagick decodes the same file to nearly the same pixels (its DCT is the integer one).
     int w = 0, h = 0;
     Bytes theirs;

@@ -76,6 +76,8 @@ TEST(Png, RoundTripKeepsEveryPixel)
         EXPECT_EQ(h, 23);
         EXPECT_EQ(theirs, pixels);
     }
+    if (HaveTool("pngcheck"))
+        EXPECT_EQ(RunCommand("pngcheck -q '" + dir.File("a.png") + "'"), 0);
     // Pillow checks every chunk's CRC while it loads.
     if (const std::string py = PillowPython(); !py.empty())
         EXPECT_EQ(RunCommand(py + " -c \"from PIL import Image; im=Image.open('" + dir.File("a.png") +

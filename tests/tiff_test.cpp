@@ -64,6 +64,9 @@ TEST(Tiff, WritesLzwRgbThatReadsBack)
     EXPECT_EQ(compression, COMPRESSION_LZW);
     EXPECT_EQ(photometric, PHOTOMETRIC_RGB);
 
+    if (HaveTool("tiffinfo"))
+        EXPECT_EQ(RunCommand("tiffinfo -D '" + dir.File("a.tif") + "' >/dev/null 2>&1"), 0);
+
     ASSERT_EQ(doc.Open(dir.File("a.tif")), kOk);
     EXPECT_EQ(doc.format_code, kFmtTiff);
     EXPECT_EQ(doc.bits_per_pixel, 24);
