@@ -13,6 +13,7 @@
 //
 // libpng reports errors by a long jump; the functions that set the jump point hold no
 // object with a destructor, so the jump skips nothing that needs releasing.
+#include "core/Byte_order.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -86,10 +87,11 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         rc = kImageTooLarge;
         png_longjmp(png, 1);
     }
-    // The compressed picture must fit in the file before the buffers are sized for it.
+    // The compressed rows (each with its filter byte) must fit in the file before the
+    // buffers are sized for them.
     const std::uint64_t packed_row =
         (static_cast<std::uint64_t>(width) * png_get_channels(png, info) * static_cast<unsigned>(bit_depth) + 7) / 8;
-    if (file_size >= 0 && packed_row * height / kMaxDeflateRatio > static_cast<std::uint64_t>(file_size)) {
+    if (file_size >= 0 && (packed_row + 1) * height / kMaxDeflateRatio > static_cast<std::uint64_t>(file_size)) {
         rc = kDataError;
         png_longjmp(png, 1);
     }
@@ -177,9 +179,19 @@ int ReadPng(CODEC_CTX& ctx)
     FilePtr f = OpenForRead(ctx.input_file_name);
     if (!f)
         return kOpenFileError;
-    std::uint8_t signature[8] = {};
-    if (std::fread(signature, 1, 8, f.get()) != 8 || std::memcmp(signature, kPngSignature, 8) != 0)
+    std::uint8_t head[24] = {};
+    const std::size_t got = std::fread(head, 1, sizeof head, f.get());
+    if (got < 8 || std::memcmp(head, kPngSignature, 8) != 0)
         return kMagicError;
+    // The size in the header chunk, before libpng (which refuses a zero size as a
+    // damaged header) sees it.
+    if (got == sizeof head && std::memcmp(head + 12, "IHDR", 4) == 0) {
+        const std::uint32_t w = LoadDword(kBigEndian, head + 16), h = LoadDword(kBigEndian, head + 20);
+        if (w > 4096 && h > 4096)
+            return kImageTooLarge;
+        if (w == 0 || h == 0)
+            return kDataError;
+    }
     std::rewind(f.get());
     return DecodePng(ctx, f.get(), FileSize(f.get()));
 }

@@ -126,7 +126,7 @@ TEST(Png, HeaderChecksAndBrokenFiles)
         int want;
     } cases[] = {
         {"wide and tall", MakePng(5000, 5000, 1), kImageTooLarge},
-        {"zero width", MakePng(0, 5, 5), kUnknownError}, // libpng refuses the header itself
+        {"zero width", MakePng(0, 5, 5), kDataError},
         {"not a PNG", ToBytes("GIF89a and more bytes"), kMagicError},
         {"short signature", Bytes{137, 80, 78}, kMagicError},
         {"truncated data", truncated, kUnknownError},
