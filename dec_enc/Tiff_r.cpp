@@ -6,13 +6,15 @@
 // RGB. Every other layout that libtiff's RGBA interface knows (16-bit samples, alpha,
 // separate planes, tiles, CMYK, YCbCr, LogLuv ...) goes through that interface; alpha is
 // composited on white. Samples of 2 to 7 bits are refused, as are depths libtiff cannot
-// convert. A scan line that cannot be read ends the picture: that row and the rest are
-// black. Depth reported: bits per sample × samples per pixel.
+// convert, and headers that claim more pixels than the file can hold. A scan line that
+// cannot be read ends the picture: that row and the rest are black. Depth reported: bits per sample × samples per pixel.
+#include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Tiff_io.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -34,6 +36,30 @@ struct TIFF_LAYOUT {
     std::uint32_t width = 0, height = 0;
     std::uint16_t bits = 1, samples = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
 };
+
+// How many bytes of pixels one byte of the file can hold at most, by compression: stored
+// data is allowed to be cut to an eighth (the rest reads as black); the byte-oriented
+// schemes stay below 2048 (LZW about 1300, Deflate 1032, JPEG 1536). Fax and JBIG code a
+// whole row in one bit, so for them only the rows are bounded.
+bool DataCanBeInFile(const TIFF_LAYOUT& l, std::uint16_t compression, std::int64_t file_size)
+{
+    if (file_size < 0)
+        return true;
+    const double bytes = static_cast<double>(file_size);
+    switch (compression) {
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_JBIG:
+        return static_cast<double>(l.height) <= bytes * 8;
+    default:
+        break;
+    }
+    const double raw = std::ceil(static_cast<double>(l.width) * l.samples * l.bits / 8) * l.height;
+    return raw <= bytes * (compression == COMPRESSION_NONE ? 8 : 2048);
+}
+
 
 // Grey, palette or RGB scan lines into blue, green, red rows.
 int ReadScanlines(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
@@ -153,6 +179,9 @@ int ReadTiff(CODEC_CTX& ctx)
         return kBitDepthNotSupported;
     if (TIFFIsCODECConfigured(compression) != 1)
         return kCompressionNotSupported;
+    FilePtr f = OpenForRead(ctx.input_file_name);
+    if (!DataCanBeInFile(l, compression, f ? FileSize(f.get()) : -1))
+        return kDataError;
     if (int rc = ctx.ReserveDecoded(l.width, l.height); rc != kOk)
         return rc;
     ctx.width = static_cast<std::int32_t>(l.width);

@@ -150,6 +150,13 @@ TEST(Tiff, RefusedAndBrokenFiles)
     WriteBytes(dir.File("gif.tif"), ToBytes("GIF89a"));
     EXPECT_EQ(doc.Open(dir.File("gif.tif")), kOpenFileError);
     EXPECT_EQ(doc.Open(dir.File("missing.tif")), kOpenFileError);
+    // 12000 × 12000 stored pixels in a file of a few hundred bytes.
+    WriteTiffFile(dir.File("claims.tif"), 1, 1, 8, 3, PHOTOMETRIC_RGB, {1, 2, 3}, [](TIFF* t) {
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 12000);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, 12000);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 12000);
+    });
+    EXPECT_EQ(doc.Open(dir.File("claims.tif")), kDataError);
 
     // A strip cut short: the rows that cannot be read are black, not the previous picture.
     LoadPicture(doc, 8, 8, Bytes(8 * 8 * 3, 255));
