@@ -186,7 +186,7 @@ int ReadTiff(CODEC_CTX& ctx)
         return rc;
     ctx.width = static_cast<std::int32_t>(l.width);
     ctx.height = static_cast<std::int32_t>(l.height);
-    ctx.bits_per_pixel = l.bits * l.samples;
+    ctx.bits_per_pixel = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{l.bits} * l.samples, 1 << 30));
 
     const bool grey = l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
     const bool scanlines = TIFFIsTiled(t) == 0 && l.planar == PLANARCONFIG_CONTIG &&
