@@ -79,6 +79,18 @@ TEST(Tiff, WritesLzwRgbThatReadsBack)
         EXPECT_EQ(theirs, pixels);
 }
 
+TEST(Tiff, WidthsPast16BitsSurviveTheRoundTrip)
+{
+    TempDir dir;
+    TIMAGE_INFO doc;
+    const Bytes pixels = PatternPixels(70000, 2);
+    LoadPicture(doc, 70000, 2, pixels);
+    ASSERT_EQ(SaveAs(doc, kSaveTiff, dir.File("w.tif")), kOk);
+    ASSERT_EQ(doc.Open(dir.File("w.tif")), kOk);
+    EXPECT_EQ(doc.display_width, 70000);
+    EXPECT_EQ(DisplayPixels(doc), pixels);
+}
+
 TEST(Tiff, SaveAfterAnEditWritesTheWorkingPicture)
 {
     TempDir dir;
