@@ -57,9 +57,17 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     std::memset(&cinfo, 0, sizeof cinfo);
     cinfo.err = InstallJpegErrors(err);
     volatile int rc = kUnknownError;
+    Dib* volatile filling = nullptr; // the display bitmap, or the context's own pixels
+    volatile bool started = false;
     if (setjmp(err.jump)) {
         const bool precision = err.pub.msg_code == JERR_BAD_PRECISION;
         jpeg_destroy_decompress(&cinfo);
+        // A picture that breaks off shows no half-written rows.
+        if (started && filling != nullptr)
+            for (int y = 0; y < ctx.height; ++y)
+                std::memset(filling->ScanLine(y), 0, ctx.RowBytes());
+        else if (started)
+            std::memset(ctx.quad.data(), 0, ctx.quad.size());
         return precision ? kBitDepthNotSupported : rc;
     }
     jpeg_create_decompress(&cinfo);
@@ -105,6 +113,8 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         std::longjmp(err.jump, 1);
     }
 
+    filling = direct;
+    started = true;
     JSAMPROW rows[kRowsPerCall];
     while (cinfo.output_scanline < cinfo.output_height) {
         const JDIMENSION first = cinfo.output_scanline;

@@ -62,8 +62,12 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     }
     // Set before the jump point: a value changed after setjmp is unreliable after the jump.
     volatile int rc = kUnknownError;
+    volatile bool filling = false;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, &end_info);
+        if (filling) // a picture that breaks off shows no half-written rows
+            for (std::uint8_t* row : ctx.row_pointers)
+                std::memset(row, 0, ctx.RowBytes());
         return rc;
     }
     png_init_io(png, file);
@@ -141,6 +145,7 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     for (png_uint_32 y = 0; y < height; ++y)
         ctx.row_pointers[y] = direct != nullptr ? direct->ScanLine(static_cast<int>(y))
                                                 : ctx.DecodedRow(static_cast<int>(y));
+    filling = true;
     png_read_image(png, ctx.row_pointers.data());
     png_read_end(png, end_info);
     png_destroy_read_struct(&png, &info, &end_info);

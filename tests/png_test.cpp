@@ -149,6 +149,16 @@ TEST(Png, HeaderChecksAndBrokenFiles)
     }
     EXPECT_EQ(doc.Open(dir.File("missing.png")), kOpenFileError);
 
+    // A picture that breaks off while drawing the display bitmap leaves black there, not
+    // the previous picture and not half a picture.
+    LoadPicture(doc, 300, 200, Bytes(300 * 200 * 3, 255));
+    doc.direct_decode = 1;
+    WriteBytes(dir.File("t.png"), truncated);
+    EXPECT_EQ(doc.Open(dir.File("t.png")), kUnknownError);
+    for (std::uint8_t v : DisplayPixels(doc))
+        ASSERT_EQ(v, 0);
+    doc.direct_decode = 0;
+
     // Wide but not tall opens.
     WriteBytes(dir.File("wide.png"), MakePng(5000, 10, 10));
     ASSERT_EQ(doc.Open(dir.File("wide.png")), kOk);
