@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -119,18 +121,26 @@ TEST(Jpeg, CameraFilesWithoutJfifOpen)
     EXPECT_EQ(DisplayPixels(doc), want);
 }
 
-TEST(Jpeg, DirectDecodingDrawsTheDisplayBitmap)
+TEST(Jpeg, DirectDecodingDrawsWhatTheConversionShows)
 {
     TempDir dir;
     OurJpeg(dir, 50, 30);
-    TIMAGE_INFO doc;
-    ASSERT_EQ(doc.Open(dir.File("ours.jpg")), kOk);
-    const Bytes want = DisplayPixels(doc);
-    LoadPicture(doc, 3, 3, Bytes(27, 0));
-    doc.direct_decode = 1;
-    ASSERT_EQ(doc.Open(dir.File("ours.jpg")), kOk);
-    EXPECT_EQ(doc.display->PixelFormat(), 24);
-    EXPECT_EQ(DisplayPixels(doc), want);
+    std::vector<std::string> files{dir.File("ours.jpg")};
+    if (const std::string corpus = CorpusDir(); !corpus.empty()) {
+        files.push_back(corpus + "/jpg/pil_sample_cmyk.jpg"); // CMYK rows converted on the way
+        files.push_back(corpus + "/jpg/hopper_gray.jpg");
+    }
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        TIMAGE_INFO doc;
+        ASSERT_EQ(doc.Open(file), kOk);
+        const Bytes want = DisplayPixels(doc);
+        LoadPicture(doc, 3, 3, Bytes(27, 0));
+        doc.direct_decode = 1;
+        ASSERT_EQ(doc.Open(file), kOk);
+        EXPECT_EQ(doc.display->PixelFormat(), 24);
+        EXPECT_EQ(DisplayPixels(doc), want);
+    }
 }
 
 TEST(Jpeg, SizeLimitsAndBrokenFiles)
