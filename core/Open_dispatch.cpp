@@ -46,7 +46,7 @@ const DispatchRow kDispatch[] = {
     {{".DIC", nullptr}, nullptr, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
     {{".NOL", nullptr}, nullptr, kFmtNokia, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".IMG", nullptr}, nullptr, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".JPG", nullptr}, nullptr, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
+    {{".JPG", nullptr}, ReadJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
     {{".SUN", ".RAS"}, nullptr, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".GIF", nullptr}, ReadGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
     {{".PCX", nullptr}, ReadPcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
@@ -54,7 +54,7 @@ const DispatchRow kDispatch[] = {
     {{".XPM", nullptr}, nullptr, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, nullptr, kFmtPcd, nullptr, kDepth24, Finish::Convert},
     {{".PGM", nullptr}, ReadPgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
-    {{".PNG", nullptr}, nullptr, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PNG", nullptr}, ReadPng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PBM", nullptr}, ReadPbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
     {{".PPM", nullptr}, ReadPpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".SGI", ".RGB"}, nullptr, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
@@ -67,7 +67,7 @@ const DispatchRow kDispatch[] = {
     {{".PSP", nullptr}, nullptr, kFmtPsp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".MSP", nullptr}, nullptr, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
     {{".MAC", nullptr}, nullptr, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
-    {{".TIF", nullptr}, nullptr, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
+    {{".TIF", nullptr}, ReadTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
 };
 
 struct MediaRow {

@@ -16,9 +16,9 @@ struct WriterRow {
 // Save code 1 (Windows bitmap) is written by the display bitmap itself. The GIF writer
 // runs colour reduction first where the picture needs it.
 const WriterRow kWriters[] = {
-    {kSaveDcx, WriteDcx}, {kSaveGif, WriteGif}, {kSaveJpeg, nullptr}, {kSavePat, WritePat},
-    {kSavePcx, WritePcx}, {kSavePng, nullptr},  {kSavePgm, WritePgm}, {kSavePpm, WritePpm},
-    {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, nullptr}, {kSaveXwd, nullptr},
+    {kSaveDcx, WriteDcx}, {kSaveGif, WriteGif}, {kSaveJpeg, WriteJpeg}, {kSavePat, WritePat},
+    {kSavePcx, WritePcx}, {kSavePng, WritePng}, {kSavePgm, WritePgm},   {kSavePpm, WritePpm},
+    {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, WriteTiff}, {kSaveXwd, WriteXwd},
 };
 
 struct CommandRow {

@@ -1,0 +1,154 @@
+// JPEG reading through the IJG API of libjpeg-turbo, floating-point DCT.
+//
+// Any file that starts with a start-of-image marker is read: JFIF, Exif (camera files)
+// and files with neither. Samples of 12 bits are refused as a depth the library lacks. The library converts every colour
+// space it knows to blue, green, red, unused pixels (greyscale and YCbCr alike); CMYK and
+// YCCK come out as CMYK and are turned into RGB here (Adobe files store the inks inverted).
+// Rows go into the 4-byte pixel buffer, or with the direct-decode flag straight into the
+// display bitmap as 3-byte pixels. Depth reported: 24 for colour, 8 for grey, 32 for CMYK.
+// Pictures wider and taller than 4096 are refused; so is a header that claims more blocks
+// than the file could encode. A file that ends early keeps what the library makes of the
+// missing blocks (it continues the last colours).
+//
+// The library reports errors by a long jump (Jpeg_err.h); DecodeJpeg holds no object with
+// a destructor across it.
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+#include "dec_enc/Jpeg_err.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Every block of a Huffman-coded scan takes at least one bit; with 4 × 4 subsampling the
+// smallest component has one block per 1024 pixels.
+constexpr std::uint64_t kMinPixelsPerByte = 8 * 1024;
+constexpr long kMaxLibraryMemory = 1L << 30;
+constexpr int kRowsPerCall = 16;
+
+// In place: C, M, Y, K to blue, green, red, unused.
+void CmykToQuad(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels, bool inverted, int out_bytes)
+{
+    for (std::size_t i = 0; i < pixels; ++i, in += 4, out += out_bytes) {
+        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        const auto r = static_cast<std::uint8_t>((c * k + 127) / 255);
+        const auto g = static_cast<std::uint8_t>((m * k + 127) / 255);
+        const auto b = static_cast<std::uint8_t>((y * k + 127) / 255);
+        out[0] = b;
+        out[1] = g;
+        out[2] = r;
+        if (out_bytes == 4)
+            out[3] = 0;
+    }
+}
+
+int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
+{
+    JPEG_ERROR err;
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    cinfo.err = InstallJpegErrors(err);
+    volatile int rc = kUnknownError;
+    Dib* volatile filling = nullptr; // the display bitmap, or the context's own pixels
+    volatile bool started = false;
+    if (setjmp(err.jump)) {
+        const bool precision = err.pub.msg_code == JERR_BAD_PRECISION;
+        jpeg_destroy_decompress(&cinfo);
+        // A picture that breaks off shows no half-written rows.
+        if (started && filling != nullptr)
+            for (int y = 0; y < ctx.height; ++y)
+                std::memset(filling->ScanLine(y), 0, ctx.RowBytes());
+        else if (started)
+            std::memset(ctx.quad.data(), 0, ctx.quad.size());
+        return precision ? kBitDepthNotSupported : rc;
+    }
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+
+    const JDIMENSION w = cinfo.image_width, h = cinfo.image_height;
+    if (w > 4096 && h > 4096)
+        rc = kImageTooLarge;
+    else if (PictureBytes(w, h, 4) == SIZE_MAX)
+        rc = kImageTooLarge;
+    else if (!cinfo.arith_code && file_size >= 0 &&
+             static_cast<std::uint64_t>(w) * h / kMinPixelsPerByte > static_cast<std::uint64_t>(file_size))
+        rc = kDataError;
+    else if (cinfo.jpeg_color_space == JCS_UNKNOWN)
+        rc = kFormatNotSupported;
+    if (rc != kUnknownError) {
+        jpeg_destroy_decompress(&cinfo);
+        return rc;
+    }
+
+    Dib* direct = ctx.DirectTarget();
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : direct != nullptr ? JCS_EXT_BGR : JCS_EXT_BGRX;
+    cinfo.dct_method = JDCT_FLOAT;
+    ctx.bits_per_pixel = cmyk ? 32 : cinfo.num_components == 1 ? 8 : 24;
+    jpeg_start_decompress(&cinfo);
+
+    ctx.width = static_cast<std::int32_t>(cinfo.output_width);
+    ctx.height = static_cast<std::int32_t>(cinfo.output_height);
+    const std::size_t pixels = cinfo.output_width;
+    int sized = kOk;
+    if (direct != nullptr) {
+        sized = ctx.SizeDisplayBitmap();
+        if (sized == kOk && cmyk)
+            sized = ctx.quad_row.Reserve(pixels * 4 * kRowsPerCall);
+    } else {
+        sized = ctx.quad.Reserve(PictureBytes(ctx.width, ctx.height, 4));
+    }
+    if (sized != kOk) {
+        rc = sized;
+        std::longjmp(err.jump, 1);
+    }
+
+    filling = direct;
+    started = true;
+    JSAMPROW rows[kRowsPerCall];
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const JDIMENSION first = cinfo.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
+        for (JDIMENSION i = 0; i < want; ++i) {
+            const int y = static_cast<int>(first + i);
+            if (direct == nullptr)
+                rows[i] = ctx.quad.data() + static_cast<std::size_t>(y) * pixels * 4;
+            else
+                rows[i] = cmyk ? ctx.quad_row.data() + i * pixels * 4 : direct->ScanLine(y);
+        }
+        const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
+        if (got == 0) // a suspending source never comes back with nothing for a stdio file
+            std::longjmp(err.jump, 1);
+        if (cmyk)
+            for (JDIMENSION i = 0; i < got; ++i)
+                CmykToQuad(rows[i], direct != nullptr ? direct->ScanLine(static_cast<int>(first + i)) : rows[i], pixels,
+                           cinfo.saw_Adobe_marker != 0, direct != nullptr ? 3 : 4);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return kOk;
+}
+
+} // namespace
+
+int ReadJpeg(CODEC_CTX& ctx)
+{
+    FilePtr f = OpenForRead(ctx.input_file_name);
+    if (!f)
+        return kOpenFileError;
+    std::uint8_t head[2] = {};
+    if (std::fread(head, 1, 2, f.get()) != 2 || head[0] != 0xFF || head[1] != 0xD8)
+        return kMagicError;
+    std::rewind(f.get());
+    return DecodeJpeg(ctx, f.get(), FileSize(f.get()));
+}

@@ -1,0 +1,217 @@
+// PNG reading and writing through libpng.
+//
+// Reading: every colour type and depth goes through libpng's transformations to 8-bit
+// blue, green, red rows that libpng writes straight into the decoded pixel buffer (or,
+// with the direct-decode flag, into the display bitmap's scan lines): palettes and low
+// bit depths are expanded, 16-bit samples scaled to 8 bits, grey spread to three
+// channels, and alpha (an alpha channel or a tRNS chunk) composited on white.
+// Depth reported: 24 for RGB, 32 for RGBA, 8 for palette and grey files; compression
+// method 0 is named "LZ77". Pictures wider and taller than 4096 are refused.
+//
+// Writing: 8-bit RGB, not interlaced, default compression and filters, from the row
+// pointer table (red, green, blue rows) that the save preparation fills.
+//
+// libpng reports errors by a long jump; the functions that set the jump point hold no
+// object with a destructor, so the jump skips nothing that needs releasing.
+#include "core/Byte_order.h"
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint8_t kPngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+
+// Deflate never packs more than 1032 bytes of data into one byte of output.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+void SilentWarning(png_structp, png_const_charp) {}
+
+bool SizeRowTable(CODEC_CTX& ctx, std::size_t rows) noexcept
+{
+    try {
+        ctx.row_pointers.resize(rows);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void JumpOnError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+// Sets up the transformations and reads the picture. file is positioned at its start.
+int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, SilentWarning);
+    if (png == nullptr)
+        return kMemoryError;
+    png_infop info = png_create_info_struct(png);
+    png_infop end_info = info != nullptr ? png_create_info_struct(png) : nullptr;
+    if (end_info == nullptr) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return kMemoryError;
+    }
+    // Set before the jump point: a value changed after setjmp is unreliable after the jump.
+    volatile int rc = kUnknownError;
+    volatile bool filling = false;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, &end_info);
+        if (filling) // a picture that breaks off shows no half-written rows
+            for (std::uint8_t* row : ctx.row_pointers)
+                std::memset(row, 0, ctx.RowBytes());
+        return rc;
+    }
+    png_init_io(png, file);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, nullptr, 0);
+    png_read_info(png, info);
+
+    png_uint_32 width = 0, height = 0;
+    int bit_depth = 0, colour_type = 0, interlace = 0, compression = 0, filter = 0;
+    png_get_IHDR(png, info, &width, &height, &bit_depth, &colour_type, &interlace, &compression, &filter);
+    if (width > 4096 && height > 4096) {
+        rc = kImageTooLarge;
+        png_longjmp(png, 1);
+    }
+    if (width == 0 || height == 0) {
+        rc = kDataError;
+        png_longjmp(png, 1);
+    }
+    if (compression == PNG_COMPRESSION_TYPE_BASE)
+        ctx.compression_name = "LZ77";
+    if (PictureBytes(width, height, 3) == SIZE_MAX) {
+        rc = kImageTooLarge;
+        png_longjmp(png, 1);
+    }
+    // The compressed rows (each with its filter byte) must fit in the file before the
+    // buffers are sized for them.
+    const std::uint64_t packed_row =
+        (static_cast<std::uint64_t>(width) * png_get_channels(png, info) * static_cast<unsigned>(bit_depth) + 7) / 8;
+    if (file_size >= 0 && (packed_row + 1) * height / kMaxDeflateRatio > static_cast<std::uint64_t>(file_size)) {
+        rc = kDataError;
+        png_longjmp(png, 1);
+    }
+
+    if (colour_type == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp palette = nullptr;
+        int entries = 0;
+        if (png_get_PLTE(png, info, &palette, &entries) != 0) {
+            std::memset(ctx.palette, 0, sizeof ctx.palette);
+            for (int i = 0; i < entries && i < 256; ++i) {
+                ctx.palette[3 * i] = palette[i].red;
+                ctx.palette[3 * i + 1] = palette[i].green;
+                ctx.palette[3 * i + 2] = palette[i].blue;
+            }
+        }
+    }
+    const bool alpha = (colour_type & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    png_set_expand(png); // palette to RGB, grey below 8 bits to 8 bits, tRNS to alpha
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    if (alpha) {
+        png_color_16 white {};
+        white.red = white.green = white.blue = white.gray = 255;
+        png_set_background(png, &white, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
+    }
+    png_set_bgr(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
+        rc = kFormatNotSupported;
+        png_longjmp(png, 1);
+    }
+
+    ctx.width = static_cast<std::int32_t>(width);
+    ctx.height = static_cast<std::int32_t>(height);
+    ctx.bits_per_pixel = colour_type == PNG_COLOR_TYPE_RGB ? 24 : colour_type == PNG_COLOR_TYPE_RGB_ALPHA ? 32 : 8;
+    Dib* direct = ctx.DirectTarget();
+    int sized = direct != nullptr ? ctx.SizeDisplayBitmap() : ctx.ReserveDecoded(width, height);
+    if (sized != kOk) {
+        rc = sized;
+        png_longjmp(png, 1);
+    }
+    if (!SizeRowTable(ctx, height)) {
+        rc = kMemoryError;
+        png_longjmp(png, 1);
+    }
+    for (png_uint_32 y = 0; y < height; ++y)
+        ctx.row_pointers[y] = direct != nullptr ? direct->ScanLine(static_cast<int>(y))
+                                                : ctx.DecodedRow(static_cast<int>(y));
+    filling = true;
+    png_read_image(png, ctx.row_pointers.data());
+    png_read_end(png, end_info);
+    png_destroy_read_struct(&png, &info, &end_info);
+    return kOk;
+}
+
+int EncodePng(CODEC_CTX& ctx, FILE* file)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, SilentWarning);
+    if (png == nullptr)
+        return kMemoryError;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return kMemoryError;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return kUnknownError;
+    }
+    png_init_io(png, file);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_IF_SAFE, nullptr, 0);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(ctx.width), static_cast<png_uint_32>(ctx.height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_write_image(png, ctx.row_pointers.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return kOk;
+}
+
+} // namespace
+
+int ReadPng(CODEC_CTX& ctx)
+{
+    FilePtr f = OpenForRead(ctx.input_file_name);
+    if (!f)
+        return kOpenFileError;
+    std::uint8_t head[24] = {};
+    const std::size_t got = std::fread(head, 1, sizeof head, f.get());
+    if (got < 8 || std::memcmp(head, kPngSignature, 8) != 0)
+        return kMagicError;
+    // The size in the header chunk, before libpng (which refuses a zero size as a
+    // damaged header) sees it.
+    if (got == sizeof head && std::memcmp(head + 12, "IHDR", 4) == 0) {
+        const std::uint32_t w = LoadDword(kBigEndian, head + 16), h = LoadDword(kBigEndian, head + 20);
+        if (w > 4096 && h > 4096)
+            return kImageTooLarge;
+        if (w == 0 || h == 0)
+            return kDataError;
+    }
+    std::rewind(f.get());
+    return DecodePng(ctx, f.get(), FileSize(f.get()));
+}
+
+int WritePng(CODEC_CTX& ctx)
+{
+    if (ctx.width < 1 || ctx.height < 1 || ctx.row_pointers.size() != static_cast<std::size_t>(ctx.height))
+        return kDataError;
+    for (const std::uint8_t* row : ctx.row_pointers)
+        if (row == nullptr)
+            return kDataError;
+    FilePtr f = OpenForWrite(ctx.output_file_name);
+    if (!f)
+        return kOpenFileError;
+    if (int rc = EncodePng(ctx, f.get()); rc != kOk)
+        return rc;
+    return FinishWrite(std::move(f));
+}

@@ -1,0 +1,197 @@
+// TIFF reading through libtiff: the first image of the file.
+//
+// Strip files with contiguous samples are read a scan line at a time: 1-bit bilevel (white
+// and black as the photometric interpretation says), 8-bit palette (16-bit colour maps
+// reduced to their high byte, maps below 256 used as they stand), 8-bit grey and 8-bit
+// RGB. Every other layout that libtiff's RGBA interface knows (16-bit samples, alpha,
+// separate planes, tiles, CMYK, YCbCr, LogLuv ...) goes through that interface; alpha is
+// composited on white. Samples of 2 to 7 bits are refused, as are depths libtiff cannot
+// convert, and headers that claim more pixels than the file can hold. A scan line that
+// cannot be read ends the picture: that row and the rest are black. Depth reported: bits per sample × samples per pixel.
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+#include "dec_enc/Tiff_io.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+struct CompressionName {
+    std::uint16_t value;
+    const char* name;
+};
+
+constexpr CompressionName kCompressionNames[] = {
+    {1, "None"},          {2, "CCITTRLE"},     {3, "CCITTFAX3"}, {4, "CCITTFAX4"},  {5, "LZW"},
+    {6, "OJPEG"},         {7, "JPEG"},         {8, "Adobe Deflate"}, {32766, "NEXT"}, {32771, "CCITTRLEW"},
+    {32773, "PACKBITS"},  {32809, "THUNDERSCAN"}, {32895, "IT8CTPAD"}, {32896, "IT8LW"}, {32897, "IT8MP"},
+    {32898, "IT8BL"},     {32908, "PIXARFILM"}, {32909, "PIXARLOG"}, {32946, "Deflate"}, {32947, "DCS"},
+    {34661, "JBIG"},      {34676, "SGILOG"},   {34677, "SGILOG24"},
+};
+
+struct TIFF_LAYOUT {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t bits = 1, samples = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
+};
+
+// How many bytes of pixels one byte of the file can hold at most, by compression: stored
+// data is allowed to be cut to an eighth (the rest reads as black); the byte-oriented
+// schemes stay below 2048 (LZW about 1300, Deflate 1032, JPEG 1536). Fax and JBIG code a
+// whole row in one bit, so for them only the rows are bounded.
+bool DataCanBeInFile(const TIFF_LAYOUT& l, std::uint16_t compression, std::int64_t file_size)
+{
+    if (file_size < 0)
+        return true;
+    const double bytes = static_cast<double>(file_size);
+    switch (compression) {
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_JBIG:
+        return static_cast<double>(l.height) <= bytes * 8;
+    default:
+        break;
+    }
+    const double raw = std::ceil(static_cast<double>(l.width) * l.samples * l.bits / 8) * l.height;
+    return raw <= bytes * (compression == COMPRESSION_NONE ? 8 : 2048);
+}
+
+
+// Grey, palette or RGB scan lines into blue, green, red rows.
+int ReadScanlines(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
+{
+    std::uint8_t map[3][256];
+    if (l.bits == 8 && l.samples == 1) {
+        std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+        if (l.photometric == PHOTOMETRIC_PALETTE && TIFFGetField(t, TIFFTAG_COLORMAP, &r, &g, &b) == 1) {
+            bool wide = false;
+            for (int i = 0; i < 256; ++i)
+                wide = wide || r[i] >= 256 || g[i] >= 256 || b[i] >= 256;
+            const int shift = wide ? 8 : 0;
+            for (int i = 0; i < 256; ++i) {
+                map[0][i] = static_cast<std::uint8_t>(r[i] >> shift);
+                map[1][i] = static_cast<std::uint8_t>(g[i] >> shift);
+                map[2][i] = static_cast<std::uint8_t>(b[i] >> shift);
+            }
+        } else {
+            const bool white_is_zero = l.photometric == PHOTOMETRIC_MINISWHITE;
+            for (int i = 0; i < 256; ++i)
+                map[0][i] = map[1][i] = map[2][i] = static_cast<std::uint8_t>(white_is_zero ? 255 - i : i);
+        }
+    }
+    const tmsize_t line = TIFFScanlineSize(t);
+    const std::size_t need = l.bits == 1 ? (l.width + 7) / 8 : static_cast<std::size_t>(l.width) * l.samples;
+    if (line <= 0 || static_cast<std::size_t>(line) < need)
+        return kDataError;
+    if (int rc = ctx.raw_rows.Reserve(static_cast<std::size_t>(line)); rc != kOk)
+        return rc;
+    const std::uint8_t* in = ctx.raw_rows.data();
+    // A set bit is black unless the file says that 0 is black.
+    const std::uint8_t set_bit = l.photometric == PHOTOMETRIC_MINISBLACK ? 255 : 0;
+    for (std::uint32_t y = 0; y < l.height; ++y) {
+        if (TIFFReadScanline(t, ctx.raw_rows.data(), y, 0) < 0) {
+            FillMissingRows(ctx, static_cast<int>(y));
+            return kOk;
+        }
+        std::uint8_t* out = ctx.DecodedRow(static_cast<int>(y));
+        if (l.bits == 1) {
+            for (std::uint32_t x = 0; x < l.width; ++x, out += 3)
+                out[0] = out[1] = out[2] = (in[x >> 3] >> (7 - (x & 7)) & 1) ? set_bit : 255 - set_bit;
+        } else if (l.samples == 1) {
+            for (std::uint32_t x = 0; x < l.width; ++x, out += 3) {
+                out[0] = map[2][in[x]];
+                out[1] = map[1][in[x]];
+                out[2] = map[0][in[x]];
+            }
+        } else {
+            const std::uint8_t* p = in;
+            for (std::uint32_t x = 0; x < l.width; ++x, out += 3, p += 3) {
+                out[0] = p[2];
+                out[1] = p[1];
+                out[2] = p[0];
+            }
+        }
+    }
+    return kOk;
+}
+
+// Everything else through libtiff's RGBA interface, into the 4-byte pixel buffer first.
+int ReadRgba(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
+{
+    char message[1024] = {};
+    if (TIFFRGBAImageOK(t, message) != 1)
+        return l.bits == 8 || l.bits == 16 || l.bits == 1 ? kFormatNotSupported : kBitDepthNotSupported;
+    if (int rc = ctx.quad.Reserve(PictureBytes(l.width, l.height, 4)); rc != kOk)
+        return rc;
+    std::memset(ctx.quad.data(), 0, ctx.quad.size()); // what libtiff cannot read stays black
+    TIFFRGBAImage img;
+    if (TIFFRGBAImageBegin(&img, t, 0, message) != 1)
+        return kFormatNotSupported;
+    img.req_orientation = ORIENTATION_TOPLEFT;
+    TIFFRGBAImageGet(&img, reinterpret_cast<std::uint32_t*>(ctx.quad.data()), l.width, l.height);
+    const bool alpha = img.alpha != 0;
+    // libtiff premultiplies unassociated alpha for colour pictures but not for grey ones.
+    const bool premultiplied = img.alpha == EXTRASAMPLE_ASSOCALPHA || img.photometric == PHOTOMETRIC_RGB ||
+                               img.photometric == PHOTOMETRIC_SEPARATED;
+    TIFFRGBAImageEnd(&img);
+    // Pixels are red, green, blue, alpha in memory.
+    const std::uint8_t* q = ctx.quad.data();
+    std::uint8_t* d = ctx.decoded.data();
+    const std::size_t pixels = static_cast<std::size_t>(l.width) * l.height;
+    for (std::size_t i = 0; i < pixels; ++i, q += 4, d += 3) {
+        const unsigned a = alpha ? q[3] : 255u;
+        for (int k = 0; k < 3; ++k) {
+            const unsigned c = q[2 - k];
+            d[k] = static_cast<std::uint8_t>(premultiplied ? std::min(255u, c + 255u - a)
+                                                           : (c * a + 255u * (255u - a) + 127u) / 255u);
+        }
+    }
+    return kOk;
+}
+
+} // namespace
+
+int ReadTiff(CODEC_CTX& ctx)
+{
+    TiffPtr tif = OpenTiff(ctx.input_file_name, "r");
+    if (!tif)
+        return kOpenFileError;
+    TIFF* t = tif.get();
+    TIFF_LAYOUT l;
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &l.bits);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &l.height);
+    TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &l.photometric);
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &l.width);
+    TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &l.planar);
+    for (const CompressionName& c : kCompressionNames)
+        if (c.value == compression)
+            ctx.compression_name = c.name;
+    if (l.width == 0 || l.height == 0)
+        return kDataError;
+    if (l.bits >= 2 && l.bits <= 7)
+        return kBitDepthNotSupported;
+    if (TIFFIsCODECConfigured(compression) != 1)
+        return kCompressionNotSupported;
+    FilePtr f = OpenForRead(ctx.input_file_name);
+    if (!DataCanBeInFile(l, compression, f ? FileSize(f.get()) : -1))
+        return kDataError;
+    if (int rc = ctx.ReserveDecoded(l.width, l.height); rc != kOk)
+        return rc;
+    ctx.width = static_cast<std::int32_t>(l.width);
+    ctx.height = static_cast<std::int32_t>(l.height);
+    ctx.bits_per_pixel = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{l.bits} * l.samples, 1 << 30));
+
+    const bool grey = l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
+    const bool scanlines = TIFFIsTiled(t) == 0 && l.planar == PLANARCONFIG_CONTIG &&
+                           ((l.samples == 1 && l.bits == 1 && grey) ||
+                            (l.samples == 1 && l.bits == 8 && (grey || l.photometric == PHOTOMETRIC_PALETTE)) ||
+                            (l.samples == 3 && l.bits == 8 && l.photometric == PHOTOMETRIC_RGB));
+    return scanlines ? ReadScanlines(t, l, ctx) : ReadRgba(t, l, ctx);
+}

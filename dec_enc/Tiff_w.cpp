@@ -1,0 +1,60 @@
+// TIFF writing through libtiff: 8-bit RGB, contiguous samples, LZW, strips of libtiff's
+// default size (about 8 KiB), from the working pixel buffer while the document is edited,
+// else the decoded pixel buffer. Width and height are written as 32-bit values.
+#include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+#include "dec_enc/Tiff_io.h"
+
+namespace {
+
+int QuietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+} // namespace
+
+TiffPtr OpenTiff(const std::string& path, const char* mode)
+{
+    TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+    if (opts == nullptr)
+        return nullptr;
+    TIFFOpenOptionsSetErrorHandlerExtR(opts, QuietHandler, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(opts, QuietHandler, nullptr);
+    TiffPtr tif(TIFFOpenExt(path.c_str(), mode, opts));
+    TIFFOpenOptionsFree(opts);
+    return tif;
+}
+
+int WriteTiff(CODEC_CTX& ctx)
+{
+    const std::uint8_t* src = ctx.WriterSource();
+    if (ctx.width < 1 || ctx.height < 1 || src == nullptr)
+        return kDataError;
+    const std::size_t row_bytes = ctx.RowBytes();
+    if (int rc = ctx.row.Reserve(row_bytes); rc != kOk)
+        return rc;
+    TiffPtr tif = OpenTiff(ctx.output_file_name, "w");
+    if (!tif)
+        return kOpenFileError;
+    TIFF* t = tif.get();
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(ctx.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(ctx.height));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    std::uint8_t* row = ctx.row.data();
+    for (int y = 0; y < ctx.height; ++y) {
+        const std::uint8_t* p = src + static_cast<std::size_t>(y) * row_bytes;
+        for (std::size_t x = 0; x < row_bytes; x += 3) {
+            row[x] = p[x + 2];
+            row[x + 1] = p[x + 1];
+            row[x + 2] = p[x];
+        }
+        if (TIFFWriteScanline(t, row, static_cast<std::uint32_t>(y), 0) < 0)
+            return kOpenFileError;
+    }
+    if (TIFFFlush(t) != 1)
+        return kOpenFileError;
+    return kOk;
+}
