@@ -23,6 +23,7 @@
 #include <cstring>
 #include <vector>
 
+
 namespace {
 
 struct PICT_RECT {
@@ -166,7 +167,9 @@ int UnpackRows(PICT_READER& r, const PICT_RECT& bounds, int file_row_bytes, int 
     const std::size_t expanded = depth < 8 ? row_length : 0;
     const std::size_t stored = depth < 8 ? (row_length * static_cast<std::size_t>(depth) + 7) / 8 : row_length;
     r.rows.assign(rows * row_length, 0);
-    std::vector<std::uint8_t> line(std::max(stored, unpacked ? raw_n : 0));
+    // Packed rows expand to the row bytes, which may pad the pixels.
+    const std::size_t target = std::max(stored, static_cast<std::size_t>(file_row_bytes));
+    std::vector<std::uint8_t> line(std::max(target, unpacked ? raw_n : 0));
     for (std::size_t y = 0; y < rows; ++y) {
         if (unpacked) {
             std::fill(line.begin(), line.end(), 0);
@@ -175,7 +178,7 @@ int UnpackRows(PICT_READER& r, const PICT_RECT& bounds, int file_row_bytes, int 
             const std::size_t count =
                 file_row_bytes > 250 ? Word(r.in) : static_cast<std::size_t>(std::max(r.in.Get(), 0));
             const auto packed = r.in.Take(count);
-            if (int rc = UnpackBits(packed, std::span<std::uint8_t>(line.data(), stored), unit); rc != kOk)
+            if (int rc = UnpackBits(packed, std::span<std::uint8_t>(line.data(), target), unit); rc != kOk)
                 return rc;
         }
         std::uint8_t* out = r.rows.data() + y * row_length;

@@ -57,6 +57,7 @@ void MapEntryToBgr(const std::uint8_t* e, int entry_bytes, std::uint8_t* out)
 // Converts one row of file pixels to blue, green, red.
 void TgaRowToBgr(const TGA_LAYOUT& t, const std::uint8_t* src, std::size_t width, std::uint8_t* out)
 {
+    std::uint8_t* const start = out;
     if (t.mapped) {
         for (std::size_t x = 0; x < width; ++x, out += 3) {
             const std::uint8_t* c = t.lut[src[x]];
@@ -85,10 +86,9 @@ void TgaRowToBgr(const TGA_LAYOUT& t, const std::uint8_t* src, std::size_t width
         }
     }
     if (t.right_to_left) {
-        out -= width * 3;
         for (std::size_t a = 0, b = width - 1; a < b; ++a, --b)
-            for (int k = 0; k < 3; ++k)
-                std::swap(out[3 * a + k], out[3 * b + k]);
+            for (std::size_t k = 0; k < 3; ++k)
+                std::swap(start[3 * a + k], start[3 * b + k]);
     }
 }
 
@@ -202,9 +202,11 @@ int ReadTga(CODEC_CTX& ctx)
         return kDataError; // a colour-mapped picture without its map
     }
 
-    // Even fully run-length coded, every 128 pixels take a packet byte and a pixel.
+    // The pixels must be able to be in the file: run-length coded, every 128 pixels take
+    // at least a packet byte and a pixel; uncompressed, a file cut short may show its
+    // first rows, but not less than a 128th of the raster.
     const std::int64_t pixels = width * height;
-    const std::int64_t least = (pixels + 127) / 128 * (1 + t.pixel_bytes);
+    const std::int64_t least = rle ? (pixels + 127) / 128 * (1 + t.pixel_bytes) : (pixels * t.pixel_bytes + 127) / 128;
     if (file_size - data_start < least)
         return kDataError;
 
