@@ -6,7 +6,7 @@
 //
 // Only the bitmap opcodes are drawn: BitsRect/BitsRgn and PackBitsRect/PackBitsRgn (0x90,
 // 0x91, 0x98, 0x99) with bit maps or indexed pixel maps of 1, 2, 4 or 8 bits, and
-// DirectBitsRect (0x9A) with 16-bit (x1555) or 32-bit pixels; every other opcode is
+// DirectBitsRect (0x9A) with 16-bit (x1555, each component scaled by 8) or 32-bit pixels; every other opcode is
 // skipped by its length. Rows of 8 or more bytes are PackBits coded (flag byte f: bit 7
 // set, the next unit repeated 257 - f times; clear, f + 1 literal units; units are bytes,
 // or words for 16-bit pixels), each row led by its byte count (a word when the row bytes
@@ -233,11 +233,11 @@ void CopyIntoPicture(PICT_READER& r, const PICT_RECT& bounds, const PICT_RECT& s
                 break;
             }
             case PixelKind::Direct16: {
+                // Each 5-bit component becomes the high bits of a byte (31 → 248).
                 const unsigned v = (row[2 * sx] << 8) | row[2 * sx + 1];
-                const auto five = [](unsigned c) { return static_cast<std::uint8_t>((c << 3) | (c >> 2)); };
-                out[0] = five(v & 31);
-                out[1] = five((v >> 5) & 31);
-                out[2] = five((v >> 10) & 31);
+                out[0] = static_cast<std::uint8_t>((v & 31) << 3);
+                out[1] = static_cast<std::uint8_t>(((v >> 5) & 31) << 3);
+                out[2] = static_cast<std::uint8_t>(((v >> 10) & 31) << 3);
                 break;
             }
             case PixelKind::Planar32: {
