@@ -167,11 +167,12 @@ int ReadPsp(CODEC_CTX& ctx)
             if (chunk < 16)
                 continue;
         }
-        const std::uint32_t packed = LoadDword(kLittleEndian, info);
         const std::uint32_t bitmap_type = LoadWord(kLittleEndian, info + 8);
         const std::uint32_t channel_type = LoadWord(kLittleEndian, info + 10);
-        if (data > file.size() || packed > file.size() - data)
+        if (data > file.size())
             continue;
+        // A file cut short keeps the part of the channel it holds.
+        const std::size_t packed = std::min<std::size_t>(LoadDword(kLittleEndian, info), file.size() - data);
         if (bitmap_type == 0 && channel_type >= 1 && channel_type <= 3 && !channels[channel_type - 1].found)
             channels[channel_type - 1] = PSP_CHANNEL{data, packed, true};
         at = data + packed;
