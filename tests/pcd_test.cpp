@@ -149,7 +149,7 @@ TEST(PcdRead, PacksOfImageMagickMatchItsDecode)
         ASSERT_EQ(w, 768);
         ASSERT_EQ(h, 512);
         const double psnr = Psnr(DisplayPixels(doc), ScaledImageMagick(im));
-        RecordProperty("psnr", std::to_string(psnr));
+        RecordProperty("psnr_" + pack.substr(pack.rfind('/') + 1), std::to_string(psnr));
         EXPECT_GE(psnr, kPsnrFloor) << "have " << psnr << " dB";
     }
 }
