@@ -189,7 +189,7 @@ int UnpackRows(PICT_READER& r, const PICT_RECT& bounds, int file_row_bytes, int 
                 const int shift = 8 - depth * (1 + static_cast<int>(x % static_cast<std::size_t>(per_byte)));
                 out[x] = static_cast<std::uint8_t>((line[x / static_cast<std::size_t>(per_byte)] >> shift) & mask);
             }
-        } else {
+        } else if (row_length != 0) {
             std::memcpy(out, line.data(), row_length);
         }
         if (r.in.AtEnd() && y + 1 < rows)

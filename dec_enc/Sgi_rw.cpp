@@ -124,11 +124,14 @@ int ReadSgi(CODEC_CTX& ctx)
         return rc;
     ctx.width = static_cast<std::int32_t>(width);
     ctx.height = static_cast<std::int32_t>(height);
-    std::memset(ctx.decoded.data(), 0, ctx.decoded.size());
 
-    for (int c = 0; c < shown; ++c) {
-        for (std::size_t r = 0; r < rows; ++r) {
-            std::uint8_t* out = ctx.DecodedRow(ctx.height - 1 - static_cast<int>(r));
+    // Row by row, every channel of a row while the row is in cache; pixels the data
+    // leaves out stay black.
+    for (std::size_t r = 0; r < rows; ++r) {
+        std::uint8_t* const row = ctx.DecodedRow(ctx.height - 1 - static_cast<int>(r));
+        std::memset(row, 0, w * 3);
+        for (int c = 0; c < shown; ++c) {
+            std::uint8_t* out = row;
             const std::size_t entry = static_cast<std::size_t>(c) * rows + r;
             if (rle) {
                 const std::uint32_t start = LoadDword(kBigEndian, file.data() + kSgiHeaderBytes + 4 * entry);
