@@ -26,54 +26,56 @@ namespace {
 constexpr std::size_t kSgiHeaderBytes = 512;
 constexpr std::uint32_t kSgiMagic = 474;
 
-// Places the samples of channel c of one row into blue-green-red pixels; grey files
-// (shown_channels 1) fill all three bytes.
-inline void PutSample(std::uint8_t* out, int shown_channels, int c, std::uint8_t v)
-{
-    if (shown_channels == 1)
-        out[0] = out[1] = out[2] = v;
-    else
-        out[2 - c] = v;
-}
-
 // Decodes one run-length coded row of channel c into the picture row; kDataError when a
-// run passes the row's end. Pixels the data leaves out stay black.
-int DecodeSgiRleRow(std::span<const std::uint8_t> data, int sample_bytes, std::size_t width, int shown, int c,
-                    std::uint8_t* out)
+// run passes the row's end. Pixels the data leaves out stay as they are (black).
+template <int SampleBytes, bool Grey>
+int DecodeSgiRleRow(std::span<const std::uint8_t> data, std::size_t width, int c, std::uint8_t* out)
 {
-    ByteCursor in(data);
-    std::size_t x = 0;
-    auto sample = [&]() -> int {
-        const int hi = in.Get();
-        if (sample_bytes == 2)
-            in.Get();
-        return hi;
+    const std::uint8_t* p = data.data();
+    const std::uint8_t* const end = p + data.size();
+    std::uint8_t* o = Grey ? out : out + (2 - c);
+    auto put = [&](std::size_t x, std::uint8_t v) {
+        if constexpr (Grey)
+            o[3 * x] = o[3 * x + 1] = o[3 * x + 2] = v;
+        else
+            o[3 * x] = v;
     };
-    for (;;) {
-        const int count = sample_bytes == 2 ? (in.Left() >= 2 ? in.Word(kBigEndian) : -1) : in.Get();
-        if (count < 0)
-            break;
-        const auto n = static_cast<std::size_t>(count & 0x7F);
+    std::size_t x = 0;
+    while (end - p >= SampleBytes) {
+        const unsigned count = SampleBytes == 2 ? (p[0] << 8) | p[1] : p[0];
+        p += SampleBytes;
+        const std::size_t n = count & 0x7F;
         if (n == 0)
             break;
         if (n > width - x)
             return kDataError;
         if (count & 0x80) {
-            for (std::size_t i = 0; i < n; ++i, ++x) {
-                const int v = sample();
-                if (v < 0)
-                    return kOk;
-                PutSample(out + 3 * x, shown, c, static_cast<std::uint8_t>(v));
-            }
-        } else {
-            const int v = sample();
-            if (v < 0)
+            const std::size_t avail = std::min<std::size_t>(n, static_cast<std::size_t>(end - p) / SampleBytes);
+            for (std::size_t i = 0; i < avail; ++i, p += SampleBytes)
+                put(x + i, *p); // the high byte of a 2-byte sample
+            x += avail;
+            if (avail < n)
                 break;
-            for (std::size_t i = 0; i < n; ++i, ++x)
-                PutSample(out + 3 * x, shown, c, static_cast<std::uint8_t>(v));
+        } else {
+            if (end - p < SampleBytes)
+                break;
+            const std::uint8_t v = *p;
+            p += SampleBytes;
+            for (std::size_t i = 0; i < n; ++i)
+                put(x + i, v);
+            x += n;
         }
     }
     return kOk;
+}
+
+int DecodeSgiRleRow(std::span<const std::uint8_t> data, int sample_bytes, std::size_t width, int shown, int c,
+                    std::uint8_t* out)
+{
+    if (sample_bytes == 1)
+        return shown == 1 ? DecodeSgiRleRow<1, true>(data, width, c, out)
+                          : DecodeSgiRleRow<1, false>(data, width, c, out);
+    return shown == 1 ? DecodeSgiRleRow<2, true>(data, width, c, out) : DecodeSgiRleRow<2, false>(data, width, c, out);
 }
 
 } // namespace
