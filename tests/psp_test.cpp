@@ -13,7 +13,7 @@ namespace {
 
 enum { kNone = 0, kRle = 1, kLz77 = 2, kJpeg = 3 };
 
-struct PSP_CHANNEL_SPEC {
+struct PSP_TEST_CHANNEL {
     int bitmap_type; // 0 layer image, 5 thumbnail
     int channel_type; // 1 red, 2 green, 3 blue
     Bytes plane;      // one byte a pixel
@@ -80,7 +80,7 @@ void Block(Bytes& file, int major, int id, const Bytes& data)
     file.insert(file.end(), data.begin(), data.end());
 }
 
-Bytes Psp(int major, int w, int h, int compression, int depth, const std::vector<PSP_CHANNEL_SPEC>& channels)
+Bytes Psp(int major, int w, int h, int compression, int depth, const std::vector<PSP_TEST_CHANNEL>& channels)
 {
     Bytes file(32, 0);
     const char sig[] = "Paint Shop Pro Image File\n\x1a";
@@ -105,7 +105,7 @@ Bytes Psp(int major, int w, int h, int compression, int depth, const std::vector
     if (major > 3)
         Put32(gia, 0);
     Block(file, major, 0, gia);
-    for (const PSP_CHANNEL_SPEC& c : channels) {
+    for (const PSP_TEST_CHANNEL& c : channels) {
         const Bytes packed = Pack(c.plane, compression, c.width);
         Bytes data;
         if (major > 3)
@@ -121,9 +121,9 @@ Bytes Psp(int major, int w, int h, int compression, int depth, const std::vector
 }
 
 // The three layer channels of a blue-green-red picture.
-std::vector<PSP_CHANNEL_SPEC> Channels(const Bytes& bgr, int w, int bitmap_type = 0)
+std::vector<PSP_TEST_CHANNEL> Channels(const Bytes& bgr, int w, int bitmap_type = 0)
 {
-    std::vector<PSP_CHANNEL_SPEC> out;
+    std::vector<PSP_TEST_CHANNEL> out;
     for (int c = 1; c <= 3; ++c) {
         Bytes plane;
         for (std::size_t i = 0; i < bgr.size(); i += 3)
@@ -162,7 +162,7 @@ TEST(PspRead, FirstLayerShownPastThumbnailsAndOtherLayers)
 {
     const int w = 8, h = 4;
     const Bytes first = PatternPixels(w, h), second = FewColourPixels(w, h), thumb = GreyPixels(2, 2);
-    std::vector<PSP_CHANNEL_SPEC> ch = Channels(thumb, 2, 5);
+    std::vector<PSP_TEST_CHANNEL> ch = Channels(thumb, 2, 5);
     auto layer = Channels(first, w);
     std::swap(layer[0], layer[2]); // blue first: channels go by their type, not their order
     ch.insert(ch.end(), layer.begin(), layer.end());
