@@ -1,0 +1,89 @@
+// Helpers for the reader tests: pictures to feed other programs, their decodes, and a
+// picture distance.
+#pragma once
+
+#include "core/Result_codes.h"
+#include "tests/test_support.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+// Writes blue-green-red pixels as a binary PPM (red, green, blue).
+inline void WritePpmFile(const std::string& path, int w, int h, const Bytes& bgr)
+{
+    std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    Bytes out(head.begin(), head.end());
+    for (std::size_t i = 0; i + 2 < bgr.size(); i += 3) {
+        out.push_back(bgr[i + 2]);
+        out.push_back(bgr[i + 1]);
+        out.push_back(bgr[i]);
+    }
+    WriteBytes(path, out);
+}
+
+// A picture of eight colours in blocks, for formats with small palettes.
+inline Bytes FewColourPixels(int w, int h)
+{
+    static const std::uint8_t kColours[8][3] = {{0, 0, 0},     {255, 255, 255}, {0, 0, 255},   {0, 200, 0},
+                                                {200, 40, 10}, {30, 90, 160},   {128, 128, 0}, {7, 250, 99}};
+    Bytes p;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const auto* c = kColours[(x / 3 + y * 5) % 8];
+            p.insert(p.end(), c, c + 3);
+        }
+    return p;
+}
+
+// A grey picture (equal bytes per pixel).
+inline Bytes GreyPixels(int w, int h)
+{
+    Bytes p;
+    for (int i = 0; i < w * h; ++i) {
+        const auto v = static_cast<std::uint8_t>(i * 29 + i / 5);
+        p.insert(p.end(), {v, v, v});
+    }
+    return p;
+}
+
+// The Python interpreter that has Pillow, or "".
+inline std::string PillowPython()
+{
+    static const std::string found = [] {
+        for (const char* py : {"python3", "/usr/bin/python3"})
+            if (RunCommand(std::string(py) + " -c 'import PIL' >/dev/null 2>&1") == 0)
+                return std::string(py);
+        return std::string();
+    }();
+    return found;
+}
+
+// Decodes a PPM that a command wrote; false when the command or the file failed.
+inline bool ReadToolPpm(const std::string& command, const std::string& ppm, int& w, int& h, Bytes& bgr)
+{
+    if (RunCommand(command + " >/dev/null 2>&1") != 0)
+        return false;
+    return ParsePpm(ReadBytes(ppm), w, h, bgr);
+}
+
+// Pillow's decode of a file as blue-green-red pixels (alpha dropped, not composited).
+inline bool PillowDecode(const std::string& path, const std::string& ppm, int& w, int& h, Bytes& bgr)
+{
+    const std::string py = PillowPython();
+    return !py.empty() &&
+           ReadToolPpm(py + " -c 'import sys; from PIL import Image; Image.open(sys.argv[1]).convert(\"RGB\")"
+                            ".save(sys.argv[2], \"PPM\")' '" + path + "' '" + ppm + "'",
+                       ppm, w, h, bgr);
+}
+
+// Peak signal-to-noise ratio in dB; 99 for equal pictures.
+inline double Psnr(const Bytes& a, const Bytes& b)
+{
+    if (a.size() != b.size() || a.empty())
+        return 0;
+    double se = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        se += (a[i] - b[i]) * double(a[i] - b[i]);
+    return se == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / se);
+}
