@@ -17,7 +17,7 @@ struct WriterRow {
 const WriterRow kWriters[] = {
     {kSaveDcx, nullptr}, {kSaveGif, nullptr},  {kSaveJpeg, nullptr}, {kSavePat, WritePat},
     {kSavePcx, nullptr}, {kSavePng, nullptr},  {kSavePgm, WritePgm}, {kSavePpm, WritePpm},
-    {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, nullptr}, {kSaveXwd, nullptr},
+    {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, nullptr}, {kSaveXwd, WriteXwd},
 };
 
 struct CommandRow {
