@@ -134,7 +134,8 @@ public:
         if (bytes >= 3 && red_.scale.size() == 256 && green_.scale.size() == 256 && blue_.scale.size() == 256 &&
             red_.shift % 8 == 0 && green_.shift % 8 == 0 && blue_.shift % 8 == 0 && red_.drop == 0) {
             auto offset = [&](int shift) { return h_.byte_order == kMsbFirst ? bytes - 1 - shift / 8 : shift / 8; };
-            direct_ = offset(red_.shift) < bytes && offset(green_.shift) < bytes && offset(blue_.shift) < bytes;
+            auto inside = [&](int shift) { return offset(shift) >= 0 && offset(shift) < bytes; };
+            direct_ = inside(red_.shift) && inside(green_.shift) && inside(blue_.shift);
             off_r_ = offset(red_.shift);
             off_g_ = offset(green_.shift);
             off_b_ = offset(blue_.shift);
