@@ -25,6 +25,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -197,37 +198,65 @@ int ReadFitsBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
     const std::uint8_t* data = file.data() + (present > 0 ? plane_start : 0);
     auto physical = [&](std::size_t i) { return Sample(data + i * sample_bytes, h.bitpix) * h.bscale + h.bzero; };
 
+    // Integer samples of 8 and 16 bits go through a table of their greys.
+    const bool small = h.bitpix == 8 || h.bitpix == 16;
+    auto raw = [&](std::size_t i) -> std::uint32_t {
+        const std::uint8_t* p = data + i * sample_bytes;
+        return h.bitpix == 8 ? p[0] : static_cast<std::uint32_t>((p[0] << 8) | p[1]);
+    };
+    auto raw_physical = [&](std::uint32_t v) {
+        const double s = h.bitpix == 8 ? v : static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+        return s * h.bscale + h.bzero;
+    };
+
     double lo = h.datamin, hi = h.datamax;
     if (lo == 0 && hi == 0) {
         lo = std::numeric_limits<double>::infinity();
         hi = -lo;
-        for (std::size_t i = 0; i < present; ++i) {
-            const double v = physical(i);
-            if (std::isfinite(v)) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
+        if (small) {
+            std::vector<bool> seen(std::size_t{1} << (8 * sample_bytes), false);
+            for (std::size_t i = 0; i < present; ++i)
+                seen[raw(i)] = true;
+            for (std::uint32_t v = 0; v < seen.size(); ++v)
+                if (seen[v]) {
+                    lo = std::min(lo, raw_physical(v));
+                    hi = std::max(hi, raw_physical(v));
+                }
+        } else {
+            for (std::size_t i = 0; i < present; ++i) {
+                const double v = physical(i);
+                if (std::isfinite(v)) {
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
             }
         }
-        if (lo > hi)
+        if (!(lo <= hi))
             lo = hi = 0;
     }
     const double range = hi - lo;
     const double scale = range <= 0 ? 0.0 : range <= 1 || range > 255 ? 255.0 / range : 1.0;
+    auto grey_of = [&](double v) -> std::uint8_t {
+        const double g = (v - lo) * scale;
+        return !(g > 0) ? 0 : g >= 255 ? 255 : static_cast<std::uint8_t>(g);
+    };
+    std::vector<std::uint8_t> table;
+    if (small) {
+        table.resize(std::size_t{1} << (8 * sample_bytes));
+        for (std::uint32_t v = 0; v < table.size(); ++v)
+            table[v] = grey_of(raw_physical(v));
+    }
 
     Dib* dib = ctx.DisplayBitmap();
     const auto w = static_cast<std::size_t>(width);
     for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
         const int y = ctx.height - 1 - static_cast<int>(r);
         std::uint8_t* out = ctx.DecodedRow(y);
-        for (std::size_t x = 0; x < w; ++x, out += 3) {
-            const std::size_t i = r * w + x;
-            std::uint8_t grey = 0;
-            if (i < present) {
-                const double g = (physical(i) - lo) * scale;
-                grey = !(g > 0) ? 0 : g >= 255 ? 255 : static_cast<std::uint8_t>(g);
-            }
-            out[0] = out[1] = out[2] = grey;
-        }
+        const std::size_t first = r * w;
+        const std::size_t in_row = present > first ? std::min(w, present - first) : 0;
+        for (std::size_t x = 0; x < in_row; ++x, out += 3)
+            out[0] = out[1] = out[2] = small ? table[raw(first + x)] : grey_of(physical(first + x));
+        std::memset(out, 0, (w - in_row) * 3);
         if (dib != nullptr)
             std::memcpy(dib->ScanLine(y), ctx.DecodedRow(y), w * 3);
     }
