@@ -66,6 +66,12 @@ TEST(Xpm, LayoutsAndColours)
         EXPECT_EQ(o.bpp, c.bpp);
         EXPECT_EQ(o.bgr, c.want);
     }
+    std::string wide;
+    for (int x = 0; x < 1600; ++x)
+        wide += x == 1599 ? "Ab" : "Aa";
+    const OPENED long_row = OpenBytes(dir, "w.xpm", ToBytes(Xpm("\"1600 1 256 2\"", many, {wide})));
+    ASSERT_EQ(long_row.rc, kOk);
+    EXPECT_EQ(Bytes(long_row.bgr.end() - 3, long_row.bgr.end()), Px(1, 254, 0)) << "rows past 3072 characters are whole";
     std::vector<std::string> more = many;
     more.push_back("Zz c #000000");
     const OPENED big = OpenBytes(dir, "b.xpm", ToBytes(Xpm("\"1 1 257 2\"", more, {"Zz"})));
