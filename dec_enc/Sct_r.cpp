@@ -219,7 +219,11 @@ int ReadUtahRleBytes(CODEC_CTX& ctx, ByteCursor in)
         return rc;
     if (h.xsize <= 0 || h.ysize <= 0 || h.ncolors == 0)
         return kDataError;
-    // Every row takes at least one two-byte operation unless a skip covers it.
+    // One operation of four bytes covers at most 65536 pixels of a channel; a header that
+    // promises more pixels than that for every byte of the file is refused before the
+    // picture is allocated.
+    if (static_cast<std::uint64_t>(h.xsize) * static_cast<std::uint64_t>(h.ysize) / 65536 > in.Size())
+        return kDataError;
     if (int rc = ctx.ReserveDecoded(h.xsize, h.ysize); rc != kOk)
         return rc;
     ctx.width = h.xsize;

@@ -149,6 +149,8 @@ TEST(UtahRle, MalformedFilesEndInResultCodes)
     cases.push_back({"zero width", Build(r), kDataError});
     r = ok, r.ysize = -5;
     cases.push_back({"negative height", Build(r), kDataError});
+    r = ok, r.xsize = 10000, r.ysize = 10000;
+    cases.push_back({"size far past the file", Build(r), kDataError});
     r = ok, r.ops = Cat({SetColour(0), Bytes{4, 0}});
     cases.push_back({"opcode 4", Build(r), kDataError});
     r = ok, r.ops = Cat({SetColour(0), RunOp(3, 1)});
