@@ -1,4 +1,4 @@
-// X pixmaps: the layouts writers produce, colour specifications and names, malformed
+// X pixmaps: the layouts writers produce, hexadecimal colours and colour names, malformed
 // files, and agreement with netpbm and ImageMagick.
 #include "tests/open_bytes.h"
 
