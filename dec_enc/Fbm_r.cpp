@@ -111,7 +111,7 @@ int ReadVicar(CODEC_CTX& ctx)
     std::int64_t lblsize = -1, n1 = -1, n2 = -1, ns = -1, nl = -1;
     std::size_t limit = label.size();
     std::size_t i = 0;
-    while (i < limit && !(lblsize >= 0 && n1 >= 0 && n2 >= 0)) {
+    while (i < limit && !(lblsize >= 0 && n1 > 0 && n2 > 0)) {
         while (i < limit && (label[i] == ' ' || label[i] == '\0'))
             ++i;
         const std::size_t key_start = i;
@@ -149,9 +149,10 @@ int ReadVicar(CODEC_CTX& ctx)
             return kBitDepthNotSupported;
         }
     }
-    if (n1 < 0)
+    // ImageMagick writes N1=0 N2=0 and the size in NS and NL.
+    if (n1 <= 0)
         n1 = ns;
-    if (n2 < 0)
+    if (n2 <= 0)
         n2 = nl;
     if (lblsize < 0 || n1 < 0 || n2 < 0)
         return kDataError;
