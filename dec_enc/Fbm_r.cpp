@@ -154,7 +154,7 @@ int ReadVicar(CODEC_CTX& ctx)
         n1 = ns;
     if (n2 <= 0)
         n2 = nl;
-    if (lblsize < 0 || n1 < 0 || n2 < 0)
+    if (lblsize < 1 || n1 < 0 || n2 < 0)
         return kDataError;
     if (int rc = StartPicture(ctx, in, n1, n2, 1, static_cast<std::size_t>(lblsize), 24); rc != kOk)
         return rc;
@@ -239,8 +239,14 @@ int ReadMtv(CODEC_CTX& ctx)
     std::size_t i = line.find_first_not_of(' ');
     i = line.find_first_not_of("0123456789", i == std::string_view::npos ? line.size() : i);
     const std::int64_t h = i == std::string_view::npos ? -1 : Decimal(line.substr(i));
-    if (w < 0 || h < 0)
-        return kMagicError;
+    if (w < 0 || h < 0) {
+        // A signed number is still a number, just not a size.
+        const std::size_t sign = line.find('-');
+        return sign != std::string_view::npos && sign + 1 < line.size() && line[sign + 1] >= '0' &&
+                       line[sign + 1] <= '9'
+                   ? kDataError
+                   : kMagicError;
+    }
     if (w == 0 || h == 0)
         return kDataError;
     const std::size_t data_at = eol + 1;

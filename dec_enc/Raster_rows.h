@@ -41,12 +41,13 @@ void DecodeRows(CODEC_CTX& ctx, ByteCursor& in, std::size_t src_row_bytes, int s
             continue;
         }
         std::uint8_t* dst = ctx.DecodedRow(y);
-        if (ctx.row.Reserve(src_row_bytes) == kOk) {
+        const bool staged = ctx.row.Reserve(src_row_bytes) == kOk;
+        if (staged) {
             std::fill(ctx.row.data(), ctx.row.data() + src_row_bytes, std::uint8_t{0});
             std::copy(s.begin(), s.end(), ctx.row.data());
             convert(ctx.row.data(), dst);
         }
-        const std::size_t have = src_bits > 0 ? s.size() * 8 / static_cast<std::size_t>(src_bits) : 0;
+        const std::size_t have = staged && src_bits > 0 ? s.size() * 8 / static_cast<std::size_t>(src_bits) : 0;
         const std::size_t from = std::min(have, static_cast<std::size_t>(ctx.width)) * 3;
         std::fill(dst + from, dst + ctx.RowBytes(), std::uint8_t{0});
         for (int j = i + 1; j < ctx.height; ++j) {

@@ -257,6 +257,7 @@ TEST(SmallReaders, HandMadeFiles)
         cases.push_back({"mtv", ReadMtv, f, kOk, 2, 1, {3, 2, 1, 6, 5, 4}});
         cases.push_back({"mtv no numbers", ReadMtv, ToBytes("P6 x\n"), kMagicError, 0, 0, {}});
         cases.push_back({"mtv zero", ReadMtv, ToBytes("0 5\n"), kDataError, 0, 0, {}});
+        cases.push_back({"mtv negative", ReadMtv, ToBytes("-3 5\n"), kDataError, 0, 0, {}});
         cases.push_back({"mtv no line end", ReadMtv, Bytes(600, '1'), kMagicError, 0, 0, {}});
     }
     {
