@@ -1,0 +1,62 @@
+#include "dec_enc/Raster_rows.h"
+
+#include "core/Result_codes.h"
+
+#include <cstring>
+
+int LoadInput(CODEC_CTX& ctx, ByteCursor& in)
+{
+    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
+        return rc;
+    in = ByteCursor(std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
+    return kOk;
+}
+
+bool ClaimFits(std::size_t needed, std::size_t available, std::size_t ratio)
+{
+    constexpr std::size_t kAlwaysFits = 64 * 1024;
+    if (needed <= kAlwaysFits)
+        return true;
+    const std::size_t room = available > SIZE_MAX / (2 * ratio) ? SIZE_MAX : available * 2 * ratio;
+    return needed <= room;
+}
+
+void BitsToBgr(const std::uint8_t* bits, int width, std::uint8_t set, std::uint8_t clear, std::uint8_t* dst)
+{
+    for (int x = 0; x < width; ++x, dst += 3) {
+        const std::uint8_t v = (bits[x >> 3] >> (7 - (x & 7))) & 1 ? set : clear;
+        dst[0] = v;
+        dst[1] = v;
+        dst[2] = v;
+    }
+}
+
+void RgbToBgr(const std::uint8_t* rgb, std::size_t pixels, std::uint8_t* dst)
+{
+    for (std::size_t i = 0; i < pixels; ++i, rgb += 3, dst += 3) {
+        dst[0] = rgb[2];
+        dst[1] = rgb[1];
+        dst[2] = rgb[0];
+    }
+}
+
+void GreyToBgr(const std::uint8_t* grey, std::size_t pixels, std::uint8_t* dst)
+{
+    for (std::size_t i = 0; i < pixels; ++i, dst += 3)
+        dst[0] = dst[1] = dst[2] = grey[i];
+}
+
+int DrawDecoded(CODEC_CTX& ctx, Dib* dib)
+{
+    if (dib == nullptr)
+        return kOk;
+    if (int rc = dib->SetSize(ctx.width, ctx.height, 24); rc != kOk)
+        return rc;
+    const std::size_t row_bytes = ctx.RowBytes();
+    for (int y = 0; y < ctx.height; ++y) {
+        std::uint8_t* line = dib->ScanLine(y);
+        std::memcpy(line, ctx.DecodedRow(y), row_bytes);
+        std::memset(line + row_bytes, 0, dib->Stride() - row_bytes);
+    }
+    return kOk;
+}
