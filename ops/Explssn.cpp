@@ -4,8 +4,20 @@
 #include "core/Result_codes.h"
 #include "ops/Ops_common.h"
 
-#include <cstdlib>
 #include <cstring>
+
+namespace {
+
+// The effect's pseudo-random generator: never seeded, so every run of the program draws
+// the same sequence, continuing from one use to the next. Non-negative values.
+std::uint32_t g_state = 1;
+int NextRandom()
+{
+    g_state = g_state * 1103515245u + 12345u;
+    return static_cast<int>(g_state >> 1);
+}
+
+} // namespace
 
 int Explode(const Dib& src, Dib& dst, std::int32_t n)
 {
@@ -18,7 +30,7 @@ int Explode(const Dib& src, Dib& dst, std::int32_t n)
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* s = src.ScanLine(y);
         for (int x = 0; x < w; ++x, s += 3) {
-            const int r = std::rand(); // NOLINT: the unseeded runtime generator is intended
+            const int r = NextRandom();
             if (!table)
                 continue;
             const int b = -(n / 2) + r % (n - 1);

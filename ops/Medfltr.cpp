@@ -24,16 +24,21 @@ namespace {
 // element at ascending index a − 1 − a div 2 (MedianOf's descending index a div 2).
 const std::uint8_t* SortLanes(std::uint8_t* const* lane, int a, int n)
 {
-    for (int round = 0; round < a; ++round)
-        for (int j = round & 1; j + 1 < a; j += 2) {
-            std::uint8_t* lo = lane[j];
-            std::uint8_t* hi = lane[j + 1];
-            for (int k = 0; k < n; ++k) {
-                const std::uint8_t p = lo[k], q = hi[k];
-                lo[k] = std::min(p, q);
-                hi[k] = std::max(p, q);
+    // Chunks small enough that all lanes of one stay in the first-level cache.
+    constexpr int kStep = 512;
+    for (int start = 0; start < n; start += kStep) {
+        const int m = std::min(kStep, n - start);
+        for (int round = 0; round < a; ++round)
+            for (int j = round & 1; j + 1 < a; j += 2) {
+                std::uint8_t* __restrict lo = lane[j] + start;
+                std::uint8_t* __restrict hi = lane[j + 1] + start;
+                for (int k = 0; k < m; ++k) {
+                    const std::uint8_t p = lo[k], q = hi[k];
+                    lo[k] = p < q ? p : q;
+                    hi[k] = p < q ? q : p;
+                }
             }
-        }
+    }
     return lane[a - 1 - a / 2];
 }
 
