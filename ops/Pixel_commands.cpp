@@ -39,18 +39,22 @@ int QuarterTurn(const Dib& src, Dib& dst, bool left)
     if (const int rc = EnsureBitmap(dst, h, w); rc != kOk)
         return rc;
     constexpr int kTile = 32;
+    const std::size_t stride = dst.Stride();
     for (int y0 = 0; y0 < h; y0 += kTile)
         for (int x0 = 0; x0 < w; x0 += kTile) {
             const int y1 = std::min(h, y0 + kTile), x1 = std::min(w, x0 + kTile);
             for (int y = y0; y < y1; ++y) {
                 const std::uint8_t* s = src.ScanLine(y) + static_cast<std::size_t>(x0) * 3;
+                // Left: pixel (x, y) lands in row w − 1 − x, column y; right: row x, column h − 1 − y.
+                std::uint8_t* d = left ? dst.ScanLine(w - 1 - x0) + static_cast<std::size_t>(y) * 3
+                                       : dst.ScanLine(x0) + static_cast<std::size_t>(h - 1 - y) * 3;
+                const std::ptrdiff_t step = left ? -static_cast<std::ptrdiff_t>(stride) : static_cast<std::ptrdiff_t>(stride);
                 for (int x = x0; x < x1; ++x, s += 3) {
-                    const int dx = left ? y : h - 1 - y;
-                    const int dy = left ? w - 1 - x : x;
-                    std::uint8_t* d = dst.ScanLine(dy) + static_cast<std::size_t>(dx) * 3;
                     d[0] = s[0];
                     d[1] = s[1];
                     d[2] = s[2];
+                    if (x + 1 < x1)
+                        d += step;
                 }
             }
         }
