@@ -1,14 +1,27 @@
 // ravelscope-cli: the headless front of the image document.
 //
 //   ravelscope-cli info FILE...        one line of facts per file
-//   ravelscope-cli convert IN OUT      open IN, write OUT in the format of its extension
+//   ravelscope-cli convert [OP...] IN OUT  open IN, apply the operations in order, write OUT
+//                                          in the format of its extension
+//   ravelscope-cli histogram FILE      mean, standard deviation and median of each channel
 //
 // Results go to stdout, failures to stderr. Exit status: 0 success, 1 a file failed,
 // 2 bad usage.
+#include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "ops/Edgedetection.h"
+#include "ops/Explssn.h"
+#include "ops/Hist_equal.h"
+#include "ops/Medfltr.h"
+#include "ops/Ops_common.h"
+#include "ops/Pixel_commands.h"
+#include "ops/Pixelize.h"
+#include "ops/Rotation.h"
+#include "ops/Solarized.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -19,6 +32,10 @@ namespace {
 const char kUsage[] =
     "usage: ravelscope-cli info FILE...\n"
     "       ravelscope-cli convert [OPERATION...] IN OUT\n"
+    "       ravelscope-cli histogram FILE\n"
+    "operations, applied in order: --gamma G, --solarize T, --equalize, --background RRGGBB,\n"
+    "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
+    "--rotate-left, --rotate-right, --negative, --grayscale, --swap RBG|BGR|BRG|GRB|GBR\n"
     "OUT's extension picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun .tga\n"
     ".tif .xwd (any case).\n";
 
@@ -29,10 +46,162 @@ struct Operation {
     std::function<int(TIMAGE_INFO&, const std::vector<std::string>&)> apply;
 };
 
+using Args = std::vector<std::string>;
+
+// Parses a whole decimal number; false when the word is not one.
+bool ParseInt(const std::string& word, long lo, long hi, std::int32_t& out)
+{
+    char* end = nullptr;
+    const long v = std::strtol(word.c_str(), &end, 10);
+    if (word.empty() || *end != '\0' || v < lo || v > hi)
+        return false;
+    out = static_cast<std::int32_t>(v);
+    return true;
+}
+
+bool ParseDouble(const std::string& word, double& out)
+{
+    char* end = nullptr;
+    out = std::strtod(word.c_str(), &end);
+    return !word.empty() && *end == '\0' && out == out;
+}
+
+// The display bitmap at 24 bits, ready to be edited.
+Dib* EditTarget(TIMAGE_INFO& doc)
+{
+    if (!doc.display || doc.display->Empty())
+        return nullptr;
+    if (doc.display->PixelFormat() != 24 && doc.display->SetPixelFormat(24) != kOk)
+        return nullptr;
+    return doc.display.get();
+}
+
+// Runs an operation from the display bitmap into a temporary one, which then becomes the
+// display bitmap, and commits the edit.
+int ThroughTemporary(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)>& op)
+{
+    Dib* pic = EditTarget(doc);
+    if (pic == nullptr)
+        return kDataError;
+    auto out = std::make_unique<Dib>();
+    if (const int rc = op(*pic, *out); rc != kOk)
+        return rc;
+    doc.display = std::move(out);
+    return CommitEdit(doc);
+}
+
+// Runs an in-place operation on the display bitmap and commits the edit.
+int InPlace(TIMAGE_INFO& doc, const std::function<void(Dib&)>& op)
+{
+    Dib* pic = EditTarget(doc);
+    if (pic == nullptr)
+        return kDataError;
+    op(*pic);
+    return CommitEdit(doc);
+}
+
 // Operations that convert offers; each returns a result code.
 const std::vector<Operation>& Operations()
 {
-    static const std::vector<Operation> ops;
+    static const std::vector<Operation> ops = {
+        {"--gamma", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             double g = 0;
+             if (!ParseDouble(a[0], g) || g < 0.0 || g > 100.0)
+                 return kDataError;
+             return ThroughTemporary(doc, [g](const Dib& s, Dib& d) -> int {
+                 const int rc = CopyBitmap(s, d);
+                 return rc != kOk ? rc : GammaCorrect(s, d, g);
+             });
+         }},
+        {"--solarize", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             std::int32_t t = 0;
+             if (!ParseInt(a[0], 0, 256, t))
+                 return kDataError;
+             return ThroughTemporary(doc, [t](const Dib& s, Dib& d) -> int {
+                 const int rc = CopyBitmap(s, d);
+                 if (rc == kOk)
+                     Solarize(s, d, t);
+                 return rc;
+             });
+         }},
+        {"--equalize", 0,
+         [](TIMAGE_INFO& doc, const Args&) -> int {
+             return ThroughTemporary(doc, [](const Dib& s, Dib& d) { return EqualizeHistogram(s, d); });
+         }},
+        {"--rotate", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             double angle = 0;
+             if (!ParseDouble(a[0], angle) || angle < -3600.0 || angle > 3600.0)
+                 return kDataError;
+             const std::uint8_t bg[3] = {static_cast<std::uint8_t>(doc.fill_colour & 0xFF),
+                                         static_cast<std::uint8_t>((doc.fill_colour >> 8) & 0xFF),
+                                         static_cast<std::uint8_t>((doc.fill_colour >> 16) & 0xFF)};
+             return ThroughTemporary(doc, [&](const Dib& s, Dib& d) { return RotateBitmap(s, d, angle, bg); });
+         }},
+        {"--background", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             // RRGGBB; kept as blue, green, red in pixel order.
+             char* end = nullptr;
+             const unsigned long rgb = std::strtoul(a[0].c_str(), &end, 16);
+             if (a[0].size() != 6 || *end != '\0')
+                 return kDataError;
+             doc.fill_colour = static_cast<std::uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
+             return kOk;
+         }},
+        {"--edge", 0,
+         [](TIMAGE_INFO& doc, const Args&) -> int {
+             return ThroughTemporary(doc, [](const Dib& s, Dib& d) -> int {
+                 // The edge picture's frame keeps the white of a new bitmap.
+                 if (const int rc = d.SetSize(s.Width(), s.Height(), 24); rc != kOk)
+                     return rc;
+                 FillBitmap(d, 255, 255, 255);
+                 DetectEdges(s, d);
+                 return kOk;
+             });
+         }},
+        {"--median", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             std::int32_t n = 0;
+             if (!ParseInt(a[0], 1, 255, n))
+                 return kDataError;
+             return ThroughTemporary(doc, [n](const Dib& s, Dib& d) { return MedianFilter(s, d, n); });
+         }},
+        {"--pixelate", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             std::int32_t n = 0;
+             if (!ParseInt(a[0], 1, 1 << 20, n))
+                 return kDataError;
+             return ThroughTemporary(doc, [n](const Dib& s, Dib& d) { return Pixelate(s, d, n); });
+         }},
+        {"--explode", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             std::int32_t n = 0;
+             if (!ParseInt(a[0], 1, 255, n))
+                 return kDataError;
+             return ThroughTemporary(doc, [n](const Dib& s, Dib& d) { return Explode(s, d, n); });
+         }},
+        {"--mirror", 0, [](TIMAGE_INFO& doc, const Args&) -> int { return InPlace(doc, Mirror); }},
+        {"--flip", 0, [](TIMAGE_INFO& doc, const Args&) -> int { return InPlace(doc, FlipVertical); }},
+        {"--rotate-left", 0,
+         [](TIMAGE_INFO& doc, const Args&) -> int {
+             return ThroughTemporary(doc, [](const Dib& s, Dib& d) { return RotateLeft(s, d); });
+         }},
+        {"--rotate-right", 0,
+         [](TIMAGE_INFO& doc, const Args&) -> int {
+             return ThroughTemporary(doc, [](const Dib& s, Dib& d) { return RotateRight(s, d); });
+         }},
+        {"--negative", 0, [](TIMAGE_INFO& doc, const Args&) -> int { return InPlace(doc, Negative); }},
+        {"--grayscale", 0, [](TIMAGE_INFO& doc, const Args&) -> int { return InPlace(doc, GrayScale); }},
+        {"--swap", 1,
+         [](TIMAGE_INFO& doc, const Args& a) -> int {
+             int order[3];
+             if (!SwapOrder(a[0].c_str(), order))
+                 return kDataError;
+             return InPlace(doc, [&order](Dib& p) { SwapChannels(p, order); });
+         }},
+    };
     return ops;
 }
 
@@ -45,6 +214,30 @@ int Usage()
 void Fail(const std::string& path, int rc)
 {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultText(rc));
+}
+
+int Histogram(TIMAGE_INFO& doc, int argc, char** argv)
+{
+    if (argc != 1)
+        return Usage();
+    const std::string path = argv[0];
+    int rc = doc.Open(path);
+    if (rc == kOk && doc.state != kPictureOpen)
+        rc = kFormatNotSupported;
+    Dib* pic = rc == kOk ? EditTarget(doc) : nullptr;
+    if (rc == kOk && pic == nullptr)
+        rc = kDataError;
+    if (rc != kOk) {
+        Fail(path, rc);
+        return 1;
+    }
+    ChannelStatistics stats[3];
+    ComputeStatistics(*pic, stats);
+    static const char* const kNames[3] = {"red", "green", "blue"};
+    for (int c = 0; c < 3; ++c)
+        std::printf("%s: mean %d, std. dev. %d, median %d\n", kNames[c], stats[c].mean, stats[c].std_dev,
+                    stats[c].median);
+    return 0;
 }
 
 int Info(TIMAGE_INFO& doc, int argc, char** argv)
@@ -142,6 +335,8 @@ int main(int argc, char** argv)
     int status = 2;
     if (command == "info")
         status = Info(doc, argc - 2, argv + 2);
+    else if (command == "histogram")
+        status = Histogram(doc, argc - 2, argv + 2);
     else if (command == "convert")
         status = Convert(doc, argc - 2, argv + 2);
     else
