@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -191,6 +192,7 @@ void TForm1::BuildMenus()
     AddItem(file_menu_, "mn_File_Print", "Print...", QKeySequence("Ctrl+P"));
     recent_menu_ = file_menu_->addMenu("&MRU");
     recent_menu_->menuAction()->setObjectName("mn_File_MRU");
+    commands_["mn_File_MRU"] = recent_menu_->menuAction();
     for (int k = 0; k < RECENT_FILES::kShown; ++k) {
         recent_items_[k] = AddItem(recent_menu_, QString("mn_File_MRU%1").arg(k), QString());
         connect(recent_items_[k], &QAction::triggered, this, [this, k] { OpenRecentFile(k); });
@@ -250,6 +252,7 @@ void TForm1::BuildMenus()
     // The developer menu: laid out hidden. Its slide-show items are also in the View menu.
     tests_menu_ = bar->addMenu("Tests");
     tests_menu_->menuAction()->setObjectName("mn_Tests");
+    commands_["mn_Tests"] = tests_menu_->menuAction();
     tests_menu_->menuAction()->setVisible(false);
     QMenu* dev1 = tests_menu_->addMenu("Developing1");
     AddItem(dev1, "mn_Tests_FilesAssociation", "Files Association...");
@@ -552,8 +555,11 @@ void TForm1::closeEvent(QCloseEvent* e)
 
 void TForm1::OpenCurrentPath()
 {
+    // The document's current path names the file asked for; until it opens, the shown
+    // picture's path stays the document's.
     const std::string requested = pImageInfo->current_path;
-    const std::int32_t rc = browser_.OpenCurrentPath(*pImageInfo);
+    pImageInfo->current_path = shown_path_;
+    const std::int32_t rc = browser_.OpenAndList(*pImageInfo, requested);
     if (rc == kOk)
         ShowDocument();
     selection_mode_ = kSelectIdle;
@@ -592,11 +598,13 @@ void TForm1::ShowDocument()
         doc.current_state = doc.context.get();
         doc.context->prev_state = doc.context->next_state = nullptr;
         doc.undo_position = doc.undo_length = 0;
+        shown_path_ = doc.current_path;
         AddRecentFile(doc.current_path);
     } else if (doc.picture_present != 0 && doc.format_code > 100) {
         setWindowTitle("Ravelscope -- " + Q(FileNameOf(doc.current_path)));
         view_->hide();
         picture_shown_ = false;
+        shown_path_ = doc.current_path;
         AddRecentFile(doc.current_path);
     }
     ShowStatus();
@@ -732,6 +740,15 @@ void TForm1::mn_Tests_ZoomOutClick()
     if (zoom_ * 0.9 >= 0.1)
         zoom_ *= 0.9;
     RefreshView();
+}
+
+void TForm1::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    // The window frame is known once the window is on screen: fit the window again to the
+    // picture opened during construction.
+    if (!e->spontaneous() && picture_shown_)
+        RefreshView();
 }
 
 void TForm1::keyPressEvent(QKeyEvent* e)

@@ -122,6 +122,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
@@ -153,6 +154,7 @@ private:
     std::string settings_path_;
     std::string exe_dir_;
     std::function<QString()> choose_file_;
+    std::string shown_path_; // the file of the picture on screen
     bool picture_shown_ = false;
     bool toolbar_visible_ = true;
     bool repeat_play_ = false;

@@ -48,11 +48,9 @@ std::int32_t FILE_BROWSER::OpenKeepingShown(TIMAGE_INFO& doc, const std::string&
     return rc;
 }
 
-std::int32_t FILE_BROWSER::OpenCurrentPath(TIMAGE_INFO& doc)
+std::int32_t FILE_BROWSER::OpenAndList(TIMAGE_INFO& doc, const std::string& requested)
 {
-    const std::string path = AbsolutePath(doc.current_path);
-    doc.current_path = path;
-    doc.FindCurrent();
+    const std::string path = AbsolutePath(requested);
     const std::int32_t rc = OpenKeepingShown(doc, path);
     if (rc == kOk)
         doc.edited = 0;

@@ -23,10 +23,11 @@ public:
     // success, so neither outcome copies the picture.
     std::int32_t OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path);
 
-    // Opens the document's current path (made absolute), clears the edited flag, makes the
-    // file's directory the working directory, lists that directory and finds the path in
-    // it. The directory is listed even when the open fails, so browsing can go on from there.
-    std::int32_t OpenCurrentPath(TIMAGE_INFO& doc);
+    // Opens path (made absolute) keeping what is shown when it fails, clears the edited
+    // flag, makes the file's directory the working directory, lists that directory and
+    // puts the list's position on the path. The directory is listed even when the open
+    // fails, so browsing can go on from there.
+    std::int32_t OpenAndList(TIMAGE_INFO& doc, const std::string& path);
 
     // The next entry of the list, wrapping to the first. An entry that fails to open is
     // dropped from the list and the entry that takes its place is tried next. Gives up

@@ -127,11 +127,12 @@ bool RECT_OBJ::DragTo(std::int32_t x, std::int32_t y, std::int32_t view_w, std::
         case kHandleBottom: bl.y = br.y = cy; break;
         case kHandleLeft: tl.x = bl.x = cx; break;
         case kHandleRight: tr.x = br.x = cx; break;
-        // A grabbed corner follows the mouse without clamping.
-        case kHandleTopLeft: tl = {x, y}; tr.y = y; bl.x = x; break;
-        case kHandleTopRight: tr = {x, y}; tl.y = y; br.x = x; break;
-        case kHandleBottomRight: br = {x, y}; bl.y = y; tr.x = x; break;
-        case kHandleBottomLeft: bl = {x, y}; br.y = y; tl.x = x; break;
+        // A grabbed corner is kept inside the picture like an edge, so a selection never
+        // reaches past the pixels the commands read.
+        case kHandleTopLeft: tl = {cx, cy}; tr.y = cy; bl.x = cx; break;
+        case kHandleTopRight: tr = {cx, cy}; tl.y = cy; br.x = cx; break;
+        case kHandleBottomRight: br = {cx, cy}; bl.y = cy; tr.x = cx; break;
+        case kHandleBottomLeft: bl = {cx, cy}; br.y = cy; tl.x = cx; break;
         default: break;
         }
         Toggle();
