@@ -1,8 +1,8 @@
 // The help file "RVS_HELP.HLP": numbered topics of HTML text.
 //
 // Layout: UTF-8 text. A line "@topic N Title" starts topic N; the lines up to the next
-// such line are its HTML body. Lines before the first topic and lines starting with "#"
-// before it are ignored. Topics keep the file's order, which is the index's order.
+// such line are its HTML body. Lines before the first topic are ignored, and so is a
+// "@topic" line without a number. Topics keep the file's order, which is the index's order.
 #pragma once
 
 #include <cstdint>
