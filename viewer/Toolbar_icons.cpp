@@ -69,12 +69,14 @@ void Page(QPainter& p, const QRectF& r)
         p.drawLine(QPointF(r.left() + 3, y), QPointF(r.right() - 3, y));
 }
 
-QPixmap Draw(const QString& name)
+// Drawn on a 22-unit grid, scaled to the pixmap's size.
+QPixmap Draw(const QString& name, int size)
 {
-    QPixmap pm(22, 22);
+    QPixmap pm(size, size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 22.0, size / 22.0);
     p.setPen(QPen(QColor(50, 50, 50), 1));
     if (name == "open") {
         p.setBrush(QColor(230, 190, 80));
@@ -136,5 +138,8 @@ QIcon ToolbarIcon(const QString& name)
     for (const ThemeName& t : kThemeNames)
         if (name == t.ours && QIcon::hasThemeIcon(t.theme))
             return QIcon::fromTheme(t.theme);
-    return QIcon(Draw(name));
+    QIcon icon;
+    for (int size : {16, 22, 32})
+        icon.addPixmap(Draw(name, size));
+    return icon;
 }

@@ -28,6 +28,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -319,7 +320,7 @@ void TForm1::BuildToolBar()
     toolbar_ = addToolBar("ToolBar");
     toolbar_->setObjectName("ToolBar1");
     toolbar_->setMovable(false);
-    toolbar_->setIconSize(QSize(22, 22));
+    toolbar_->setIconSize(QSize(16, 16)); // thirteen buttons fit the narrowest window
     struct Button {
         const char* name;
         const char* icon;
@@ -446,6 +447,8 @@ void TForm1::ShowStatus()
     const STATUS_TEXTS t = StatusTexts(*pImageInfo);
     for (int i = 0; i < 3; ++i)
         panels_[i]->setText(Q(t.panel[i]));
+    // The size panel widens to its text once, rather than by 10 pixels at every refresh.
+    panels_[0]->setMinimumWidth(std::max(100, panels_[0]->sizeHint().width()));
     if (pImageInfo->state != kPictureOpen)
         view_->hide();
 }
