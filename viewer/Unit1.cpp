@@ -152,6 +152,9 @@ TForm1::TForm1(const FORM_OPTIONS& options, QWidget* parent)
     clipboard_timer_->setInterval(kClipboardPollMs);
     connect(clipboard_timer_, &QTimer::timeout, this, &TForm1::ClipboardTimerTick);
     clipboard_timer_->start();
+    // Besides the poll, a change of the clipboard is looked at when it happens (rather than
+    // at every paint, which would ask the X server at every picture shown).
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TForm1::ClipboardTimerTick);
 
     const std::string path = TakeHandOff(options.hand_off_fallback);
     if (!path.empty()) {
@@ -458,12 +461,6 @@ QString TForm1::StatusPanel(int i) const { return panels_[i]->text(); }
 void TForm1::ShowOpenFailure(const std::string& path, std::int32_t rc)
 {
     statusBar()->showMessage(Q(FileNameOf(path)) + ": " + ResultText(rc));
-}
-
-void TForm1::paintEvent(QPaintEvent* e)
-{
-    QMainWindow::paintEvent(e);
-    ClipboardTimerTick();
 }
 
 void TForm1::ClipboardTimerTick()

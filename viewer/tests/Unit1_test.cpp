@@ -10,6 +10,8 @@
 #include "viewer/tests/Picture_files.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QImage>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -505,6 +507,24 @@ private slots:
         QVERIFY(!form->Command("mn_View_ToolBar")->isChecked());
         form->Command("mn_View_ToolBar")->trigger();
         QVERIFY(form->findChild<QToolBar*>("ToolBar1")->isVisible());
+    }
+
+    void clipboardPollEnablesPaste()
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QGuiApplication::clipboard()->clear();
+        form->RefreshCommands();
+        QVERIFY(!form->Command("mn_Edit_ClearClipboard")->isEnabled());
+        QCOMPARE(form->ClipboardTimer()->interval(), 1000);
+        QVERIFY(form->ClipboardTimer()->isActive());
+        QImage img(4, 4, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        QGuiApplication::clipboard()->setImage(img);
+        form->ClipboardTimerTick();
+        QVERIFY(form->Command("mn_Edit_ClearClipboard")->isEnabled());
+        QVERIFY(form->Command("mn_Edit_Paste")->isEnabled());
+        QGuiApplication::clipboard()->clear();
     }
 
     void statusAndTitleAfterSave()
