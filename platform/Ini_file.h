@@ -1,0 +1,46 @@
+// The settings file object: an INI file of sections in square brackets and key=value
+// lines, opened only for the moment of one read or write.
+//
+// Sections and keys match in any case; the first section of a name and the first key of
+// a name in it count. Values are trimmed of surrounding blanks, and one pair of matching
+// quotes around a value is removed. Lines that are neither a section, a key nor a comment
+// (such as the first-start line with its NUL byte) are kept byte for byte and ignored. A
+// write keeps every other byte of the file as it was and replaces the file in one rename,
+// so a failed write leaves the old file whole.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class IniFile {
+public:
+    explicit IniFile(std::string path) : path_(std::move(path)) {}
+
+    const std::string& FileName() const { return path_; }
+    bool Exists() const;
+
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    // The value as a decimal number (or 0x hexadecimal); def when it is missing or not a number.
+    std::int32_t ReadInteger(const std::string& section, const std::string& key, std::int32_t def) const;
+    bool SectionExists(const std::string& section) const;
+    bool ValueExists(const std::string& section, const std::string& key) const;
+
+    // Writes return false when the file could not be written; nothing reports it further.
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value);
+    bool WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
+    bool DeleteKey(const std::string& section, const std::string& key);
+    bool EraseSection(const std::string& section);
+    // Replaces the whole file by these bytes (the first-start text).
+    bool WriteRaw(const std::string& bytes);
+
+private:
+    std::string path_;
+};
+
+// The directory of the running executable, or "" when it cannot be told.
+std::string ExecutableDirectory();
+
+// Where the settings file lives: $RAVELSCOPE_SETTINGS_DIR when set; else the executable's
+// directory when it is writable (a portable build); else $XDG_CONFIG_HOME/ravelscope
+// ($HOME/.config/ravelscope without XDG_CONFIG_HOME), created when missing.
+std::string SettingsDirectory(const std::string& exe_dir);

@@ -1,0 +1,165 @@
+#include "viewer/logic/Browse.h"
+
+#include "core/Result_codes.h"
+#include "tests/test_support.h"
+#include "viewer/tests/Picture_files.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace {
+
+// A directory of 8 × 6 pictures, each one grey level named by its letter; the working
+// directory is restored afterwards.
+class BrowseTest : public testing::Test {
+protected:
+    BrowseTest() : old_cwd_(std::filesystem::current_path()) {}
+    ~BrowseTest() override { std::filesystem::current_path(old_cwd_); }
+
+    std::string Write(const std::string& name)
+    {
+        const auto level = static_cast<std::uint8_t>(name[0]);
+        EXPECT_TRUE(WriteTestPicture(dir_.File(name), 8, 6, [=](int, int, std::uint8_t* p) {
+            p[0] = p[1] = p[2] = level;
+        }));
+        return dir_.File(name);
+    }
+    std::string WriteBad(const std::string& name)
+    {
+        WriteBytes(dir_.File(name), ToBytes("P6 broken"));
+        return dir_.File(name);
+    }
+    // Opens the first file through OpenAndList, as the command line does.
+    void Start(const std::string& name) { ASSERT_EQ(browser_.OpenAndList(doc_, dir_.File(name)), kOk); }
+    std::string Shown() const { return doc_.current_path.substr(dir_.path().size() + 1); }
+    std::uint8_t ShownLevel() const { return doc_.display->ScanLine(0)[0]; }
+
+    TempDir dir_;
+    TIMAGE_INFO doc_;
+    FILE_BROWSER browser_;
+    std::filesystem::path old_cwd_;
+};
+
+} // namespace
+
+TEST_F(BrowseTest, NextAndPreviousWrapAround)
+{
+    for (const char* n : {"a.ppm", "b.ppm", "c.ppm"})
+        Write(n);
+    Start("a.ppm");
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(dir_.path()));
+    EXPECT_EQ(doc_.current_index, 0);
+    for (const char* want : {"b.ppm", "c.ppm", "a.ppm"}) {
+        const BROWSE_RESULT r = browser_.Next(doc_);
+        EXPECT_TRUE(r.shown);
+        EXPECT_EQ(Shown(), want);
+        EXPECT_EQ(ShownLevel(), want[0]);
+    }
+    for (const char* want : {"c.ppm", "b.ppm", "a.ppm"}) {
+        EXPECT_TRUE(browser_.Previous(doc_).shown);
+        EXPECT_EQ(Shown(), want);
+    }
+}
+
+TEST_F(BrowseTest, NextDropsAFailingEntryAndShowsTheOneAfterIt)
+{
+    Write("a.ppm");
+    WriteBad("b.ppm");
+    Write("c.ppm");
+    Write("d.ppm");
+    Start("a.ppm");
+    doc_.edited = 1;
+    const BROWSE_RESULT r = browser_.Next(doc_);
+    EXPECT_TRUE(r.shown);
+    EXPECT_EQ(Shown(), "c.ppm");
+    EXPECT_EQ(doc_.edited, 0);
+    EXPECT_EQ(doc_.file_list, (std::vector<std::string>{dir_.File("a.ppm"), dir_.File("c.ppm"), dir_.File("d.ppm")}));
+    EXPECT_EQ(doc_.current_index, 1);
+}
+
+TEST_F(BrowseTest, PreviousSkipsAFailingEntryWithoutDroppingIt)
+{
+    Write("a.ppm");
+    WriteBad("b.ppm");
+    Write("c.ppm");
+    Start("c.ppm");
+    EXPECT_TRUE(browser_.Previous(doc_).shown);
+    EXPECT_EQ(Shown(), "a.ppm");
+    EXPECT_EQ(doc_.file_list.size(), 3u);
+}
+
+TEST_F(BrowseTest, NothingOpensKeepsThePictureShown)
+{
+    Write("a.ppm");
+    Start("a.ppm");
+    const std::uint8_t* pixels = doc_.context->decoded.data();
+    WriteBad("b.ppm");
+    WriteBad("c.ppm");
+    doc_.BuildFileList();
+    doc_.FindCurrent();
+    std::filesystem::remove(dir_.File("a.ppm"));
+
+    for (int step = 0; step < 2; ++step) {
+        SCOPED_TRACE(step == 0 ? "previous" : "next");
+        const BROWSE_RESULT r = step == 0 ? browser_.Previous(doc_) : browser_.Next(doc_);
+        EXPECT_FALSE(r.shown);
+        EXPECT_NE(r.rc, kOk);
+        EXPECT_EQ(Shown(), "a.ppm");
+        EXPECT_EQ(doc_.context->width, 8);
+        EXPECT_EQ(doc_.context->decoded.data(), pixels);
+        EXPECT_EQ(doc_.context->decoded.data()[0], 'a');
+        EXPECT_EQ(ShownLevel(), 'a');
+    }
+    EXPECT_TRUE(doc_.file_list.empty()); // Next dropped every entry, the vanished one too
+    EXPECT_FALSE(browser_.Next(doc_).shown);
+    EXPECT_FALSE(browser_.Previous(doc_).shown);
+}
+
+TEST_F(BrowseTest, FailedOpenKeepsTheDocumentAndStillListsTheDirectory)
+{
+    Write("a.ppm");
+    Start("a.ppm");
+    Write("b.ppm");
+    const std::string other = dir_.path() + "/sub";
+    std::filesystem::create_directory(other);
+    WriteBytes(other + "/x.ppm", ToBytes("nope"));
+    WriteTestPicture(other + "/y.ppm", 2, 2, [](int, int, std::uint8_t* p) { p[0] = p[1] = p[2] = 0; });
+
+    EXPECT_EQ(browser_.OpenAndList(doc_, other + "/x.ppm"), kMagicError);
+    EXPECT_EQ(Shown(), "a.ppm");
+    EXPECT_EQ(doc_.context->input_file_name, dir_.File("a.ppm"));
+    EXPECT_EQ(doc_.file_list.size(), 2u);
+    EXPECT_EQ(doc_.current_index, 0); // the failed file's place: Next goes on from there
+    EXPECT_TRUE(browser_.Next(doc_).shown);
+    EXPECT_EQ(doc_.current_path, other + "/y.ppm");
+}
+
+TEST_F(BrowseTest, SlideShowStartsAtTheCurrentIndexAndWraps)
+{
+    Write("a.ppm");
+    Write("b.ppm");
+    Start("a.ppm");
+    for (const char* want : {"a.ppm", "b.ppm", "a.ppm", "b.ppm"}) {
+        EXPECT_TRUE(browser_.SlideShowTick(doc_).shown);
+        EXPECT_EQ(Shown(), want);
+    }
+}
+
+TEST_F(BrowseTest, SlideShowDropsAFailingEntryAndShowsTheNextOnTheNextTick)
+{
+    Write("a.ppm");
+    WriteBad("b.ppm");
+    Write("c.ppm");
+    Start("a.ppm");
+    EXPECT_TRUE(browser_.SlideShowTick(doc_).shown); // a
+    const BROWSE_RESULT r = browser_.SlideShowTick(doc_);
+    EXPECT_FALSE(r.shown);
+    EXPECT_EQ(r.path, dir_.File("b.ppm"));
+    EXPECT_EQ(Shown(), "a.ppm");
+    EXPECT_EQ(doc_.file_list.size(), 2u);
+    EXPECT_TRUE(browser_.SlideShowTick(doc_).shown);
+    EXPECT_EQ(Shown(), "c.ppm");
+}

@@ -1,0 +1,205 @@
+#include "viewer/logic/Window_rules.h"
+
+#include <gtest/gtest.h>
+
+TEST(WindowTexts, TitleAndKeyTitle)
+{
+    TIMAGE_INFO doc;
+    EXPECT_EQ(TitleText(doc), "Ravelscope -- ");
+    doc.current_path = "/home/me/pics/name.jpg";
+    EXPECT_EQ(TitleText(doc), "Ravelscope -- name.jpg");
+    doc.edited = 1;
+    EXPECT_EQ(TitleText(doc), "Ravelscope -- *name.jpg");
+
+    doc.context->input_file_name = "/d/b.ppm";
+    doc.file_list = {"/d/a.ppm", "/d/b.ppm"};
+    doc.current_index = 1;
+    EXPECT_EQ(KeyTitleText(doc, 7), "/d/b.ppm -- 2 / 2 -- 7");
+
+    EXPECT_EQ(FileNameOf("/a/b/c.ppm"), "c.ppm");
+    EXPECT_EQ(FileNameOf("c.ppm"), "c.ppm");
+    EXPECT_EQ(DirectoryOf("/a/b/c.ppm"), "/a/b");
+    EXPECT_EQ(DirectoryOf("/c.ppm"), "/");
+    EXPECT_EQ(DirectoryOf("c.ppm"), "");
+}
+
+TEST(WindowTexts, StatusPanels)
+{
+    const struct {
+        const char* name;
+        int w, h, bpp;
+        std::int64_t bytes;
+        const char* panel0;
+        const char* panel1;
+        bool widen;
+    } cases[] = {
+        {"24-bit 1200 x 1000", 1200, 1000, 24, 2048, "1200 x 1000 x 24 BPP", "2.00 KB", true},
+        {"3 MiB", 640, 480, 8, 3 << 20, "640 x 480 x 8 BPP", "3.00 MB", false},
+        {"exactly 1 MiB stays KB", 1000, 2000, 24, 1 << 20, "1000 x 2000 x 24 BPP", "1024.00 KB", true},
+        {"999 wide", 999, 2000, 1, 100, "999 x 2000 x 1 BPP", "0.10 KB", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIMAGE_INFO doc;
+        doc.state = kPictureOpen;
+        doc.display_width = c.w;
+        doc.display_height = c.h;
+        doc.bits_per_pixel = c.bpp;
+        doc.file_size = c.bytes;
+        doc.file_size_kb = static_cast<double>(c.bytes) / 1024.0;
+        doc.month = 1, doc.day = 16, doc.year = 2006, doc.hour = 3, doc.minute = 29, doc.second = 22;
+        const STATUS_TEXTS t = StatusTexts(doc);
+        EXPECT_EQ(t.panel[0], c.panel0);
+        EXPECT_EQ(t.panel[1], c.panel1);
+        EXPECT_EQ(t.panel[2], "1/16/2006 -- 3:29:22");
+        EXPECT_EQ(t.widen_first, c.widen);
+    }
+    TIMAGE_INFO media;
+    media.state = kMediaOpen;
+    const STATUS_TEXTS t = StatusTexts(media);
+    EXPECT_TRUE(t.panel[0].empty() && t.panel[1].empty() && t.panel[2].empty());
+}
+
+TEST(WindowRules, WindowFitsPicture)
+{
+    const struct {
+        const char* name;
+        int pic_w, pic_h;
+        WINDOW_FIT want;
+    } cases[] = {
+        // Screen 1280 x 1024, window 630 x 514, chrome 104.
+        {"200 x 100", 200, 100, {360, 204, false}},
+        {"600 x 100", 600, 100, {610, 204, false}},
+        {"350 x 110 at the limits", 350, 110, {360, 214, false}},
+        {"taller than the screen allows", 800, 889, {810, 992, true}},
+        {"as tall as the screen allows", 800, 888, {810, 992, false}},
+        {"between the limits fits the picture", 400, 300, {410, 404, false}},
+        {"as wide as the screen", 1280, 300, {630, 404, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WINDOW_FIT f = FitWindow(c.pic_w, c.pic_h, 1280, 1024, 630, 514);
+        EXPECT_EQ(f.width, c.want.width);
+        EXPECT_EQ(f.height, c.want.height);
+        EXPECT_EQ(f.move_to_top, c.want.move_to_top);
+    }
+    EXPECT_EQ(MaxViewHeight(1024), 888);
+}
+
+TEST(WindowRules, EditCommandsFollowSelectionAndClipboard)
+{
+    const struct {
+        const char* name;
+        bool picture, selection;
+        int clip;
+        bool copy, cut, crop;
+        int clip_after;
+        bool drop;
+    } cases[] = {
+        {"nothing shown", false, false, 0, false, false, false, 0, false},
+        {"picture, no selection", true, false, 0, true, false, false, 0, false},
+        {"picture and selection", true, true, 0, true, true, true, 0, false},
+        {"after copy", true, true, 2, true, true, true, 2, false},
+        {"after paste", true, true, 1, true, true, true, 0, true},
+        {"after crop", true, true, 3, true, true, true, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIMAGE_INFO doc;
+        COMMAND_STATES s;
+        s.copy = s.cut = s.crop = !c.copy; // the rule must set them
+        COMMAND_INPUTS in{c.picture, c.selection, c.clip, false, true};
+        const REFRESH_RESULT r = UpdateCommandStates(s, doc, in);
+        EXPECT_EQ(s.copy, c.copy);
+        EXPECT_EQ(s.cut, c.cut);
+        EXPECT_EQ(s.crop, c.crop);
+        EXPECT_EQ(s.del, c.cut);
+        EXPECT_EQ(r.clipboard_state, c.clip_after);
+        EXPECT_EQ(r.drop_selection, c.drop);
+    }
+    // A combination the rules do not name leaves the items as they were.
+    TIMAGE_INFO doc;
+    COMMAND_STATES s;
+    s.copy = s.cut = true;
+    UpdateCommandStates(s, doc, COMMAND_INPUTS{true, false, 4, false, true});
+    EXPECT_TRUE(s.copy && s.cut);
+}
+
+TEST(WindowRules, CommandsFollowDocument)
+{
+    TIMAGE_INFO doc;
+    doc.state = kPictureOpen;
+    doc.bits_per_pixel = 24;
+    doc.file_list = {"/d/a.ppm", "/d/b.ppm"};
+    doc.undo_length = 2;
+    doc.undo_position = 1;
+    COMMAND_STATES s;
+    UpdateCommandStates(s, doc, COMMAND_INPUTS{true, false, 0, true, false});
+    EXPECT_TRUE(s.save && s.print && s.info && s.reduce_colors && s.next_file && s.previous_file);
+    EXPECT_TRUE(s.undo && s.redo && s.paste && s.clear_clipboard);
+    EXPECT_FALSE(s.full_screen); // nothing was ever opened
+    EXPECT_FALSE(s.toolbar_checked);
+
+    doc.bits_per_pixel = 8;
+    doc.undo_position = 2;
+    doc.picture_present = 1;
+    doc.file_list.resize(1);
+    UpdateCommandStates(s, doc, COMMAND_INPUTS{true, false, 0, false, true});
+    EXPECT_FALSE(s.reduce_colors || s.redo || s.next_file || s.previous_file || s.paste);
+    EXPECT_TRUE(s.full_screen && s.toolbar_checked);
+
+    const struct {
+        std::int32_t format;
+        bool browse;
+    } media[] = {{kFmtMp3, true}, {kFmtWma, false}, {kFmtWmv, false}, {kFmtAvi, true}};
+    doc.state = kMediaOpen;
+    doc.file_list = {"/d/a.ppm", "/d/b.mp3"};
+    for (const auto& m : media) {
+        SCOPED_TRACE(m.format);
+        doc.format_code = m.format;
+        UpdateCommandStates(s, doc, COMMAND_INPUTS{false, false, 0, false, true});
+        EXPECT_EQ(s.next_file, m.browse);
+        EXPECT_EQ(s.previous_file, m.browse);
+        EXPECT_FALSE(s.save);
+    }
+}
+
+TEST(PanState, MovesWithinThePictureOnly)
+{
+    // Screen 1000 wide; the tallest view 600.
+    PAN_STATE pan;
+    pan.Begin(500, 400);
+    EXPECT_FALSE(pan.reset_pending);
+    EXPECT_TRUE(pan.Move(450, 380, 1500, 900, 1000, 600));
+    EXPECT_EQ(pan.offset_x, 50);
+    EXPECT_EQ(pan.offset_y, 20);
+    EXPECT_FALSE(pan.Move(450, 380, 1500, 900, 1000, 600)); // unchanged
+    EXPECT_FALSE(pan.Move(-10, 380, 1500, 900, 1000, 600)); // past the right end: not taken
+    EXPECT_TRUE(pan.Move(500, 400, 1500, 900, 1000, 600));   // back to the start
+    EXPECT_EQ(pan.offset_x, 0);
+    EXPECT_TRUE(pan.Move(-2, 100, 1500, 900, 1000, 600)); // the very end: 1500 + 2 - 1000
+    EXPECT_EQ(pan.offset_x, 502);
+    EXPECT_EQ(pan.offset_y, 300);
+    pan.End();
+
+    pan.Begin(500, 400); // goes on from there
+    EXPECT_TRUE(pan.Move(510, 400, 1500, 900, 1000, 600));
+    EXPECT_EQ(pan.offset_x, 492);
+
+    pan.reset_pending = true; // a new picture: the next gesture starts from 0
+    pan.Begin(500, 400);
+    EXPECT_TRUE(pan.Move(490, 390, 1500, 900, 1000, 600));
+    EXPECT_EQ(pan.offset_x, 10);
+    EXPECT_EQ(pan.offset_y, 10);
+
+    // A picture narrower than the screen never moves sideways; a low one never up or down.
+    PAN_STATE narrow;
+    narrow.Begin(500, 400);
+    EXPECT_TRUE(narrow.Move(400, 300, 997, 900, 1000, 600));
+    EXPECT_EQ(narrow.offset_x, 0);
+    EXPECT_EQ(narrow.offset_y, 100);
+    PAN_STATE low;
+    low.Begin(500, 400);
+    EXPECT_TRUE(low.Move(400, 300, 1500, 599, 1000, 600));
+    EXPECT_EQ(low.offset_y, 0);
+}

@@ -1,0 +1,65 @@
+// The entry point: the document, the hand-off of a command-line path, the windows, the
+// message loop.
+#include "core/Imageinfo.h"
+#include "platform/Ini_file.h"
+#include "viewer/Unit1.h"
+#include "viewer/logic/Startup.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+// Shows an exception that no command caught, then ends the run.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            Fail(e.what());
+        } catch (...) {
+            Fail("Unknown exception");
+        }
+        return false;
+    }
+
+private:
+    static void Fail(const char* what)
+    {
+        QMessageBox::critical(nullptr, "Ravelscope", QString::fromLocal8Bit(what));
+        std::exit(EXIT_FAILURE);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TIMAGE_INFO document;
+    pImageInfo = &document;
+
+    TApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    // A path arrives as one argument, quoted or not by the shell.
+    const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
+
+    FORM_OPTIONS options;
+    options.exe_dir = ExecutableDirectory();
+    options.settings_dir = SettingsDirectory(options.exe_dir);
+    options.hand_off_fallback = handed;
+
+    // The windows, in the order of their creation; the main window is the first.
+    TForm1 form1(options);
+    QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
+    form1.show();
+    const int rc = app.exec();
+    pImageInfo = nullptr;
+    return rc;
+}

@@ -1,0 +1,166 @@
+// The main window: menus, toolbar, status bar, the picture view with its selection
+// rectangle and panning, opening and browsing, the slide show, settings and recent files.
+#pragma once
+
+#include "viewer/logic/Browse.h"
+#include "viewer/logic/Recent_files.h"
+#include "viewer/logic/Window_rules.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+class TForm1;
+
+// The picture at its natural size, one pixel a pixel, one pixel in from the view's top
+// left corner, with the selection outline over it. Paints the document's display bitmap
+// through a QImage over the same memory.
+class TPictureView : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPictureView(TForm1* form);
+    // Widget position → picture pixel, with the pan offset applied.
+    QPoint ToPicture(const QPoint& p) const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    TForm1* form_;
+};
+
+// What the main window needs from its surroundings.
+struct FORM_OPTIONS {
+    std::string settings_dir;      // where "RVS.ini" lives
+    std::string exe_dir;           // where the help file is looked for
+    std::string hand_off_fallback; // the command-line path when "~tmp.xb" could not be written
+};
+
+enum SelectionMode : int { kSelectArmed = 0, kSelectIdle = 6, kSelectPanning = 7 };
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(const FORM_OPTIONS& options, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    void RefreshCommands();
+    void ShowTitle();
+    void ShowStatus();
+    void LoadRecentFiles();
+    void AddRecentFile(const std::string& path);
+    void OpenRecentFile(int k);
+    void SaveSettings();
+    void OpenCurrentPath();
+    void ShowOpened();
+    void ShowDocument();
+    void RefreshView();
+
+    // Menu and toolbar handlers.
+    void mn_File_OpenClick();
+    void mn_File_SaveClick();
+    void mn_File_ExitClick();
+    void mn_View_NextFileClick();
+    void mn_View_PreviousFileClick();
+    void mn_View_ToolBarClick();
+    void mn_Help_ContentClick();
+    void mn_Tests_SlideShowClick();
+    void mn_Tests_StopSlideShowClick();
+    void mn_Tests_KeepListeningClick();
+    void mn_Tests_ZoomInClick();
+    void mn_Tests_ZoomOutClick();
+    void mn_Tests_ContextMenuClick();
+    void tb_DrawRectClick();
+    void SlideShowTimerTick();
+    void ClipboardTimerTick();
+
+    // The view's mouse gestures, in widget coordinates of the view.
+    void Image1MouseDown(Qt::MouseButton button, const QPoint& pos);
+    void Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos);
+    void Image1MouseUp(Qt::MouseButton button, const QPoint& pos);
+
+    // State the view and the commands of other windows read.
+    TPictureView* View() const { return view_; }
+    QPoint PaintedPan() const;
+    int SelectionMode() const { return selection_mode_; }
+    bool SelectionActive() const { return selection_active_; }
+    void DropSelection();
+    bool PictureShown() const { return picture_shown_; }
+    int ClipboardState() const { return clipboard_state_; }
+    void SetClipboardState(int s) { clipboard_state_ = s; }
+    bool RepeatPlay() const { return repeat_play_; }
+    double ZoomFactor() const { return zoom_; }
+    std::int32_t KeyCount() const { return key_count_; }
+    const RECENT_FILES& RecentFiles() const { return recent_; }
+    const std::string& SettingsPath() const { return settings_path_; }
+    QTimer* SlideShowTimer() const { return slide_timer_; }
+    QTimer* ClipboardTimer() const { return clipboard_timer_; }
+    QString StatusPanel(int i) const;
+    // A menu item or toolbar button by its name ("mn_View_NextFile", "tb_Next", ...).
+    QAction* Command(const QString& name) const;
+    // The outer height of everything but the picture view.
+    int ChromeHeight() const;
+    // The file chooser of File > Open (a plain file dialog until the program's own exists).
+    void SetOpenFileChooser(std::function<QString()> chooser) { choose_file_ = std::move(chooser); }
+
+signals:
+    // The window closed: the run ends.
+    void Closed();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar();
+    QAction* AddItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& key = {},
+                     void (TForm1::*handler)() = nullptr);
+    void RebuildRecentMenu();
+    void ShowOpenFailure(const std::string& path, std::int32_t rc);
+    void ShowBrowseResult(const BROWSE_RESULT& r);
+    void ApplyStates();
+    void SetEnabled(const char* name, bool on);
+
+    TPictureView* view_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QLabel* panels_[3] = {};
+    QMenu* file_menu_ = nullptr;
+    QMenu* recent_menu_ = nullptr;
+    QMenu* tests_menu_ = nullptr;
+    QAction* recent_items_[RECENT_FILES::kShown] = {};
+    QTimer* slide_timer_ = nullptr;
+    QTimer* clipboard_timer_ = nullptr;
+    std::map<QString, QAction*> commands_;
+    COMMAND_STATES states_;
+    FILE_BROWSER browser_;
+    RECENT_FILES recent_;
+    PAN_STATE pan_;
+    std::string settings_path_;
+    std::string exe_dir_;
+    std::function<QString()> choose_file_;
+    std::string shown_path_; // the file of the picture on screen
+    bool picture_shown_ = false;
+    bool toolbar_visible_ = true;
+    bool repeat_play_ = false;
+    bool selection_active_ = false;
+    bool settings_saved_ = false;
+    int selection_mode_ = kSelectIdle;
+    int clipboard_state_ = 0;
+    double zoom_ = 1.0;
+    std::int32_t key_count_ = 0;
+};

@@ -1,0 +1,134 @@
+#include "viewer/logic/Browse.h"
+
+#include "core/Result_codes.h"
+#include "viewer/logic/Window_rules.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+bool FileExists(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr)
+        return path;
+    const std::string base = cwd;
+    return base == "/" ? "/" + path : base + "/" + path;
+}
+
+std::int32_t FILE_BROWSER::OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path)
+{
+    CODEC_CTX& ctx = *doc.context;
+    const std::string old_path = doc.current_path;
+    const std::string old_input = ctx.input_file_name;
+    const std::string old_compression = ctx.compression_name;
+    const std::int32_t old_w = ctx.width, old_h = ctx.height, old_bpp = ctx.bits_per_pixel;
+    const std::int32_t old_index = doc.current_index;
+    std::swap(ctx.decoded, spare_);
+    const std::int32_t rc = doc.Open(path);
+    if (rc == kOk)
+        return rc;
+    std::swap(ctx.decoded, spare_);
+    doc.current_path = old_path;
+    ctx.input_file_name = old_input;
+    ctx.compression_name = old_compression;
+    ctx.width = old_w;
+    ctx.height = old_h;
+    ctx.bits_per_pixel = old_bpp;
+    doc.current_index = old_index;
+    return rc;
+}
+
+std::int32_t FILE_BROWSER::OpenAndList(TIMAGE_INFO& doc, const std::string& requested)
+{
+    const std::string path = AbsolutePath(requested);
+    const std::int32_t rc = OpenKeepingShown(doc, path);
+    if (rc == kOk)
+        doc.edited = 0;
+    const std::string dir = DirectoryOf(path);
+    if (!dir.empty() && chdir(dir.c_str()) == 0) {
+        doc.BuildFileList();
+        const std::string shown = doc.current_path;
+        doc.current_path = path; // the list's position is the requested file's
+        doc.FindCurrent();
+        doc.current_path = shown;
+    }
+    return rc;
+}
+
+BROWSE_RESULT FILE_BROWSER::Next(TIMAGE_INFO& doc)
+{
+    BROWSE_RESULT r;
+    std::int32_t i = doc.current_index;
+    for (std::size_t tries = doc.file_list.size(); tries > 0 && !doc.file_list.empty(); --tries) {
+        const auto count = static_cast<std::int32_t>(doc.file_list.size());
+        i = i < count - 1 ? i + 1 : 0;
+        const std::string entry = doc.file_list[static_cast<std::size_t>(i)];
+        r.path = entry;
+        r.rc = OpenKeepingShown(doc, entry);
+        if (r.rc == kOk) {
+            doc.edited = 0;
+            r.shown = true;
+            return r;
+        }
+        const std::string shown = doc.current_path;
+        doc.current_path = entry;
+        doc.DropCurrentFromList();
+        doc.current_path = shown;
+        --i; // the entry after the dropped one now sits at i
+    }
+    doc.FindCurrent();
+    return r;
+}
+
+BROWSE_RESULT FILE_BROWSER::Previous(TIMAGE_INFO& doc)
+{
+    BROWSE_RESULT r;
+    std::int32_t i = doc.current_index;
+    const auto count = static_cast<std::int32_t>(doc.file_list.size());
+    for (std::int32_t tries = count; tries > 0; --tries) {
+        i = i <= 0 ? count - 1 : i - 1;
+        r.path = doc.file_list[static_cast<std::size_t>(i)];
+        r.rc = OpenKeepingShown(doc, r.path);
+        if (r.rc == kOk) {
+            doc.edited = 0;
+            r.shown = true;
+            return r;
+        }
+    }
+    return r;
+}
+
+BROWSE_RESULT FILE_BROWSER::SlideShowTick(TIMAGE_INFO& doc)
+{
+    BROWSE_RESULT r;
+    if (doc.file_list.empty())
+        return r;
+    std::int32_t i = doc.current_index;
+    if (i < 0 || i >= static_cast<std::int32_t>(doc.file_list.size()))
+        i = 0;
+    const std::string entry = doc.file_list[static_cast<std::size_t>(i)];
+    r.path = entry;
+    r.rc = OpenKeepingShown(doc, entry);
+    if (r.rc == kOk) {
+        doc.edited = 0;
+        doc.current_index = i + 1;
+        r.shown = true;
+        return r;
+    }
+    const std::string shown = doc.current_path;
+    doc.current_path = entry;
+    doc.DropCurrentFromList();
+    doc.current_path = shown;
+    doc.current_index = i;
+    return r;
+}

@@ -1,0 +1,51 @@
+// Opening and browsing: the open of a path that keeps the shown picture when it fails,
+// the open of the current path with its directory list, Next File, Previous File and the
+// slide show's tick, all over the document's directory file list.
+#pragma once
+
+#include "core/Imageinfo.h"
+#include "core/Pixel_buffer.h"
+
+#include <cstdint>
+#include <string>
+
+struct BROWSE_RESULT {
+    bool shown = false;        // a file opened and is to be shown
+    std::int32_t rc = 0;       // the result code of the last open tried (0 when none was tried)
+    std::string path;          // the last path tried
+};
+
+class FILE_BROWSER {
+public:
+    // Opens path through the document's Open. When the open fails the document keeps the
+    // picture it had: current path, the context's size, depth and pixels as read. The
+    // reader decodes into a second pixel buffer that trades places with the context's on
+    // success, so neither outcome copies the picture.
+    std::int32_t OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path);
+
+    // Opens path (made absolute) keeping what is shown when it fails, clears the edited
+    // flag, makes the file's directory the working directory, lists that directory and
+    // puts the list's position on the path. The directory is listed even when the open
+    // fails, so browsing can go on from there.
+    std::int32_t OpenAndList(TIMAGE_INFO& doc, const std::string& path);
+
+    // The next entry of the list, wrapping to the first. An entry that fails to open is
+    // dropped from the list and the entry that takes its place is tried next. Gives up
+    // after one round without success.
+    BROWSE_RESULT Next(TIMAGE_INFO& doc);
+    // The previous entry, wrapping to the last. An entry that fails to open is skipped and
+    // stays in the list. Gives up after one round without success.
+    BROWSE_RESULT Previous(TIMAGE_INFO& doc);
+    // One tick of the slide show: opens the entry at the current index (from 0 when the
+    // index is past the end) and moves the index on; a failing entry is dropped and the
+    // index stays on the entry that takes its place.
+    BROWSE_RESULT SlideShowTick(TIMAGE_INFO& doc);
+
+private:
+    PixelBuffer spare_;
+};
+
+// True when a regular file exists at path.
+bool FileExists(const std::string& path);
+// path made absolute against the working directory.
+std::string AbsolutePath(const std::string& path);

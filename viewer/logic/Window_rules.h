@@ -1,0 +1,91 @@
+// The main window's rules that do not need a widget: title and status texts, the window
+// size a picture asks for, the enabled states of the commands, and panning.
+#pragma once
+
+#include "core/Imageinfo.h"
+
+#include <cstdint>
+#include <string>
+
+// "Ravelscope -- name" (with "*" before the name while the picture is edited).
+std::string TitleText(const TIMAGE_INFO& doc);
+// The title while browsing with the keyboard: "path -- index / count -- keys".
+std::string KeyTitleText(const TIMAGE_INFO& doc, std::int32_t key_count);
+// The file-name part of a path.
+std::string FileNameOf(const std::string& path);
+// The directory part of a path ("" when it has none; "/" for a file in the root).
+std::string DirectoryOf(const std::string& path);
+
+struct STATUS_TEXTS {
+    std::string panel[3];
+    bool widen_first = false; // both sides past 999: panel 0 grows by 10 pixels
+};
+// The three status-bar panels for the document (all empty unless a picture is open).
+STATUS_TEXTS StatusTexts(const TIMAGE_INFO& doc);
+
+// What RefreshView does to the window for a picture.
+struct WINDOW_FIT {
+    std::int32_t width;  // outer width
+    std::int32_t height; // outer height
+    bool move_to_top;    // the window goes to the top of the screen
+};
+// pic_*: the picture; screen_*: the screen; window_*: the window's current outer size;
+// chrome: outer window height minus the picture view's height.
+WINDOW_FIT FitWindow(std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen_w, std::int32_t screen_h,
+                     std::int32_t window_w, std::int32_t window_h, std::int32_t chrome = 104);
+// The height the view gets when the picture is taller than the screen allows.
+inline std::int32_t MaxViewHeight(std::int32_t screen_h, std::int32_t chrome = 104) { return screen_h - 32 - chrome; }
+
+// Enabled and checked states of the commands. Every state has its menu item and, where
+// one exists, its toolbar button.
+struct COMMAND_STATES {
+    bool print = false, draw_rect = false, copy_button = false, paste_button = false, cut_button = false;
+    bool save = false, save_as = false, vflip = false, mirror = false, rotate_left = false, rotate_right = false;
+    bool rotate = false, pixelate = false, explosion = false, histogram = false, median = false, solarize = false;
+    bool info = false, wallpaper = false, full_screen = false;
+    bool copy = false, cut = false, del = false, crop = false, paste = false, clear_clipboard = false;
+    bool undo = false, redo = false;
+    bool negative = false, gray_scale = false, hist_equal = false, gamma = false, count_colors = false;
+    bool swap_colors = false, reduce_colors = false;
+    bool next_file = false, previous_file = false;
+    bool toolbar_checked = true;
+};
+
+struct COMMAND_INPUTS {
+    bool picture_shown = false;   // a picture (not a media file) is on screen
+    bool selection = false;       // a completed selection exists
+    std::int32_t clipboard_state = 0; // 0 idle, 1 after Paste, 2 after Copy, 3 after Crop, 4 after Cut
+    bool clipboard_has_bitmap = false;
+    bool toolbar_visible = true;
+};
+
+// Updates the states from the document and the inputs. The edit items keep their states
+// for combinations the rules do not name. After a Paste or a Crop (clipboard state 1 or
+// 3) with a selection, the clipboard state becomes 0 and the result asks the caller to
+// drop the selection.
+struct REFRESH_RESULT {
+    bool drop_selection = false;
+    std::int32_t clipboard_state = 0;
+};
+REFRESH_RESULT UpdateCommandStates(COMMAND_STATES& s, const TIMAGE_INFO& doc, const COMMAND_INPUTS& in);
+
+// The pan gesture of the right mouse button.
+class PAN_STATE {
+public:
+    std::int32_t offset_x = 0, offset_y = 0; // current pan
+    std::int32_t base_x = 0, base_y = 0;     // pan at the start of the gesture
+    std::int32_t start_x = 0, start_y = 0;   // mouse at the start
+    bool reset_pending = true;               // set by every view refresh
+
+    void Begin(std::int32_t x, std::int32_t y);
+    // Mouse moved to (x, y). Returns true when the offset changed and the view must be
+    // repainted. pic_*: picture size; screen_w: screen width; view_h: the tallest view the
+    // screen allows (MaxViewHeight).
+    bool Move(std::int32_t x, std::int32_t y, std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen_w,
+              std::int32_t view_h);
+    void End()
+    {
+        base_x = offset_x;
+        base_y = offset_y;
+    }
+};

@@ -1,0 +1,566 @@
+// The main window driven as a person would: command-line hand-off, browsing, the slide
+// show, recent files across a restart, the selection rectangle, panning, help.
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
+#include "viewer/Unit1.h"
+#include "viewer/logic/Rect_object.h"
+#include "viewer/logic/Startup.h"
+#include "viewer/tests/Picture_files.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QImage>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// Presses at from, moves in steps to to, releases there.
+void Drag(QWidget* w, QPoint from, QPoint to, Qt::MouseButton button, int steps = 4)
+{
+    SendMouse(w, QEvent::MouseButtonPress, from, button, button);
+    for (int i = 1; i <= steps; ++i)
+        SendMouse(w, QEvent::MouseMove, from + (to - from) * i / steps, Qt::NoButton, button);
+    SendMouse(w, QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+}
+
+// A solid colour per letter, so the view tells the pictures apart.
+QColor ColourOf(char name) { return QColor((name * 37) & 0xFF, (name * 91) & 0xFF, (name * 53) & 0xFF); }
+
+QColor ViewPixel(TForm1& form, int x, int y) { return form.View()->grab().toImage().pixelColor(x, y); }
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;      // pictures
+    std::unique_ptr<QTemporaryDir> settings_; // RVS.ini
+    std::unique_ptr<TIMAGE_INFO> doc_;
+    QString start_dir_;
+
+    std::string Path(const char* name) const { return dir_->filePath(name).toStdString(); }
+
+    // Writes solid-coloured 40 × 30 pictures named after their letter ("a.ppm", ...).
+    void WriteLetters(std::initializer_list<const char*> names)
+    {
+        for (const char* n : names) {
+            const QColor c = ColourOf(n[0]);
+            QVERIFY(WriteSolidPicture(Path(n), 40, 30, static_cast<std::uint8_t>(c.blue()),
+                                      static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.red())));
+        }
+    }
+
+    // RVS.ini present, so the window starts without the first-start help.
+    void WriteSettings()
+    {
+        IniFile ini(settings_->filePath("RVS.ini").toStdString());
+        ini.WriteInteger("Screen", "Width", 630);
+    }
+
+    std::unique_ptr<TForm1> MakeForm(const std::string& fallback = {})
+    {
+        FORM_OPTIONS o;
+        o.settings_dir = settings_->path().toStdString();
+        o.exe_dir = RAVELSCOPE_VIEWER_DIR;
+        o.hand_off_fallback = fallback;
+        auto form = std::make_unique<TForm1>(o);
+        form->show();
+        return form;
+    }
+
+    // A window showing the picture name of the test directory.
+    std::unique_ptr<TForm1> OpenForm(const char* name)
+    {
+        auto form = MakeForm(HandOffPath(Path(name)));
+        return form;
+    }
+
+    QString ShownName(TForm1& form) const { return form.windowTitle().section(" -- ", 1); }
+
+private slots:
+    void init()
+    {
+        start_dir_ = QDir::currentPath();
+        dir_ = std::make_unique<QTemporaryDir>();
+        settings_ = std::make_unique<QTemporaryDir>();
+        doc_ = std::make_unique<TIMAGE_INFO>();
+        pImageInfo = doc_.get();
+    }
+
+    void cleanup()
+    {
+        if (THelpForm* help = HelpForm())
+            delete help;
+        QDir::setCurrent(start_dir_);
+        pImageInfo = nullptr;
+        doc_.reset();
+        dir_.reset();
+        settings_.reset();
+    }
+
+    void openFromCommandLine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("relative");
+        QTest::addColumn<bool>("pgm");
+        QTest::newRow("relative name, PPM") << "photo.ppm" << true << false;
+        QTest::newRow("absolute path with a space, PGM") << "with space.pgm" << false << true;
+    }
+
+    void openFromCommandLine()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, relative);
+        QFETCH(bool, pgm);
+        const std::string path = Path(name.toUtf8().constData());
+        QVERIFY(WriteTestPicture(
+            path, 64, 48, [](int x, int y, std::uint8_t* p) { p[0] = p[1] = p[2] = static_cast<std::uint8_t>(x + y); },
+            pgm));
+        WriteSettings();
+        QDir::setCurrent(relative ? dir_->path() : QDir::tempPath());
+        const std::string kept = HandOffPath(relative ? name.toStdString() : path);
+        QVERIFY(QFile::exists(dir_->filePath(kHandOffFile)));
+        auto form = MakeForm(kept);
+
+        QCOMPARE(form->windowTitle(), "Ravelscope -- " + name);
+        QCOMPARE(form->StatusPanel(0), QString("64 x 48 x %1 BPP").arg(pgm ? 8 : 24));
+        QCOMPARE(ViewPixel(*form, 1 + 10, 1 + 5), QColor(15, 15, 15));
+        QVERIFY(!QFile::exists(dir_->filePath(kHandOffFile)));
+        QCOMPARE(QDir::currentPath(), dir_->path());
+        QVERIFY(form->Command("mn_File_Print")->isEnabled());
+    }
+
+    void staleHandOffIsDeletedWithoutArgument()
+    {
+        WriteLetters({"a.ppm"});
+        WriteSettings();
+        QDir::setCurrent(dir_->path());
+        QFile stale(kHandOffFile);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write(Path("a.ppm").c_str());
+        stale.close();
+        const std::string kept = HandOffPath("");
+        QVERIFY(kept.empty());
+        QVERIFY(!QFile::exists(kHandOffFile));
+        auto form = MakeForm(kept);
+        QCOMPARE(form->windowTitle(), QString("Ravelscope"));
+        QVERIFY(!form->PictureShown());
+        QVERIFY(!form->Command("mn_File_Save")->isEnabled());
+    }
+
+    void nextAndPreviousWrapAround()
+    {
+        WriteLetters({"a.ppm", "b.ppm", "c.ppm"});
+        WriteSettings();
+        auto form = OpenForm("a.ppm");
+        QCOMPARE(ShownName(*form), QString("a.ppm"));
+        const char* forward[] = {"b.ppm", "c.ppm", "a.ppm"};
+        for (const char* n : forward) {
+            form->Command("mn_View_NextFile")->trigger();
+            QCOMPARE(ShownName(*form), QString(n));
+            QCOMPARE(ViewPixel(*form, 5, 5), ColourOf(n[0]));
+        }
+        form->Command("tb_Previous")->trigger();
+        QCOMPARE(ShownName(*form), QString("c.ppm"));
+        form->Command("mn_View_PreviousFile")->trigger();
+        QCOMPARE(ShownName(*form), QString("b.ppm"));
+    }
+
+    void keysBrowseAndCount()
+    {
+        WriteLetters({"a.ppm", "b.ppm"});
+        WriteSettings();
+        auto form = OpenForm("a.ppm");
+        QTest::keyClick(form.get(), Qt::Key_Space);
+        QCOMPARE(pImageInfo->current_path, Path("b.ppm"));
+        QCOMPARE(form->windowTitle(), QString::fromStdString(Path("b.ppm")) + " -- 2 / 2 -- 1");
+        QTest::keyClick(form.get(), Qt::Key_Backspace);
+        QCOMPARE(pImageInfo->current_path, Path("a.ppm"));
+        QCOMPARE(form->windowTitle(), QString::fromStdString(Path("a.ppm")) + " -- 1 / 2 -- 2");
+        QTest::keyClick(form.get(), Qt::Key_X); // any character key counts
+        QCOMPARE(form->KeyCount(), 3);
+        QSignalSpy closed(form.get(), &TForm1::Closed);
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void failingFileIsDroppedFromList()
+    {
+        WriteLetters({"a.ppm", "c.ppm", "d.ppm"});
+        QFile bad(dir_->filePath("b.ppm"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("not a picture");
+        bad.close();
+        WriteSettings();
+        auto form = OpenForm("a.ppm");
+        QCOMPARE(pImageInfo->file_list.size(), std::size_t{4});
+        form->Command("mn_View_NextFile")->trigger();
+        QCOMPARE(ShownName(*form), QString("c.ppm"));
+        QCOMPARE(pImageInfo->file_list.size(), std::size_t{3});
+        QCOMPARE(pImageInfo->current_index, 1);
+        // Previous skips a failing file without dropping it.
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("P6 garbage");
+        bad.close();
+        pImageInfo->BuildFileList();
+        pImageInfo->FindCurrent();
+        form->Command("mn_View_PreviousFile")->trigger();
+        QCOMPARE(ShownName(*form), QString("a.ppm"));
+        QCOMPARE(pImageInfo->file_list.size(), std::size_t{4});
+    }
+
+    void failedOpenKeepsPictureAndSaysWhy_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("rc");
+        QTest::newRow("wrong magic") << "bad.ppm" << QByteArray("XX 1 1 255\n...") << int(kMagicError);
+        QTest::newRow("unreadable format") << "photo.png" << QByteArray("\x89PNG") << int(kFormatNotSupported);
+        QTest::newRow("missing file") << "gone.ppm" << QByteArray() << int(kOpenFileError);
+    }
+
+    void failedOpenKeepsPictureAndSaysWhy()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, rc);
+        WriteLetters({"a.ppm"});
+        if (!bytes.isEmpty()) {
+            QFile f(dir_->filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        WriteSettings();
+        auto form = OpenForm("a.ppm");
+        form->SetOpenFileChooser([&] { return dir_->filePath(name); });
+        form->Command("mn_File_Open")->trigger();
+        QCOMPARE(form->statusBar()->currentMessage(), name + ": " + ResultText(rc));
+        QCOMPARE(ShownName(*form), QString("a.ppm"));
+        QCOMPARE(pImageInfo->current_path, Path("a.ppm"));
+        QCOMPARE(pImageInfo->context->width, 40);
+        QCOMPARE(ViewPixel(*form, 5, 5), ColourOf('a'));
+        QVERIFY(form->PictureShown());
+        // The picture as read is still the one a Save writes.
+        QCOMPARE(pImageInfo->context->decoded.data()[0], static_cast<std::uint8_t>(ColourOf('a').blue()));
+    }
+
+    void slideShowTicks()
+    {
+        WriteLetters({"a.ppm", "b.ppm"});
+        WriteSettings();
+        auto form = OpenForm("a.ppm");
+        form->Command("mn_Tests_SlideShow")->trigger();
+        QVERIFY(form->SlideShowTimer()->isActive());
+        QCOMPARE(form->SlideShowTimer()->interval(), 5000);
+        const char* shown[] = {"a.ppm", "b.ppm", "a.ppm", "b.ppm"};
+        for (const char* n : shown) {
+            form->SlideShowTimerTick();
+            QCOMPARE(ShownName(*form), QString(n));
+        }
+        form->Command("mn_Tests_StopSlideShow")->trigger();
+        QVERIFY(!form->SlideShowTimer()->isActive());
+    }
+
+    void slideShowStopsWhenNothingOpens()
+    {
+        WriteLetters({"a.ppm"});
+        WriteSettings();
+        auto form = OpenForm("a.ppm");
+        QFile::remove(dir_->filePath("a.ppm"));
+        form->Command("mn_Tests_SlideShow")->trigger();
+        form->SlideShowTimerTick();
+        QVERIFY(pImageInfo->file_list.empty());
+        QVERIFY(!form->SlideShowTimer()->isActive());
+        QCOMPARE(ShownName(*form), QString("a.ppm"));
+    }
+
+    void recentFilesSurviveRestart()
+    {
+        WriteLetters({"a.ppm", "b.ppm"});
+        WriteSettings();
+        {
+            auto form = OpenForm("a.ppm");
+            form->Command("mn_View_NextFile")->trigger();
+            form->Command("mn_File_Exit")->trigger();
+        }
+        IniFile ini(settings_->filePath("RVS.ini").toStdString());
+        QCOMPARE(ini.ReadInteger("MRU", "max_index_string", -1), 2);
+        QCOMPARE(ini.ReadString("MRU", "File_1", ""), Path("b.ppm"));
+        QCOMPARE(ini.ReadInteger("File", "SFD_Ext_Index", 0), 1);
+
+        pImageInfo->file_list.clear();
+        auto form = MakeForm();
+        QVERIFY(form->Command("mn_File_MRU")->isVisible());
+        QCOMPARE(form->Command("mn_File_MRU0")->text(), "&0  " + QString::fromStdString(Path("b.ppm")));
+        QCOMPARE(form->Command("mn_File_MRU1")->text(), "&1  " + QString::fromStdString(Path("a.ppm")));
+        QVERIFY(!form->Command("mn_File_MRU2")->isVisible());
+
+        form->Command("mn_File_MRU1")->trigger();
+        QCOMPARE(ShownName(*form), QString("a.ppm"));
+        QCOMPARE(pImageInfo->file_list.size(), std::size_t{2});
+        QCOMPARE(form->Command("mn_File_MRU0")->text(), "&0  " + QString::fromStdString(Path("a.ppm")));
+
+        // A recent file that is gone is forgotten without a word.
+        QFile::remove(dir_->filePath("b.ppm"));
+        form->Command("mn_File_MRU1")->trigger();
+        QCOMPARE(form->RecentFiles().Count(), 1);
+        QVERIFY(!form->Command("mn_File_MRU1")->isVisible());
+        QCOMPARE(ShownName(*form), QString("a.ppm"));
+    }
+
+    void firstStartWritesSettingsAndOpensHelp()
+    {
+        auto form = MakeForm();
+        QFile f(settings_->filePath("RVS.ini"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.startsWith(QByteArray("This file do initial setup for Oxbel application\0", 49)));
+        IniFile ini(f.fileName().toStdString());
+        QCOMPARE(ini.ReadInteger("Screen", "Height", 0), 514);
+        QVERIFY(HelpForm() != nullptr);
+        QCOMPARE(HelpForm()->CurrentContext(), int(kHelpMainWindow));
+        QVERIFY(!form->Command("mn_File_MRU")->isVisible());
+    }
+
+    void geometryIsRestored()
+    {
+        IniFile ini(settings_->filePath("RVS.ini").toStdString());
+        ini.WriteInteger("Screen", "Width", 500);
+        ini.WriteInteger("Screen", "Height", 400);
+        auto form = MakeForm();
+        QCOMPARE(form->size(), QSize(500, 400));
+        form->resize(520, 410);
+        form->close();
+        QCOMPARE(ini.ReadInteger("Screen", "Width", 0), 520);
+        QCOMPARE(ini.ReadInteger("Screen", "Height", 0), 410);
+    }
+
+    void windowFitsPicture_data()
+    {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("want_w");
+        QTest::newRow("small") << 200 << 100 << 360;
+        QTest::newRow("wide") << 600 << 100 << 610;
+        QTest::newRow("taller") << 300 << 250 << 360;
+    }
+
+    void windowFitsPicture()
+    {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(int, want_w);
+        QVERIFY(WriteSolidPicture(Path("p.ppm"), w, h, 1, 2, 3));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        QCOMPARE(form->frameGeometry().width(), want_w);
+        QCOMPARE(form->frameGeometry().height(), h + form->ChromeHeight());
+    }
+
+    void selectionDrawnMovedAndResized()
+    {
+        QVERIFY(WriteSolidPicture(Path("p.ppm"), 200, 150, 90, 90, 90));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        QWidget* view = form->View();
+        QVERIFY(!form->Command("mn_Edit_Crop")->isEnabled());
+        // Idle after an open: the left button does nothing until the selection is armed.
+        Drag(view, {11, 11}, {51, 41}, Qt::LeftButton);
+        QVERIFY(!form->SelectionActive());
+
+        form->Command("tb_DrawRect")->trigger();
+        QCOMPARE(form->SelectionMode(), int(kSelectArmed));
+        Drag(view, {51, 41}, {11, 11}, Qt::LeftButton); // drawn backwards, normalised on release
+        QVERIFY(form->SelectionActive());
+        RECT_BOUNDS b = rect_obj.Bounds();
+        QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{10, 10, 50, 40}));
+        QVERIFY(form->Command("mn_Edit_Crop")->isEnabled());
+        QVERIFY(rect_obj.drawn);
+        // The outline is on screen: the view's pixel on the edge is no longer the picture's.
+        QVERIFY(ViewPixel(*form, 1 + 30, 1 + 10) != QColor(90, 90, 90));
+
+        Drag(view, {31, 26}, {51, 36}, Qt::LeftButton); // inside: moves by (20, 10)
+        b = rect_obj.Bounds();
+        QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{30, 20, 70, 50}));
+
+        Drag(view, {51, 21}, {51, 6}, Qt::LeftButton); // the top edge: up to y 5
+        b = rect_obj.Bounds();
+        QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{30, 5, 70, 50}));
+
+        Drag(view, {71, 51}, {81, 61}, Qt::LeftButton); // the bottom-right corner follows the mouse
+        QCOMPARE(rect_obj.corners[RECT_OBJ::kBR], (RECT_POINT{80, 60}));
+        QCOMPARE(rect_obj.corners[RECT_OBJ::kTR], (RECT_POINT{80, 5}));
+        Drag(view, {81, 61}, {300, 300}, Qt::LeftButton); // ... up to the picture's last pixel
+        QCOMPARE(rect_obj.corners[RECT_OBJ::kBR], (RECT_POINT{199, 149}));
+
+        // Hovering over an edge shows the sizing cursor.
+        SendMouse(view, QEvent::MouseMove, {31, 30}, Qt::NoButton, Qt::NoButton);
+        QCOMPARE(view->cursor().shape(), Qt::SizeHorCursor);
+
+        Drag(view, {6, 140}, {7, 141}, Qt::LeftButton); // a 1 × 1 drag outside drops the selection
+        QVERIFY(!form->SelectionActive());
+        QVERIFY(!form->Command("mn_Edit_Crop")->isEnabled());
+
+        // Opening a picture drops the selection and disarms it.
+        form->Command("tb_DrawRect")->trigger();
+        Drag(view, {11, 11}, {51, 41}, Qt::LeftButton);
+        QVERIFY(form->SelectionActive());
+        pImageInfo->current_path = Path("p.ppm");
+        form->OpenCurrentPath();
+        QVERIFY(!form->SelectionActive());
+        QCOMPARE(form->SelectionMode(), int(kSelectIdle));
+    }
+
+    void largePictureIsPanned()
+    {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        const int w = screen.width() + 300, h = screen.height() + 300;
+        QVERIFY(WriteTestPicture(Path("big.ppm"), w, h, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x);
+            p[1] = static_cast<std::uint8_t>(y);
+            p[2] = 0;
+        }));
+        WriteSettings();
+        auto form = OpenForm("big.ppm");
+        QCOMPARE(form->y(), QGuiApplication::primaryScreen()->geometry().top());
+        QWidget* view = form->View();
+        QCOMPARE(ViewPixel(*form, 1, 1), QColor(0, 0, 0));
+        Drag(view, {200, 200}, {150, 170}, Qt::RightButton);
+        QCOMPARE(form->PaintedPan(), QPoint(50, 30));
+        QCOMPARE(ViewPixel(*form, 1, 1), QColor(0, 30, 50));
+        QCOMPARE(form->SelectionMode(), int(kSelectIdle));
+        // The next gesture goes on from there; offsets past the picture are not taken.
+        Drag(view, {200, 200}, {190, 200}, Qt::RightButton);
+        QCOMPARE(form->PaintedPan(), QPoint(60, 30));
+        Drag(view, {200, 200}, {400, 200}, Qt::RightButton, 1);
+        QCOMPARE(form->PaintedPan(), QPoint(60, 30));
+        // The display bitmap is not touched by panning.
+        QCOMPARE(pImageInfo->display->ScanLine(0)[0], std::uint8_t{0});
+        // A picture opened again starts unpanned.
+        pImageInfo->current_path = Path("big.ppm");
+        form->OpenCurrentPath();
+        QCOMPARE(form->PaintedPan(), QPoint(0, 0));
+    }
+
+    void narrowPictureNeverPansSideways()
+    {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QVERIFY(WriteSolidPicture(Path("tall.ppm"), 100, screen.height() + 200, 1, 2, 3));
+        WriteSettings();
+        auto form = OpenForm("tall.ppm");
+        Drag(form->View(), {50, 200}, {10, 150}, Qt::RightButton);
+        QCOMPARE(form->PaintedPan(), QPoint(0, 50));
+    }
+
+    void commandsFollowDocument()
+    {
+        WriteLetters({"a.ppm"});
+        QVERIFY(WriteTestPicture(Path("g.pgm"), 30, 20, [](int, int, std::uint8_t* p) { p[0] = p[1] = p[2] = 5; }, true));
+        WriteSettings();
+        auto form = MakeForm();
+        QVERIFY(!form->Command("mn_File_Save")->isEnabled());
+        QVERIFY(!form->Command("mn_View_FullScreen")->isEnabled());
+        QVERIFY(!form->Command("tb_Info")->isEnabled());
+        QVERIFY(!form->Command("mn_Tests")->isVisible());
+
+        pImageInfo->current_path = Path("a.ppm");
+        form->OpenCurrentPath();
+        QVERIFY(form->Command("mn_Colors_ReduceColors")->isEnabled());
+        QVERIFY(form->Command("mn_View_NextFile")->isEnabled());
+        QVERIFY(form->Command("mn_Edit_Copy")->isEnabled());
+        QVERIFY(!form->Command("mn_Edit_Undo")->isEnabled());
+        form->Command("mn_View_NextFile")->trigger();
+        QCOMPARE(ShownName(*form), QString("g.pgm"));
+        QVERIFY(!form->Command("mn_Colors_ReduceColors")->isEnabled()); // 8 bits
+
+        QFile::remove(dir_->filePath("a.ppm"));
+        pImageInfo->BuildFileList();
+        form->RefreshCommands();
+        QVERIFY(!form->Command("mn_View_NextFile")->isEnabled());
+        QVERIFY(!form->Command("tb_Previous")->isEnabled());
+
+        form->Command("mn_View_ToolBar")->trigger();
+        QVERIFY(!form->findChild<QToolBar*>("ToolBar1")->isVisible());
+        QVERIFY(!form->Command("mn_View_ToolBar")->isChecked());
+        form->Command("mn_View_ToolBar")->trigger();
+        QVERIFY(form->findChild<QToolBar*>("ToolBar1")->isVisible());
+    }
+
+    void clipboardPollEnablesPaste()
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QGuiApplication::clipboard()->clear();
+        form->RefreshCommands();
+        QVERIFY(!form->Command("mn_Edit_ClearClipboard")->isEnabled());
+        QCOMPARE(form->ClipboardTimer()->interval(), 1000);
+        QVERIFY(form->ClipboardTimer()->isActive());
+        QImage img(4, 4, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        QGuiApplication::clipboard()->setImage(img);
+        form->ClipboardTimerTick();
+        QVERIFY(form->Command("mn_Edit_ClearClipboard")->isEnabled());
+        QVERIFY(form->Command("mn_Edit_Paste")->isEnabled());
+        QGuiApplication::clipboard()->clear();
+    }
+
+    void statusAndTitleAfterSave()
+    {
+        WriteLetters({"a.ppm"});
+        WriteSettings();
+        auto form = OpenForm("a.ppm");
+        QCOMPARE(form->StatusPanel(0), QString("40 x 30 x 24 BPP"));
+        QVERIFY(form->StatusPanel(1).endsWith(" KB"));
+        pImageInfo->edited = 1;
+        QVERIFY(pImageInfo->context->work.Reserve(40 * 30 * 3) == kOk);
+        std::memcpy(pImageInfo->context->work.data(), pImageInfo->context->decoded.data(), 40 * 30 * 3);
+        form->ShowTitle();
+        QCOMPARE(form->windowTitle(), QString("Ravelscope -- *a.ppm"));
+        form->Command("mn_File_Save")->trigger();
+        QCOMPARE(form->windowTitle(), QString("Ravelscope -- a.ppm"));
+    }
+
+    void helpOpensTopicsAndIndex()
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QVERIFY(HelpForm() == nullptr);
+        form->Command("mn_Help_Content")->trigger();
+        QVERIFY(HelpForm() != nullptr && HelpForm()->isVisible());
+        QCOMPARE(HelpForm()->CurrentContext(), int(kHelpMainWindow));
+        QVERIFY(HelpForm()->Browser()->toPlainText().contains("The main window"));
+        emit HelpForm()->Browser()->anchorClicked(QUrl("topic:105"));
+        QCOMPARE(HelpForm()->CurrentContext(), 105);
+        QVERIFY(HelpForm()->Browser()->toPlainText().contains("Backspace"));
+        form->Command("mn_Tests_ContextMenu")->trigger();
+        QCOMPARE(HelpForm()->CurrentContext(), 0);
+        QVERIFY(HelpForm()->Browser()->toPlainText().contains("Slide show"));
+        QVERIFY(!ShowHelpContext(9999));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "Unit1_test.moc"
