@@ -238,7 +238,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("rc");
         QTest::newRow("wrong magic") << "bad.ppm" << QByteArray("XX 1 1 255\n...") << int(kMagicError);
-        QTest::newRow("unreadable format") << "photo.png" << QByteArray("\x89PNG") << int(kFormatNotSupported);
+        QTest::newRow("listed but not opened") << "paint.lbm" << QByteArray("FORM") << int(kDataError);
         QTest::newRow("missing file") << "gone.ppm" << QByteArray() << int(kOpenFileError);
     }
 
