@@ -3,6 +3,8 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 
+#include "bench/bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -18,28 +20,9 @@ namespace {
 constexpr int kSide = 4096;
 constexpr std::size_t kBytes = std::size_t{kSide} * kSide * 3;
 
-std::string Scratch(const std::string& name) { return "/tmp/rvs-bench-" + std::to_string(getpid()) + "-" + name; }
-
-// Seconds of one memcpy of the picture, measured once (best of five).
-double MemcpySeconds()
-{
-    static double best = [] {
-        std::vector<std::uint8_t> a(kBytes, 1), b(kBytes, 2);
-        double t = 1e9;
-        for (int i = 0; i < 5; ++i) {
-            const auto s = std::chrono::steady_clock::now();
-            std::memcpy(b.data(), a.data(), kBytes);
-            benchmark::DoNotOptimize(b.data());
-            t = std::min(t, std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count());
-        }
-        return t;
-    }();
-    return best;
-}
-
 void ReportRatio(benchmark::State& state, double total_seconds)
 {
-    state.counters["x_memcpy"] = total_seconds / static_cast<double>(state.iterations()) / MemcpySeconds();
+    state.counters["x_memcpy"] = total_seconds / static_cast<double>(state.iterations()) / MemcpySeconds(kBytes);
 }
 
 void FillPicture(TIMAGE_INFO& doc)

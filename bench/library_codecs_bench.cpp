@@ -5,6 +5,8 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 
+#include "bench/bench_support.h"
+
 #include <benchmark/benchmark.h>
 #include <png.h>
 #include <tiffio.h>
@@ -26,8 +28,6 @@ namespace {
 
 constexpr int kSide = 4096;
 constexpr std::size_t kRow = std::size_t{kSide} * 3;
-
-std::string Scratch(const std::string& name) { return "/tmp/rvs-bench-" + std::to_string(getpid()) + "-" + name; }
 
 // Seconds per iteration of each library-alone benchmark, for the ratios.
 std::map<std::string, double>& LibrarySeconds()

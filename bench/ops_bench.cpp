@@ -11,6 +11,8 @@
 #include "ops/Rotation.h"
 #include "ops/Solarized.h"
 
+#include "bench/bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -23,22 +25,6 @@ namespace {
 
 constexpr int kSide = 4096;
 constexpr std::size_t kBytes = std::size_t{kSide} * kSide * 3;
-
-double OpsMemcpySeconds()
-{
-    static double best = [] {
-        std::vector<std::uint8_t> a(kBytes, 1), b(kBytes, 2);
-        double t = 1e9;
-        for (int i = 0; i < 5; ++i) {
-            const auto s = std::chrono::steady_clock::now();
-            std::memcpy(b.data(), a.data(), kBytes);
-            benchmark::DoNotOptimize(b.data());
-            t = std::min(t, std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count());
-        }
-        return t;
-    }();
-    return best;
-}
 
 // The source picture, made once: smooth gradients with noise, like a photograph.
 const Dib& Source()
@@ -72,7 +58,7 @@ void Run(benchmark::State& state, const std::function<void(const Dib&, Dib&)>& o
         benchmark::DoNotOptimize(dst.Bits());
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count();
     }
-    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / OpsMemcpySeconds();
+    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / MemcpySeconds(kBytes);
 }
 
 // In-place commands run on a copy made once; repeating them is fine for timing.
@@ -88,7 +74,7 @@ void RunInPlace(benchmark::State& state, const std::function<void(Dib&)>& op)
         benchmark::DoNotOptimize(pic.Bits());
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count();
     }
-    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / OpsMemcpySeconds();
+    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / MemcpySeconds(kBytes);
 }
 
 void BM_OpsMemcpy(benchmark::State& state)

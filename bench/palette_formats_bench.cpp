@@ -8,6 +8,8 @@
 #include "dec_enc/Gif_cpp_w.h"
 #include "ops/Rcd.h"
 
+#include "bench/bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -27,24 +29,6 @@ namespace {
 
 constexpr int kSide = 4096;
 constexpr std::size_t kBytes = std::size_t{kSide} * kSide * 3;
-
-std::string Scratch(const std::string& name) { return "/tmp/rvs-bench-" + std::to_string(getpid()) + "-" + name; }
-
-double MemcpySeconds()
-{
-    static double best = [] {
-        std::vector<std::uint8_t> a(kBytes, 1), b(kBytes, 2);
-        double t = 1e9;
-        for (int i = 0; i < 5; ++i) {
-            const auto s = std::chrono::steady_clock::now();
-            std::memcpy(b.data(), a.data(), kBytes);
-            benchmark::DoNotOptimize(b.data());
-            t = std::min(t, std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count());
-        }
-        return t;
-    }();
-    return best;
-}
 
 // Smooth shading, edges and a little noise in every channel: thousands of colours.
 void FillPhoto(std::uint8_t* bgr)
@@ -115,7 +99,7 @@ void Timed(benchmark::State& state, F&& run)
             state.SkipWithError("failed");
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count();
     }
-    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / MemcpySeconds();
+    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / MemcpySeconds(kBytes);
 }
 
 void ReaderBench(benchmark::State& state, ReaderFn reader, const std::string& path)

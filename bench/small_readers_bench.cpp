@@ -5,6 +5,8 @@
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
+#include "bench/bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -171,19 +173,6 @@ Bytes MacPaintFile()
         AppendData(b, 72);
     }
     return b;
-}
-
-double MemcpySeconds(std::size_t bytes)
-{
-    std::vector<std::uint8_t> a(bytes, 1), c(bytes, 2);
-    double t = 1e9;
-    for (int i = 0; i < 5; ++i) {
-        const auto s = std::chrono::steady_clock::now();
-        std::memcpy(c.data(), a.data(), bytes);
-        benchmark::DoNotOptimize(c.data());
-        t = std::min(t, std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count());
-    }
-    return t;
 }
 
 void ReaderBench(benchmark::State& state, ReaderFn reader, Bytes (*make)(), const char* ext)

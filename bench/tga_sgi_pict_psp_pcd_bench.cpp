@@ -6,6 +6,8 @@
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
+#include "bench/bench_support.h"
+
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
@@ -19,8 +21,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr int kSide = 4096;
-
-std::string Scratch(const std::string& name) { return "/tmp/rvs-bench-" + std::to_string(getpid()) + "-" + name; }
 
 // A photo-like picture: smooth gradients with some noise, so run-length coders meet both
 // runs and literals. Red, green, blue planes.

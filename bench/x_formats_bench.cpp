@@ -6,6 +6,8 @@
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
+#include "bench/bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -20,24 +22,6 @@ namespace {
 
 constexpr int kSide = 4096;
 constexpr std::size_t kPixels = std::size_t{kSide} * kSide;
-
-std::string Scratch(const std::string& name) { return "/tmp/rvs-xbench-" + std::to_string(getpid()) + name; }
-
-double MemcpySeconds()
-{
-    static const double best = [] {
-        std::vector<std::uint8_t> a(kPixels * 3, 1), b(kPixels * 3, 2);
-        double t = 1e9;
-        for (int i = 0; i < 5; ++i) {
-            const auto s = std::chrono::steady_clock::now();
-            std::memcpy(b.data(), a.data(), a.size());
-            benchmark::DoNotOptimize(b.data());
-            t = std::min(t, std::chrono::duration<double>(std::chrono::steady_clock::now() - s).count());
-        }
-        return t;
-    }();
-    return best;
-}
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
@@ -184,7 +168,7 @@ void ReadBench(benchmark::State& state, ReaderFn reader, const std::vector<std::
     std::remove(path.c_str());
     state.counters["pixels_per_s"] =
         benchmark::Counter(static_cast<double>(kPixels) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / MemcpySeconds();
+    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / MemcpySeconds(kPixels * 3);
 }
 
 void BM_ReadXwd24(benchmark::State& s) { ReadBench(s, ReadXwd, MakeXwd(), ".xwd"); }
