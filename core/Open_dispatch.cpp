@@ -103,27 +103,13 @@ std::int32_t DepthForColours(std::int32_t colours)
 }
 
 // Copies the decoded picture into a 24-bit display bitmap of its size.
-int ConvertToDisplay(TIMAGE_INFO& doc, bool from_quad)
+int ConvertToDisplay(TIMAGE_INFO& doc)
 {
     CODEC_CTX& ctx = *doc.context;
     const std::size_t row_bytes = ctx.RowBytes();
     const std::size_t picture_bytes = PictureBytes(ctx.width, ctx.height, 3);
     if (picture_bytes == SIZE_MAX)
         return kImageTooLarge;
-    if (from_quad) {
-        // JPEG pixels arrive with four bytes each; the fourth is dropped.
-        if (ctx.quad.size() < picture_bytes / 3 * 4)
-            return kDataError;
-        if (int rc = ctx.decoded.Reserve(picture_bytes); rc != kOk)
-            return rc;
-        const std::uint8_t* q = ctx.quad.data();
-        std::uint8_t* d = ctx.decoded.data();
-        for (std::size_t i = 0, n = picture_bytes / 3; i < n; ++i, q += 4, d += 3) {
-            d[0] = q[0];
-            d[1] = q[1];
-            d[2] = q[2];
-        }
-    }
     if (ctx.decoded.size() < picture_bytes)
         return kDataError;
     if (!doc.display)
@@ -206,7 +192,7 @@ std::int32_t TIMAGE_INFO::Open()
             return sized;
     }
     if (!direct) {
-        if (int converted = ConvertToDisplay(*this, row->format_code == kFmtJpeg); converted != kOk)
+        if (int converted = ConvertToDisplay(*this); converted != kOk)
             return converted;
     } else if (display->Width() != ctx.width || display->Height() != ctx.height) {
         return kDataError; // a reader that draws must leave a bitmap of the picture's size

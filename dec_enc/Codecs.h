@@ -31,7 +31,7 @@ int WriteGif(CODEC_CTX& ctx); // colour reduction where needed, then the encoder
 // PNG, JPEG, TIFF
 int ReadPng(CODEC_CTX& ctx);
 int WritePng(CODEC_CTX& ctx); // reads ctx.row_pointers (red-green-blue rows)
-int ReadJpeg(CODEC_CTX& ctx); // fills ctx.quad
+int ReadJpeg(CODEC_CTX& ctx);
 int WriteJpeg(CODEC_CTX& ctx); // reads ctx.quad
 int ReadTiff(CODEC_CTX& ctx);
 int WriteTiff(CODEC_CTX& ctx);

@@ -1,11 +1,11 @@
 // JPEG reading through the IJG API of libjpeg-turbo, floating-point DCT.
 //
 // Any file that starts with a start-of-image marker is read: JFIF, Exif (camera files)
-// and files with neither. Samples of 12 bits are refused as a depth the library lacks. The library converts every colour
-// space it knows to blue, green, red, unused pixels (greyscale and YCbCr alike); CMYK and
-// YCCK come out as CMYK and are turned into RGB here (Adobe files store the inks inverted).
-// Rows go into the 4-byte pixel buffer, or with the direct-decode flag straight into the
-// display bitmap as 3-byte pixels. Depth reported: 24 for colour, 8 for grey, 32 for CMYK.
+// and files with neither. Samples of 12 bits are refused as a depth the library lacks. The
+// library converts every colour space it knows to blue, green, red pixels (greyscale and
+// YCbCr alike); CMYK and YCCK come out as CMYK and are turned into RGB here (Adobe files
+// store the inks inverted). Rows go straight into the decoded pixel buffer, or with the
+// direct-decode flag into the display bitmap. Depth reported: 24 for colour, 8 for grey, 32 for CMYK.
 // Pictures wider and taller than 4096 are refused; so is a header that claims more blocks
 // than the file could encode. A file that ends early keeps what the library makes of the
 // missing blocks (it continues the last colours).
@@ -29,9 +29,9 @@ constexpr long kMaxLibraryMemory = 1L << 30;
 constexpr int kRowsPerCall = 16;
 
 // In place: C, M, Y, K to blue, green, red, unused.
-void CmykToQuad(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels, bool inverted, int out_bytes)
+void CmykToBgr(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels, bool inverted)
 {
-    for (std::size_t i = 0; i < pixels; ++i, in += 4, out += out_bytes) {
+    for (std::size_t i = 0; i < pixels; ++i, in += 4, out += 3) {
         unsigned c = in[0], m = in[1], y = in[2], k = in[3];
         if (!inverted) {
             c = 255 - c;
@@ -45,8 +45,6 @@ void CmykToQuad(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels, b
         out[0] = b;
         out[1] = g;
         out[2] = r;
-        if (out_bytes == 4)
-            out[3] = 0;
     }
 }
 
@@ -67,7 +65,7 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
             for (int y = 0; y < ctx.height; ++y)
                 std::memset(filling->ScanLine(y), 0, ctx.RowBytes());
         else if (started)
-            std::memset(ctx.quad.data(), 0, ctx.quad.size());
+            std::memset(ctx.decoded.data(), 0, ctx.decoded.size());
         return precision ? kBitDepthNotSupported : rc;
     }
     jpeg_create_decompress(&cinfo);
@@ -92,7 +90,7 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
 
     Dib* direct = ctx.DirectTarget();
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-    cinfo.out_color_space = cmyk ? JCS_CMYK : direct != nullptr ? JCS_EXT_BGR : JCS_EXT_BGRX;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     cinfo.dct_method = JDCT_FLOAT;
     ctx.bits_per_pixel = cmyk ? 32 : cinfo.num_components == 1 ? 8 : 24;
     jpeg_start_decompress(&cinfo);
@@ -100,14 +98,11 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     ctx.width = static_cast<std::int32_t>(cinfo.output_width);
     ctx.height = static_cast<std::int32_t>(cinfo.output_height);
     const std::size_t pixels = cinfo.output_width;
-    int sized = kOk;
-    if (direct != nullptr) {
-        sized = ctx.SizeDisplayBitmap();
-        if (sized == kOk && cmyk)
-            sized = ctx.quad_row.Reserve(pixels * 4 * kRowsPerCall);
-    } else {
-        sized = ctx.quad.Reserve(PictureBytes(ctx.width, ctx.height, 4));
-    }
+    // Rows land in the buffer they end in: the display bitmap when decoding directly,
+    // else the decoded pixel buffer. CMYK rows pass through a staging row first.
+    int sized = direct != nullptr ? ctx.SizeDisplayBitmap() : ctx.ReserveDecoded(ctx.width, ctx.height);
+    if (sized == kOk && cmyk)
+        sized = ctx.quad_row.Reserve(pixels * 4 * kRowsPerCall);
     if (sized != kOk) {
         rc = sized;
         std::longjmp(err.jump, 1);
@@ -121,18 +116,19 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
         for (JDIMENSION i = 0; i < want; ++i) {
             const int y = static_cast<int>(first + i);
-            if (direct == nullptr)
-                rows[i] = ctx.quad.data() + static_cast<std::size_t>(y) * pixels * 4;
-            else
-                rows[i] = cmyk ? ctx.quad_row.data() + i * pixels * 4 : direct->ScanLine(y);
+            std::uint8_t* out = direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y);
+            rows[i] = cmyk ? ctx.quad_row.data() + i * pixels * 4 : out;
         }
         const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
         if (got == 0) // a suspending source never comes back with nothing for a stdio file
             std::longjmp(err.jump, 1);
         if (cmyk)
             for (JDIMENSION i = 0; i < got; ++i)
-                CmykToQuad(rows[i], direct != nullptr ? direct->ScanLine(static_cast<int>(first + i)) : rows[i], pixels,
-                           cinfo.saw_Adobe_marker != 0, direct != nullptr ? 3 : 4);
+            {
+                const int y = static_cast<int>(first + i);
+                CmykToBgr(rows[i], direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y), pixels,
+                          cinfo.saw_Adobe_marker != 0);
+            }
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
