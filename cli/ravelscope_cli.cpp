@@ -17,6 +17,7 @@
 #include "ops/Ops_common.h"
 #include "ops/Pixel_commands.h"
 #include "ops/Pixelize.h"
+#include "ops/Rcd.h"
 #include "ops/Rotation.h"
 #include "ops/Solarized.h"
 
@@ -35,7 +36,7 @@ const char kUsage[] =
     "       ravelscope-cli histogram FILE\n"
     "operations, applied in order: --gamma G, --solarize T, --equalize, --background RRGGBB,\n"
     "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
-    "--rotate-left, --rotate-right, --negative, --grayscale, --swap RBG|BGR|BRG|GRB|GBR\n"
+    "--rotate-left, --rotate-right, --negative, --grayscale, --reduce-colors, --swap RBG|BGR|BRG|GRB|GBR\n"
     "OUT's extension picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun .tga\n"
     ".tif .xwd (any case).\n";
 
@@ -97,6 +98,27 @@ int InPlace(TIMAGE_INFO& doc, const std::function<void(Dib&)>& op)
     if (pic == nullptr)
         return kDataError;
     op(*pic);
+    return CommitEdit(doc);
+}
+
+// Reduces the picture to at most 256 colours and shows the reduced picture.
+int ReduceColors(TIMAGE_INFO& doc)
+{
+    if (EditTarget(doc) == nullptr)
+        return kDataError;
+    if (int rc = CommitEdit(doc); rc != kOk) // the reduction reads the working pixel buffer
+        return rc;
+    CODEC_CTX& ctx = *doc.context;
+    TRCD rcd;
+    if (int rc = rcd.ReduceColorDepth(ctx); rc != kOk)
+        return rc;
+    Dib& pic = *doc.display;
+    const std::uint8_t* index = ctx.index.data();
+    for (int y = 0; y < pic.Height(); ++y) {
+        std::uint8_t* p = pic.ScanLine(y);
+        for (int x = 0; x < pic.Width(); ++x, p += 3, ++index)
+            std::memcpy(p, ctx.palette + 3 * *index, 3);
+    }
     return CommitEdit(doc);
 }
 
@@ -192,6 +214,7 @@ const std::vector<Operation>& Operations()
          [](TIMAGE_INFO& doc, const Args&) -> int {
              return ThroughTemporary(doc, [](const Dib& s, Dib& d) { return RotateRight(s, d); });
          }},
+        {"--reduce-colors", 0, [](TIMAGE_INFO& doc, const Args&) -> int { return ReduceColors(doc); }},
         {"--negative", 0, [](TIMAGE_INFO& doc, const Args&) -> int { return InPlace(doc, Negative); }},
         {"--grayscale", 0, [](TIMAGE_INFO& doc, const Args&) -> int { return InPlace(doc, GrayScale); }},
         {"--swap", 1,

@@ -605,3 +605,21 @@ TEST(Cli, OperationsChangeTheSavedPicture)
     const std::string stats = CaptureCommand(std::string(RAVELSCOPE_CLI) + " histogram " + dir.File("in.ppm"));
     EXPECT_NE(stats.find("red: mean "), std::string::npos) << stats;
 }
+
+TEST(Cli, ReduceColorsLeavesAtMost256)
+{
+    TempDir dir;
+    const int w = 64, h = 64; // 4096 distinct colours
+    std::string file = "P6\n64 64\n255\n";
+    for (int i = 0; i < w * h; ++i)
+        file += {static_cast<char>((i & 15) * 16), static_cast<char>(((i >> 4) & 15) * 16), static_cast<char>((i >> 8) * 16)};
+    WriteBytes(dir.File("in.ppm"), ToBytes(file));
+    ASSERT_EQ(RunCommand(std::string(RAVELSCOPE_CLI) + " convert --reduce-colors " + dir.File("in.ppm") + " " +
+                         dir.File("out.ppm") + " 2>/dev/null"),
+              0);
+    TIMAGE_INFO doc;
+    ASSERT_EQ(doc.Open(dir.File("out.ppm")), kOk);
+    const std::int32_t colours = doc.CountColors();
+    EXPECT_LE(colours, 256);
+    EXPECT_GT(colours, 200) << "the reduction uses its palette";
+}
