@@ -4,6 +4,8 @@
 #include "core/Result_codes.h"
 #include "tests/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 struct OPENED {
@@ -55,4 +57,29 @@ inline bool ToolDecode(const std::string& command, int& w, int& h, Bytes& bgr)
     int status = 0;
     const std::string out = CaptureCommand(command, &status);
     return status == 0 && ParsePpm(Bytes(out.begin(), out.end()), w, h, bgr);
+}
+
+// Writes path with a peer's command (its standard output), then expects the file to open
+// with the pixels of the binary PPM at picture.
+inline void ExpectPeerFileOpensAs(const std::string& command, const std::string& path, const std::string& picture)
+{
+    ASSERT_EQ(RunCommand(command + " > " + path + " 2>/dev/null"), 0);
+    int w = 0, h = 0;
+    Bytes want;
+    ASSERT_TRUE(ParsePpm(ReadBytes(picture), w, h, want));
+    const OPENED o = OpenFile(path);
+    ASSERT_EQ(o.rc, kOk);
+    EXPECT_EQ(o.bgr, want);
+}
+
+// Expects a corpus file to open with the pixels a peer's decode (a command printing a
+// binary PPM) gives.
+inline void ExpectOpensLikePeer(const std::string& path, const std::string& peer_command)
+{
+    const OPENED o = OpenFile(path);
+    ASSERT_EQ(o.rc, kOk);
+    int w = 0, h = 0;
+    Bytes want;
+    ASSERT_TRUE(ToolDecode(peer_command, w, h, want));
+    EXPECT_EQ(o.bgr, want);
 }

@@ -5,6 +5,8 @@
 #include "core/Result_codes.h"
 #include "tests/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -75,6 +77,18 @@ inline bool PillowDecode(const std::string& path, const std::string& ppm, int& w
            ReadToolPpm(py + " -c 'import sys; from PIL import Image; Image.open(sys.argv[1]).convert(\"RGB\")"
                             ".save(sys.argv[2], \"PPM\")' '" + path + "' '" + ppm + "'",
                        ppm, w, h, bgr);
+}
+
+// Expects the document to open path with the size and pixels Pillow decodes from it.
+inline void ExpectOpensLikePillow(TIMAGE_INFO& doc, const std::string& path, const std::string& scratch_ppm)
+{
+    int w = 0, h = 0;
+    Bytes want;
+    ASSERT_TRUE(PillowDecode(path, scratch_ppm, w, h, want));
+    ASSERT_EQ(doc.Open(path), kOk);
+    EXPECT_EQ(doc.display_width, w);
+    EXPECT_EQ(doc.display_height, h);
+    EXPECT_TRUE(DisplayPixels(doc) == want);
 }
 
 // Peak signal-to-noise ratio in dB; 99 for equal pictures.

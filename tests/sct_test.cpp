@@ -203,13 +203,7 @@ TEST(UtahRle, AgreesWithNetpbm)
                  {"grey", "pnmtorle " + dir.File("grey.pgm"), dir.File("grey.ppm")}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(RunCommand(c.command + " > " + dir.File("x.rle") + " 2>/dev/null"), 0);
-        int w = 0, h = 0;
-        Bytes want;
-        ASSERT_TRUE(ParsePpm(ReadBytes(c.picture), w, h, want));
-        const OPENED o = OpenFile(dir.File("x.rle"));
-        ASSERT_EQ(o.rc, kOk);
-        EXPECT_EQ(o.bgr, want);
+        ExpectPeerFileOpensAs(c.command, dir.File("x.rle"), c.picture);
     }
 }
 
@@ -221,12 +215,7 @@ TEST(UtahRle, CorpusFilesOpenLikeNetpbmDecodesThem)
     for (const auto& e : std::filesystem::directory_iterator(corpus + "/rle")) {
         const std::string path = e.path().string();
         SCOPED_TRACE(path);
-        const OPENED o = OpenFile(path);
-        ASSERT_EQ(o.rc, kOk);
-        int w = 0, h = 0;
-        Bytes want;
-        ASSERT_TRUE(ToolDecode("rletopnm '" + path + "' 2>/dev/null | ppmtoppm", w, h, want));
-        EXPECT_EQ(o.bgr, want);
+        ExpectOpensLikePeer(path, "rletopnm '" + path + "' 2>/dev/null | ppmtoppm");
     }
 }
 

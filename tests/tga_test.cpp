@@ -233,13 +233,7 @@ TEST(TgaRead, CorpusFilesMatchPillow)
     for (const char* f : files) {
         SCOPED_TRACE(f);
         const std::string path = dir + "/tga/" + f;
-        int w = 0, h = 0;
-        Bytes want;
-        ASSERT_TRUE(PillowDecode(path, tmp.File("ref.ppm"), w, h, want));
-        ASSERT_EQ(doc.Open(path), kOk);
-        EXPECT_EQ(doc.display_width, w);
-        EXPECT_EQ(doc.display_height, h);
-        EXPECT_TRUE(DisplayPixels(doc) == want);
+        ExpectOpensLikePillow(doc, path, tmp.File("ref.ppm"));
     }
     // A colour-mapped file Pillow cannot read, against ImageMagick.
     if (HaveTool("convert")) {

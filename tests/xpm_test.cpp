@@ -123,13 +123,7 @@ TEST(Xpm, AgreesWithNetpbmAndImageMagick)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(RunCommand(c.command + " > " + dir.File("x.xpm") + " 2>/dev/null"), 0);
-        int w = 0, h = 0;
-        Bytes want;
-        ASSERT_TRUE(ParsePpm(ReadBytes(c.picture), w, h, want));
-        const OPENED o = OpenFile(dir.File("x.xpm"));
-        ASSERT_EQ(o.rc, kOk);
-        EXPECT_EQ(o.bgr, want);
+        ExpectPeerFileOpensAs(c.command, dir.File("x.xpm"), c.picture);
     }
 }
 
@@ -141,12 +135,7 @@ TEST(Xpm, CorpusFilesOpenLikeImageMagickDecodesThem)
     for (const auto& e : std::filesystem::directory_iterator(corpus + "/xpm")) {
         const std::string path = e.path().string();
         SCOPED_TRACE(path);
-        const OPENED o = OpenFile(path);
-        ASSERT_EQ(o.rc, kOk);
-        int w = 0, h = 0;
-        Bytes want;
-        ASSERT_TRUE(ToolDecode("convert '" + path + "' -background white -flatten -depth 8 PPM:-", w, h, want));
-        EXPECT_EQ(o.bgr, want);
+        ExpectOpensLikePeer(path, "convert '" + path + "' -background white -flatten -depth 8 PPM:-");
     }
 }
 
