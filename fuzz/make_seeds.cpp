@@ -70,5 +70,15 @@ int main(int argc, char** argv)
     WriteFile(root + "/pgm/p5_16.pgm", std::string("P5 2 1 65535\n\x12\x34\xff\xff", 17));
     WriteFile(root + "/ppm/p3.ppm", "P3\n# comment\n2 1\n255\n255 0 0 0 0 255\n");
     WriteFile(root + "/ppm/p6_16.ppm", std::string("P6\n1 1\n1000\n\x03\xe8\x00\x00\x01\xf4", 19));
+    // A Photo CD pack: the signature in sector 1 and the Base image (768 x 512, 4:2:0) from
+    // sector 96, luma rows and chroma ramps.
+    const std::string pcd = root + "/pcd";
+    mkdir(pcd.c_str(), 0755);
+    std::string pack(96 * 2048 + 768 * 512 * 3 / 2, '\0');
+    pack.replace(2048, 7, "PCD_IPI");
+    for (std::size_t g = 0; g < 256; ++g)
+        for (std::size_t i = 0; i < 768 * 3; ++i)
+            pack[96 * 2048 + g * 768 * 3 + i] = static_cast<char>(i < 1536 ? (i % 768) / 3 + g / 2 : i * 7 + g);
+    WriteFile(pcd + "/ramp.pcd", pack);
     return 0;
 }

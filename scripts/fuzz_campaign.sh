@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Long fuzzing of the readers: scripts/fuzz_campaign.sh FUZZ_BUILD_DIR SECONDS [EXT ...]
+#
+# Each target runs SECONDS of CPU time (one process) over its kept corpus (fuzz/corpus/<ext>),
+# the generated seeds and the regression inputs. Afterwards the corpus is minimised back into
+# fuzz/corpus/<ext>, and one line per run is appended to fuzz/campaign.tsv:
+#   date  ext  seconds  executions  corpus-files  result
+# A finding stops its target; the input is copied to fuzz/findings/<ext>/ for fixing and then
+# for fuzz/regressions/. Limits: 1 s per input, inputs up to 1 MiB, 2 GiB of RSS, and no
+# single allocation over the picture cap (1 GiB) plus slack.
+# PARALLEL=N runs N targets at once (default 1); NICE=N lowers their priority (default 19).
+set -uo pipefail
+build=$(cd "$1" && pwd)
+seconds=$2
+shift 2
+src=$(cd "$(dirname "$0")/.." && pwd)
+log=$src/fuzz/campaign.tsv
+[ -f "$log" ] || printf 'date\text\tseconds\texecutions\tcorpus\tresult\n' >"$log"
+seeds=$build/seeds
+[ -d "$seeds" ] || "$build/fuzz/make_seeds" "$seeds"
+
+exts=("$@")
+if [ ${#exts[@]} -eq 0 ]; then
+  for t in "$build"/fuzz/fuzz_open_*; do exts+=("${t##*fuzz_open_}"); done
+fi
+
+run_one() {
+  local ext=$1 target=$build/fuzz/fuzz_open_$1
+  local work
+  work=$(mktemp -d "/tmp/rvs-campaign-$ext.XXXX")
+  mkdir -p "$work/corpus" "$work/artifacts" "$src/fuzz/corpus/$ext"
+  local dirs=("$src/fuzz/corpus/$ext")
+  for d in "$seeds/$ext" "$src/fuzz/seeds/$ext" "$src/fuzz/regressions/$ext"; do
+    [ -d "$d" ] && dirs+=("$d")
+  done
+  local dict=()
+  [ -f "$src/fuzz/dict/$ext.dict" ] && dict=(-dict="$src/fuzz/dict/$ext.dict")
+  local opts=(-max_len=1048576 -len_control=1000 -timeout=1 -rss_limit_mb=2048 -malloc_limit_mb=1100
+              -print_final_stats=1 -artifact_prefix="$work/artifacts/")
+  nice -n "${NICE:-19}" "$target" "${dict[@]}" "${opts[@]}" -max_total_time="$seconds" \
+    "$work/corpus" "${dirs[@]}" >"$work/log" 2>&1
+  local rc=$?
+  local execs
+  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/log" | grep -o '[0-9]*$' | tail -n 1)
+  local result=clean
+  if [ $rc -ne 0 ] || ls "$work/artifacts"/* >/dev/null 2>&1; then
+    result=finding
+    mkdir -p "$src/fuzz/findings/$ext"
+    cp "$work/artifacts"/* "$src/fuzz/findings/$ext/" 2>/dev/null
+    tail -n 60 "$work/log" >"$src/fuzz/findings/$ext/last.log"
+  fi
+  # Minimise everything seen into a fresh corpus directory, then replace the kept one.
+  mkdir -p "$work/min"
+  "$target" -merge=1 -timeout=5 -rss_limit_mb=2048 "$work/min" "$src/fuzz/corpus/$ext" "$work/corpus" \
+    >"$work/merge.log" 2>&1 && { rm -rf "$src/fuzz/corpus/$ext"; mv "$work/min" "$src/fuzz/corpus/$ext"; }
+  local files
+  files=$(find "$src/fuzz/corpus/$ext" -type f | wc -l)
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%F)" "$ext" "$seconds" "${execs:-0}" "$files" "$result" >>"$log"
+  echo "$ext: ${execs:-0} executions in ${seconds}s, corpus $files, $result"
+  rm -rf "$work"
+}
+export -f run_one
+export build seconds src log seeds
+
+printf '%s\n' "${exts[@]}" | xargs -P "${PARALLEL:-1}" -I{} bash -c 'run_one "$@"' _ {}
