@@ -318,6 +318,9 @@ int Convert(TIMAGE_INFO& doc, int argc, char** argv)
         std::fprintf(stderr, "ravelscope-cli: %s: unknown output format\n", out.c_str());
         return Usage();
     }
+    // A plain conversion to a writer that reads only the display bitmap lets the reader
+    // decode straight into it: one picture-sized buffer instead of two.
+    doc.direct_decode = steps.empty() && SaveReadsDisplay(save_code) ? 1 : 0;
     int rc = doc.Open(in);
     if (rc == kOk && doc.state != kPictureOpen)
         rc = kFormatNotSupported; // a media file has no picture to convert

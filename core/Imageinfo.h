@@ -119,9 +119,14 @@ extern TIMAGE_INFO* pImageInfo;
 
 // Fills the context for a save with the given code, as the save dialog's "OK" does:
 // output name, size from the display, output depth, TGA flags, planar rows for PCX and
-// DCX, the 4-byte pixels for JPEG, the row pointer table for PNG. Sets the save code.
+// DCX, the row pointer table for PNG. Sets the save code. (The JPEG writer encodes the
+// display bitmap's rows as they are, with no 4-byte copy of the picture.)
 // Returns kOk, or a code when the preparation cannot get its memory.
 std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::string& output_path);
+
+// True when the writer of a save code takes its pixels from the display bitmap alone (after
+// PrepareSave), so an open with the direct-decode flag gives it everything it needs.
+bool SaveReadsDisplay(std::int32_t save_code);
 
 // The program-wide load timer, in milliseconds.
 void StartLoadTimer();

@@ -50,24 +50,6 @@ int FillPlanarRows(CODEC_CTX& ctx, const Dib& dib)
     return kOk;
 }
 
-int FillQuadPixels(CODEC_CTX& ctx, const Dib& dib)
-{
-    const std::size_t w = static_cast<std::size_t>(dib.Width());
-    if (int rc = ctx.quad.Reserve(PictureBytes(dib.Width(), dib.Height(), 4)); rc != kOk)
-        return rc;
-    for (int y = 0; y < dib.Height(); ++y) {
-        const std::uint8_t* p = dib.ScanLine(y);
-        std::uint8_t* q = ctx.quad.data() + static_cast<std::size_t>(y) * w * 4;
-        for (std::size_t x = 0; x < w; ++x, p += 3, q += 4) {
-            q[0] = p[0];
-            q[1] = p[1];
-            q[2] = p[2];
-            q[3] = 0;
-        }
-    }
-    return kOk;
-}
-
 // Red-green-blue rows behind the row pointer table.
 int FillRgbRows(CODEC_CTX& ctx, const Dib& dib)
 {
@@ -109,12 +91,20 @@ std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::st
     case kSavePcx:
     case kSaveDcx:
         return FillPlanarRows(ctx, dib);
-    case kSaveJpeg:
-        return FillQuadPixels(ctx, dib);
     case kSavePng:
         return FillRgbRows(ctx, dib);
     default:
         return kOk;
+    }
+}
+
+bool SaveReadsDisplay(std::int32_t save_code)
+{
+    switch (save_code) {
+    case kSaveBmp: case kSaveDcx: case kSaveJpeg: case kSavePcx: case kSavePng:
+        return true;
+    default:
+        return false;
     }
 }
 

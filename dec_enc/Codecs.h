@@ -32,7 +32,7 @@ int WriteGif(CODEC_CTX& ctx); // colour reduction where needed, then the encoder
 int ReadPng(CODEC_CTX& ctx);
 int WritePng(CODEC_CTX& ctx); // reads ctx.row_pointers (red-green-blue rows)
 int ReadJpeg(CODEC_CTX& ctx);
-int WriteJpeg(CODEC_CTX& ctx); // reads ctx.quad
+int WriteJpeg(CODEC_CTX& ctx); // reads the display bitmap, or ctx.quad without a document
 int ReadTiff(CODEC_CTX& ctx);
 int WriteTiff(CODEC_CTX& ctx);
 

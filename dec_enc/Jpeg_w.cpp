@@ -1,6 +1,8 @@
 // JPEG writing through the IJG API of libjpeg-turbo: a baseline JFIF file, YCbCr, quality
-// 75, floating-point DCT, from the 4-byte pixel buffer (blue, green, red, unused), which
-// the library takes as it stands (RGB pixels of 4 bytes, red at offset 2).
+// 75, floating-point DCT. The rows are the document's display bitmap (blue, green, red),
+// which the library takes as they stand; a context without a document gives its 4-byte
+// pixel buffer (blue, green, red, unused) instead. Either way no copy of the picture is
+// made for the save.
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -13,7 +15,29 @@ namespace {
 
 constexpr int kRowsPerCall = 16;
 
-int EncodeJpeg(CODEC_CTX& ctx, FILE* file)
+// Where the rows come from: first byte of row 0, bytes from one row to the next, and the
+// library's name for the pixel layout.
+struct RowSource {
+    const std::uint8_t* first = nullptr;
+    std::size_t stride = 0;
+    int components = 0;
+    J_COLOR_SPACE layout = JCS_UNKNOWN;
+};
+
+RowSource FindRows(CODEC_CTX& ctx)
+{
+    if (ctx.document != nullptr) {
+        const Dib* d = ctx.DisplayBitmap();
+        if (d == nullptr || d->PixelFormat() != 24 || d->Width() != ctx.width || d->Height() != ctx.height)
+            return {};
+        return {d->ScanLine(0), d->Stride(), 3, JCS_EXT_BGR};
+    }
+    if (ctx.quad.size() < PictureBytes(ctx.width, ctx.height, 4))
+        return {};
+    return {ctx.quad.data(), static_cast<std::size_t>(ctx.width) * 4, 4, JCS_EXT_BGRX};
+}
+
+int EncodeJpeg(CODEC_CTX& ctx, const RowSource& src, FILE* file)
 {
     JPEG_ERROR err;
     jpeg_compress_struct cinfo;
@@ -27,19 +51,18 @@ int EncodeJpeg(CODEC_CTX& ctx, FILE* file)
     jpeg_stdio_dest(&cinfo, file);
     cinfo.image_width = static_cast<JDIMENSION>(ctx.width);
     cinfo.image_height = static_cast<JDIMENSION>(ctx.height);
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_BGRX;
+    cinfo.input_components = src.components;
+    cinfo.in_color_space = src.layout;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, 75, TRUE);
     cinfo.dct_method = JDCT_FLOAT;
     jpeg_start_compress(&cinfo, TRUE);
-    const std::size_t stride = static_cast<std::size_t>(ctx.width) * 4;
     JSAMPROW rows[kRowsPerCall];
     while (cinfo.next_scanline < cinfo.image_height) {
         const JDIMENSION first = cinfo.next_scanline;
         const JDIMENSION n = std::min<JDIMENSION>(kRowsPerCall, cinfo.image_height - first);
         for (JDIMENSION i = 0; i < n; ++i)
-            rows[i] = ctx.quad.data() + (first + i) * stride;
+            rows[i] = const_cast<std::uint8_t*>(src.first + (first + i) * src.stride);
         jpeg_write_scanlines(&cinfo, rows, n);
     }
     jpeg_finish_compress(&cinfo);
@@ -51,12 +74,15 @@ int EncodeJpeg(CODEC_CTX& ctx, FILE* file)
 
 int WriteJpeg(CODEC_CTX& ctx)
 {
-    if (ctx.width < 1 || ctx.height < 1 || ctx.quad.size() < PictureBytes(ctx.width, ctx.height, 4))
+    if (ctx.width < 1 || ctx.height < 1)
+        return kDataError;
+    const RowSource src = FindRows(ctx);
+    if (src.first == nullptr)
         return kDataError;
     FilePtr f = OpenForWrite(ctx.output_file_name);
     if (!f)
         return kOpenFileError;
-    if (int rc = EncodeJpeg(ctx, f.get()); rc != kOk)
+    if (int rc = EncodeJpeg(ctx, src, f.get()); rc != kOk)
         return rc;
     return FinishWrite(std::move(f));
 }

@@ -109,8 +109,12 @@ int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vect
         const std::size_t got = std::fread(ctx.raw_rows.data(), 1, in_row * want, in);
         std::size_t whole = got / in_row;
         if (whole < want && got % in_row != 0) {
-            // A torn last row keeps what arrived; its missing samples are black.
-            std::memset(ctx.raw_rows.data() + got, h.kind == NetpbmKind::Bitmap ? 0xFF : 0x00, in_row - got % in_row);
+            // A torn last row keeps the whole pixels that arrived; the rest is black (a torn
+            // pixel counts as missing).
+            const std::size_t unit = h.kind == NetpbmKind::Bitmap ? 1 : static_cast<std::size_t>(channels) * bytes_per_sample;
+            const std::size_t kept = got / unit * unit;
+            std::memset(ctx.raw_rows.data() + kept, h.kind == NetpbmKind::Bitmap ? 0xFF : 0x00,
+                        in_row - kept % in_row);
             ++whole;
         }
         for (std::size_t r = 0; r < whole; ++r, ++rows_done) {
@@ -119,6 +123,10 @@ int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vect
             if (h.kind == NetpbmKind::Bitmap) {
                 for (std::size_t x = 0; x < width; ++x, out += 3)
                     out[0] = out[1] = out[2] = (src[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
+                continue;
+            }
+            if (bytes_per_sample == 1 && h.maxval == 255 && channels == 3) {
+                SwapRedBlue(src, out, width);
                 continue;
             }
             if (bytes_per_sample == 1) {
@@ -221,12 +229,17 @@ int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* di
     auto dest_row = [&](int y) { return direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y); };
     int rows_done = 0;
 
-    if (!h.plain && h.kind == NetpbmKind::Pixmap && h.maxval == 255 && direct == nullptr) {
-        // The common case: the raster lands in the buffer it ends in, then is reordered.
-        const std::size_t got = std::fread(ctx.decoded.data(), 1, out_row * static_cast<std::size_t>(height), in);
+    // The common case: the raster lands in the buffer it ends in, then is reordered. That
+    // takes one block of rows without padding: the decoded buffer, or a display bitmap
+    // whose rows need none.
+    std::uint8_t* block = direct == nullptr ? ctx.decoded.data()
+                          : direct->Stride() == out_row ? direct->ScanLine(0)
+                                                        : nullptr;
+    if (!h.plain && h.kind == NetpbmKind::Pixmap && h.maxval == 255 && block != nullptr) {
+        const std::size_t got = std::fread(block, 1, out_row * static_cast<std::size_t>(height), in);
         const std::size_t whole = got / 3 * 3; // a torn last pixel counts as missing
-        SwapRedBlue(ctx.decoded.data(), ctx.decoded.data(), whole / 3);
-        std::memset(ctx.decoded.data() + whole, 0, out_row * static_cast<std::size_t>(height) - whole);
+        SwapRedBlue(block, block, whole / 3);
+        std::memset(block + whole, 0, out_row * static_cast<std::size_t>(height) - whole);
         return kOk;
     }
 

@@ -119,6 +119,36 @@ TEST(Netpbm, ReopeningASmallerPictureShowsNoStalePixels)
         ASSERT_EQ(px[i], 0) << "byte " << i << " shows the previous picture";
 }
 
+TEST(Netpbm, DirectDecodeGivesTheSamePicture)
+{
+    // Widths whose rows need padding in the display bitmap and widths that do not, whole
+    // and torn rasters, 8-bit and deeper samples: decoding straight into the display must
+    // show what decoding through the pixel buffer shows.
+    TempDir dir;
+    for (const int w : {4, 7}) {
+        for (const bool torn : {false, true}) {
+            for (const int maxval : {255, 1000}) {
+                SCOPED_TRACE("width " + std::to_string(w) + " maxval " + std::to_string(maxval));
+                const int bytes_per_sample = maxval > 255 ? 2 : 1;
+                std::string raster;
+                for (int i = 0; i < w * 5 * 3 * bytes_per_sample; ++i)
+                    raster.push_back(static_cast<char>(i * 37 % 251));
+                if (torn)
+                    raster.resize(raster.size() / 2 + 1); // mid-row, mid-pixel
+                const std::string path = dir.File("p.ppm");
+                WriteBytes(path, ToBytes("P6\n" + std::to_string(w) + " 5\n" + std::to_string(maxval) + "\n" + raster));
+                TIMAGE_INFO doc;
+                ASSERT_EQ(doc.Open(path), kOk);
+                const Bytes through_buffer = DisplayPixels(doc);
+                LoadPicture(doc, 8, 8, Bytes(8 * 8 * 3, 0xEE)); // a previous picture's pixels
+                doc.direct_decode = 1;
+                ASSERT_EQ(doc.Open(path), kOk);
+                EXPECT_EQ(DisplayPixels(doc), through_buffer);
+            }
+        }
+    }
+}
+
 TEST(Netpbm, WritersRoundTrip)
 {
     TempDir dir;

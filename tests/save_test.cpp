@@ -89,7 +89,7 @@ TEST(PrepareSave, FillsWhatEachWriterReads)
     EXPECT_EQ(Bytes(ctx.decoded.data(), ctx.decoded.data() + 12), px) << "the picture as read survives";
 
     ASSERT_EQ(PrepareSave(doc, kSaveJpeg, "x.jpg"), kOk);
-    EXPECT_EQ(Bytes(ctx.quad.data(), ctx.quad.data() + 16), (Bytes{1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 10, 11, 12, 0}));
+    EXPECT_EQ(ctx.quad.size(), 0u) << "the JPEG writer reads the display rows; no 4-byte copy is made";
 
     ASSERT_EQ(PrepareSave(doc, kSavePng, "x.png"), kOk);
     ASSERT_EQ(ctx.row_pointers.size(), 2u);
