@@ -210,27 +210,43 @@ std::int32_t TIMAGE_INFO::CountColors()
 {
     if (!display || display->Empty())
         return 0;
-    std::vector<std::uint64_t> seen;
+    if (display->SetPixelFormat(24) != kOk)
+        return -1;
+    const int w = display->Width();
+    const int h = display->Height();
+    auto key_at = [](const std::uint8_t* p) {
+        return (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+    };
     try {
-        seen.assign(std::size_t{1} << 18, 0); // one bit per 24-bit colour
+        if (static_cast<std::int64_t>(w) * h <= 65536) {
+            // Small pictures (icons, most GIFs): sorting their colours beats clearing a
+            // 2 MiB table.
+            std::vector<std::uint32_t> keys;
+            keys.reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+            for (int y = 0; y < h; ++y) {
+                const std::uint8_t* p = display->ScanLine(y);
+                for (int x = 0; x < w; ++x, p += 3)
+                    keys.push_back(key_at(p));
+            }
+            std::sort(keys.begin(), keys.end());
+            return static_cast<std::int32_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
+        }
+        std::vector<std::uint64_t> seen(std::size_t{1} << 18, 0); // one bit per 24-bit colour
+        std::int32_t count = 0;
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* p = display->ScanLine(y);
+            for (int x = 0; x < w; ++x, p += 3) {
+                const std::uint32_t key = key_at(p);
+                std::uint64_t& word = seen[key >> 6];
+                const std::uint64_t bit = std::uint64_t{1} << (key & 63);
+                if ((word & bit) == 0) {
+                    word |= bit;
+                    ++count;
+                }
+            }
+        }
+        return count;
     } catch (const std::bad_alloc&) {
         return -1;
     }
-    if (display->SetPixelFormat(24) != kOk)
-        return -1;
-    std::int32_t count = 0;
-    const int w = display->Width();
-    for (int y = 0; y < display->Height(); ++y) {
-        const std::uint8_t* p = display->ScanLine(y);
-        for (int x = 0; x < w; ++x, p += 3) {
-            const std::uint32_t key = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-            std::uint64_t& word = seen[key >> 6];
-            const std::uint64_t bit = std::uint64_t{1} << (key & 63);
-            if ((word & bit) == 0) {
-                word |= bit;
-                ++count;
-            }
-        }
-    }
-    return count;
 }

@@ -136,6 +136,18 @@ TEST(Document, CountsTheColoursOnScreen)
     EXPECT_EQ(doc.CountColors(), 2);
     doc.display->ScanLine(1)[0] = 7; // an edit shows up in the count
     EXPECT_EQ(doc.CountColors(), 3);
+    // Small and large pictures are counted in different ways; both give the same answer.
+    for (const int w : {256, 257}) {
+        Bytes px(static_cast<std::size_t>(w) * 256 * 3);
+        for (std::size_t i = 0; i < px.size() / 3; ++i) {
+            const std::uint32_t c = static_cast<std::uint32_t>(i % 1000) * 16777 % 16777216;
+            px[i * 3] = static_cast<std::uint8_t>(c);
+            px[i * 3 + 1] = static_cast<std::uint8_t>(c >> 8);
+            px[i * 3 + 2] = static_cast<std::uint8_t>(c >> 16);
+        }
+        LoadPicture(doc, w, 256, px);
+        EXPECT_EQ(doc.CountColors(), 1000) << "width " << w;
+    }
 }
 
 TEST(OpenDispatcher, ChoosesByExtension)
