@@ -1,6 +1,8 @@
-// TIFF writing through libtiff: 8-bit RGB, contiguous samples, LZW, strips of libtiff's
-// default size (about 8 KiB), from the working pixel buffer while the document is edited,
+// TIFF writing through libtiff: 8-bit RGB, contiguous samples, LZW with horizontal
+// differencing (predictor 2: about a third smaller on photographs, and quicker to code),
+// strips of libtiff's default size (about 8 KiB), from the working pixel buffer while the document is edited,
 // else the decoded pixel buffer. Width and height are written as 32-bit values.
+#include "core/Pixel_ops.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Tiff_io.h"
@@ -42,15 +44,12 @@ int WriteTiff(CODEC_CTX& ctx)
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
     std::uint8_t* row = ctx.row.data();
     for (int y = 0; y < ctx.height; ++y) {
         const std::uint8_t* p = src + static_cast<std::size_t>(y) * row_bytes;
-        for (std::size_t x = 0; x < row_bytes; x += 3) {
-            row[x] = p[x + 2];
-            row[x + 1] = p[x + 1];
-            row[x + 2] = p[x];
-        }
+        SwapRedBlue(p, row, static_cast<std::size_t>(ctx.width));
         if (TIFFWriteScanline(t, row, static_cast<std::uint32_t>(y), 0) < 0)
             return kOpenFileError;
     }
