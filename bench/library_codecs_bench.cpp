@@ -106,6 +106,7 @@ bool LibPngDecode(const std::string& path, std::vector<std::uint8_t>& out, std::
         return false;
     }
     png_init_io(png, f);
+    png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON); // as the reader does
     png_read_info(png, info);
     png_set_bgr(png);
     png_read_update_info(png, info);
@@ -209,6 +210,7 @@ bool LibTiffEncode(const std::string& path, std::vector<std::uint8_t>& in)
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL); // as the writer does
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
     for (std::uint32_t y = 0; y < kSide; ++y)
         TIFFWriteScanline(t, in.data() + y * kRow, y, 0);
