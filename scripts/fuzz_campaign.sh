@@ -4,7 +4,7 @@
 # Each target runs SECONDS of CPU time (one process) over its kept corpus (fuzz/corpus/<ext>),
 # the generated seeds and the regression inputs. Afterwards the corpus is minimised back into
 # fuzz/corpus/<ext>, and one line per run is appended to fuzz/campaign.tsv:
-#   date  ext  seconds  executions  corpus-files  result
+#   date  ext  seconds  executions  corpus-files  result  cpu-seconds
 # A finding stops its target; the input is copied to fuzz/findings/<ext>/ for fixing and then
 # for fuzz/regressions/. Limits: inputs up to 1 MiB, 2 GiB of RSS, no single allocation over
 # the picture cap (1 GiB) plus slack, and TIMEOUT seconds per input (default 3: libFuzzer
@@ -17,7 +17,7 @@ seconds=$2
 shift 2
 src=$(cd "$(dirname "$0")/.." && pwd)
 log=$src/fuzz/campaign.tsv
-[ -f "$log" ] || printf 'date\text\tseconds\texecutions\tcorpus\tresult\n' >"$log"
+[ -f "$log" ] || printf 'date\text\tseconds\texecutions\tcorpus\tresult\tcpu_seconds\n' >"$log"
 seeds=$build/seeds
 [ -d "$seeds" ] || "$build/fuzz/make_seeds" "$seeds"
 
@@ -40,10 +40,14 @@ run_one() {
   local opts=(-max_len=1048576 -len_control=1000 -timeout=${TIMEOUT:-3} -rss_limit_mb=2048 -malloc_limit_mb=1100
               -print_final_stats=1 -artifact_prefix="$work/artifacts/")
   local started=$SECONDS
-  nice -n "${NICE:-19}" "$target" "${dict[@]}" "${opts[@]}" -max_total_time="$seconds" \
+  local timer=()
+  [ -x /usr/bin/time ] && timer=(/usr/bin/time -f '%U %S' -o "$work/cpu")
+  "${timer[@]}" nice -n "${NICE:-19}" "$target" "${dict[@]}" "${opts[@]}" -max_total_time="$seconds" \
     "$work/corpus" "${dirs[@]}" >"$work/log" 2>&1
   local rc=$?
   local elapsed=$((SECONDS - started))
+  local cpu=""
+  [ -f "$work/cpu" ] && cpu=$(awk 'END { printf "%d", $1 + $2 }' "$work/cpu")
   local execs
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/log" | grep -o '[0-9]*$' | tail -n 1)
   local result=clean
@@ -59,7 +63,7 @@ run_one() {
     >"$work/merge.log" 2>&1 && { rm -rf "$src/fuzz/corpus/$ext"; mv "$work/min" "$src/fuzz/corpus/$ext"; }
   local files
   files=$(find "$src/fuzz/corpus/$ext" -type f | wc -l)
-  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%F)" "$ext" "$elapsed" "${execs:-0}" "$files" "$result" >>"$log"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%F)" "$ext" "$elapsed" "${execs:-0}" "$files" "$result" "$cpu" >>"$log"
   echo "$ext: ${execs:-0} executions in ${elapsed}s, corpus $files, $result"
   rm -rf "$work"
 }

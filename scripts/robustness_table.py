@@ -47,11 +47,17 @@ MODULES = {
 
 
 def main(campaign_path, coverage_path, findings_path):
-    runs = collections.defaultdict(lambda: [0, 0])  # ext -> [seconds, executions]
+    # ext -> [wall seconds, executions, CPU seconds, wall seconds of runs without a CPU figure]
+    runs = collections.defaultdict(lambda: [0, 0, 0, 0])
     with open(campaign_path) as f:
         for row in csv.DictReader(f, delimiter="\t"):
-            runs[row["ext"]][0] += int(row["seconds"])
-            runs[row["ext"]][1] += int(row["executions"])
+            r = runs[row["ext"]]
+            r[0] += int(row["seconds"])
+            r[1] += int(row["executions"])
+            if row.get("cpu_seconds"):
+                r[2] += int(row["cpu_seconds"])
+            else:
+                r[3] += int(row["seconds"])
     coverage = {}
     with open(coverage_path) as f:
         for line in f:
@@ -63,13 +69,15 @@ def main(campaign_path, coverage_path, findings_path):
         for row in csv.DictReader(f, delimiter="\t"):
             findings[row["ext"]].append(row["finding"])
 
-    print("| reader | CPU minutes | executions | module | lines covered | found and fixed |")
-    print("|---|---:|---:|---|---:|---|")
-    total_seconds = total_execs = 0
+    print("| reader | minutes (wall) | CPU minutes | executions | module | lines covered | found and fixed |")
+    print("|---|---:|---:|---:|---|---:|---|")
+    total_seconds = total_execs = total_cpu = 0
     for ext in sorted(MODULES):
-        seconds, execs = runs.get(ext, (0, 0))
+        seconds, execs, cpu, untimed = runs.get(ext, (0, 0, 0, 0))
         total_seconds += seconds
         total_execs += execs
+        total_cpu += cpu
+        cpu_text = f"{cpu / 60:.1f}" + (f" (+{untimed / 60:.0f} untimed)" if untimed else "")
         lines = covered = 0
         for m in MODULES[ext]:
             n, c = coverage.get(m, (0, 0))
@@ -78,8 +86,8 @@ def main(campaign_path, coverage_path, findings_path):
         percent = f"{100.0 * covered / lines:.1f} % of {lines}" if lines else "-"
         modules = ", ".join(m.split("/")[-1] for m in MODULES[ext])
         found = "; ".join(findings.get(ext, [])) or "none"
-        print(f"| .{ext} | {seconds / 60:.1f} | {execs:,} | {modules} | {percent} | {found} |")
-    print(f"| **all** | **{total_seconds / 60:.0f}** | **{total_execs:,}** | | | "
+        print(f"| .{ext} | {seconds / 60:.1f} | {cpu_text} | {execs:,} | {modules} | {percent} | {found} |")
+    print(f"| **all** | **{total_seconds / 60:.0f}** | **{total_cpu / 60:.0f}** | **{total_execs:,}** | | | "
           f"**{sum(len(v) for v in findings.values())} found, all fixed** |")
 
 
