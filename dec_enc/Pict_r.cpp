@@ -560,6 +560,12 @@ int ReadPict(CODEC_CTX& ctx)
     r.frame.bottom = r.frame.top + static_cast<int>(height);
     if (r.in.AtEnd() || width == 0 || height == 0)
         return kDataError;
+    // Frames are in points, so real pictures are small; a large frame must have the bytes to
+    // draw it (1-bit PackBits, the densest coding, gives about 512 pixels a byte). A white
+    // canvas of hundreds of megapixels from a file of a few hundred bytes is refused.
+    if (width * height > std::max<std::int64_t>(std::int64_t{4096} * 4096,
+                                                std::int64_t{1024} * static_cast<std::int64_t>(ctx.file.size())))
+        return kDataError;
 
     int c;
     while ((c = r.in.Get()) == 0) {

@@ -22,6 +22,8 @@
 
 #include <csetjmp>
 #include <cstdint>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -48,10 +50,32 @@ void JumpOnError(png_structp png, png_const_charp)
     png_longjmp(png, 1);
 }
 
+// libpng's allocations go through here, each refused above a limit: no chunk can hold more
+// than the file (inflated text and profiles get 8 MiB), and once the header is known the
+// row buffers get room for their width. A damaged chunk length otherwise had libpng
+// allocate and clear hundreds of megabytes for a file of a few hundred bytes.
+struct PngMemory {
+    png_alloc_size_t limit = 0;
+};
+
+png_voidp LimitedMalloc(png_structp png, png_alloc_size_t size)
+{
+    const auto* memory = static_cast<const PngMemory*>(png_get_mem_ptr(png));
+    return size <= memory->limit ? std::malloc(size) : nullptr;
+}
+
+void LimitedFree(png_structp, png_voidp p)
+{
+    std::free(p);
+}
+
 // Sets up the transformations and reads the picture. file is positioned at its start.
 int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
 {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, SilentWarning);
+    PngMemory memory;
+    memory.limit = static_cast<png_alloc_size_t>(std::max<std::int64_t>(file_size, 8 << 20));
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, SilentWarning, &memory,
+                                               LimitedMalloc, LimitedFree);
     if (png == nullptr)
         return kMemoryError;
     png_infop info = png_create_info_struct(png);
@@ -80,6 +104,7 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     png_uint_32 width = 0, height = 0;
     int bit_depth = 0, colour_type = 0, interlace = 0, compression = 0, filter = 0;
     png_get_IHDR(png, info, &width, &height, &bit_depth, &colour_type, &interlace, &compression, &filter);
+    memory.limit = std::max<png_alloc_size_t>(memory.limit, png_alloc_size_t{width} * 16 + 65536);
     if (width > 4096 && height > 4096) {
         rc = kImageTooLarge;
         png_longjmp(png, 1);

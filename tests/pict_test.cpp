@@ -181,6 +181,8 @@ TEST(PictRead, HandMadeStreams)
         cases.push_back({"no end-of-picture opcode", p.Done(false), kOk, 2, 1, {5, 3, 1, 6, 4, 2}, 32});
     }
     cases.push_back({"zero-sized frame", PictBuilder(2, 5, 5, 5, 9).Done(), kDataError, 0, 0, {}, 0});
+    cases.push_back({"240-megapixel frame with nothing to draw it", PictBuilder(2, 0, 0, 12000, 20000).Done(), kDataError,
+                     0, 0, {}, 0});
     cases.push_back({"version 3", PictBuilder(3, 0, 0, 2, 2).Done(), kFormatNotSupported, 0, 0, {}, 0});
     cases.push_back({"file ends in the header", Bytes(515, 0), kDataError, 0, 0, {}, 0});
     {
