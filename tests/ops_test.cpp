@@ -57,6 +57,25 @@ std::vector<std::pair<int, int>> RandomSizes(std::mt19937& rng)
     return s;
 }
 
+// Larger sizes for the loops that work in tiles or vectors: whole and partial 64-pixel
+// tiles, rows longer than the widest vector, odd remainders.
+std::vector<std::pair<int, int>> WideSizes(std::mt19937& rng)
+{
+    std::vector<std::pair<int, int>> s = {{64, 64}, {128, 65}, {67, 129}, {200, 3}, {3, 200}, {150, 1}};
+    for (int i = 0; i < 4; ++i)
+        s.emplace_back(1 + static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 300));
+    return s;
+}
+
+// Both lists, for fast paths checked against a per-pixel reference.
+std::vector<std::pair<int, int>> AllSizes(std::mt19937& rng)
+{
+    auto s = RandomSizes(rng);
+    const auto wide = WideSizes(rng);
+    s.insert(s.end(), wide.begin(), wide.end());
+    return s;
+}
+
 } // namespace
 
 TEST(PointOps, GammaWorkedValues)
@@ -533,7 +552,7 @@ TEST(PixelCommands, WorkedValues)
 TEST(PixelCommands, QuarterTurnsMatchReference)
 {
     std::mt19937 rng(7);
-    for (auto [w, h] : RandomSizes(rng)) {
+    for (auto [w, h] : AllSizes(rng)) {
         SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
         Dib src, l, r;
         Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
