@@ -3,6 +3,7 @@
 #include "core/Codec_ctx.h"
 #include "core/Result_codes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -46,36 +47,110 @@ Turn PreviewTurn(int w, int h, float angle)
     return t;
 }
 
+// Fills n pixels with one colour.
+void FillPixels(std::uint8_t* d, int n, const std::uint8_t bg[3])
+{
+    if (bg[0] == bg[1] && bg[1] == bg[2]) {
+        std::memset(d, bg[0], static_cast<std::size_t>(n) * 3);
+        return;
+    }
+    for (int x = 0; x < n; ++x, d += 3) {
+        d[0] = bg[0];
+        d[1] = bg[1];
+        d[2] = bg[2];
+    }
+}
+
 // Inverse mapping shared by both forms. Rows are addressed through strides.
+//
+// Along a canvas row the sampled source column and row are monotone in x (every step of
+// their float arithmetic is), so each of the four limits holds on a prefix or a suffix of
+// the row and the covered pixels are one run. The run's ends are found by bisection on
+// the exact per-pixel test; the pixels in it need no test.
+//
+// The canvas is walked in 64 × 64 blocks: a block reads a compact patch of the source that
+// stays in the cache, where a whole canvas row would read one pixel from each of thousands
+// of source rows.
 void Sample(const std::uint8_t* src, std::size_t src_stride, int w, int h, std::uint8_t* dst, std::size_t dst_stride,
             const Turn& t, bool round, const std::uint8_t bg[3])
 {
     const int cx = t.w / 2, cy = t.h / 2;
     const int ox = (t.w - w) / 2, oy = (t.h - h) / 2;
     const float half = round ? 0.5f : 0.0f;
-    for (int y = 0; y < t.h; ++y) {
-        std::uint8_t* d = dst + static_cast<std::size_t>(y) * dst_stride;
-        const float sy = t.s * static_cast<float>(y - cy);
-        const float cyy = t.c * static_cast<float>(y - cy);
-        for (int x = 0; x < t.w; ++x, d += 3) {
-            const float fx = static_cast<float>(x - cx);
-            const float u = t.c * fx + sy + static_cast<float>(cx);
-            const float v = cyy - t.s * fx + static_cast<float>(cy);
-            const int px = static_cast<int>(u + half);
-            const int py = static_cast<int>(v + half);
+    const float fcx = static_cast<float>(cx), fcy = static_cast<float>(cy);
+    constexpr int kBlock = 64;
+    struct Row {
+        float sy, cyy;
+        int lo, hi; // the covered run [lo, hi)
+    };
+    Row rows[kBlock];
+    for (int y0 = 0; y0 < t.h; y0 += kBlock) {
+        const int y1 = std::min(t.h, y0 + kBlock);
+        int first = t.w, last = 0;
+        for (int y = y0; y < y1; ++y) {
+            Row& r = rows[y - y0];
+            r.sy = t.s * static_cast<float>(y - cy);
+            r.cyy = t.c * static_cast<float>(y - cy);
+            const auto col = [&](int x) { return static_cast<int>(t.c * static_cast<float>(x - cx) + r.sy + fcx + half); };
+            const auto row = [&](int x) { return static_cast<int>(r.cyy - t.s * static_cast<float>(x - cx) + fcy + half); };
             // Strict lower limits: the first source row and column are never sampled.
-            if (ox < px && px < ox + w && oy < py && py < oy + h) {
-                const std::uint8_t* s = src + static_cast<std::size_t>(py - oy) * src_stride +
-                                        static_cast<std::size_t>(px - ox) * 3;
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-            } else {
-                d[0] = bg[0];
-                d[1] = bg[1];
-                d[2] = bg[2];
+            const auto limit = [&](int k, int x) {
+                switch (k) {
+                case 0: return ox < col(x);
+                case 1: return col(x) < ox + w;
+                case 2: return oy < row(x);
+                default: return row(x) < oy + h;
+                }
+            };
+            r.lo = 0;
+            r.hi = t.w;
+            for (int k = 0; k < 4 && r.lo < r.hi; ++k) {
+                const bool at0 = limit(k, 0);
+                if (at0 == limit(k, t.w - 1)) {
+                    if (!at0)
+                        r.lo = r.hi = 0;
+                    continue;
+                }
+                // The first x whose test differs from x = 0's.
+                int a = 0, b = t.w - 1;
+                while (b - a > 1) {
+                    const int m = a + (b - a) / 2;
+                    (limit(k, m) == at0 ? a : b) = m;
+                }
+                if (at0)
+                    r.hi = std::min(r.hi, b);
+                else
+                    r.lo = std::max(r.lo, b);
+            }
+            if (r.lo >= r.hi)
+                r.lo = r.hi = 0;
+            std::uint8_t* d = dst + static_cast<std::size_t>(y) * dst_stride;
+            FillPixels(d, r.lo, bg);
+            FillPixels(d + static_cast<std::size_t>(r.hi) * 3, t.w - r.hi, bg);
+            if (r.lo < r.hi) {
+                first = std::min(first, r.lo);
+                last = std::max(last, r.hi);
             }
         }
+        for (int x0 = first; x0 < last; x0 += kBlock)
+            for (int y = y0; y < y1; ++y) {
+                const Row& r = rows[y - y0];
+                const int x1 = std::min(r.hi, x0 + kBlock);
+                std::uint8_t* d = dst + static_cast<std::size_t>(y) * dst_stride;
+                for (int x = std::max(r.lo, x0); x < x1; ++x) {
+                    const float fx = static_cast<float>(x - cx);
+                    const float u = t.c * fx + r.sy + fcx;
+                    const float v = r.cyy - t.s * fx + fcy;
+                    const int px = static_cast<int>(u + half);
+                    const int py = static_cast<int>(v + half);
+                    const std::uint8_t* s = src + static_cast<std::size_t>(py - oy) * src_stride +
+                                            static_cast<std::size_t>(px - ox) * 3;
+                    std::uint8_t* q = d + static_cast<std::size_t>(x) * 3;
+                    q[0] = s[0];
+                    q[1] = s[1];
+                    q[2] = s[2];
+                }
+            }
     }
 }
 
