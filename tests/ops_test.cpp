@@ -10,6 +10,7 @@
 #include "ops/Pixel_commands.h"
 #include "ops/Pixelize.h"
 #include "ops/Rotation.h"
+#include "ops/Simd_level.h"
 #include "ops/Solarized.h"
 #include "test_support.h"
 
@@ -65,6 +66,18 @@ std::vector<std::pair<int, int>> WideSizes(std::mt19937& rng)
     for (int i = 0; i < 4; ++i)
         s.emplace_back(1 + static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 300));
     return s;
+}
+
+// Runs check once per instruction set level this processor has, the operations capped to it.
+template <class F>
+void AtEveryLevel(F check)
+{
+    for (int l = 0; l <= static_cast<int>(DetectedSimdLevel()); ++l) {
+        SCOPED_TRACE("level " + std::to_string(l));
+        CapSimdLevel(static_cast<SimdLevel>(l));
+        check();
+    }
+    CapSimdLevel(DetectedSimdLevel());
 }
 
 // Both lists, for fast paths checked against a per-pixel reference.
@@ -368,34 +381,41 @@ TEST(Filters, MedianOfWorkedValues)
 TEST(Filters, MedianMatchesReference)
 {
     std::mt19937 rng(4);
-    for (int a : {1, 2, 3, 4, 5, 8, 11}) {
-        for (auto [w, h] : RandomSizes(rng)) {
-            SCOPED_TRACE("a " + std::to_string(a) + ", " + std::to_string(w) + " x " + std::to_string(h));
-            Dib src, dst;
-            Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
-            ASSERT_EQ(MedianFilter(src, dst, a), kOk);
-            // Reference: MedianOf on wrapped windows, vertical pass then horizontal.
-            const int half = a / 2;
-            auto wrap = [](int i, int n) { return ((i % n) + n) % n; };
-            std::vector<int> mid(static_cast<std::size_t>(w * h * 3));
-            std::vector<std::int32_t> win(static_cast<std::size_t>(a));
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    for (int k = 0; k < 3; ++k) {
-                        for (int o = 0; o < a; ++o)
-                            win[static_cast<std::size_t>(o)] = At(src, x, wrap(y - half + o, h), k);
-                        mid[static_cast<std::size_t>((y * w + x) * 3 + k)] = MedianOf(win.data(), a);
-                    }
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    for (int k = 0; k < 3; ++k) {
-                        for (int o = 0; o < a; ++o)
-                            win[static_cast<std::size_t>(o)] =
-                                mid[static_cast<std::size_t>((y * w + wrap(x - half + o, w)) * 3 + k)];
-                        ASSERT_EQ(At(dst, x, y, k), MedianOf(win.data(), a)) << x << "," << y << "," << k;
-                    }
-        }
-    }
+    const auto check = [&](int a, int w, int h) {
+        SCOPED_TRACE("a " + std::to_string(a) + ", " + std::to_string(w) + " x " + std::to_string(h));
+        Dib src, dst;
+        Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
+        ASSERT_EQ(MedianFilter(src, dst, a), kOk);
+        // Reference: MedianOf on wrapped windows, vertical pass then horizontal.
+        const int half = a / 2;
+        auto wrap = [](int i, int n) { return ((i % n) + n) % n; };
+        std::vector<int> mid(static_cast<std::size_t>(w * h * 3));
+        std::vector<std::int32_t> win(static_cast<std::size_t>(a));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    for (int o = 0; o < a; ++o)
+                        win[static_cast<std::size_t>(o)] = At(src, x, wrap(y - half + o, h), k);
+                    mid[static_cast<std::size_t>((y * w + x) * 3 + k)] = MedianOf(win.data(), a);
+                }
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    for (int o = 0; o < a; ++o)
+                        win[static_cast<std::size_t>(o)] =
+                            mid[static_cast<std::size_t>((y * w + wrap(x - half + o, w)) * 3 + k)];
+                    ASSERT_EQ(At(dst, x, y, k), MedianOf(win.data(), a)) << x << "," << y << "," << k;
+                }
+    };
+    AtEveryLevel([&] {
+        // Every window the selection networks cover, and two past them.
+        for (int a = 1; a <= 18; ++a)
+            for (auto [w, h] : RandomSizes(rng))
+                check(a, w, h);
+        for (int a : {3, 11, 16})
+            for (auto [w, h] : WideSizes(rng))
+                check(a, std::min(w, 120), std::min(h, 120));
+    });
 }
 
 TEST(Filters, MedianRemovesSpeck)
