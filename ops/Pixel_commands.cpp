@@ -2,6 +2,7 @@
 
 #include "core/Result_codes.h"
 #include "ops/Ops_common.h"
+#include "ops/Simd_level.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,12 +13,157 @@
 #define RAVELSCOPE_STREAM_STORES 1
 #endif
 
+namespace {
+
+#ifdef RAVELSCOPE_STREAM_STORES
+// Blocks of 16 pixels (48 bytes, three 16-byte vectors) rearranged with byte shuffles. A
+// byte of an output vector comes from at most two input vectors, but a table for all
+// three keeps the loop one shape for any arrangement.
+struct Shuffle48 {
+    __m128i mask[3][3]; // [output vector][input vector]
+};
+
+// Output byte i of a block takes input byte from[i].
+Shuffle48 MakeShuffle(const std::uint8_t from[48])
+{
+    Shuffle48 sh;
+    for (int r = 0; r < 3; ++r)
+        for (int v = 0; v < 3; ++v) {
+            alignas(16) std::uint8_t m[16];
+            for (int i = 0; i < 16; ++i) {
+                const int b = from[16 * r + i] - 16 * v;
+                m[i] = static_cast<std::uint8_t>(b >= 0 && b < 16 ? b : 0x80);
+            }
+            sh.mask[r][v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m));
+        }
+    return sh;
+}
+
+[[gnu::target("ssse3")]] inline void Load48(const std::uint8_t* p, __m128i in[3])
+{
+    for (int v = 0; v < 3; ++v)
+        in[v] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * v));
+}
+
+[[gnu::target("ssse3")]] inline void Store48(std::uint8_t* p, const Shuffle48& sh, const __m128i in[3])
+{
+    for (int r = 0; r < 3; ++r) {
+        const __m128i a = _mm_shuffle_epi8(in[0], sh.mask[r][0]);
+        const __m128i b = _mm_shuffle_epi8(in[1], sh.mask[r][1]);
+        const __m128i c = _mm_shuffle_epi8(in[2], sh.mask[r][2]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * r), _mm_or_si128(_mm_or_si128(a, b), c));
+    }
+}
+
+// Pixel k of a block becomes pixel 15 − k.
+const Shuffle48& ReverseShuffle()
+{
+    static const Shuffle48 sh = [] {
+        std::uint8_t from[48];
+        for (int i = 0; i < 48; ++i)
+            from[i] = static_cast<std::uint8_t>(3 * (15 - i / 3) + i % 3);
+        return MakeShuffle(from);
+    }();
+    return sh;
+}
+
+// Swaps and reverses 16-pixel blocks from both ends of a row towards its middle; returns
+// the pixels done at each end.
+[[gnu::target("ssse3")]] int MirrorBlocks(std::uint8_t* row, int w)
+{
+    const Shuffle48& sh = ReverseShuffle();
+    int l = 0, r = w;
+    for (; r - l >= 32; l += 16, r -= 16) {
+        std::uint8_t* a = row + static_cast<std::size_t>(l) * 3;
+        std::uint8_t* b = row + static_cast<std::size_t>(r - 16) * 3;
+        __m128i left[3], right[3];
+        Load48(a, left);
+        Load48(b, right);
+        Store48(a, sh, right);
+        Store48(b, sh, left);
+    }
+    return l;
+}
+
+// Rearranges every whole 16-pixel block of a row in place; returns the pixels done.
+[[gnu::target("ssse3")]] int ShuffleBlocks(std::uint8_t* row, int w, const Shuffle48& sh)
+{
+    int x = 0;
+    for (; x + 16 <= w; x += 16) {
+        std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+        __m128i in[3];
+        Load48(p, in);
+        Store48(p, sh, in);
+    }
+    return x;
+}
+
+// Grey levels of every whole 16-pixel block of a row in place; returns the pixels done.
+[[gnu::target("ssse3")]] int GreyBlocks(std::uint8_t* row, int w)
+{
+    // Byte k of each pixel into one vector: planes[k][v] picks from input vector v.
+    static const Shuffle48 planes = [] {
+        std::uint8_t from[48];
+        for (int k = 0; k < 3; ++k)
+            for (int i = 0; i < 16; ++i)
+                from[16 * k + i] = static_cast<std::uint8_t>(3 * i + k);
+        return MakeShuffle(from);
+    }();
+    // Output byte i takes grey level i / 3 of the block.
+    static const __m128i spread[3] = {
+        _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5),
+        _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10),
+        _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15)};
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i third = _mm_set1_epi16(static_cast<short>(0xAAAB));
+    int x = 0;
+    for (; x + 16 <= w; x += 16) {
+        std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+        __m128i in[3], plane[3];
+        Load48(p, in);
+        for (int k = 0; k < 3; ++k)
+            plane[k] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in[0], planes.mask[k][0]),
+                                                 _mm_shuffle_epi8(in[1], planes.mask[k][1])),
+                                    _mm_shuffle_epi8(in[2], planes.mask[k][2]));
+        __m128i lo = _mm_unpacklo_epi8(plane[0], zero), hi = _mm_unpackhi_epi8(plane[0], zero);
+        for (int k = 1; k < 3; ++k) {
+            lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(plane[k], zero));
+            hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(plane[k], zero));
+        }
+        // floor(s / 3) = (s × 0xAAAB) >> 17 for every s below 2^16.
+        lo = _mm_srli_epi16(_mm_mulhi_epu16(lo, third), 1);
+        hi = _mm_srli_epi16(_mm_mulhi_epu16(hi, third), 1);
+        const __m128i grey = _mm_packus_epi16(lo, hi);
+        for (int r = 0; r < 3; ++r)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * r), _mm_shuffle_epi8(grey, spread[r]));
+    }
+    return x;
+}
+#endif
+
+bool UseShuffles()
+{
+#ifdef RAVELSCOPE_STREAM_STORES
+    return ActiveSimdLevel() >= SimdLevel::kSsse3;
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
 void Mirror(Dib& pic)
 {
     const int w = pic.Width();
+    [[maybe_unused]] const bool shuffles = UseShuffles();
     for (int y = 0; y < pic.Height(); ++y) {
         std::uint8_t* row = pic.ScanLine(y);
-        for (int l = 0, r = w - 1; l < r; ++l, --r) {
+        int done = 0;
+#ifdef RAVELSCOPE_STREAM_STORES
+        if (shuffles)
+            done = MirrorBlocks(row, w);
+#endif
+        for (int l = done, r = w - 1 - done; l < r; ++l, --r) {
             std::uint8_t* a = row + static_cast<std::size_t>(l) * 3;
             std::uint8_t* b = row + static_cast<std::size_t>(r) * 3;
             std::swap(a[0], b[0]);
@@ -147,9 +293,15 @@ void Negative(Dib& pic)
 
 void GrayScale(Dib& pic)
 {
+    [[maybe_unused]] const bool shuffles = UseShuffles();
     for (int y = 0; y < pic.Height(); ++y) {
         std::uint8_t* p = pic.ScanLine(y);
-        for (int x = 0; x < pic.Width(); ++x, p += 3) {
+        int x = 0;
+#ifdef RAVELSCOPE_STREAM_STORES
+        if (shuffles)
+            x = GreyBlocks(p, pic.Width());
+#endif
+        for (p += static_cast<std::size_t>(x) * 3; x < pic.Width(); ++x, p += 3) {
             const auto g = static_cast<std::uint8_t>((p[0] + p[1] + p[2]) / 3);
             p[0] = p[1] = p[2] = g;
         }
@@ -159,9 +311,24 @@ void GrayScale(Dib& pic)
 void SwapChannels(Dib& pic, const int order[3])
 {
     const int a = order[0], b = order[1], c = order[2];
+#ifdef RAVELSCOPE_STREAM_STORES
+    [[maybe_unused]] const bool shuffles = UseShuffles();
+    Shuffle48 sh{};
+    if (shuffles) {
+        std::uint8_t from[48];
+        for (int i = 0; i < 48; ++i)
+            from[i] = static_cast<std::uint8_t>(i - i % 3 + order[i % 3]);
+        sh = MakeShuffle(from);
+    }
+#endif
     for (int y = 0; y < pic.Height(); ++y) {
         std::uint8_t* p = pic.ScanLine(y);
-        for (int x = 0; x < pic.Width(); ++x, p += 3) {
+        int x = 0;
+#ifdef RAVELSCOPE_STREAM_STORES
+        if (shuffles)
+            x = ShuffleBlocks(p, pic.Width(), sh);
+#endif
+        for (p += static_cast<std::size_t>(x) * 3; x < pic.Width(); ++x, p += 3) {
             const std::uint8_t old[3] = {p[0], p[1], p[2]};
             p[0] = old[a];
             p[1] = old[b];

@@ -642,6 +642,57 @@ TEST(PixelCommands, QuarterTurnsMatchReference)
     }
 }
 
+TEST(PixelCommands, InPlaceCommandsMatchReference)
+{
+    std::mt19937 rng(9);
+    // Each command beside what it makes of pixel x of a row of width w (bytes p of pixel
+    // w − 1 − x for the mirror).
+    struct Case {
+        const char* name;
+        void (*run)(Dib&);
+        void (*want)(const std::uint8_t* row, int w, int x, std::uint8_t out[3]);
+    };
+    static const Case cases[] = {
+        {"mirror", Mirror,
+         [](const std::uint8_t* row, int w, int x, std::uint8_t out[3]) { std::memcpy(out, row + (w - 1 - x) * 3, 3); }},
+        {"grey", GrayScale,
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             const std::uint8_t* p = row + x * 3;
+             out[0] = out[1] = out[2] = static_cast<std::uint8_t>((p[0] + p[1] + p[2]) / 3);
+         }},
+        {"negative", Negative,
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             for (int k = 0; k < 3; ++k)
+                 out[k] = static_cast<std::uint8_t>(255 - row[x * 3 + k]);
+         }},
+        {"GBR", [](Dib& d) { const int o[3] = {1, 2, 0}; SwapChannels(d, o); },
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             const std::uint8_t* p = row + x * 3;
+             out[0] = p[1], out[1] = p[2], out[2] = p[0];
+         }},
+        {"BGR", [](Dib& d) { const int o[3] = {2, 1, 0}; SwapChannels(d, o); },
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             const std::uint8_t* p = row + x * 3;
+             out[0] = p[2], out[1] = p[1], out[2] = p[0];
+         }},
+    };
+    AtEveryLevel([&] {
+        for (auto [w, h] : AllSizes(rng))
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.name) + " " + std::to_string(w) + " x " + std::to_string(h));
+                Dib pic;
+                const Bytes px = RandomBytes(rng, static_cast<std::size_t>(w * h * 3));
+                Fill(pic, w, h, px);
+                c.run(pic);
+                Bytes want(px.size());
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        c.want(px.data() + y * w * 3, w, x, want.data() + (y * w + x) * 3);
+                ASSERT_EQ(Packed(pic), want);
+            }
+    });
+}
+
 TEST(CommitEdit, DisplayBecomesWorkingPicture)
 {
     TIMAGE_INFO doc;
