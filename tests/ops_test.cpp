@@ -393,29 +393,31 @@ TEST(Filters, EdgeWorkedValues)
 TEST(Filters, EdgesMatchReference)
 {
     std::mt19937 rng(3);
-    for (auto [w, h] : RandomSizes(rng)) {
-        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
-        Dib src, dst;
-        Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
-        ASSERT_EQ(dst.SetSize(w, h, 24), kOk);
-        FillBitmap(dst, 255, 255, 255);
-        DetectEdges(src, dst);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int k = 0; k < 3; ++k) {
-                    int want = 255;
-                    if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
-                        int gx = 0, gy = 0;
-                        for (int d = -1; d <= 1; ++d) {
-                            gx += At(src, x + 1, y + d, k) - At(src, x - 1, y + d, k);
-                            gy += At(src, x + d, y - 1, k) - At(src, x + d, y + 1, k);
+    AtEveryLevel([&] {
+        for (auto [w, h] : AllSizes(rng)) {
+            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+            Dib src, dst;
+            Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
+            ASSERT_EQ(dst.SetSize(w, h, 24), kOk);
+            FillBitmap(dst, 255, 255, 255);
+            DetectEdges(src, dst);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    for (int k = 0; k < 3; ++k) {
+                        int want = 255;
+                        if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
+                            int gx = 0, gy = 0;
+                            for (int d = -1; d <= 1; ++d) {
+                                gx += At(src, x + 1, y + d, k) - At(src, x - 1, y + d, k);
+                                gy += At(src, x + d, y - 1, k) - At(src, x + d, y + 1, k);
+                            }
+                            const int m = gx * gx + gy * gy;
+                            want = (m > 0 ? static_cast<int>(std::sqrt(static_cast<double>(m))) : 0) & 255;
                         }
-                        const int m = gx * gx + gy * gy;
-                        want = (m > 0 ? static_cast<int>(std::sqrt(static_cast<double>(m))) : 0) & 255;
+                        ASSERT_EQ(At(dst, x, y, k), want) << x << "," << y << "," << k;
                     }
-                    ASSERT_EQ(At(dst, x, y, k), want) << x << "," << y << "," << k;
-                }
-    }
+        }
+    });
 }
 
 TEST(Filters, MedianOfWorkedValues)
