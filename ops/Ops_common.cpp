@@ -39,7 +39,7 @@ struct VectorTables {
 }
 
 [[gnu::target("avx512f,avx512bw,avx512vbmi")]] void ApplyRowVbmi(const std::uint8_t* s, std::uint8_t* d, std::size_t n,
-                                                                 const VectorTables& vt, bool stream)
+                                                                 const VectorTables& vt)
 {
     int j = 0;
     for (std::size_t k = 0; k < n; k += 64, j = j == 2 ? 0 : j + 1) {
@@ -52,10 +52,7 @@ struct VectorTables {
             const __m512i hi = _mm512_permutex2var_epi8(vt.part[c][2], x, vt.part[c][3]);
             out = _mm512_mask_blend_epi8(vt.channel[j][c], out, _mm512_mask_blend_epi8(upper, lo, hi));
         }
-        if (stream && n - k >= 64)
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(d + k), out);
-        else
-            _mm512_mask_storeu_epi8(d + k, live, out);
+        _mm512_mask_storeu_epi8(d + k, live, out);
     }
 }
 
@@ -66,15 +63,9 @@ struct VectorTables {
     VectorTables vt;
     LoadTables(table, vt);
     const std::size_t n = static_cast<std::size_t>(x1 - x0) * 3;
-    // Large pictures bypass the cache on the way out when the rows are aligned for it.
-    const bool stream = &src != &dst && n * static_cast<std::size_t>(y1 - y0) >= (std::size_t{8} << 20) &&
-                        reinterpret_cast<std::uintptr_t>(dst.ScanLine(y0) + static_cast<std::size_t>(x0) * 3) % 64 == 0 &&
-                        dst.Stride() % 64 == 0;
     for (int y = y0; y < y1; ++y)
         ApplyRowVbmi(src.ScanLine(y) + static_cast<std::size_t>(x0) * 3, dst.ScanLine(y) + static_cast<std::size_t>(x0) * 3,
-                     n, vt, stream);
-    if (stream)
-        _mm_sfence();
+                     n, vt);
 }
 #endif
 

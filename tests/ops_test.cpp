@@ -189,20 +189,6 @@ TEST(PointOps, TablesMatchReference)
                 ASSERT_EQ(Packed(dst), want);
             }
     });
-    // A picture large enough for the stores that bypass the cache.
-    std::uint8_t table[3][256];
-    for (int v = 0; v < 256; ++v)
-        table[0][v] = static_cast<std::uint8_t>(v ^ 0x5a), table[1][v] = static_cast<std::uint8_t>(255 - v),
-        table[2][v] = static_cast<std::uint8_t>(v * 7);
-    const int w = 2048, h = 1400;
-    const Bytes px = RandomBytes(rng, static_cast<std::size_t>(w) * h * 3);
-    Dib src, dst;
-    Fill(src, w, h, px);
-    ASSERT_EQ(dst.SetSize(w, h, 24), kOk);
-    ApplyTables(src, dst, table, 0, 0, w, h);
-    const Bytes got = Packed(dst);
-    for (std::size_t i = 0; i < px.size(); ++i)
-        ASSERT_EQ(got[i], table[i % 3][px[i]]) << "byte " << i;
 }
 
 TEST(PointOps, EqualizationPlainCdf)
