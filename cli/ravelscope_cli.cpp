@@ -26,6 +26,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -77,6 +78,17 @@ Dib* EditTarget(TIMAGE_INFO& doc)
     return doc.display.get();
 }
 
+// Commits an edit of the display bitmap. The command line never goes back to the picture
+// as read, so the first edit takes over the decoded pixel buffer as the working one: its
+// memory is already faulted in, where a fresh buffer of the same size would cost the
+// kernel a page fault and a zero fill for each of its pages.
+int Commit(TIMAGE_INFO& doc)
+{
+    if (doc.context && doc.edited == 0 && doc.context->work.capacity() == 0)
+        std::swap(doc.context->work, doc.context->decoded);
+    return CommitEdit(doc);
+}
+
 // Runs an operation from the display bitmap into a temporary one, which then becomes the
 // display bitmap, and commits the edit.
 int ThroughTemporary(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)>& op)
@@ -88,7 +100,7 @@ int ThroughTemporary(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)
     if (const int rc = op(*pic, *out); rc != kOk)
         return rc;
     doc.display = std::move(out);
-    return CommitEdit(doc);
+    return Commit(doc);
 }
 
 // Runs an in-place operation on the display bitmap and commits the edit.
@@ -98,7 +110,7 @@ int InPlace(TIMAGE_INFO& doc, const std::function<void(Dib&)>& op)
     if (pic == nullptr)
         return kDataError;
     op(*pic);
-    return CommitEdit(doc);
+    return Commit(doc);
 }
 
 // Reduces the picture to at most 256 colours and shows the reduced picture.
@@ -106,7 +118,7 @@ int ReduceColors(TIMAGE_INFO& doc)
 {
     if (EditTarget(doc) == nullptr)
         return kDataError;
-    if (int rc = CommitEdit(doc); rc != kOk) // the reduction reads the working pixel buffer
+    if (int rc = Commit(doc); rc != kOk) // the reduction reads the working pixel buffer
         return rc;
     CODEC_CTX& ctx = *doc.context;
     TRCD rcd;
@@ -119,7 +131,7 @@ int ReduceColors(TIMAGE_INFO& doc)
         for (int x = 0; x < pic.Width(); ++x, p += 3, ++index)
             std::memcpy(p, ctx.palette + 3 * *index, 3);
     }
-    return CommitEdit(doc);
+    return Commit(doc);
 }
 
 // Operations that convert offers; each returns a result code.
