@@ -292,35 +292,37 @@ TEST(Rotation, FreeTurnsMatchReference)
 {
     std::mt19937 rng(8);
     const std::uint8_t colour[3] = {1, 2, 3}, grey[3] = {9, 9, 9};
-    int n = 0;
-    for (auto [w, h] : AllSizes(rng))
-        for (double angle : {0.0, 1.0, 30.0, 45.0, 90.0, 135.0, 180.0, 200.0, 270.0, 333.3, -45.0, 359.9}) {
-            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + " at " + std::to_string(angle));
-            Dib src, got, want;
-            Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
-            const std::uint8_t* bg = ++n % 2 ? colour : grey;
-            // The full rotation's angle arithmetic, in double precision.
-            const double rad = -angle * 0.0174532925;
-            const float fs = static_cast<float>(std::sin(rad)), fc = static_cast<float>(std::cos(rad));
-            int tw = 0, th = 0;
-            RotatedSize(w, h, angle, tw, th);
-            if (tw < 1 || th < 1)
-                continue;
-            ASSERT_EQ(RotateBitmap(src, got, angle, bg), kOk);
-            ReferenceTurn(src, want, fs, fc, tw, th, false, bg);
-            ASSERT_EQ(Packed(got), Packed(want));
-            // The preview: single precision, rounded sampling.
-            const float frad = static_cast<float>(-angle) * 0.0174532925f;
-            const float ps = std::sin(frad), pc = std::cos(frad);
-            const float abs_sin = static_cast<float>(std::fabs(std::cos(1.570796327 - static_cast<double>(frad))));
-            const int pw = static_cast<int>(std::fabs(pc) * static_cast<float>(w) + abs_sin * static_cast<float>(h));
-            const int ph = static_cast<int>(abs_sin * static_cast<float>(w) + std::fabs(pc) * static_cast<float>(h));
-            if (pw < 1 || ph < 1)
-                continue;
-            ASSERT_EQ(RotatePreview(src, got, static_cast<float>(angle), bg), kOk);
-            ReferenceTurn(src, want, ps, pc, pw, ph, true, bg);
-            ASSERT_EQ(Packed(got), Packed(want));
-        }
+    AtEveryLevel([&] {
+        int n = 0;
+        for (auto [w, h] : AllSizes(rng))
+            for (double angle : {0.0, 1.0, 30.0, 45.0, 90.0, 135.0, 180.0, 200.0, 270.0, 333.3, -45.0, 359.9}) {
+                SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + " at " + std::to_string(angle));
+                Dib src, got, want;
+                Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
+                const std::uint8_t* bg = ++n % 2 ? colour : grey;
+                // The full rotation's angle arithmetic, in double precision.
+                const double rad = -angle * 0.0174532925;
+                const float fs = static_cast<float>(std::sin(rad)), fc = static_cast<float>(std::cos(rad));
+                int tw = 0, th = 0;
+                RotatedSize(w, h, angle, tw, th);
+                if (tw < 1 || th < 1)
+                    continue;
+                ASSERT_EQ(RotateBitmap(src, got, angle, bg), kOk);
+                ReferenceTurn(src, want, fs, fc, tw, th, false, bg);
+                ASSERT_EQ(Packed(got), Packed(want));
+                // The preview: single precision, rounded sampling.
+                const float frad = static_cast<float>(-angle) * 0.0174532925f;
+                const float ps = std::sin(frad), pc = std::cos(frad);
+                const float abs_sin = static_cast<float>(std::fabs(std::cos(1.570796327 - static_cast<double>(frad))));
+                const int pw = static_cast<int>(std::fabs(pc) * static_cast<float>(w) + abs_sin * static_cast<float>(h));
+                const int ph = static_cast<int>(abs_sin * static_cast<float>(w) + std::fabs(pc) * static_cast<float>(h));
+                if (pw < 1 || ph < 1)
+                    continue;
+                ASSERT_EQ(RotatePreview(src, got, static_cast<float>(angle), bg), kOk);
+                ReferenceTurn(src, want, ps, pc, pw, ph, true, bg);
+                ASSERT_EQ(Packed(got), Packed(want));
+            }
+    });
 }
 
 TEST(Rotation, QuarterTurnOfNodeMovesRightEdgeToTop)
