@@ -104,13 +104,23 @@ int ThroughTemporary(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)
 }
 
 // Runs an in-place operation on the display bitmap and commits the edit.
-int InPlace(TIMAGE_INFO& doc, const std::function<void(Dib&)>& op)
+int InPlace(TIMAGE_INFO& doc, const std::function<int(Dib&)>& op)
 {
     Dib* pic = EditTarget(doc);
     if (pic == nullptr)
         return kDataError;
-    op(*pic);
+    if (const int rc = op(*pic); rc != kOk)
+        return rc;
     return Commit(doc);
+}
+
+// The same for operations that cannot fail.
+int InPlace(TIMAGE_INFO& doc, void (*op)(Dib&))
+{
+    return InPlace(doc, [op](Dib& p) {
+        op(p);
+        return kOk;
+    });
 }
 
 // Reduces the picture to at most 256 colours and shows the reduced picture.
@@ -143,26 +153,22 @@ const std::vector<Operation>& Operations()
              double g = 0;
              if (!ParseDouble(a[0], g) || g < 0.0 || g > 100.0)
                  return kDataError;
-             return ThroughTemporary(doc, [g](const Dib& s, Dib& d) -> int {
-                 const int rc = CopyBitmap(s, d);
-                 return rc != kOk ? rc : GammaCorrect(s, d, g);
-             });
+             // Table operations work in place: no second picture-sized bitmap to fault in.
+             return InPlace(doc, [g](Dib& p) { return GammaCorrect(p, p, g); });
          }},
         {"--solarize", 1,
          [](TIMAGE_INFO& doc, const Args& a) -> int {
              std::int32_t t = 0;
              if (!ParseInt(a[0], 0, 256, t))
                  return kDataError;
-             return ThroughTemporary(doc, [t](const Dib& s, Dib& d) -> int {
-                 const int rc = CopyBitmap(s, d);
-                 if (rc == kOk)
-                     Solarize(s, d, t);
-                 return rc;
+             return InPlace(doc, [t](Dib& p) {
+                 Solarize(p, p, t);
+                 return kOk;
              });
          }},
         {"--equalize", 0,
          [](TIMAGE_INFO& doc, const Args&) -> int {
-             return ThroughTemporary(doc, [](const Dib& s, Dib& d) { return EqualizeHistogram(s, d); });
+             return InPlace(doc, [](Dib& p) { return EqualizeHistogram(p, p); });
          }},
         {"--rotate", 1,
          [](TIMAGE_INFO& doc, const Args& a) -> int {
@@ -234,7 +240,10 @@ const std::vector<Operation>& Operations()
              int order[3];
              if (!SwapOrder(a[0].c_str(), order))
                  return kDataError;
-             return InPlace(doc, [&order](Dib& p) { SwapChannels(p, order); });
+             return InPlace(doc, [&order](Dib& p) {
+                 SwapChannels(p, order);
+                 return kOk;
+             });
          }},
     };
     return ops;

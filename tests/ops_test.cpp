@@ -191,6 +191,30 @@ TEST(PointOps, TablesMatchReference)
     });
 }
 
+TEST(PointOps, InPlaceMatchesSeparateDestination)
+{
+    struct Case {
+        const char* name;
+        void (*run)(const Dib& src, Dib& dst);
+    };
+    static const Case cases[] = {
+        {"equalize", [](const Dib& s, Dib& d) { ASSERT_EQ(EqualizeHistogram(s, d), kOk); }},
+        {"gamma", [](const Dib& s, Dib& d) { ASSERT_EQ(GammaCorrect(s, d, 0.4), kOk); }},
+        {"solarize", [](const Dib& s, Dib& d) { Solarize(s, d, 90); }},
+    };
+    std::mt19937 rng(11);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dib pic, copy, out;
+        Fill(pic, 37, 23, RandomBytes(rng, 37 * 23 * 3));
+        ASSERT_EQ(CopyBitmap(pic, copy), kOk);
+        ASSERT_EQ(CopyBitmap(pic, out), kOk);
+        c.run(copy, out);
+        c.run(pic, pic);
+        EXPECT_EQ(Packed(pic), Packed(out));
+    }
+}
+
 TEST(PointOps, EqualizationPlainCdf)
 {
     Dib src, dst;
