@@ -26,6 +26,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -77,6 +78,17 @@ Dib* EditTarget(TIMAGE_INFO& doc)
     return doc.display.get();
 }
 
+// Commits an edit of the display bitmap. The command line never goes back to the picture
+// as read, so the first edit takes over the decoded pixel buffer as the working one: its
+// memory is already faulted in, where a fresh buffer of the same size would cost the
+// kernel a page fault and a zero fill for each of its pages.
+int Commit(TIMAGE_INFO& doc)
+{
+    if (doc.context && doc.edited == 0 && doc.context->work.capacity() == 0)
+        std::swap(doc.context->work, doc.context->decoded);
+    return CommitEdit(doc);
+}
+
 // Runs an operation from the display bitmap into a temporary one, which then becomes the
 // display bitmap, and commits the edit.
 int ThroughTemporary(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)>& op)
@@ -88,17 +100,27 @@ int ThroughTemporary(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)
     if (const int rc = op(*pic, *out); rc != kOk)
         return rc;
     doc.display = std::move(out);
-    return CommitEdit(doc);
+    return Commit(doc);
 }
 
 // Runs an in-place operation on the display bitmap and commits the edit.
-int InPlace(TIMAGE_INFO& doc, const std::function<void(Dib&)>& op)
+int InPlace(TIMAGE_INFO& doc, const std::function<int(Dib&)>& op)
 {
     Dib* pic = EditTarget(doc);
     if (pic == nullptr)
         return kDataError;
-    op(*pic);
-    return CommitEdit(doc);
+    if (const int rc = op(*pic); rc != kOk)
+        return rc;
+    return Commit(doc);
+}
+
+// The same for operations that cannot fail.
+int InPlace(TIMAGE_INFO& doc, void (*op)(Dib&))
+{
+    return InPlace(doc, [op](Dib& p) {
+        op(p);
+        return kOk;
+    });
 }
 
 // Reduces the picture to at most 256 colours and shows the reduced picture.
@@ -106,7 +128,7 @@ int ReduceColors(TIMAGE_INFO& doc)
 {
     if (EditTarget(doc) == nullptr)
         return kDataError;
-    if (int rc = CommitEdit(doc); rc != kOk) // the reduction reads the working pixel buffer
+    if (int rc = Commit(doc); rc != kOk) // the reduction reads the working pixel buffer
         return rc;
     CODEC_CTX& ctx = *doc.context;
     TRCD rcd;
@@ -119,7 +141,7 @@ int ReduceColors(TIMAGE_INFO& doc)
         for (int x = 0; x < pic.Width(); ++x, p += 3, ++index)
             std::memcpy(p, ctx.palette + 3 * *index, 3);
     }
-    return CommitEdit(doc);
+    return Commit(doc);
 }
 
 // Operations that convert offers; each returns a result code.
@@ -131,26 +153,22 @@ const std::vector<Operation>& Operations()
              double g = 0;
              if (!ParseDouble(a[0], g) || g < 0.0 || g > 100.0)
                  return kDataError;
-             return ThroughTemporary(doc, [g](const Dib& s, Dib& d) -> int {
-                 const int rc = CopyBitmap(s, d);
-                 return rc != kOk ? rc : GammaCorrect(s, d, g);
-             });
+             // Table operations work in place: no second picture-sized bitmap to fault in.
+             return InPlace(doc, [g](Dib& p) { return GammaCorrect(p, p, g); });
          }},
         {"--solarize", 1,
          [](TIMAGE_INFO& doc, const Args& a) -> int {
              std::int32_t t = 0;
              if (!ParseInt(a[0], 0, 256, t))
                  return kDataError;
-             return ThroughTemporary(doc, [t](const Dib& s, Dib& d) -> int {
-                 const int rc = CopyBitmap(s, d);
-                 if (rc == kOk)
-                     Solarize(s, d, t);
-                 return rc;
+             return InPlace(doc, [t](Dib& p) {
+                 Solarize(p, p, t);
+                 return kOk;
              });
          }},
         {"--equalize", 0,
          [](TIMAGE_INFO& doc, const Args&) -> int {
-             return ThroughTemporary(doc, [](const Dib& s, Dib& d) { return EqualizeHistogram(s, d); });
+             return InPlace(doc, [](Dib& p) { return EqualizeHistogram(p, p); });
          }},
         {"--rotate", 1,
          [](TIMAGE_INFO& doc, const Args& a) -> int {
@@ -222,7 +240,10 @@ const std::vector<Operation>& Operations()
              int order[3];
              if (!SwapOrder(a[0].c_str(), order))
                  return kDataError;
-             return InPlace(doc, [&order](Dib& p) { SwapChannels(p, order); });
+             return InPlace(doc, [&order](Dib& p) {
+                 SwapChannels(p, order);
+                 return kOk;
+             });
          }},
     };
     return ops;

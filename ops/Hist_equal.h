@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-// Equalizes src into dst (sized like src at 24 bits): each byte position gets the table
-// trunc(255 × cdf(c)). Returns kOk or the sizing's code.
+// Equalizes src into dst (sized like src at 24 bits; dst may be src): each byte position
+// gets the table trunc(255 × cdf(c)). Returns kOk or the sizing's code.
 int EqualizeHistogram(const Dib& src, Dib& dst);
 
 // Channels of the plot and the statistics: 0 red (byte 2), 1 green (byte 1), 2 blue (byte 0).

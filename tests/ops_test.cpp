@@ -10,6 +10,7 @@
 #include "ops/Pixel_commands.h"
 #include "ops/Pixelize.h"
 #include "ops/Rotation.h"
+#include "ops/Simd_level.h"
 #include "ops/Solarized.h"
 #include "test_support.h"
 
@@ -54,6 +55,37 @@ std::vector<std::pair<int, int>> RandomSizes(std::mt19937& rng)
     std::vector<std::pair<int, int>> s = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {3, 3}, {2, 9}};
     for (int i = 0; i < 10; ++i)
         s.emplace_back(1 + static_cast<int>(rng() % 40), 1 + static_cast<int>(rng() % 40));
+    return s;
+}
+
+// Larger sizes for the loops that work in tiles or vectors: whole and partial 64-pixel
+// tiles, rows longer than the widest vector, odd remainders.
+std::vector<std::pair<int, int>> WideSizes(std::mt19937& rng)
+{
+    std::vector<std::pair<int, int>> s = {{64, 64}, {128, 65}, {67, 129}, {200, 3}, {3, 200}, {150, 1}};
+    for (int i = 0; i < 4; ++i)
+        s.emplace_back(1 + static_cast<int>(rng() % 300), 1 + static_cast<int>(rng() % 300));
+    return s;
+}
+
+// Runs check once per instruction set level this processor has, the operations capped to it.
+template <class F>
+void AtEveryLevel(F check)
+{
+    for (int l = 0; l <= static_cast<int>(DetectedSimdLevel()); ++l) {
+        SCOPED_TRACE("level " + std::to_string(l));
+        CapSimdLevel(static_cast<SimdLevel>(l));
+        check();
+    }
+    CapSimdLevel(DetectedSimdLevel());
+}
+
+// Both lists, for fast paths checked against a per-pixel reference.
+std::vector<std::pair<int, int>> AllSizes(std::mt19937& rng)
+{
+    auto s = RandomSizes(rng);
+    const auto wide = WideSizes(rng);
+    s.insert(s.end(), wide.begin(), wide.end());
     return s;
 }
 
@@ -122,6 +154,64 @@ TEST(PointOps, SolarizeKeepsFrame)
         ASSERT_EQ(CopyBitmap(s, d), kOk);
         Solarize(s, d, 100);
         EXPECT_EQ(Packed(d), Packed(s));
+    }
+}
+
+TEST(PointOps, TablesMatchReference)
+{
+    // A table per byte position, applied to a random region, into another bitmap and in place.
+    std::mt19937 rng(10);
+    AtEveryLevel([&] {
+        for (auto [w, h] : AllSizes(rng))
+            for (bool in_place : {false, true}) {
+                SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + (in_place ? " in place" : ""));
+                std::uint8_t table[3][256];
+                for (auto& t : table)
+                    for (auto& v : t)
+                        v = static_cast<std::uint8_t>(rng());
+                const int x0 = static_cast<int>(rng() % static_cast<unsigned>(w));
+                const int y0 = static_cast<int>(rng() % static_cast<unsigned>(h));
+                const int x1 = x0 + 1 + static_cast<int>(rng() % static_cast<unsigned>(w - x0));
+                const int y1 = y0 + 1 + static_cast<int>(rng() % static_cast<unsigned>(h - y0));
+                const Bytes px = RandomBytes(rng, static_cast<std::size_t>(w * h * 3));
+                Dib src, other;
+                Fill(src, w, h, px);
+                Fill(other, w, h, Bytes(px.size(), 7));
+                Dib& dst = in_place ? src : other;
+                ApplyTables(src, dst, table, x0, y0, x1, y1);
+                Bytes want = in_place ? px : Bytes(px.size(), 7);
+                for (int y = y0; y < y1; ++y)
+                    for (int x = x0; x < x1; ++x)
+                        for (int k = 0; k < 3; ++k) {
+                            const std::size_t i = static_cast<std::size_t>((y * w + x) * 3 + k);
+                            want[i] = table[k][px[i]];
+                        }
+                ASSERT_EQ(Packed(dst), want);
+            }
+    });
+}
+
+TEST(PointOps, InPlaceMatchesSeparateDestination)
+{
+    struct Case {
+        const char* name;
+        void (*run)(const Dib& src, Dib& dst);
+    };
+    static const Case cases[] = {
+        {"equalize", [](const Dib& s, Dib& d) { ASSERT_EQ(EqualizeHistogram(s, d), kOk); }},
+        {"gamma", [](const Dib& s, Dib& d) { ASSERT_EQ(GammaCorrect(s, d, 0.4), kOk); }},
+        {"solarize", [](const Dib& s, Dib& d) { Solarize(s, d, 90); }},
+    };
+    std::mt19937 rng(11);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dib pic, copy, out;
+        Fill(pic, 37, 23, RandomBytes(rng, 37 * 23 * 3));
+        ASSERT_EQ(CopyBitmap(pic, copy), kOk);
+        ASSERT_EQ(CopyBitmap(pic, out), kOk);
+        c.run(copy, out);
+        c.run(pic, pic);
+        EXPECT_EQ(Packed(pic), Packed(out));
     }
 }
 
@@ -202,6 +292,63 @@ TEST(Rotation, CornersGetBackgroundAndHalfTurnsAgree)
     EXPECT_EQ(Packed(a), Packed(b));
 }
 
+// The free rotation pixel by pixel: inverse mapping with every pixel tested against the
+// source's limits (strict lower limits: the first source row and column are never sampled).
+void ReferenceTurn(const Dib& src, Dib& out, float s, float c, int tw, int th, bool round, const std::uint8_t bg[3])
+{
+    ASSERT_EQ(out.SetSize(tw, th, 24), kOk);
+    const int w = src.Width(), h = src.Height();
+    const int cx = tw / 2, cy = th / 2, ox = (tw - w) / 2, oy = (th - h) / 2;
+    const float half = round ? 0.5f : 0.0f;
+    for (int y = 0; y < th; ++y)
+        for (int x = 0; x < tw; ++x) {
+            const float fx = static_cast<float>(x - cx);
+            const float u = c * fx + s * static_cast<float>(y - cy) + static_cast<float>(cx);
+            const float v = c * static_cast<float>(y - cy) - s * fx + static_cast<float>(cy);
+            const int px = static_cast<int>(u + half), py = static_cast<int>(v + half);
+            const bool in = ox < px && px < ox + w && oy < py && py < oy + h;
+            for (int k = 0; k < 3; ++k)
+                out.ScanLine(y)[x * 3 + k] = in ? At(src, px - ox, py - oy, k) : bg[k];
+        }
+}
+
+TEST(Rotation, FreeTurnsMatchReference)
+{
+    std::mt19937 rng(8);
+    const std::uint8_t colour[3] = {1, 2, 3}, grey[3] = {9, 9, 9};
+    AtEveryLevel([&] {
+        int n = 0;
+        for (auto [w, h] : AllSizes(rng))
+            for (double angle : {0.0, 1.0, 30.0, 45.0, 90.0, 135.0, 180.0, 200.0, 270.0, 333.3, -45.0, 359.9}) {
+                SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + " at " + std::to_string(angle));
+                Dib src, got, want;
+                Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
+                const std::uint8_t* bg = ++n % 2 ? colour : grey;
+                // The full rotation's angle arithmetic, in double precision.
+                const double rad = -angle * 0.0174532925;
+                const float fs = static_cast<float>(std::sin(rad)), fc = static_cast<float>(std::cos(rad));
+                int tw = 0, th = 0;
+                RotatedSize(w, h, angle, tw, th);
+                if (tw < 1 || th < 1)
+                    continue;
+                ASSERT_EQ(RotateBitmap(src, got, angle, bg), kOk);
+                ReferenceTurn(src, want, fs, fc, tw, th, false, bg);
+                ASSERT_EQ(Packed(got), Packed(want));
+                // The preview: single precision, rounded sampling.
+                const float frad = static_cast<float>(-angle) * 0.0174532925f;
+                const float ps = std::sin(frad), pc = std::cos(frad);
+                const float abs_sin = static_cast<float>(std::fabs(std::cos(1.570796327 - static_cast<double>(frad))));
+                const int pw = static_cast<int>(std::fabs(pc) * static_cast<float>(w) + abs_sin * static_cast<float>(h));
+                const int ph = static_cast<int>(abs_sin * static_cast<float>(w) + std::fabs(pc) * static_cast<float>(h));
+                if (pw < 1 || ph < 1)
+                    continue;
+                ASSERT_EQ(RotatePreview(src, got, static_cast<float>(angle), bg), kOk);
+                ReferenceTurn(src, want, ps, pc, pw, ph, true, bg);
+                ASSERT_EQ(Packed(got), Packed(want));
+            }
+    });
+}
+
 TEST(Rotation, QuarterTurnOfNodeMovesRightEdgeToTop)
 {
     CODEC_CTX cur, next;
@@ -258,29 +405,31 @@ TEST(Filters, EdgeWorkedValues)
 TEST(Filters, EdgesMatchReference)
 {
     std::mt19937 rng(3);
-    for (auto [w, h] : RandomSizes(rng)) {
-        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
-        Dib src, dst;
-        Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
-        ASSERT_EQ(dst.SetSize(w, h, 24), kOk);
-        FillBitmap(dst, 255, 255, 255);
-        DetectEdges(src, dst);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                for (int k = 0; k < 3; ++k) {
-                    int want = 255;
-                    if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
-                        int gx = 0, gy = 0;
-                        for (int d = -1; d <= 1; ++d) {
-                            gx += At(src, x + 1, y + d, k) - At(src, x - 1, y + d, k);
-                            gy += At(src, x + d, y - 1, k) - At(src, x + d, y + 1, k);
+    AtEveryLevel([&] {
+        for (auto [w, h] : AllSizes(rng)) {
+            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+            Dib src, dst;
+            Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
+            ASSERT_EQ(dst.SetSize(w, h, 24), kOk);
+            FillBitmap(dst, 255, 255, 255);
+            DetectEdges(src, dst);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    for (int k = 0; k < 3; ++k) {
+                        int want = 255;
+                        if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
+                            int gx = 0, gy = 0;
+                            for (int d = -1; d <= 1; ++d) {
+                                gx += At(src, x + 1, y + d, k) - At(src, x - 1, y + d, k);
+                                gy += At(src, x + d, y - 1, k) - At(src, x + d, y + 1, k);
+                            }
+                            const int m = gx * gx + gy * gy;
+                            want = (m > 0 ? static_cast<int>(std::sqrt(static_cast<double>(m))) : 0) & 255;
                         }
-                        const int m = gx * gx + gy * gy;
-                        want = (m > 0 ? static_cast<int>(std::sqrt(static_cast<double>(m))) : 0) & 255;
+                        ASSERT_EQ(At(dst, x, y, k), want) << x << "," << y << "," << k;
                     }
-                    ASSERT_EQ(At(dst, x, y, k), want) << x << "," << y << "," << k;
-                }
-    }
+        }
+    });
 }
 
 TEST(Filters, MedianOfWorkedValues)
@@ -294,34 +443,41 @@ TEST(Filters, MedianOfWorkedValues)
 TEST(Filters, MedianMatchesReference)
 {
     std::mt19937 rng(4);
-    for (int a : {1, 2, 3, 4, 5, 8, 11}) {
-        for (auto [w, h] : RandomSizes(rng)) {
-            SCOPED_TRACE("a " + std::to_string(a) + ", " + std::to_string(w) + " x " + std::to_string(h));
-            Dib src, dst;
-            Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
-            ASSERT_EQ(MedianFilter(src, dst, a), kOk);
-            // Reference: MedianOf on wrapped windows, vertical pass then horizontal.
-            const int half = a / 2;
-            auto wrap = [](int i, int n) { return ((i % n) + n) % n; };
-            std::vector<int> mid(static_cast<std::size_t>(w * h * 3));
-            std::vector<std::int32_t> win(static_cast<std::size_t>(a));
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    for (int k = 0; k < 3; ++k) {
-                        for (int o = 0; o < a; ++o)
-                            win[static_cast<std::size_t>(o)] = At(src, x, wrap(y - half + o, h), k);
-                        mid[static_cast<std::size_t>((y * w + x) * 3 + k)] = MedianOf(win.data(), a);
-                    }
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    for (int k = 0; k < 3; ++k) {
-                        for (int o = 0; o < a; ++o)
-                            win[static_cast<std::size_t>(o)] =
-                                mid[static_cast<std::size_t>((y * w + wrap(x - half + o, w)) * 3 + k)];
-                        ASSERT_EQ(At(dst, x, y, k), MedianOf(win.data(), a)) << x << "," << y << "," << k;
-                    }
-        }
-    }
+    const auto check = [&](int a, int w, int h) {
+        SCOPED_TRACE("a " + std::to_string(a) + ", " + std::to_string(w) + " x " + std::to_string(h));
+        Dib src, dst;
+        Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
+        ASSERT_EQ(MedianFilter(src, dst, a), kOk);
+        // Reference: MedianOf on wrapped windows, vertical pass then horizontal.
+        const int half = a / 2;
+        auto wrap = [](int i, int n) { return ((i % n) + n) % n; };
+        std::vector<int> mid(static_cast<std::size_t>(w * h * 3));
+        std::vector<std::int32_t> win(static_cast<std::size_t>(a));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    for (int o = 0; o < a; ++o)
+                        win[static_cast<std::size_t>(o)] = At(src, x, wrap(y - half + o, h), k);
+                    mid[static_cast<std::size_t>((y * w + x) * 3 + k)] = MedianOf(win.data(), a);
+                }
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    for (int o = 0; o < a; ++o)
+                        win[static_cast<std::size_t>(o)] =
+                            mid[static_cast<std::size_t>((y * w + wrap(x - half + o, w)) * 3 + k)];
+                    ASSERT_EQ(At(dst, x, y, k), MedianOf(win.data(), a)) << x << "," << y << "," << k;
+                }
+    };
+    AtEveryLevel([&] {
+        // Every window the selection networks cover, and two past them.
+        for (int a = 1; a <= 18; ++a)
+            for (auto [w, h] : RandomSizes(rng))
+                check(a, w, h);
+        for (int a : {3, 11, 16})
+            for (auto [w, h] : WideSizes(rng))
+                check(a, std::min(w, 120), std::min(h, 120));
+    });
 }
 
 TEST(Filters, MedianRemovesSpeck)
@@ -533,7 +689,7 @@ TEST(PixelCommands, WorkedValues)
 TEST(PixelCommands, QuarterTurnsMatchReference)
 {
     std::mt19937 rng(7);
-    for (auto [w, h] : RandomSizes(rng)) {
+    for (auto [w, h] : AllSizes(rng)) {
         SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
         Dib src, l, r;
         Fill(src, w, h, RandomBytes(rng, static_cast<std::size_t>(w * h * 3)));
@@ -546,6 +702,57 @@ TEST(PixelCommands, QuarterTurnsMatchReference)
                     ASSERT_EQ(At(r, h - 1 - y, x, k), At(src, x, y, k));
                 }
     }
+}
+
+TEST(PixelCommands, InPlaceCommandsMatchReference)
+{
+    std::mt19937 rng(9);
+    // Each command beside what it makes of pixel x of a row of width w (bytes p of pixel
+    // w − 1 − x for the mirror).
+    struct Case {
+        const char* name;
+        void (*run)(Dib&);
+        void (*want)(const std::uint8_t* row, int w, int x, std::uint8_t out[3]);
+    };
+    static const Case cases[] = {
+        {"mirror", Mirror,
+         [](const std::uint8_t* row, int w, int x, std::uint8_t out[3]) { std::memcpy(out, row + (w - 1 - x) * 3, 3); }},
+        {"grey", GrayScale,
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             const std::uint8_t* p = row + x * 3;
+             out[0] = out[1] = out[2] = static_cast<std::uint8_t>((p[0] + p[1] + p[2]) / 3);
+         }},
+        {"negative", Negative,
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             for (int k = 0; k < 3; ++k)
+                 out[k] = static_cast<std::uint8_t>(255 - row[x * 3 + k]);
+         }},
+        {"GBR", [](Dib& d) { const int o[3] = {1, 2, 0}; SwapChannels(d, o); },
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             const std::uint8_t* p = row + x * 3;
+             out[0] = p[1], out[1] = p[2], out[2] = p[0];
+         }},
+        {"BGR", [](Dib& d) { const int o[3] = {2, 1, 0}; SwapChannels(d, o); },
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             const std::uint8_t* p = row + x * 3;
+             out[0] = p[2], out[1] = p[1], out[2] = p[0];
+         }},
+    };
+    AtEveryLevel([&] {
+        for (auto [w, h] : AllSizes(rng))
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(c.name) + " " + std::to_string(w) + " x " + std::to_string(h));
+                Dib pic;
+                const Bytes px = RandomBytes(rng, static_cast<std::size_t>(w * h * 3));
+                Fill(pic, w, h, px);
+                c.run(pic);
+                Bytes want(px.size());
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        c.want(px.data() + y * w * 3, w, x, want.data() + (y * w + x) * 3);
+                ASSERT_EQ(Packed(pic), want);
+            }
+    });
 }
 
 TEST(CommitEdit, DisplayBecomesWorkingPicture)
