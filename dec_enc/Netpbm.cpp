@@ -236,10 +236,20 @@ int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* di
                           : direct->Stride() == out_row ? direct->ScanLine(0)
                                                         : nullptr;
     if (!h.plain && h.kind == NetpbmKind::Pixmap && h.maxval == 255 && block != nullptr) {
-        const std::size_t got = std::fread(block, 1, out_row * static_cast<std::size_t>(height), in);
+        // Read and reorder in pieces of about 1 MiB, so each is swapped while in the cache.
+        const std::size_t total = out_row * static_cast<std::size_t>(height);
+        constexpr std::size_t kPiece = std::size_t{3} << 18;
+        std::size_t got = 0;
+        while (got < total) {
+            const std::size_t want = std::min(kPiece, total - got);
+            const std::size_t n = std::fread(block + got, 1, want, in);
+            SwapRedBlue(block + got, block + got, n / 3);
+            got += n;
+            if (n < want)
+                break;
+        }
         const std::size_t whole = got / 3 * 3; // a torn last pixel counts as missing
-        SwapRedBlue(block, block, whole / 3);
-        std::memset(block + whole, 0, out_row * static_cast<std::size_t>(height) - whole);
+        std::memset(block + whole, 0, total - whole);
         return kOk;
     }
 
