@@ -74,7 +74,7 @@ def main(campaign_path, coverage_path, findings_path):
     print("|---|---:|---:|---:|---|---:|---|")
     total_seconds = total_execs = total_cpu = 0
     for ext in sorted(MODULES):
-        seconds, execs, cpu, untimed = runs.get(ext, (0, 0, 0, 0))
+        seconds, execs, cpu, _ = runs.get(ext, (0, 0, 0, 0))
         total_seconds += seconds
         total_execs += execs
         total_cpu += cpu
@@ -90,10 +90,12 @@ def main(campaign_path, coverage_path, findings_path):
     untimed = sum(r[3] for r in runs.values())
     print(f"| **all** | **{total_cpu / 60:.0f}** | **{total_seconds / 60:.0f}** | **{total_execs:,}** | | | "
           f"**{sum(len(v) for v in findings.values())} found, all fixed** |")
-    print(f"\nCPU minutes are the user and system time of the fuzzing processes as `/usr/bin/time` "
-          f"logged it; wall minutes are the time each process ran. The first round "
-          f"({untimed / 60:.0f} wall minutes) was logged without CPU time, so it counts "
-          f"in the wall minutes and the executions only.")
+    note = ("\nCPU minutes are the user and system time of the fuzzing processes as `/usr/bin/time` "
+            "logged it; wall minutes are the time each process ran.")
+    if untimed:
+        note += (f" The first round ({untimed / 60:.0f} wall minutes) was logged without CPU time, "
+                 "so it counts in the wall minutes and the executions only.")
+    print(note)
 
 
 if __name__ == "__main__":
