@@ -104,6 +104,14 @@ std::string ExtensionOf(const std::string& path)
     return path.substr(dot);
 }
 
+std::string DirectoryOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 void StartLoadTimer() { g_load_start = std::chrono::steady_clock::now(); }
 
 std::int32_t StopLoadTimer()
@@ -120,16 +128,14 @@ TIMAGE_INFO::TIMAGE_INFO() : context(std::make_unique<CODEC_CTX>()), display(std
 
 TIMAGE_INFO::~TIMAGE_INFO() = default;
 
-void TIMAGE_INFO::BuildFileList()
+bool TIMAGE_INFO::BuildFileList(const std::string& directory)
 {
-    file_list.clear();
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) == nullptr)
-        return;
-    DIR* dir = opendir(cwd);
+    DIR* dir = opendir(directory.c_str());
     if (dir == nullptr)
-        return;
-    const std::string base = std::strcmp(cwd, "/") == 0 ? std::string() : std::string(cwd);
+        return false;
+    file_list.clear();
+    browse_directory = directory;
+    const std::string base = directory == "/" ? std::string() : directory;
     while (const dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
         const std::string ext = ExtensionOf(name);
@@ -151,6 +157,7 @@ void TIMAGE_INFO::BuildFileList()
         const int c = strcasecmp(a.c_str(), b.c_str());
         return c != 0 ? c < 0 : a < b;
     });
+    return true;
 }
 
 std::int32_t TIMAGE_INFO::FindCurrent()

@@ -38,6 +38,8 @@ const char* SaveExtension(std::int32_t save_code);
 const char* SaveFormatName(std::int32_t save_code);
 // The extension of a path from its last dot, dot included; "" when the name has none.
 std::string ExtensionOf(const std::string& path);
+// The directory part of a path ("" when it has none; "/" for a file in the root).
+std::string DirectoryOf(const std::string& path);
 
 enum DocState : std::uint8_t { kNothingOpen = 0, kPictureOpen = 1, kMediaOpen = 2 };
 
@@ -51,8 +53,10 @@ public:
     const char* GetName() const { return product_name; }
     double GetVersion() const { return version; }
 
-    // Rebuilds the list of browsable files of the process's working directory, sorted.
-    void BuildFileList();
+    // Rebuilds the sorted list of browsable files of directory (absolute, so the entries
+    // are) and makes it the browse directory. False when the directory cannot be read;
+    // the list is then left as it was.
+    bool BuildFileList(const std::string& directory);
     // Stores and returns the index of the current path in the list, or -1.
     std::int32_t FindCurrent();
     // The list entry at index, or null past the end.
@@ -95,8 +99,8 @@ public:
     std::string current_path;
     std::int32_t format_code = 0;
     std::int32_t save_code = 0;
-    std::string open_directory;
-    std::string browse_directory;
+    std::string open_directory;   // the directory part of the path last opened
+    std::string browse_directory; // the directory the file list was built for
     std::string batch_output_directory;
     std::uint8_t picture_present = 0;
     std::uint8_t rotation_dialog_flag = 0;

@@ -149,8 +149,7 @@ std::int32_t TIMAGE_INFO::Open()
     std::string ext = ExtensionOf(current_path);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
 
-    char cwd[4096];
-    open_directory = getcwd(cwd, sizeof cwd) != nullptr ? cwd : "";
+    open_directory = DirectoryOf(current_path);
     FindCurrent();
     CODEC_CTX& ctx = *context;
     ctx.input_file_name = current_path;

@@ -50,7 +50,7 @@ TEST_F(BrowseTest, NextAndPreviousWrapAround)
     for (const char* n : {"a.ppm", "b.ppm", "c.ppm"})
         Write(n);
     Start("a.ppm");
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(dir_.path()));
+    EXPECT_EQ(doc_.browse_directory, dir_.path());
     EXPECT_EQ(doc_.current_index, 0);
     for (const char* want : {"b.ppm", "c.ppm", "a.ppm"}) {
         const BROWSE_RESULT r = browser_.Next(doc_);
@@ -98,7 +98,7 @@ TEST_F(BrowseTest, NothingOpensKeepsThePictureShown)
     const std::uint8_t* pixels = doc_.context->decoded.data();
     WriteBad("b.ppm");
     WriteBad("c.ppm");
-    doc_.BuildFileList();
+    doc_.BuildFileList(dir_.path());
     doc_.FindCurrent();
     std::filesystem::remove(dir_.File("a.ppm"));
 
@@ -162,4 +162,29 @@ TEST_F(BrowseTest, SlideShowDropsAFailingEntryAndShowsTheNextOnTheNextTick)
     EXPECT_EQ(doc_.file_list.size(), 2u);
     EXPECT_TRUE(browser_.SlideShowTick(doc_).shown);
     EXPECT_EQ(Shown(), "c.ppm");
+}
+
+TEST_F(BrowseTest, BrowsingLeavesTheWorkingDirectoryAlone)
+{
+    Write("a.ppm");
+    Write("b.ppm");
+    const std::string sub = dir_.File("sub");
+    std::filesystem::create_directory(sub);
+    WriteTestPicture(sub + "/c.ppm", 2, 2, [](int, int, std::uint8_t* p) { p[0] = p[1] = p[2] = 'c'; });
+
+    // A relative name is taken against the working directory, then held absolute.
+    std::filesystem::current_path(dir_.path());
+    ASSERT_EQ(browser_.OpenAndList(doc_, "a.ppm"), kOk);
+    EXPECT_EQ(doc_.current_path, dir_.File("a.ppm"));
+    EXPECT_EQ(doc_.open_directory, dir_.path());
+
+    std::filesystem::current_path("/");
+    EXPECT_TRUE(browser_.Next(doc_).shown);
+    EXPECT_TRUE(browser_.Previous(doc_).shown);
+    EXPECT_TRUE(browser_.SlideShowTick(doc_).shown);
+    ASSERT_EQ(browser_.OpenAndList(doc_, sub + "/c.ppm"), kOk);
+    EXPECT_EQ(doc_.browse_directory, sub);
+    EXPECT_EQ(doc_.open_directory, sub);
+    EXPECT_EQ(doc_.file_list, std::vector<std::string>{sub + "/c.ppm"});
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path("/"));
 }

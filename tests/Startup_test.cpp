@@ -27,14 +27,16 @@ TEST_F(HandOffTest, PathReachesTheWindowThroughTheFile)
     std::filesystem::create_directory(dir_.File("sub"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::current_path(c.relative ? dir_.path() : "/");
+        const std::filesystem::path cwd = c.relative ? std::filesystem::path(dir_.path()) : "/";
+        std::filesystem::current_path(cwd);
         const std::string want = dir_.File(c.name);
         const std::string kept = HandOffPath(c.relative ? c.name : want);
         EXPECT_EQ(kept, want);
-        EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(want).parent_path());
-        EXPECT_EQ(ReadBytes(kHandOffFile), ToBytes(want));
-        EXPECT_EQ(TakeHandOff(""), want);
-        EXPECT_FALSE(std::filesystem::exists(kHandOffFile));
+        EXPECT_EQ(std::filesystem::current_path(), cwd);
+        const std::filesystem::path file = std::filesystem::path(want).parent_path() / kHandOffFile;
+        EXPECT_EQ(ReadBytes(file.string()), ToBytes(want));
+        EXPECT_EQ(TakeHandOff(kept), want);
+        EXPECT_FALSE(std::filesystem::exists(file));
     }
 }
 
@@ -45,14 +47,14 @@ TEST_F(HandOffTest, LongPathsAndStaleFiles)
     std::filesystem::create_directory(deep.substr(0, 255 + dir_.path().size() + 1));
     const std::string long_path = deep.substr(0, 255 + dir_.path().size() + 1) + "/" + std::string(300, 'n') + ".ppm";
     EXPECT_EQ(HandOffPath(long_path), long_path);
-    EXPECT_EQ(TakeHandOff(""), long_path); // longer than 512 bytes, not cut
+    EXPECT_EQ(TakeHandOff(long_path), long_path); // longer than 512 bytes, not cut
 
     std::filesystem::current_path(dir_.path());
     WriteBytes(kHandOffFile, ToBytes("/stale.ppm"));
     EXPECT_EQ(HandOffPath(""), "");
     EXPECT_FALSE(std::filesystem::exists(kHandOffFile));
     EXPECT_EQ(TakeHandOff(""), "");
-    // A directory that cannot be entered: the path is still handed over in memory.
+    // A directory that cannot be written: the path is still handed over in memory.
     EXPECT_EQ(HandOffPath("/nonexistent-dir/a.ppm"), "/nonexistent-dir/a.ppm");
     EXPECT_EQ(TakeHandOff("/nonexistent-dir/a.ppm"), "/nonexistent-dir/a.ppm");
 }

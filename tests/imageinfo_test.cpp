@@ -12,26 +12,6 @@
 
 namespace {
 
-// Runs the body with the working directory set to dir.
-class InDirectory {
-public:
-    explicit InDirectory(const std::string& dir)
-    {
-        char buf[4096];
-        old_ = getcwd(buf, sizeof buf) ? buf : "/";
-        if (chdir(dir.c_str()) != 0)
-            ADD_FAILURE() << "cannot enter " << dir;
-    }
-    ~InDirectory()
-    {
-        if (chdir(old_.c_str()) != 0)
-            std::perror("chdir");
-    }
-
-private:
-    std::string old_;
-};
-
 const std::string kTinyPgm = "P5\n2 1\n255\n\x10\x20";
 
 } // namespace
@@ -54,10 +34,8 @@ TEST(Document, BuildsTheSortedListOfBrowsableFiles)
         WriteBytes(dir.File(name), Bytes{0});
     mkdir(dir.File("folder.bmp").c_str(), 0755); // a directory is not a picture
     TIMAGE_INFO doc;
-    {
-        InDirectory in(dir.path());
-        doc.BuildFileList();
-    }
+    ASSERT_TRUE(doc.BuildFileList(dir.path()));
+    EXPECT_EQ(doc.browse_directory, dir.path());
     // Extensions match in any case; .dic is not browsable, nor are names without a
     // picture extension.
     ASSERT_EQ(doc.file_list.size(), 4u);
@@ -80,6 +58,11 @@ TEST(Document, BuildsTheSortedListOfBrowsableFiles)
     EXPECT_EQ(doc.file_list.size(), 3u);
     doc.DropCurrentFromList();
     EXPECT_EQ(doc.file_list.size(), 3u) << "nothing equal is left to drop";
+
+    // A directory that cannot be read leaves the list and the browse directory as they were.
+    EXPECT_FALSE(doc.BuildFileList(dir.File("missing")));
+    EXPECT_EQ(doc.file_list.size(), 3u);
+    EXPECT_EQ(doc.browse_directory, dir.path());
 }
 
 TEST(Document, OpenListEntryTurnsFailuresIntoMinusOne)
@@ -88,11 +71,9 @@ TEST(Document, OpenListEntryTurnsFailuresIntoMinusOne)
     WriteBytes(dir.File("a.pgm"), ToBytes(kTinyPgm));
     WriteBytes(dir.File("b.pgm"), ToBytes("junk"));
     TIMAGE_INFO doc;
-    {
-        InDirectory in(dir.path());
-        doc.BuildFileList();
-    }
+    ASSERT_TRUE(doc.BuildFileList(dir.path()));
     EXPECT_EQ(doc.OpenListEntry(0), 0);
+    EXPECT_EQ(doc.open_directory, dir.path());
     EXPECT_EQ(doc.current_index, 0);
     EXPECT_EQ(doc.OpenListEntry(1), -1);
     EXPECT_EQ(doc.OpenListEntry(7), -1);

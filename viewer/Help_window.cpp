@@ -2,36 +2,14 @@
 
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QPointer>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QUrl>
 
 namespace {
 
-std::string g_help_dir;
-QPointer<THelpForm> g_help_form;
-
 const char* kStyle = "<style>h1{font-size:large} kbd{font-family:monospace;font-weight:bold}"
                      "td{padding-right:12px}</style>";
-
-// The help window, created and loaded on first use; null without a help file.
-THelpForm* OpenHelp()
-{
-    if (g_help_form)
-        return g_help_form;
-    const std::string path = FindHelpFile(g_help_dir);
-    if (path.empty())
-        return nullptr;
-    auto* form = new THelpForm();
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    if (!form->LoadFile(path)) {
-        delete form;
-        return nullptr;
-    }
-    g_help_form = form;
-    return form;
-}
 
 } // namespace
 
@@ -102,11 +80,28 @@ void THelpForm::ShowIndex()
     index_->setCurrentRow(-1);
 }
 
-void SetHelpDirectory(const std::string& exe_dir) { g_help_dir = exe_dir; }
+HELP_VIEWER::~HELP_VIEWER() { delete form_; }
 
-bool ShowHelpContext(std::int32_t n)
+THelpForm* HELP_VIEWER::Open()
 {
-    THelpForm* form = OpenHelp();
+    if (form_)
+        return form_;
+    const std::string path = FindHelpFile(dir_);
+    if (path.empty())
+        return nullptr;
+    auto* form = new THelpForm();
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    if (!form->LoadFile(path)) {
+        delete form;
+        return nullptr;
+    }
+    form_ = form;
+    return form;
+}
+
+bool HELP_VIEWER::ShowContext(std::int32_t n)
+{
+    THelpForm* form = Open();
     if (form == nullptr || !form->ShowContext(n))
         return false;
     form->show();
@@ -114,9 +109,9 @@ bool ShowHelpContext(std::int32_t n)
     return true;
 }
 
-bool ShowHelpIndex()
+bool HELP_VIEWER::ShowIndex()
 {
-    THelpForm* form = OpenHelp();
+    THelpForm* form = Open();
     if (form == nullptr)
         return false;
     form->ShowIndex();
@@ -124,5 +119,3 @@ bool ShowHelpIndex()
     form->raise();
     return true;
 }
-
-THelpForm* HelpForm() { return g_help_form; }

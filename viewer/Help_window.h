@@ -4,9 +4,11 @@
 
 #include "viewer/logic/Help_file.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <string>
+#include <utility>
 
 class QListWidget;
 class QTextBrowser;
@@ -31,12 +33,27 @@ private:
     std::int32_t current_ = 0;
 };
 
-// The directory whose help file the program uses (the executable's).
-void SetHelpDirectory(const std::string& exe_dir);
-// Opens the help window at the topic of context n. Without a help file nothing happens
-// and the result is false.
-bool ShowHelpContext(std::int32_t n);
-// Opens the help window at its index.
-bool ShowHelpIndex();
-// The help window, or null until help was first asked for.
-THelpForm* HelpForm();
+// The program's help: the help file "RVS_HELP.HLP" beside the executable (or in
+// share/ravelscope) and the one help window, created when help is first asked for. Every
+// window receives it by reference and asks it for the topic of its help context.
+class HELP_VIEWER {
+public:
+    explicit HELP_VIEWER(std::string exe_dir) : dir_(std::move(exe_dir)) {}
+    ~HELP_VIEWER();
+    HELP_VIEWER(const HELP_VIEWER&) = delete;
+    HELP_VIEWER& operator=(const HELP_VIEWER&) = delete;
+
+    // Opens the help window at the topic of context n. Without a help file or the topic
+    // nothing is shown and the result is false.
+    bool ShowContext(std::int32_t n);
+    // Opens the help window at its index.
+    bool ShowIndex();
+    // The help window, or null until help was first asked for (or after it was closed).
+    THelpForm* Form() const { return form_; }
+
+private:
+    THelpForm* Open();
+
+    std::string dir_;
+    QPointer<THelpForm> form_;
+};

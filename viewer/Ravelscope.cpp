@@ -2,7 +2,9 @@
 // message loop.
 #include "core/Imageinfo.h"
 #include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
 #include "viewer/Unit1.h"
+#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
 
 #include <QApplication>
@@ -55,8 +57,10 @@ int main(int argc, char** argv)
     options.settings_dir = SettingsDirectory(options.exe_dir);
     options.hand_off_fallback = handed;
 
-    // The windows, in the order of their creation; the main window is the first.
-    TForm1 form1(options);
+    // The windows, in the order of their creation; the main window is the first. Each
+    // receives the document and what else it works on by reference.
+    HELP_VIEWER help(options.exe_dir);
+    TForm1 form1(document, rect_obj, help, options);
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
     form1.show();
     const int rc = app.exec();

@@ -3,44 +3,27 @@
 #pragma once
 
 #include "viewer/logic/Browse.h"
+#include "viewer/logic/Command_table.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Window_rules.h"
 
 #include <QMainWindow>
 #include <QString>
-#include <QWidget>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+class HELP_VIEWER;
 class QAction;
 class QLabel;
 class QMenu;
 class QTimer;
 class QToolBar;
-class TForm1;
-
-// The picture at its natural size, one pixel a pixel, one pixel in from the view's top
-// left corner, with the selection outline over it. Paints the document's display bitmap
-// through a QImage over the same memory.
-class TPictureView : public QWidget {
-    Q_OBJECT
-public:
-    explicit TPictureView(TForm1* form);
-    // Widget position → picture pixel, with the pan offset applied.
-    QPoint ToPicture(const QPoint& p) const;
-
-protected:
-    void paintEvent(QPaintEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-
-private:
-    TForm1* form_;
-};
+class RECT_OBJ;
+class TIMAGE_INFO;
+class TPictureView;
 
 // What the main window needs from its surroundings.
 struct FORM_OPTIONS {
@@ -54,7 +37,9 @@ enum SelectionMode : int { kSelectArmed = 0, kSelectIdle = 6, kSelectPanning = 7
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(const FORM_OPTIONS& options, QWidget* parent = nullptr);
+    // The window works on the document, the selection rectangle and the help it is given.
+    TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const FORM_OPTIONS& options,
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     void RefreshCommands();
@@ -109,8 +94,13 @@ public:
     QTimer* SlideShowTimer() const { return slide_timer_; }
     QTimer* ClipboardTimer() const { return clipboard_timer_; }
     QString StatusPanel(int i) const;
-    // A menu item or toolbar button by its name ("mn_View_NextFile", "tb_Next", ...).
+    // The action of a command: a menu item, a submenu's entry or a toolbar button.
+    QAction* Command(CommandId id) const { return actions_[static_cast<std::size_t>(id)]; }
+    // The same by name ("mn_View_NextFile", "tb_Next", ...); a name the command table
+    // does not hold ends the program with a message.
     QAction* Command(const QString& name) const;
+    TIMAGE_INFO& Document() const { return doc_; }
+    const RECT_OBJ& Selection() const { return rect_; }
     // The outer height of everything but the picture view.
     int ChromeHeight() const;
     // The file chooser of File > Open (a plain file dialog until the program's own exists).
@@ -126,32 +116,28 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void BuildMenus();
-    void BuildToolBar();
-    QAction* AddItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& key = {},
-                     void (TForm1::*handler)() = nullptr);
+    void BuildCommands();
+    void BindHandlers();
     void RebuildRecentMenu();
     void ShowOpenFailure(const std::string& path, std::int32_t rc);
     void ShowBrowseResult(const BROWSE_RESULT& r);
     void ApplyStates();
-    void SetEnabled(const char* name, bool on);
 
+    TIMAGE_INFO& doc_;
+    RECT_OBJ& rect_;
+    HELP_VIEWER& help_;
     TPictureView* view_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QLabel* panels_[3] = {};
-    QMenu* file_menu_ = nullptr;
-    QMenu* recent_menu_ = nullptr;
-    QMenu* tests_menu_ = nullptr;
-    QAction* recent_items_[RECENT_FILES::kShown] = {};
     QTimer* slide_timer_ = nullptr;
     QTimer* clipboard_timer_ = nullptr;
-    std::map<QString, QAction*> commands_;
+    std::vector<QAction*> actions_; // one per row of the command table
+    std::vector<QMenu*> menus_;     // the menu of each menu row, null for the others
     COMMAND_STATES states_;
     FILE_BROWSER browser_;
     RECENT_FILES recent_;
     PAN_STATE pan_;
     std::string settings_path_;
-    std::string exe_dir_;
     std::function<QString()> choose_file_;
     std::string shown_path_; // the file of the picture on screen
     bool picture_shown_ = false;

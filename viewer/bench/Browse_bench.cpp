@@ -5,7 +5,9 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
 #include "viewer/Unit1.h"
+#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Picture_files.h"
 
@@ -103,7 +105,8 @@ int main(int argc, char** argv)
     FORM_OPTIONS options;
     options.settings_dir = settings.path().toStdString();
     options.hand_off_fallback = HandOffPath(files[0]);
-    TForm1 form(options);
+    HELP_VIEWER help(options.exe_dir);
+    TForm1 form(document, rect_obj, help, options);
     form.show();
     form.repaint();
     // Start-up as the program runs it: loading, then application, window, open and paint.

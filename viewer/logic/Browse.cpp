@@ -55,8 +55,7 @@ std::int32_t FILE_BROWSER::OpenAndList(TIMAGE_INFO& doc, const std::string& requ
     if (rc == kOk)
         doc.edited = 0;
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && chdir(dir.c_str()) == 0) {
-        doc.BuildFileList();
+    if (!dir.empty() && doc.BuildFileList(dir)) {
         const std::string shown = doc.current_path;
         doc.current_path = path; // the list's position is the requested file's
         doc.FindCurrent();

@@ -24,9 +24,9 @@ public:
     std::int32_t OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path);
 
     // Opens path (made absolute) keeping what is shown when it fails, clears the edited
-    // flag, makes the file's directory the working directory, lists that directory and
-    // puts the list's position on the path. The directory is listed even when the open
-    // fails, so browsing can go on from there.
+    // flag, lists the file's directory and puts the list's position on the path. The
+    // directory is listed even when the open fails, so browsing can go on from there. The
+    // working directory is never changed.
     std::int32_t OpenAndList(TIMAGE_INFO& doc, const std::string& path);
 
     // The next entry of the list, wrapping to the first. An entry that fails to open is

@@ -11,14 +11,6 @@ std::string FileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string DirectoryOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string TitleText(const TIMAGE_INFO& doc)
 {
     return std::string("Ravelscope -- ") + (doc.edited != 0 ? "*" : "") + FileNameOf(doc.current_path);

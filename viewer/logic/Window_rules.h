@@ -13,8 +13,6 @@ std::string TitleText(const TIMAGE_INFO& doc);
 std::string KeyTitleText(const TIMAGE_INFO& doc, std::int32_t key_count);
 // The file-name part of a path.
 std::string FileNameOf(const std::string& path);
-// The directory part of a path ("" when it has none; "/" for a file in the root).
-std::string DirectoryOf(const std::string& path);
 
 struct STATUS_TEXTS {
     std::string panel[3];

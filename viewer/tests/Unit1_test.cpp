@@ -4,6 +4,7 @@
 #include "core/Result_codes.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
+#include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSignalSpy>
@@ -59,6 +61,8 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;      // pictures
     std::unique_ptr<QTemporaryDir> settings_; // RVS.ini
     std::unique_ptr<TIMAGE_INFO> doc_;
+    std::unique_ptr<RECT_OBJ> selection_;
+    std::unique_ptr<HELP_VIEWER> help_;
     QString start_dir_;
 
     std::string Path(const char* name) const { return dir_->filePath(name).toStdString(); }
@@ -86,7 +90,7 @@ private:
         o.settings_dir = settings_->path().toStdString();
         o.exe_dir = RAVELSCOPE_VIEWER_DIR;
         o.hand_off_fallback = fallback;
-        auto form = std::make_unique<TForm1>(o);
+        auto form = std::make_unique<TForm1>(*doc_, *selection_, *help_, o);
         form->show();
         return form;
     }
@@ -107,15 +111,14 @@ private slots:
         dir_ = std::make_unique<QTemporaryDir>();
         settings_ = std::make_unique<QTemporaryDir>();
         doc_ = std::make_unique<TIMAGE_INFO>();
-        pImageInfo = doc_.get();
+        selection_ = std::make_unique<RECT_OBJ>();
+        help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
     }
 
     void cleanup()
     {
-        if (THelpForm* help = HelpForm())
-            delete help;
+        help_.reset();
         QDir::setCurrent(start_dir_);
-        pImageInfo = nullptr;
         doc_.reset();
         dir_.reset();
         settings_.reset();
@@ -140,7 +143,8 @@ private slots:
             path, 64, 48, [](int x, int y, std::uint8_t* p) { p[0] = p[1] = p[2] = static_cast<std::uint8_t>(x + y); },
             pgm));
         WriteSettings();
-        QDir::setCurrent(relative ? dir_->path() : QDir::tempPath());
+        QDir::setCurrent(relative ? dir_->path() : QDir::rootPath());
+        const QString cwd = QDir::currentPath();
         const std::string kept = HandOffPath(relative ? name.toStdString() : path);
         QVERIFY(QFile::exists(dir_->filePath(kHandOffFile)));
         auto form = MakeForm(kept);
@@ -149,7 +153,8 @@ private slots:
         QCOMPARE(form->StatusPanel(0), QString("64 x 48 x %1 BPP").arg(pgm ? 8 : 24));
         QCOMPARE(ViewPixel(*form, 1 + 10, 1 + 5), QColor(15, 15, 15));
         QVERIFY(!QFile::exists(dir_->filePath(kHandOffFile)));
-        QCOMPARE(QDir::currentPath(), dir_->path());
+        QCOMPARE(QDir::currentPath(), cwd); // nothing changes the working directory
+        QCOMPARE(doc_->browse_directory, dir_->path().toStdString());
         QVERIFY(form->Command("mn_File_Print")->isEnabled());
     }
 
@@ -169,6 +174,38 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Ravelscope"));
         QVERIFY(!form->PictureShown());
         QVERIFY(!form->Command("mn_File_Save")->isEnabled());
+    }
+
+    void menusAndToolbarFollowTheCommandTable()
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QToolBar* toolbar = form->findChild<QToolBar*>("ToolBar1");
+        for (std::size_t i = 0; i < kCommandCount; ++i) {
+            const COMMAND_ROW& row = CommandRow(static_cast<CommandId>(i));
+            if (!NamesCommand(row))
+                continue;
+            QAction* a = form->Command(static_cast<CommandId>(i));
+            QVERIFY2(a != nullptr, row.name);
+            QCOMPARE(a->objectName(), QString(row.name));
+            QCOMPARE(a->shortcut(), QKeySequence(row.shortcut));
+            QCOMPARE(a->shortcut().toString(QKeySequence::PortableText), QString(row.shortcut));
+            if (row.kind == CommandKind::kButton) {
+                QVERIFY2(toolbar->actions().contains(a), row.name);
+                QCOMPARE(a->toolTip(), QString(row.caption).section('|', 0, 0));
+                continue;
+            }
+            if (row.caption[0] != '\0')
+                QCOMPARE(a->text(), QString(row.caption));
+            const QList<QAction*> siblings = row.parent[0] == '\0'
+                                                 ? form->menuBar()->actions()
+                                                 : form->Command(row.parent)->menu()->actions();
+            QVERIFY2(siblings.contains(a), row.name);
+        }
+        // The slide-show items are in the View menu too.
+        QVERIFY(form->Command("mn_View")->menu()->actions().contains(form->Command("mn_Tests_SlideShow")));
+        QVERIFY(!form->Command("tb_Spacer")->isEnabled());
+        QVERIFY(form->Command("mn_Tests_KeepListening")->isChecked());
     }
 
     void nextAndPreviousWrapAround()
@@ -195,10 +232,10 @@ private slots:
         WriteSettings();
         auto form = OpenForm("a.ppm");
         QTest::keyClick(form.get(), Qt::Key_Space);
-        QCOMPARE(pImageInfo->current_path, Path("b.ppm"));
+        QCOMPARE(doc_->current_path, Path("b.ppm"));
         QCOMPARE(form->windowTitle(), QString::fromStdString(Path("b.ppm")) + " -- 2 / 2 -- 1");
         QTest::keyClick(form.get(), Qt::Key_Backspace);
-        QCOMPARE(pImageInfo->current_path, Path("a.ppm"));
+        QCOMPARE(doc_->current_path, Path("a.ppm"));
         QCOMPARE(form->windowTitle(), QString::fromStdString(Path("a.ppm")) + " -- 1 / 2 -- 2");
         QTest::keyClick(form.get(), Qt::Key_X); // any character key counts
         QCOMPARE(form->KeyCount(), 3);
@@ -216,20 +253,20 @@ private slots:
         bad.close();
         WriteSettings();
         auto form = OpenForm("a.ppm");
-        QCOMPARE(pImageInfo->file_list.size(), std::size_t{4});
+        QCOMPARE(doc_->file_list.size(), std::size_t{4});
         form->Command("mn_View_NextFile")->trigger();
         QCOMPARE(ShownName(*form), QString("c.ppm"));
-        QCOMPARE(pImageInfo->file_list.size(), std::size_t{3});
-        QCOMPARE(pImageInfo->current_index, 1);
+        QCOMPARE(doc_->file_list.size(), std::size_t{3});
+        QCOMPARE(doc_->current_index, 1);
         // Previous skips a failing file without dropping it.
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("P6 garbage");
         bad.close();
-        pImageInfo->BuildFileList();
-        pImageInfo->FindCurrent();
+        doc_->BuildFileList(dir_->path().toStdString());
+        doc_->FindCurrent();
         form->Command("mn_View_PreviousFile")->trigger();
         QCOMPARE(ShownName(*form), QString("a.ppm"));
-        QCOMPARE(pImageInfo->file_list.size(), std::size_t{4});
+        QCOMPARE(doc_->file_list.size(), std::size_t{4});
     }
 
     void failedOpenKeepsPictureAndSaysWhy_data()
@@ -259,12 +296,12 @@ private slots:
         form->Command("mn_File_Open")->trigger();
         QCOMPARE(form->statusBar()->currentMessage(), name + ": " + ResultText(rc));
         QCOMPARE(ShownName(*form), QString("a.ppm"));
-        QCOMPARE(pImageInfo->current_path, Path("a.ppm"));
-        QCOMPARE(pImageInfo->context->width, 40);
+        QCOMPARE(doc_->current_path, Path("a.ppm"));
+        QCOMPARE(doc_->context->width, 40);
         QCOMPARE(ViewPixel(*form, 5, 5), ColourOf('a'));
         QVERIFY(form->PictureShown());
         // The picture as read is still the one a Save writes.
-        QCOMPARE(pImageInfo->context->decoded.data()[0], static_cast<std::uint8_t>(ColourOf('a').blue()));
+        QCOMPARE(doc_->context->decoded.data()[0], static_cast<std::uint8_t>(ColourOf('a').blue()));
     }
 
     void slideShowTicks()
@@ -292,7 +329,7 @@ private slots:
         QFile::remove(dir_->filePath("a.ppm"));
         form->Command("mn_Tests_SlideShow")->trigger();
         form->SlideShowTimerTick();
-        QVERIFY(pImageInfo->file_list.empty());
+        QVERIFY(doc_->file_list.empty());
         QVERIFY(!form->SlideShowTimer()->isActive());
         QCOMPARE(ShownName(*form), QString("a.ppm"));
     }
@@ -311,7 +348,7 @@ private slots:
         QCOMPARE(ini.ReadString("MRU", "File_1", ""), Path("b.ppm"));
         QCOMPARE(ini.ReadInteger("File", "SFD_Ext_Index", 0), 1);
 
-        pImageInfo->file_list.clear();
+        doc_->file_list.clear();
         auto form = MakeForm();
         QVERIFY(form->Command("mn_File_MRU")->isVisible());
         QCOMPARE(form->Command("mn_File_MRU0")->text(), "&0  " + QString::fromStdString(Path("b.ppm")));
@@ -320,7 +357,7 @@ private slots:
 
         form->Command("mn_File_MRU1")->trigger();
         QCOMPARE(ShownName(*form), QString("a.ppm"));
-        QCOMPARE(pImageInfo->file_list.size(), std::size_t{2});
+        QCOMPARE(doc_->file_list.size(), std::size_t{2});
         QCOMPARE(form->Command("mn_File_MRU0")->text(), "&0  " + QString::fromStdString(Path("a.ppm")));
 
         // A recent file that is gone is forgotten without a word.
@@ -340,8 +377,8 @@ private slots:
         QVERIFY(bytes.startsWith(QByteArray("This file do initial setup for Oxbel application\0", 49)));
         IniFile ini(f.fileName().toStdString());
         QCOMPARE(ini.ReadInteger("Screen", "Height", 0), 514);
-        QVERIFY(HelpForm() != nullptr);
-        QCOMPARE(HelpForm()->CurrentContext(), int(kHelpMainWindow));
+        QVERIFY(help_->Form() != nullptr);
+        QCOMPARE(help_->Form()->CurrentContext(), int(kHelpMainWindow));
         QVERIFY(!form->Command("mn_File_MRU")->isVisible());
     }
 
@@ -395,26 +432,26 @@ private slots:
         QCOMPARE(form->SelectionMode(), int(kSelectArmed));
         Drag(view, {51, 41}, {11, 11}, Qt::LeftButton); // drawn backwards, normalised on release
         QVERIFY(form->SelectionActive());
-        RECT_BOUNDS b = rect_obj.Bounds();
+        RECT_BOUNDS b = selection_->Bounds();
         QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{10, 10, 50, 40}));
         QVERIFY(form->Command("mn_Edit_Crop")->isEnabled());
-        QVERIFY(rect_obj.drawn);
+        QVERIFY(selection_->drawn);
         // The outline is on screen: the view's pixel on the edge is no longer the picture's.
         QVERIFY(ViewPixel(*form, 1 + 30, 1 + 10) != QColor(90, 90, 90));
 
         Drag(view, {31, 26}, {51, 36}, Qt::LeftButton); // inside: moves by (20, 10)
-        b = rect_obj.Bounds();
+        b = selection_->Bounds();
         QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{30, 20, 70, 50}));
 
         Drag(view, {51, 21}, {51, 6}, Qt::LeftButton); // the top edge: up to y 5
-        b = rect_obj.Bounds();
+        b = selection_->Bounds();
         QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{30, 5, 70, 50}));
 
         Drag(view, {71, 51}, {81, 61}, Qt::LeftButton); // the bottom-right corner follows the mouse
-        QCOMPARE(rect_obj.corners[RECT_OBJ::kBR], (RECT_POINT{80, 60}));
-        QCOMPARE(rect_obj.corners[RECT_OBJ::kTR], (RECT_POINT{80, 5}));
+        QCOMPARE(selection_->corners[RECT_OBJ::kBR], (RECT_POINT{80, 60}));
+        QCOMPARE(selection_->corners[RECT_OBJ::kTR], (RECT_POINT{80, 5}));
         Drag(view, {81, 61}, {300, 300}, Qt::LeftButton); // ... up to the picture's last pixel
-        QCOMPARE(rect_obj.corners[RECT_OBJ::kBR], (RECT_POINT{199, 149}));
+        QCOMPARE(selection_->corners[RECT_OBJ::kBR], (RECT_POINT{199, 149}));
 
         // Hovering over an edge shows the sizing cursor.
         SendMouse(view, QEvent::MouseMove, {31, 30}, Qt::NoButton, Qt::NoButton);
@@ -428,7 +465,7 @@ private slots:
         form->Command("tb_DrawRect")->trigger();
         Drag(view, {11, 11}, {51, 41}, Qt::LeftButton);
         QVERIFY(form->SelectionActive());
-        pImageInfo->current_path = Path("p.ppm");
+        doc_->current_path = Path("p.ppm");
         form->OpenCurrentPath();
         QVERIFY(!form->SelectionActive());
         QCOMPARE(form->SelectionMode(), int(kSelectIdle));
@@ -458,9 +495,9 @@ private slots:
         Drag(view, {200, 200}, {400, 200}, Qt::RightButton, 1);
         QCOMPARE(form->PaintedPan(), QPoint(60, 30));
         // The display bitmap is not touched by panning.
-        QCOMPARE(pImageInfo->display->ScanLine(0)[0], std::uint8_t{0});
+        QCOMPARE(doc_->display->ScanLine(0)[0], std::uint8_t{0});
         // A picture opened again starts unpanned.
-        pImageInfo->current_path = Path("big.ppm");
+        doc_->current_path = Path("big.ppm");
         form->OpenCurrentPath();
         QCOMPARE(form->PaintedPan(), QPoint(0, 0));
     }
@@ -486,7 +523,7 @@ private slots:
         QVERIFY(!form->Command("tb_Info")->isEnabled());
         QVERIFY(!form->Command("mn_Tests")->isVisible());
 
-        pImageInfo->current_path = Path("a.ppm");
+        doc_->current_path = Path("a.ppm");
         form->OpenCurrentPath();
         QVERIFY(form->Command("mn_Colors_ReduceColors")->isEnabled());
         QVERIFY(form->Command("mn_View_NextFile")->isEnabled());
@@ -497,7 +534,7 @@ private slots:
         QVERIFY(!form->Command("mn_Colors_ReduceColors")->isEnabled()); // 8 bits
 
         QFile::remove(dir_->filePath("a.ppm"));
-        pImageInfo->BuildFileList();
+        doc_->BuildFileList(dir_->path().toStdString());
         form->RefreshCommands();
         QVERIFY(!form->Command("mn_View_NextFile")->isEnabled());
         QVERIFY(!form->Command("tb_Previous")->isEnabled());
@@ -534,9 +571,9 @@ private slots:
         auto form = OpenForm("a.ppm");
         QCOMPARE(form->StatusPanel(0), QString("40 x 30 x 24 BPP"));
         QVERIFY(form->StatusPanel(1).endsWith(" KB"));
-        pImageInfo->edited = 1;
-        QVERIFY(pImageInfo->context->work.Reserve(40 * 30 * 3) == kOk);
-        std::memcpy(pImageInfo->context->work.data(), pImageInfo->context->decoded.data(), 40 * 30 * 3);
+        doc_->edited = 1;
+        QVERIFY(doc_->context->work.Reserve(40 * 30 * 3) == kOk);
+        std::memcpy(doc_->context->work.data(), doc_->context->decoded.data(), 40 * 30 * 3);
         form->ShowTitle();
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- *a.ppm"));
         form->Command("mn_File_Save")->trigger();
@@ -547,18 +584,18 @@ private slots:
     {
         WriteSettings();
         auto form = MakeForm();
-        QVERIFY(HelpForm() == nullptr);
+        QVERIFY(help_->Form() == nullptr);
         form->Command("mn_Help_Content")->trigger();
-        QVERIFY(HelpForm() != nullptr && HelpForm()->isVisible());
-        QCOMPARE(HelpForm()->CurrentContext(), int(kHelpMainWindow));
-        QVERIFY(HelpForm()->Browser()->toPlainText().contains("The main window"));
-        emit HelpForm()->Browser()->anchorClicked(QUrl("topic:105"));
-        QCOMPARE(HelpForm()->CurrentContext(), 105);
-        QVERIFY(HelpForm()->Browser()->toPlainText().contains("Backspace"));
+        QVERIFY(help_->Form() != nullptr && help_->Form()->isVisible());
+        QCOMPARE(help_->Form()->CurrentContext(), int(kHelpMainWindow));
+        QVERIFY(help_->Form()->Browser()->toPlainText().contains("The main window"));
+        emit help_->Form()->Browser()->anchorClicked(QUrl("topic:105"));
+        QCOMPARE(help_->Form()->CurrentContext(), 105);
+        QVERIFY(help_->Form()->Browser()->toPlainText().contains("Backspace"));
         form->Command("mn_Tests_ContextMenu")->trigger();
-        QCOMPARE(HelpForm()->CurrentContext(), 0);
-        QVERIFY(HelpForm()->Browser()->toPlainText().contains("Slide show"));
-        QVERIFY(!ShowHelpContext(9999));
+        QCOMPARE(help_->Form()->CurrentContext(), 0);
+        QVERIFY(help_->Form()->Browser()->toPlainText().contains("Slide show"));
+        QVERIFY(!help_->ShowContext(9999));
     }
 };
 
