@@ -1,0 +1,86 @@
+#include "dialogs/Effect_form.h"
+
+#include "viewer/Help_window.h"
+#include "viewer/Picture_view.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kPreviewSide = 160; // the preview box; the picture is scaled whole into it
+}
+
+TEffectForm::TEffectForm(const EFFECT_RULES& rules, const Dib& picture, HELP_VIEWER& help,
+                         std::int32_t help_context, QWidget* parent)
+    : QDialog(parent), session_(rules, picture), help_(help), help_context_(help_context)
+{
+    preview_ = new TPictureView(this);
+    preview_->setObjectName("PreviewBox");
+    preview_->setFixedSize(kPreviewSide, kPreviewSide);
+    preview_->SetFit(true);
+    preview_->SetSource([this]() -> const Dib* { return &session_.Preview(); });
+
+    const EFFECT_RANGE& range = session_.Range();
+    scroll_ = new QScrollBar(Qt::Horizontal, this);
+    scroll_->setObjectName("ScrollBar1");
+    scroll_->setRange(range.min, range.max);
+    scroll_->setSingleStep(range.single_step);
+    scroll_->setPageStep(range.page_step);
+    scroll_->setValue(session_.Value());
+    // Right increases and Left decreases (inverted controls would turn them round); the
+    // bar takes focus so the keys reach it.
+    scroll_->setInvertedControls(false);
+    scroll_->setFocusPolicy(Qt::StrongFocus);
+    value_label_ = new QLabel(QString::fromStdString(session_.ValueText()), this);
+    value_label_->setObjectName("ValueLabel");
+    value_label_->setTextFormat(Qt::PlainText);
+    connect(scroll_, &QScrollBar::valueChanged, this, &TEffectForm::ValueChanged);
+
+    ok_ = new QPushButton("OK", this);
+    ok_->setObjectName("Bttn_OK");
+    ok_->setDefault(true);
+    cancel_ = new QPushButton("Cancel", this);
+    cancel_->setObjectName("Bttn_Cancel");
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    controls_ = new QVBoxLayout;
+    controls_->addWidget(scroll_);
+    controls_->addWidget(value_label_);
+    controls_->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    controls_->addLayout(buttons);
+    auto* top = new QHBoxLayout(this);
+    top->addWidget(preview_);
+    top->addLayout(controls_, 1);
+    scroll_->setFocus();
+}
+
+int TEffectForm::Run()
+{
+    setWindowModality(Qt::WindowModal);
+    return exec();
+}
+
+void TEffectForm::ValueChanged(int value)
+{
+    session_.SetValue(value);
+    value_label_->setText(QString::fromStdString(session_.ValueText()));
+    preview_->update();
+}
+
+void TEffectForm::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1) {
+        help_.ShowContext(help_context_);
+        return;
+    }
+    QDialog::keyPressEvent(e); // Esc rejects, Enter presses OK
+}

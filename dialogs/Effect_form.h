@@ -1,0 +1,58 @@
+// The base of the effect dialogs: a preview box, a parameter scroll bar with its value
+// label, OK and Cancel. The dialog works on an EFFECT_SESSION: every move of the scroll
+// bar recomputes the preview through the dialog's rules, and the picture changes only
+// when the caller takes the result after OK. Esc is Cancel, F1 opens the dialog's help
+// topic. A concrete dialog gives its rules, caption and help context, and may add
+// controls of its own to Controls().
+#pragma once
+
+#include "dialogs/logic/Effect_rules.h"
+
+#include <QDialog>
+
+#include <cstdint>
+
+class HELP_VIEWER;
+class QBoxLayout;
+class QLabel;
+class QPushButton;
+class QScrollBar;
+class TPictureView;
+
+class TEffectForm : public QDialog {
+    Q_OBJECT
+public:
+    TEffectForm(const EFFECT_RULES& rules, const Dib& picture, HELP_VIEWER& help, std::int32_t help_context,
+                QWidget* parent = nullptr);
+
+    // Shows the dialog window-modal (the help window stays usable) and waits for it to
+    // close: QDialog::Accepted after OK.
+    int Run();
+    // After OK: the picture the preview showed, into out. Returns kOk or a code.
+    std::int32_t TakeResult(Dib& out) const { return session_.TakeResult(out); }
+
+    const EFFECT_SESSION& Session() const { return session_; }
+    QScrollBar* ScrollBar() const { return scroll_; }
+    QLabel* ValueLabel() const { return value_label_; }
+    TPictureView* PreviewBox() const { return preview_; }
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
+
+protected:
+    // The column the parameter controls sit in, for a dialog's own controls.
+    QBoxLayout* Controls() const { return controls_; }
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void ValueChanged(int value);
+
+    EFFECT_SESSION session_;
+    HELP_VIEWER& help_;
+    std::int32_t help_context_;
+    TPictureView* preview_ = nullptr;
+    QScrollBar* scroll_ = nullptr;
+    QLabel* value_label_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QBoxLayout* controls_ = nullptr;
+};

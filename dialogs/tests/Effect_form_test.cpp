@@ -1,0 +1,104 @@
+// The effect-dialog base driven through exec() as a person would: Esc cancels, OK
+// accepts what the preview showed, the scroll bar's arrow keys move the value the way
+// they point, F1 opens the help topic while the dialog stays open.
+#include "dialogs/Effect_form.h"
+#include "dialogs/tests/Test_effect.h"
+#include "viewer/Help_window.h"
+#include "viewer/Picture_view.h"
+#include "viewer/logic/Help_file.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include <cstring>
+#include <functional>
+
+class TestEffectForm : public QObject {
+    Q_OBJECT
+
+    // Runs the dialog; while it is open, drive() acts on it.
+    int RunWith(TEffectForm& form, const std::function<void()>& drive)
+    {
+        QTimer::singleShot(0, &form, [&] {
+            QVERIFY(form.isVisible());
+            QCOMPARE(form.windowModality(), Qt::WindowModal);
+            drive();
+            if (form.isVisible()) // a failed check above: do not hang in exec()
+                form.reject();
+        });
+        return form.Run();
+    }
+
+private slots:
+    void escCancelsAndChangesNothing()
+    {
+        Dib picture;
+        FillTestPicture(picture);
+        TEST_SOLARIZE_RULES rules;
+        HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
+        TEffectForm form(rules, picture, help, kHelpMainWindow);
+        const int rc = RunWith(form, [&] {
+            QTest::keyClick(form.ScrollBar(), Qt::Key_Right);
+            QTest::keyClick(form.ScrollBar(), Qt::Key_Escape);
+        });
+        QCOMPARE(rc, int(QDialog::Rejected));
+        QCOMPARE(picture.ScanLine(1)[3], std::uint8_t{44}); // the picture itself is never touched
+    }
+
+    void arrowsMoveTheValueAndOkAcceptsThePreview()
+    {
+        Dib picture;
+        FillTestPicture(picture);
+        TEST_SOLARIZE_RULES rules;
+        HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
+        TEffectForm form(rules, picture, help, kHelpMainWindow);
+        QCOMPARE(form.ValueLabel()->text(), QString("Threshold 128"));
+        const int rc = RunWith(form, [&] {
+            QScrollBar* bar = form.ScrollBar();
+            QVERIFY(bar->focusPolicy() & Qt::TabFocus);
+            const struct {
+                Qt::Key key;
+                int want;
+            } keys[] = {{Qt::Key_Right, 129}, {Qt::Key_Right, 130}, {Qt::Key_Left, 129},
+                        {Qt::Key_PageUp, 145},  {Qt::Key_PageDown, 129}, {Qt::Key_Home, 0},
+                        {Qt::Key_End, 255},     {Qt::Key_Left, 254}};
+            for (const auto& k : keys) {
+                QTest::keyClick(bar, k.key);
+                QCOMPARE(bar->value(), k.want);
+                QCOMPARE(form.Session().Value(), k.want);
+            }
+            QCOMPARE(form.ValueLabel()->text(), QString("Threshold 254"));
+            QTest::mouseClick(form.OkButton(), Qt::LeftButton);
+        });
+        QCOMPARE(rc, int(QDialog::Accepted));
+        Dib out;
+        QCOMPARE(form.TakeResult(out), int(kOk));
+        QCOMPARE(out.ScanLine(1)[3], Solarized(44, 254));
+        QCOMPARE(out.ScanLine(1)[4], Solarized(64, 254));
+        QCOMPARE(picture.ScanLine(1)[3], std::uint8_t{44});
+    }
+
+    void f1OpensTheHelpTopicWhileTheDialogStaysOpen()
+    {
+        Dib picture;
+        FillTestPicture(picture);
+        TEST_SOLARIZE_RULES rules;
+        HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
+        TEffectForm form(rules, picture, help, kHelpMainWindow);
+        const int rc = RunWith(form, [&] {
+            QTest::keyClick(form.ScrollBar(), Qt::Key_F1);
+            QVERIFY(help.Form() != nullptr);
+            QVERIFY(help.Form()->isVisible());
+            QCOMPARE(help.Form()->CurrentContext(), int(kHelpMainWindow));
+            QVERIFY(form.isVisible());
+            QTest::keyClick(&form, Qt::Key_Return); // Enter presses OK
+        });
+        QCOMPARE(rc, int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(TestEffectForm)
+#include "Effect_form_test.moc"
