@@ -197,6 +197,8 @@ void TForm1::BindHandlers()
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
+    static_assert(Cmd("mn_File_MRU4") == Cmd("mn_File_MRU0") + RECENT_FILES::kShown - 1,
+                  "the recent-file items are consecutive rows");
     for (int k = 0; k < RECENT_FILES::kShown; ++k)
         connect(Command(Cmd("mn_File_MRU0") + k), &QAction::triggered, this, [this, k] { OpenRecentFile(k); });
 }
