@@ -52,14 +52,14 @@ int main(int argc, char** argv)
     // A path arrives as one argument, quoted or not by the shell.
     const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
 
+    const std::string exe_dir = ExecutableDirectory();
     FORM_OPTIONS options;
-    options.exe_dir = ExecutableDirectory();
-    options.settings_dir = SettingsDirectory(options.exe_dir);
+    options.settings_dir = SettingsDirectory(exe_dir);
     options.hand_off_fallback = handed;
 
     // The windows, in the order of their creation; the main window is the first. Each
     // receives the document and what else it works on by reference.
-    HELP_VIEWER help(options.exe_dir);
+    HELP_VIEWER help(exe_dir);
     TForm1 form1(document, rect_obj, help, options);
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
     form1.show();

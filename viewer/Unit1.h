@@ -28,7 +28,6 @@ class TPictureView;
 // What the main window needs from its surroundings.
 struct FORM_OPTIONS {
     std::string settings_dir;      // where "RVS.ini" lives
-    std::string exe_dir;           // where the help file is looked for
     std::string hand_off_fallback; // the command-line path when "~tmp.xb" could not be written
 };
 

@@ -105,7 +105,7 @@ int main(int argc, char** argv)
     FORM_OPTIONS options;
     options.settings_dir = settings.path().toStdString();
     options.hand_off_fallback = HandOffPath(files[0]);
-    HELP_VIEWER help(options.exe_dir);
+    HELP_VIEWER help(""); // no help file: the settings exist, so none is asked for
     TForm1 form(document, rect_obj, help, options);
     form.show();
     form.repaint();

@@ -88,7 +88,6 @@ private:
     {
         FORM_OPTIONS o;
         o.settings_dir = settings_->path().toStdString();
-        o.exe_dir = RAVELSCOPE_VIEWER_DIR;
         o.hand_off_fallback = fallback;
         auto form = std::make_unique<TForm1>(*doc_, *selection_, *help_, o);
         form->show();
