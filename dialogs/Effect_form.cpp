@@ -1,5 +1,7 @@
 #include "dialogs/Effect_form.h"
 
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
 
@@ -11,13 +13,23 @@
 #include <QVBoxLayout>
 
 namespace {
+
 constexpr int kPreviewSide = 160; // the preview box; the picture is scaled whole into it
+
+// The picture a dialog works on: the display bitmap (an empty one while none exists).
+const Dib& Picture(const TIMAGE_INFO& doc)
+{
+    static const Dib kNone;
+    return doc.display ? *doc.display : kNone;
 }
 
-TEffectForm::TEffectForm(const EFFECT_RULES& rules, const Dib& picture, HELP_VIEWER& help,
+} // namespace
+
+TEffectForm::TEffectForm(const EFFECT_RULES& rules, TIMAGE_INFO& doc, HELP_VIEWER& help,
                          std::int32_t help_context, QWidget* parent)
-    : QDialog(parent), session_(rules, picture), help_(help), help_context_(help_context)
+    : QDialog(parent), doc_(doc), session_(rules, Picture(doc)), help_(help), help_context_(help_context)
 {
+    doc_.dialog_accepted = 0;
     preview_ = new TPictureView(this);
     preview_->setObjectName("PreviewBox");
     preview_->setFixedSize(kPreviewSide, kPreviewSide);
@@ -67,6 +79,13 @@ int TEffectForm::Run()
 {
     setWindowModality(Qt::WindowModal);
     return exec();
+}
+
+void TEffectForm::accept()
+{
+    result_code_ = session_.TakeResult(doc_.result_bitmap);
+    doc_.dialog_accepted = result_code_ == kOk ? 1 : 0;
+    QDialog::accept();
 }
 
 void TEffectForm::ValueChanged(int value)

@@ -1,9 +1,12 @@
 // The base of the effect dialogs: a preview box, a parameter scroll bar with its value
-// label, OK and Cancel. The dialog works on an EFFECT_SESSION: every move of the scroll
-// bar recomputes the preview through the dialog's rules, and the picture changes only
-// when the caller takes the result after OK. Esc is Cancel, F1 opens the dialog's help
-// topic. A concrete dialog gives its rules, caption and help context, and may add
-// controls of its own to Controls().
+// label, OK and Cancel. The dialog works on an EFFECT_SESSION over the document's display
+// bitmap: every move of the scroll bar recomputes the preview through the dialog's rules.
+// The document hears of the outcome through its fields: opening clears the
+// dialog-accepted flag; OK writes the previewed picture into the result bitmap and sets
+// the flag; Cancel (and Esc) leaves both alone. The displayed picture is never touched:
+// the command applies the result bitmap as an edit. F1 opens the dialog's help topic. A
+// concrete dialog gives its rules, caption and help context, and may add controls of its
+// own to Controls().
 #pragma once
 
 #include "dialogs/logic/Effect_rules.h"
@@ -17,19 +20,23 @@ class QBoxLayout;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class TIMAGE_INFO;
 class TPictureView;
 
 class TEffectForm : public QDialog {
     Q_OBJECT
 public:
-    TEffectForm(const EFFECT_RULES& rules, const Dib& picture, HELP_VIEWER& help, std::int32_t help_context,
+    TEffectForm(const EFFECT_RULES& rules, TIMAGE_INFO& doc, HELP_VIEWER& help, std::int32_t help_context,
                 QWidget* parent = nullptr);
 
     // Shows the dialog window-modal (the help window stays usable) and waits for it to
     // close: QDialog::Accepted after OK.
     int Run();
-    // After OK: the picture the preview showed, into out. Returns kOk or a code.
-    std::int32_t TakeResult(Dib& out) const { return session_.TakeResult(out); }
+    // The code of writing the result bitmap at OK (kOk, or the sizing's code, with the
+    // dialog-accepted flag left clear).
+    std::int32_t ResultCode() const { return result_code_; }
+
+    void accept() override;
 
     const EFFECT_SESSION& Session() const { return session_; }
     QScrollBar* ScrollBar() const { return scroll_; }
@@ -46,8 +53,10 @@ protected:
 private:
     void ValueChanged(int value);
 
+    TIMAGE_INFO& doc_;
     EFFECT_SESSION session_;
     HELP_VIEWER& help_;
+    std::int32_t result_code_ = 0;
     std::int32_t help_context_;
     TPictureView* preview_ = nullptr;
     QScrollBar* scroll_ = nullptr;

@@ -1,6 +1,8 @@
-// The effect-dialog base driven through exec() as a person would: Esc cancels, OK
-// accepts what the preview showed, the scroll bar's arrow keys move the value the way
-// they point, F1 opens the help topic while the dialog stays open.
+// The effect-dialog base driven through exec() as a person would: Esc cancels and leaves
+// the document alone, OK hands the document what the preview showed, the scroll bar's
+// arrow keys move the value the way they point, F1 opens the help topic while the dialog
+// stays open.
+#include "core/Imageinfo.h"
 #include "dialogs/Effect_form.h"
 #include "dialogs/tests/Test_effect.h"
 #include "viewer/Help_window.h"
@@ -35,26 +37,30 @@ class TestEffectForm : public QObject {
 private slots:
     void escCancelsAndChangesNothing()
     {
-        Dib picture;
-        FillTestPicture(picture);
+        TIMAGE_INFO doc;
+        FillTestPicture(*doc.display);
+        doc.dialog_accepted = 1; // left over from an earlier dialog
         TEST_SOLARIZE_RULES rules;
         HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
-        TEffectForm form(rules, picture, help, kHelpMainWindow);
+        TEffectForm form(rules, doc, help, kHelpMainWindow);
         const int rc = RunWith(form, [&] {
             QTest::keyClick(form.ScrollBar(), Qt::Key_Right);
             QTest::keyClick(form.ScrollBar(), Qt::Key_Escape);
         });
         QCOMPARE(rc, int(QDialog::Rejected));
-        QCOMPARE(picture.ScanLine(1)[3], std::uint8_t{44}); // the picture itself is never touched
+        QCOMPARE(doc.dialog_accepted, std::uint8_t{0});
+        QVERIFY(doc.result_bitmap.Empty());
+        QCOMPARE(doc.display->ScanLine(1)[3], std::uint8_t{44}); // the picture itself is never touched
     }
 
     void arrowsMoveTheValueAndOkAcceptsThePreview()
     {
-        Dib picture;
-        FillTestPicture(picture);
+        TIMAGE_INFO doc;
+        FillTestPicture(*doc.display);
+        doc.dialog_accepted = 1; // left over from an earlier dialog
         TEST_SOLARIZE_RULES rules;
         HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
-        TEffectForm form(rules, picture, help, kHelpMainWindow);
+        TEffectForm form(rules, doc, help, kHelpMainWindow);
         QCOMPARE(form.ValueLabel()->text(), QString("Threshold 128"));
         const int rc = RunWith(form, [&] {
             QScrollBar* bar = form.ScrollBar();
@@ -74,20 +80,23 @@ private slots:
             QTest::mouseClick(form.OkButton(), Qt::LeftButton);
         });
         QCOMPARE(rc, int(QDialog::Accepted));
-        Dib out;
-        QCOMPARE(form.TakeResult(out), int(kOk));
+        QCOMPARE(form.ResultCode(), int(kOk));
+        QCOMPARE(doc.dialog_accepted, std::uint8_t{1});
+        const Dib& out = doc.result_bitmap;
+        QCOMPARE(out.Width(), 4);
         QCOMPARE(out.ScanLine(1)[3], Solarized(44, 254));
         QCOMPARE(out.ScanLine(1)[4], Solarized(64, 254));
-        QCOMPARE(picture.ScanLine(1)[3], std::uint8_t{44});
+        QCOMPARE(doc.display->ScanLine(1)[3], std::uint8_t{44});
     }
 
     void f1OpensTheHelpTopicWhileTheDialogStaysOpen()
     {
-        Dib picture;
-        FillTestPicture(picture);
+        TIMAGE_INFO doc;
+        FillTestPicture(*doc.display);
+        doc.dialog_accepted = 1; // left over from an earlier dialog
         TEST_SOLARIZE_RULES rules;
         HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
-        TEffectForm form(rules, picture, help, kHelpMainWindow);
+        TEffectForm form(rules, doc, help, kHelpMainWindow);
         const int rc = RunWith(form, [&] {
             QTest::keyClick(form.ScrollBar(), Qt::Key_F1);
             QVERIFY(help.Form() != nullptr);
@@ -97,6 +106,7 @@ private slots:
             QTest::keyClick(&form, Qt::Key_Return); // Enter presses OK
         });
         QCOMPARE(rc, int(QDialog::Accepted));
+        QCOMPARE(doc.dialog_accepted, std::uint8_t{1});
     }
 };
 
