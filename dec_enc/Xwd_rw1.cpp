@@ -289,7 +289,7 @@ int WriteXwd(CODEC_CTX& ctx)
 {
     if (ctx.width < 1 || ctx.height < 1)
         return kDataError;
-    const Dib* dib = ctx.DisplayBitmap();
+    const Dib* dib = ctx.source_bitmap;
     if (dib != nullptr && (dib->Width() < ctx.width || dib->Height() < ctx.height || dib->PixelFormat() != 24))
         return kDataError;
     const std::uint8_t* source = dib == nullptr ? ctx.WriterSource() : nullptr;
@@ -321,5 +321,5 @@ int WriteXwd(CODEC_CTX& ctx)
         }
         std::fwrite(out.data(), 1, line, f.get());
     }
-    return FinishWrite(std::move(f)) == kOk ? kOk : kUnknownError;
+    return FinishWrite(std::move(f));
 }
