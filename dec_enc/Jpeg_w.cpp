@@ -44,7 +44,7 @@ int EncodeJpeg(CODEC_CTX& ctx, const RowSource& src, FILE* file)
     cinfo.err = InstallJpegErrors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
-        return kUnknownError;
+        return std::ferror(file) != 0 ? kOpenFileError : kUnknownError; // a write failed, or the library
     }
     jpeg_create_compress(&cinfo);
     jpeg_stdio_dest(&cinfo, file);

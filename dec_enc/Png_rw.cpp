@@ -190,7 +190,7 @@ int EncodePng(CODEC_CTX& ctx, FILE* file)
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        return kUnknownError;
+        return std::ferror(file) != 0 ? kOpenFileError : kUnknownError; // a write failed, or the library
     }
     png_init_io(png, file);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_IF_SAFE, nullptr, 0);
