@@ -13,8 +13,8 @@ LAYERS = ["base", "codecs", "document", "viewer_logic", "programs", "gui"]
 SOURCE_SUFFIXES = {".h", ".hpp", ".cpp", ".cc", ".c"}
 PROJECT_INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 SYSTEM_INCLUDE = re.compile(r"^\s*#\s*include\s*<([^>]+)>")
-# QtWidgets/QWidget, QString, qglobal.h: Qt's headers; <queue> and the like are not.
-QT_HEADER = re.compile(r"^(Qt[A-Za-z]*/|Q[A-Z][A-Za-z]*$|q[a-z0-9_]+\.h$)")
+# QtWidgets/QWidget, QString, QImage.h: Qt's headers; <queue>, <quadmath.h> are not.
+QT_HEADER = re.compile(r"^(Qt[A-Za-z]*/|Q[A-Z]\w*(\.h)?$)")
 
 
 def read_table(path):

@@ -113,6 +113,28 @@ TEST(Png, DirectDecodingDrawsTheDisplayBitmap)
     EXPECT_EQ(DisplayPixels(doc), pixels);
 }
 
+// A palette file leaves its colour table in the context blue, green, red, like every
+// other palette format.
+TEST(Png, PaletteLandsBlueGreenRed)
+{
+    Bytes png{137, 80, 78, 71, 13, 10, 26, 10};
+    PutChunk(png, "IHDR", {0, 0, 0, 2, 0, 0, 0, 1, 8, 3, 0, 0, 0});
+    PutChunk(png, "PLTE", {10, 20, 30, 40, 50, 60});
+    const Bytes raw{0, 1, 0};
+    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes packed(packed_size);
+    compress(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()));
+    packed.resize(packed_size);
+    PutChunk(png, "IDAT", packed);
+    PutChunk(png, "IEND", {});
+    TempDir dir;
+    WriteBytes(dir.File("p.png"), png);
+    TIMAGE_INFO doc;
+    ASSERT_EQ(doc.Open(dir.File("p.png")), kOk);
+    EXPECT_EQ(Bytes(doc.context->palette, doc.context->palette + 9), (Bytes{30, 20, 10, 60, 50, 40, 0, 0, 0}));
+    EXPECT_EQ(DisplayPixels(doc), (Bytes{60, 50, 40, 30, 20, 10}));
+}
+
 TEST(Png, HeaderChecksAndBrokenFiles)
 {
     TempDir dir;
