@@ -305,30 +305,31 @@ int ReadPcx(CODEC_CTX& ctx)
     return kOk;
 }
 
-int WritePcx(CODEC_CTX& ctx)
-{
-    if (int rc = CheckPlanarInput(ctx); rc != kOk)
-        return rc;
-    FilePtr f = OpenForWrite(ctx.output_file_name);
-    if (!f)
-        return kOpenFileError;
-    const int rc = WritePcxImage(ctx, f.get());
-    const int closed = FinishWrite(std::move(f));
-    return rc != kOk ? rc : closed;
-}
+namespace {
 
-int WriteDcx(CODEC_CTX& ctx)
+// Writes a PCX file, or a DCX file: a page table of one entry (the PCX image at offset
+// 12) in front of the same image.
+int WritePlanarFile(CODEC_CTX& ctx, bool dcx)
 {
     if (int rc = CheckPlanarInput(ctx); rc != kOk)
         return rc;
     FilePtr f = OpenForWrite(ctx.output_file_name);
     if (!f)
         return kOpenFileError;
-    std::uint8_t table[12] = {};
-    StoreDword(kLittleEndian, 987654321u, table);
-    StoreDword(kLittleEndian, 12, table + 4);
-    const bool ok = std::fwrite(table, 1, sizeof table, f.get()) == sizeof table;
+    bool ok = true;
+    if (dcx) {
+        std::uint8_t table[12] = {};
+        StoreDword(kLittleEndian, 987654321u, table);
+        StoreDword(kLittleEndian, 12, table + 4);
+        ok = std::fwrite(table, 1, sizeof table, f.get()) == sizeof table;
+    }
     const int rc = WritePcxImage(ctx, f.get());
     const int closed = FinishWrite(std::move(f));
     return rc != kOk ? rc : !ok ? kOpenFileError : closed;
 }
+
+} // namespace
+
+int WritePcx(CODEC_CTX& ctx) { return WritePlanarFile(ctx, false); }
+
+int WriteDcx(CODEC_CTX& ctx) { return WritePlanarFile(ctx, true); }
