@@ -12,7 +12,8 @@
 // Pseudo-colour and grey visual classes take their colours from the colour map (a grey
 // ramp over the depth for values the map lacks); true-colour and direct-colour classes
 // take them from the masks, each channel scaled to 0..255. XY pixmaps are refused.
-// Write: 24-bit most-significant-first Z pixmaps from the display bitmap.
+// Write: 24-bit most-significant-first Z pixmaps from the caller's source bitmap, or from
+// the pixels WriterSource() names when there is none.
 #include "core/Byte_order.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
