@@ -5,9 +5,11 @@
 //                                          in the format of its extension
 //   ravelscope-cli histogram FILE      mean, standard deviation and median of each channel
 //
+// --verbose, anywhere on the line, shows the library's diagnostic lines on stderr.
 // Results go to stdout, failures to stderr. Exit status: 0 success, 1 a file failed,
 // 2 bad usage.
 #include "core/Commit_edit.h"
+#include "core/Diagnostics.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "ops/Edgedetection.h"
@@ -21,6 +23,7 @@
 #include "ops/Rotation.h"
 #include "ops/Solarized.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,7 +42,8 @@ const char kUsage[] =
     "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
     "--rotate-left, --rotate-right, --negative, --grayscale, --reduce-colors, --swap RBG|BGR|BRG|GRB|GBR\n"
     "OUT's extension picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun .tga\n"
-    ".tif .xwd (any case).\n";
+    ".tif .xwd (any case).\n"
+    "--verbose, anywhere on the line, shows the readers' and writers' diagnostic lines on stderr.\n";
 
 // An edit applied to the open picture between open and save.
 struct Operation {
@@ -374,6 +378,15 @@ int Convert(TIMAGE_INFO& doc, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    std::vector<char*> args(argv, argv + argc);
+    const auto verbose = std::remove_if(args.begin() + 1, args.end(),
+                                        [](const char* a) { return std::strcmp(a, "--verbose") == 0; });
+    if (verbose != args.end())
+        SetDiagnosticSink(DiagnoseToStderr);
+    args.erase(verbose, args.end());
+    argc = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    argv = args.data();
     if (argc < 2)
         return Usage();
     TIMAGE_INFO doc;

@@ -1,6 +1,5 @@
 #include "core/Codec_ctx.h"
 
-#include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 
 #include <cstring>
@@ -19,29 +18,51 @@ int CODEC_CTX::ReserveDecoded(std::int64_t w, std::int64_t h)
     return decoded.Reserve(bytes);
 }
 
-const std::uint8_t* CODEC_CTX::WriterSource() const
+int CODEC_CTX::ReserveTarget(std::int64_t w, std::int64_t h)
 {
-    return document != nullptr && document->edited != 0 ? work.data() : decoded.data();
+    if (direct_target == nullptr) {
+        if (int rc = ReserveDecoded(w, h); rc != kOk)
+            return rc;
+    } else {
+        if (w < 1 || h < 1)
+            return kDataError;
+        if (PictureBytes(w, h, 3) == SIZE_MAX)
+            return kImageTooLarge;
+        if (int rc = direct_target->SetSize(static_cast<int>(w), static_cast<int>(h), 24); rc != kOk)
+            return rc;
+        drew_direct = true;
+    }
+    width = static_cast<std::int32_t>(w);
+    height = static_cast<std::int32_t>(h);
+    return kOk;
 }
 
-Dib* CODEC_CTX::DirectTarget()
+int CODEC_CTX::CopyToDirectTarget()
 {
-    return document != nullptr && document->direct_decode != 0 ? DisplayBitmap() : nullptr;
+    if (direct_target == nullptr)
+        return kOk;
+    if (int rc = CopyDecodedTo(*this, *direct_target); rc != kOk)
+        return rc;
+    drew_direct = true;
+    return kOk;
 }
 
-Dib* CODEC_CTX::DisplayBitmap()
+int CopyDecodedTo(const CODEC_CTX& ctx, Dib& dib)
 {
-    if (document == nullptr)
-        return nullptr;
-    if (!document->display)
-        document->display = std::make_unique<Dib>();
-    return document->display.get();
-}
-
-int CODEC_CTX::SizeDisplayBitmap()
-{
-    Dib* dib = DisplayBitmap();
-    return dib == nullptr ? kOk : dib->SetSize(width, height, 24);
+    const std::size_t picture_bytes = PictureBytes(ctx.width, ctx.height, 3);
+    if (picture_bytes == SIZE_MAX)
+        return kImageTooLarge;
+    if (ctx.decoded.size() < picture_bytes)
+        return kDataError;
+    if (int rc = dib.SetSize(ctx.width, ctx.height, 24); rc != kOk)
+        return rc;
+    const std::size_t row_bytes = ctx.RowBytes();
+    for (int y = 0; y < ctx.height; ++y) {
+        std::uint8_t* line = dib.ScanLine(y);
+        std::memcpy(line, ctx.DecodedRow(y), row_bytes);
+        std::memset(line + row_bytes, 0, dib.Stride() - row_bytes);
+    }
+    return kOk;
 }
 
 void FillMissingRows(CODEC_CTX& ctx, int first_row)

@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-class TIMAGE_INFO;
-
 struct CODEC_CTX {
     CODEC_CTX();
     ~CODEC_CTX();
@@ -48,6 +46,8 @@ struct CODEC_CTX {
     std::vector<std::uint32_t> rle_starts; // per row and channel (SGI)
     std::vector<std::uint32_t> rle_lengths;
     std::string compression_name;
+    // Colour table of the palette formats, one entry of blue, green, red per index (the
+    // pixel layout's order), whatever order the file keeps it in.
     std::uint8_t palette[256 * 3] = {};
 
     // Planar rows for the PCX and DCX writers (red row, green row, blue row per picture
@@ -58,27 +58,58 @@ struct CODEC_CTX {
     // True while the index buffer and palette describe the current picture (after a GIF
     // read or a colour reduction, until the next open or edit).
     bool index_matches_picture = false;
-    // The document this context belongs to; null for a free-standing context (tests,
-    // fuzzing). Readers reach the direct-decode flag and the display bitmap through it.
-    TIMAGE_INFO* document = nullptr;
+
+    // Set by the caller before a reader runs (the open dispatcher; null in a free-standing
+    // context): the bitmap the reader draws the picture into instead of the decoded pixel
+    // buffer. Readers reach it through ReserveTarget and TargetRow, or copy their decoded
+    // rows into it with CopyToDirectTarget.
+    Dib* direct_target = nullptr;
+    // Set by a reader: the picture is in direct_target (the caller clears it first).
+    bool drew_direct = false;
+    // Set by a reader that loads its picture as a whole bitmap while a direct target is
+    // set (BMP): that bitmap, for the caller to install in place of the direct target.
+    std::unique_ptr<Dib> handed_back;
+
+    // Set by the caller before a writer or colour reduction runs (the save dispatcher and
+    // the edit commit): the working pixel buffer, not the decoded one, holds the picture.
+    bool edited = false;
+    // Set by the caller before a writer runs: the display bitmap whose rows the JPEG and
+    // XWD writers encode as they stand; null: they take the context's own buffers.
+    const Dib* source_bitmap = nullptr;
 
     // Sizes the decoded pixel buffer for a width × height picture. Returns kDataError for
     // a size below 1, kImageTooLarge past the cap, kMemoryError, or kOk.
     [[nodiscard]] int ReserveDecoded(std::int64_t w, std::int64_t h);
     std::uint8_t* DecodedRow(int y) { return decoded.data() + static_cast<std::size_t>(y) * RowBytes(); }
+    const std::uint8_t* DecodedRow(int y) const
+    {
+        return decoded.data() + static_cast<std::size_t>(y) * RowBytes();
+    }
     std::size_t RowBytes() const { return static_cast<std::size_t>(width) * 3; }
 
-    // The pixels a writer saves: the working pixel buffer while the document is edited,
-    // else the decoded pixel buffer.
-    const std::uint8_t* WriterSource() const;
+    // The picture's target for a w × h picture: the direct target sized to it at 24 bits
+    // (and drew_direct set) when the caller gave one, else the decoded pixel buffer. Sets
+    // width and height on success. Returns kOk, or the code of ReserveDecoded.
+    [[nodiscard]] int ReserveTarget(std::int64_t w, std::int64_t h);
+    // Row y of the target ReserveTarget sized: width × 3 bytes, blue, green, red.
+    std::uint8_t* TargetRow(int y)
+    {
+        return direct_target != nullptr ? direct_target->ScanLine(y) : DecodedRow(y);
+    }
+    // For readers that decode into the decoded pixel buffer: copies it into the direct
+    // target when the caller gave one (and sets drew_direct). Returns kOk or the bitmap's
+    // sizing code.
+    [[nodiscard]] int CopyToDirectTarget();
 
-    // The display bitmap when the document's direct-decode flag is set, else null.
-    Dib* DirectTarget();
-    // The document's display bitmap (created when missing), or null without a document.
-    Dib* DisplayBitmap();
-    // Sizes the display bitmap to width × height at 24 bits, for readers that draw it.
-    [[nodiscard]] int SizeDisplayBitmap();
+    // The pixels a writer saves: the working pixel buffer while edited, else the decoded
+    // pixel buffer.
+    const std::uint8_t* WriterSource() const { return edited ? work.data() : decoded.data(); }
 };
 
 // Fills a 3-byte-per-pixel row with the colour a truncated file leaves: black.
 void FillMissingRows(CODEC_CTX& ctx, int first_row);
+
+// Sizes `dib` to the context's picture at 24 bits and copies the decoded rows into it,
+// padding bytes zero. Returns kOk, kDataError when the decoded pixel buffer holds less
+// than the picture, or the bitmap's sizing code.
+[[nodiscard]] int CopyDecodedTo(const CODEC_CTX& ctx, Dib& dib);

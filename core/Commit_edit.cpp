@@ -28,5 +28,6 @@ int CommitEdit(TIMAGE_INFO& doc)
     doc.display_width = w;
     doc.display_height = h;
     doc.edited = 1;
+    ctx.edited = true;
     return kOk;
 }

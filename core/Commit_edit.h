@@ -5,6 +5,7 @@ class TIMAGE_INFO;
 
 // Copies the display bitmap (converted to 24 bits) into the context's working pixel buffer
 // (3 bytes a pixel, no padding), takes its size as the document's and the context's size
-// and sets the edited flag, so that writers save the edited picture. Returns kOk or a
+// and sets the edited flag of both, so that writers and colour reduction take the edited
+// picture. Returns kOk or a
 // sizing code (the document is unchanged then).
 int CommitEdit(TIMAGE_INFO& doc);

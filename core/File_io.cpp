@@ -68,3 +68,12 @@ std::uint32_t ByteCursor::Dword(int order)
     Read(b, 4);
     return LoadDword(order, b);
 }
+
+std::string ExtensionOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return path.substr(dot);
+}

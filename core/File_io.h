@@ -85,3 +85,6 @@ private:
     std::span<const std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };
+
+// The extension of a path from its last dot, dot included; "" when the name has none.
+std::string ExtensionOf(const std::string& path);

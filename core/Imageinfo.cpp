@@ -95,15 +95,6 @@ const char* SaveFormatName(std::int32_t save_code)
     return "";
 }
 
-std::string ExtensionOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot);
-}
-
 std::string DirectoryOf(const std::string& path)
 {
     const std::size_t slash = path.find_last_of('/');
@@ -123,7 +114,6 @@ std::int32_t StopLoadTimer()
 TIMAGE_INFO::TIMAGE_INFO() : context(std::make_unique<CODEC_CTX>()), display(std::make_unique<Dib>())
 {
     current_state = context.get();
-    context->document = this;
 }
 
 TIMAGE_INFO::~TIMAGE_INFO() = default;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Codec_ctx.h"
+#include "core/File_io.h"
 #include "platform/Dib.h"
 
 #include <cstdint>
@@ -36,8 +37,6 @@ std::int32_t SaveCodeForExtension(const std::string& ext);
 const char* SaveExtension(std::int32_t save_code);
 // The format's name for a save code ("PNG", "Sun raster", ...).
 const char* SaveFormatName(std::int32_t save_code);
-// The extension of a path from its last dot, dot included; "" when the name has none.
-std::string ExtensionOf(const std::string& path);
 // The directory part of a path ("" when it has none; "/" for a file in the root).
 std::string DirectoryOf(const std::string& path);
 

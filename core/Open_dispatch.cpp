@@ -7,15 +7,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <exception>
 
 namespace {
 
 enum class Finish {
     Convert,             // the dispatcher copies the decoded pixel buffer into the display bitmap
-    ConvertUnlessDirect, // ... unless the direct-decode flag let the reader draw it already
-    ReaderDraws,         // the reader always draws the display bitmap itself
+    ConvertUnlessDirect, // ... unless the direct-decode flag made the display bitmap the
+                         // reader's direct target
+    ReaderDraws,         // the display bitmap is always the reader's direct target
 };
 
 enum Extra : unsigned {
@@ -102,26 +102,26 @@ std::int32_t DepthForColours(std::int32_t colours)
     return bits;
 }
 
-// Copies the decoded picture into a 24-bit display bitmap of its size.
-int ConvertToDisplay(TIMAGE_INFO& doc)
+// Runs a reader with the display bitmap as its direct target when `direct`, and installs
+// a bitmap the reader hands back as the new display bitmap (the old one becomes the
+// context's decoder bitmap). The reader may throw; the context's links to the display
+// bitmap are undone either way.
+int RunReader(TIMAGE_INFO& doc, ReaderFn reader, bool direct)
 {
     CODEC_CTX& ctx = *doc.context;
-    const std::size_t row_bytes = ctx.RowBytes();
-    const std::size_t picture_bytes = PictureBytes(ctx.width, ctx.height, 3);
-    if (picture_bytes == SIZE_MAX)
-        return kImageTooLarge;
-    if (ctx.decoded.size() < picture_bytes)
-        return kDataError;
-    if (!doc.display)
-        doc.display = std::make_unique<Dib>();
-    if (int rc = doc.display->SetSize(ctx.width, ctx.height, 24); rc != kOk)
-        return rc;
-    for (int y = 0; y < ctx.height; ++y) {
-        std::uint8_t* line = doc.display->ScanLine(y);
-        std::memcpy(line, ctx.DecodedRow(y), row_bytes);
-        std::memset(line + row_bytes, 0, doc.display->Stride() - row_bytes);
+    ctx.direct_target = direct ? doc.display.get() : nullptr;
+    ctx.drew_direct = false;
+    ctx.handed_back.reset();
+    struct Unlink {
+        CODEC_CTX& ctx;
+        ~Unlink() { ctx.direct_target = nullptr; }
+    } unlink {ctx};
+    const int rc = reader(ctx);
+    if (ctx.handed_back) {
+        ctx.decoder_bitmap = std::move(doc.display);
+        doc.display = std::move(ctx.handed_back);
     }
-    return kOk;
+    return rc;
 }
 
 void FinishOpen(TIMAGE_INFO& doc)
@@ -132,6 +132,7 @@ void FinishOpen(TIMAGE_INFO& doc)
     doc.state = kPictureOpen;
     doc.picture_present = 1;
     doc.edited = 0;
+    doc.context->edited = false;
 }
 
 } // namespace
@@ -172,9 +173,11 @@ std::int32_t TIMAGE_INFO::Open()
         return kFormatNotSupported;
 
     ctx.index_matches_picture = false;
+    const bool wants_direct =
+        row->finish == Finish::ReaderDraws || (row->finish == Finish::ConvertUnlessDirect && direct_decode != 0);
     int rc = kOk;
     try {
-        rc = row->reader(ctx);
+        rc = RunReader(*this, row->reader, wants_direct);
     } catch (...) {
         state = kNothingOpen;
         return kOpenFileError;
@@ -184,14 +187,13 @@ std::int32_t TIMAGE_INFO::Open()
     if (rc != kOk)
         return rc;
 
-    const bool direct =
-        row->finish == Finish::ReaderDraws || (row->finish == Finish::ConvertUnlessDirect && direct_decode != 0);
+    const bool direct = ctx.drew_direct;
     if (row->extra & kSizeDisplayFirst) {
         if (int sized = display->SetSize(ctx.width, ctx.height, 24); sized != kOk)
             return sized;
     }
     if (!direct) {
-        if (int converted = ConvertToDisplay(*this); converted != kOk)
+        if (int converted = CopyDecodedTo(ctx, *display); converted != kOk)
             return converted;
     } else if (display->Width() != ctx.width || display->Height() != ctx.height) {
         return kDataError; // a reader that draws must leave a bitmap of the picture's size

@@ -122,11 +122,18 @@ std::int32_t TIMAGE_INFO::Save()
         if (w.save_code == save_code) {
             if (w.writer == nullptr)
                 return kFormatNotSupported;
+            // What the writer reads besides the context's buffers: whether the working
+            // pixel buffer holds the picture, and the display bitmap (JPEG, XWD).
+            ctx.edited = edited != 0;
+            ctx.source_bitmap = display.get();
+            int rc = kUnknownError;
             try {
-                return w.writer(ctx);
+                rc = w.writer(ctx);
             } catch (...) {
-                return kUnknownError;
+                rc = kUnknownError;
             }
+            ctx.source_bitmap = nullptr;
+            return rc;
         }
     return kOpenFileError;
 }

@@ -1,11 +1,10 @@
 // Windows bitmap reading (.BMP, .DIB): the platform bitmap loader (platform/Bmp_loader)
 // decodes the file; this reader checks the signature ("BM"; packed bitmaps without it in
 // .DIB files) and the size limit, reports the
-// loaded pixel format's class as the depth and hands the rows on. With the direct-decode
-// flag the loaded bitmap itself becomes the display bitmap.
+// loaded pixel format's class as the depth and hands the rows on. When the caller gives a
+// direct target, the loaded bitmap itself is handed back to take its place.
 #include "core/Byte_order.h"
 #include "core/File_io.h"
-#include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "platform/Bmp_loader.h"
@@ -37,12 +36,15 @@ int ReadBmp(CODEC_CTX& ctx)
     ctx.compression_name = "None"; // run-length coded bitmaps too
     ctx.bits_per_pixel = info.pixel_class;
 
-    if (ctx.DirectTarget() != nullptr) {
+    if (ctx.direct_target != nullptr) {
+        if (!ctx.decoder_bitmap)
+            ctx.decoder_bitmap = std::make_unique<Dib>();
         if (int rc = LoadBmp(file, *ctx.decoder_bitmap, info, packed); rc != kOk)
             return rc;
         ctx.width = info.width;
         ctx.height = info.height;
-        std::swap(ctx.document->display, ctx.decoder_bitmap);
+        ctx.handed_back = std::move(ctx.decoder_bitmap);
+        ctx.drew_direct = true;
         return kOk;
     }
     if (int rc = ctx.ReserveDecoded(info.width, info.height); rc != kOk)

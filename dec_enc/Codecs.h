@@ -32,7 +32,7 @@ int WriteGif(CODEC_CTX& ctx); // colour reduction where needed, then the encoder
 int ReadPng(CODEC_CTX& ctx);
 int WritePng(CODEC_CTX& ctx); // reads ctx.row_pointers (red-green-blue rows)
 int ReadJpeg(CODEC_CTX& ctx);
-int WriteJpeg(CODEC_CTX& ctx); // reads the display bitmap, or ctx.quad without a document
+int WriteJpeg(CODEC_CTX& ctx); // reads ctx.source_bitmap, or ctx.quad without one
 int ReadTiff(CODEC_CTX& ctx);
 int WriteTiff(CODEC_CTX& ctx);
 
@@ -47,7 +47,7 @@ int ReadPcd(CODEC_CTX& ctx);
 int ReadUtahRle(CODEC_CTX& ctx);
 int ReadSct(CODEC_CTX& ctx);
 int ReadXwd(CODEC_CTX& ctx);
-int WriteXwd(CODEC_CTX& ctx);
+int WriteXwd(CODEC_CTX& ctx); // reads ctx.source_bitmap, or WriterSource() without one
 int ReadXpm(CODEC_CTX& ctx);
 int ReadFits(CODEC_CTX& ctx);
 

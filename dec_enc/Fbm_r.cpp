@@ -1,5 +1,5 @@
-// Readers of six simple formats that draw the display bitmap themselves as well as
-// filling the decoded pixel buffer: GIMP patterns, VICAR, Nokia operator logos, DICOM
+// Readers of six simple formats that fill the decoded pixel buffer and copy it into the
+// direct target when the caller gives one: GIMP patterns, VICAR, Nokia operator logos, DICOM
 // files of one fixed layout, MTV ray tracer pictures and fuzzy bitmaps (FBM).
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -96,7 +96,7 @@ int ReadGimpPattern(CODEC_CTX& ctx)
             }
         }
     });
-    return DrawDecoded(ctx, ctx.DisplayBitmap());
+    return ctx.CopyToDirectTarget();
 }
 
 // VICAR: a text label of KEY=VALUE words separated by spaces (values may be quoted),
@@ -161,7 +161,7 @@ int ReadVicar(CODEC_CTX& ctx)
     in.Seek(static_cast<std::size_t>(lblsize));
     const auto w = static_cast<std::size_t>(n1);
     DecodeRows(ctx, in, w, 8, false, [w](const std::uint8_t* src, std::uint8_t* dst) { GreyToBgr(src, w, dst); });
-    return DrawDecoded(ctx, ctx.DisplayBitmap());
+    return ctx.CopyToDirectTarget();
 }
 
 // Nokia operator logos: "NOL", width and height at offset 10, then from offset 19 one
@@ -185,7 +185,7 @@ int ReadNokiaLogo(CODEC_CTX& ctx)
         for (std::size_t x = 0; x < w; ++x, dst += 3)
             dst[0] = dst[1] = dst[2] = src[x] == '0' ? 0 : 255;
     });
-    return DrawDecoded(ctx, ctx.DisplayBitmap());
+    return ctx.CopyToDirectTarget();
 }
 
 // DICOM of one fixed layout: implicit little-endian elements with Rows (0028,0010) at
@@ -220,7 +220,7 @@ int ReadDicom(CODEC_CTX& ctx)
     in.Seek(922);
     const std::size_t w = width;
     DecodeRows(ctx, in, w, 8, false, [w](const std::uint8_t* src, std::uint8_t* dst) { GreyToBgr(src, w, dst); });
-    return DrawDecoded(ctx, ctx.DisplayBitmap());
+    return ctx.CopyToDirectTarget();
 }
 
 // MTV: a first line "width height" (at most 500 characters), then red-green-blue rows,
@@ -256,7 +256,7 @@ int ReadMtv(CODEC_CTX& ctx)
     DecodeRows(ctx, in, ctx.RowBytes(), 24, false, [&](const std::uint8_t* src, std::uint8_t* dst) {
         RgbToBgr(src, static_cast<std::size_t>(ctx.width), dst);
     });
-    return DrawDecoded(ctx, ctx.DisplayBitmap());
+    return ctx.CopyToDirectTarget();
 }
 
 // FBM: a 256-byte header of decimal text fields (magic "%bitmap", columns, rows, planes,
@@ -310,5 +310,5 @@ int ReadFbm(CODEC_CTX& ctx)
             dst[2] = base[r + x];
         }
     }
-    return DrawDecoded(ctx, ctx.DisplayBitmap());
+    return ctx.CopyToDirectTarget();
 }

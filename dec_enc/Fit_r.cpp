@@ -187,8 +187,6 @@ int ReadFitsBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
     ctx.height = static_cast<std::int32_t>(height);
     ctx.bits_per_pixel = h.bitpix;
     ctx.compression_name = "None";
-    if (int rc = ctx.SizeDisplayBitmap(); rc != kOk)
-        return rc;
 
     // The last plane is the one shown; the samples the file lacks are missing.
     const std::uint64_t plane_start = h.data_start + static_cast<std::uint64_t>(planes - 1) * plane_bytes;
@@ -247,7 +245,6 @@ int ReadFitsBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
             table[v] = grey_of(raw_physical(v));
     }
 
-    Dib* dib = ctx.DisplayBitmap();
     const auto w = static_cast<std::size_t>(width);
     for (std::size_t r = 0; r < static_cast<std::size_t>(height); ++r) {
         const int y = ctx.height - 1 - static_cast<int>(r);
@@ -257,10 +254,8 @@ int ReadFitsBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
         for (std::size_t x = 0; x < in_row; ++x, out += 3)
             out[0] = out[1] = out[2] = small ? table[raw(first + x)] : grey_of(physical(first + x));
         std::memset(out, 0, (w - in_row) * 3);
-        if (dib != nullptr)
-            std::memcpy(dib->ScanLine(y), ctx.DecodedRow(y), w * 3);
     }
-    return kOk;
+    return ctx.CopyToDirectTarget();
 }
 
 } // namespace

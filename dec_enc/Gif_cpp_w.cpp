@@ -16,7 +16,6 @@
 
 #include "core/Byte_order.h"
 #include "core/File_io.h"
-#include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "ops/Rcd.h"
@@ -228,8 +227,7 @@ namespace {
 // True when every pixel of the picture to be saved is the palette colour of its index.
 bool IndicesShowPicture(const CODEC_CTX& ctx)
 {
-    const bool edited = ctx.document != nullptr && ctx.document->edited != 0;
-    const PixelBuffer& source = edited ? ctx.work : ctx.decoded;
+    const PixelBuffer& source = ctx.edited ? ctx.work : ctx.decoded;
     const std::size_t pixels = static_cast<std::size_t>(ctx.width) * static_cast<std::size_t>(ctx.height);
     if (source.size() < pixels * 3 || ctx.index.size() < pixels)
         return false;
@@ -250,8 +248,7 @@ int WriteGif(CODEC_CTX& ctx)
     // Only a GIF just read, and not edited since, leaves indices that can be written as
     // they are; any other picture (24 bits, an edit, another format's palette, buffers used
     // by other codecs since) is reduced first.
-    const bool edited = ctx.document != nullptr && ctx.document->edited != 0;
-    if (!ctx.index_matches_picture || edited || ctx.bits_per_pixel == 24 || !IndicesShowPicture(ctx)) {
+    if (!ctx.index_matches_picture || ctx.edited || ctx.bits_per_pixel == 24 || !IndicesShowPicture(ctx)) {
         std::unique_ptr<TRCD> rcd(new (std::nothrow) TRCD);
         if (!rcd)
             return kMemoryError;

@@ -22,6 +22,7 @@
 // table does not hold yet, ends the image: the pixels decoded so far are kept and the
 // rest is black.
 #include "core/Byte_order.h"
+#include "core/Diagnostics.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -36,7 +37,7 @@ namespace {
 
 int Fail(const char* message)
 {
-    std::fprintf(stderr, "%s\n", message);
+    Diagnose("%s", message);
     return kDataError;
 }
 
@@ -89,7 +90,7 @@ void HandleExtension(ByteCursor& in, int label)
         break;
     }
     if (name != nullptr)
-        std::fprintf(stderr, "got a '%s' extension\n", name);
+        Diagnose("got a '%s' extension", name);
     SkipSubBlocks(in);
 }
 
@@ -186,7 +187,7 @@ LzwResult DecodeLzw(const std::uint8_t* data, std::uint64_t data_bits, int min_c
         std::memcpy(&word, data + (bit >> 3), sizeof word);
         const std::uint32_t code = static_cast<std::uint32_t>(word >> (bit & 7)) & mask;
         if (code != end_code)
-            std::fputs("too much input data, ignoring extra...\n", stderr);
+            Diagnose("too much input data, ignoring extra...");
     }
     return {pos, LzwEnd::Full};
 }
@@ -283,13 +284,13 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
     switch (r.end) {
     case LzwEnd::EndCode:
         if (!terminated)
-            std::fputs("missing EOD in data stream (common occurence)\n", stderr);
+            Diagnose("missing EOD in data stream (common occurence)");
         break;
     case LzwEnd::OutOfData:
-        std::fputs("ran off the end of my bits\n", stderr);
+        Diagnose("ran off the end of my bits");
         break;
     case LzwEnd::BadCode:
-        std::fputs("code not in the table yet, ignoring the rest of the image\n", stderr);
+        Diagnose("code not in the table yet, ignoring the rest of the image");
         break;
     case LzwEnd::Full:
         break;
@@ -329,13 +330,7 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
                         (w - first) * 3);
         }
     }
-    if (Dib* direct = ctx.DirectTarget()) {
-        if (int rc = ctx.SizeDisplayBitmap(); rc != kOk)
-            return rc;
-        for (int y = 0; y < ctx.height; ++y)
-            std::memcpy(direct->ScanLine(y), ctx.DecodedRow(y), ctx.RowBytes());
-    }
-    return kOk;
+    return ctx.CopyToDirectTarget();
 }
 
 // Reads the blocks up to and including the first image. Returns kOk with the picture in
@@ -384,7 +379,7 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
         if (block != 0x2C) {
             // Named once a file: a damaged file would otherwise print a line a byte.
             if (!bogus_reported)
-                std::fprintf(stderr, "bogus character 0x%02x, ignoring\n", block);
+                Diagnose("bogus character 0x%02x, ignoring", block);
             bogus_reported = true;
             continue;
         }
@@ -413,7 +408,7 @@ int ReadGif(CODEC_CTX& ctx)
     {
         FilePtr probe = OpenForRead(ctx.input_file_name);
         if (!probe) {
-            std::fprintf(stderr, "%s: %s\n", ctx.input_file_name.c_str(), std::strerror(errno));
+            Diagnose("%s: %s", ctx.input_file_name.c_str(), std::strerror(errno));
             return kOpenFileError;
         }
         char magic[6] = {};

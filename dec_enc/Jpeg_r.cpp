@@ -4,8 +4,8 @@
 // and files with neither. Samples of 12 bits are refused as a depth the library lacks. The
 // library converts every colour space it knows to blue, green, red pixels (greyscale and
 // YCbCr alike); CMYK and YCCK come out as CMYK and are turned into RGB here (Adobe files
-// store the inks inverted). Rows go straight into the decoded pixel buffer, or with the
-// direct-decode flag into the display bitmap. Depth reported: 24 for colour, 8 for grey, 32 for CMYK.
+// store the inks inverted). Rows go straight into the decoded pixel buffer, or into the
+// caller's direct target. Depth reported: 24 for colour, 8 for grey, 32 for CMYK.
 // Pictures wider and taller than 4096 are refused; so is a header that claims more blocks
 // than the file could encode. A file that ends early keeps what the library makes of the
 // missing blocks (it continues the last colours).
@@ -55,17 +55,14 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     std::memset(&cinfo, 0, sizeof cinfo);
     cinfo.err = InstallJpegErrors(err);
     volatile int rc = kUnknownError;
-    Dib* volatile filling = nullptr; // the display bitmap, or the context's own pixels
     volatile bool started = false;
     if (setjmp(err.jump)) {
         const bool precision = err.pub.msg_code == JERR_BAD_PRECISION;
         jpeg_destroy_decompress(&cinfo);
         // A picture that breaks off shows no half-written rows.
-        if (started && filling != nullptr)
+        if (started)
             for (int y = 0; y < ctx.height; ++y)
-                std::memset(filling->ScanLine(y), 0, ctx.RowBytes());
-        else if (started)
-            std::memset(ctx.decoded.data(), 0, ctx.decoded.size());
+                std::memset(ctx.TargetRow(y), 0, ctx.RowBytes());
         return precision ? kBitDepthNotSupported : rc;
     }
     jpeg_create_decompress(&cinfo);
@@ -88,7 +85,6 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         return rc;
     }
 
-    Dib* direct = ctx.DirectTarget();
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
     cinfo.dct_method = JDCT_FLOAT;
@@ -98,9 +94,9 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     ctx.width = static_cast<std::int32_t>(cinfo.output_width);
     ctx.height = static_cast<std::int32_t>(cinfo.output_height);
     const std::size_t pixels = cinfo.output_width;
-    // Rows land in the buffer they end in: the display bitmap when decoding directly,
-    // else the decoded pixel buffer. CMYK rows pass through a staging row first.
-    int sized = direct != nullptr ? ctx.SizeDisplayBitmap() : ctx.ReserveDecoded(ctx.width, ctx.height);
+    // Rows land in the buffer they end in: the direct target or the decoded pixel buffer.
+    // CMYK rows pass through a staging row first.
+    int sized = ctx.ReserveTarget(ctx.width, ctx.height);
     if (sized == kOk && cmyk)
         sized = ctx.quad_row.Reserve(pixels * 4 * kRowsPerCall);
     if (sized != kOk) {
@@ -108,7 +104,6 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         std::longjmp(err.jump, 1);
     }
 
-    filling = direct;
     started = true;
     JSAMPROW rows[kRowsPerCall];
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -116,8 +111,7 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
         for (JDIMENSION i = 0; i < want; ++i) {
             const int y = static_cast<int>(first + i);
-            std::uint8_t* out = direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y);
-            rows[i] = cmyk ? ctx.quad_row.data() + i * pixels * 4 : out;
+            rows[i] = cmyk ? ctx.quad_row.data() + i * pixels * 4 : ctx.TargetRow(y);
         }
         const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
         if (got == 0) // a suspending source never comes back with nothing for a stdio file
@@ -126,8 +120,7 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
             for (JDIMENSION i = 0; i < got; ++i)
             {
                 const int y = static_cast<int>(first + i);
-                CmykToBgr(rows[i], direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y), pixels,
-                          cinfo.saw_Adobe_marker != 0);
+                CmykToBgr(rows[i], ctx.TargetRow(y), pixels, cinfo.saw_Adobe_marker != 0);
             }
     }
     jpeg_finish_decompress(&cinfo);

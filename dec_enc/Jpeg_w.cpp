@@ -1,7 +1,7 @@
 // JPEG writing through the IJG API of libjpeg-turbo: a baseline JFIF file, YCbCr, quality
-// 75, floating-point DCT. The rows are the document's display bitmap (blue, green, red),
-// which the library takes as they stand; a context without a document gives its 4-byte
-// pixel buffer (blue, green, red, unused) instead. Either way no copy of the picture is
+// 75, floating-point DCT. The rows are the caller's source bitmap (blue, green, red), which
+// the library takes as they stand; a context without one gives its 4-byte pixel buffer
+// (blue, green, red, unused) instead. Either way no copy of the picture is
 // made for the save.
 #include "core/File_io.h"
 #include "core/Result_codes.h"
@@ -26,9 +26,8 @@ struct RowSource {
 
 RowSource FindRows(CODEC_CTX& ctx)
 {
-    if (ctx.document != nullptr) {
-        const Dib* d = ctx.DisplayBitmap();
-        if (d == nullptr || d->PixelFormat() != 24 || d->Width() != ctx.width || d->Height() != ctx.height)
+    if (const Dib* d = ctx.source_bitmap) {
+        if (d->PixelFormat() != 24 || d->Width() != ctx.width || d->Height() != ctx.height)
             return {};
         return {d->ScanLine(0), d->Stride(), 3, JCS_EXT_BGR};
     }
@@ -45,7 +44,7 @@ int EncodeJpeg(CODEC_CTX& ctx, const RowSource& src, FILE* file)
     cinfo.err = InstallJpegErrors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
-        return kUnknownError;
+        return std::ferror(file) != 0 ? kOpenFileError : kUnknownError; // a write failed, or the library
     }
     jpeg_create_compress(&cinfo);
     jpeg_stdio_dest(&cinfo, file);

@@ -194,7 +194,7 @@ int ReadNetpbmHeader(FILE* in, NetpbmKind kind, NETPBM_HEADER& h)
     return kOk;
 }
 
-int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, bool into_decoded)
+int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
 {
     if (h.width < 1 || h.height < 1)
         return kDataError;
@@ -212,26 +212,22 @@ int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, bool int
         claimed = samples * 2;
     if (!ClaimFitsFile(claimed, BytesLeft(in)))
         return kDataError;
-    if (into_decoded)
-        if (int rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
-            return rc;
-    ctx.width = static_cast<std::int32_t>(h.width);
-    ctx.height = static_cast<std::int32_t>(h.height);
-    return kOk;
+    return ctx.ReserveTarget(h.width, h.height);
 }
 
-int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* direct)
+int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
 {
     const auto width = static_cast<std::size_t>(ctx.width);
     const int height = ctx.height;
     const int channels = h.kind == NetpbmKind::Pixmap ? 3 : 1;
     const std::size_t out_row = width * 3;
-    auto dest_row = [&](int y) { return direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y); };
+    auto dest_row = [&](int y) { return ctx.TargetRow(y); };
     int rows_done = 0;
 
     // The common case: the raster lands in the buffer it ends in, then is reordered. That
-    // takes one block of rows without padding: the decoded buffer, or a display bitmap
+    // takes one block of rows without padding: the decoded buffer, or a direct target
     // whose rows need none.
+    Dib* direct = ctx.direct_target;
     std::uint8_t* block = direct == nullptr ? ctx.decoded.data()
                           : direct->Stride() == out_row ? direct->ScanLine(0)
                                                         : nullptr;

@@ -23,15 +23,13 @@ struct NETPBM_HEADER {
     std::int64_t height;
 };
 
-// Decodes the raster that follows a header into the decoded pixel buffer, or, when
-// direct is not null, into its scan lines (the caller has sized it). ctx.width and
-// ctx.height are already set. Data that ends early leaves the remaining pixels black.
-int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, Dib* direct);
+// Decodes the raster that follows a header into the picture's target (SizeNetpbmPicture
+// has sized it). Data that ends early leaves the remaining pixels black.
+int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx);
 
 // Checks the header's size (kDataError below 1 or for a raster the file cannot hold,
-// kImageTooLarge past the memory cap), then sets ctx.width and ctx.height and, when
-// into_decoded, sizes the decoded pixel buffer.
-int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, bool into_decoded);
+// kImageTooLarge past the memory cap), then sizes the picture's target (ReserveTarget).
+int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx);
 
 // Reads the magic and header numbers of a netpbm file of the given kind: kMagicError for
 // another magic, kDataError for a size or maximum value that is not usable.

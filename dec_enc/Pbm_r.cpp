@@ -1,6 +1,7 @@
 // PBM reading: binary bitmaps ("P4", rows of (width + 7) / 8 bytes, most significant bit
 // first) and their plain variant ("P1"). A set bit is black. The picture keeps the width
 // the header gives; the padding bits at the end of each row are not shown.
+#include "core/Diagnostics.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -12,18 +13,18 @@ int ReadPbm(CODEC_CTX& ctx)
 {
     FilePtr f = OpenForRead(ctx.input_file_name);
     if (!f) {
-        std::fprintf(stderr, "\nCannot open image file %s\n", ctx.input_file_name.c_str());
+        Diagnose("Cannot open image file %s", ctx.input_file_name.c_str());
         return kOpenFileError;
     }
     NETPBM_HEADER h {};
     int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Bitmap, h);
     if (rc == kMagicError)
-        std::fprintf(stderr, "\n Image file %s not in PBM format", ctx.input_file_name.c_str());
+        Diagnose("Image file %s not in PBM format", ctx.input_file_name.c_str());
     if (rc != kOk)
         return rc;
-    if (rc = SizeNetpbmPicture(f.get(), h, ctx, true); rc != kOk)
+    if (rc = SizeNetpbmPicture(f.get(), h, ctx); rc != kOk)
         return rc;
     ctx.bits_per_pixel = 1;
     ctx.compression_name = "None";
-    return DecodeNetpbmRaster(f.get(), h, ctx, nullptr);
+    return DecodeNetpbmRaster(f.get(), h, ctx);
 }

@@ -1,6 +1,7 @@
 // Photo CD image packs (.PCD): the Base resolution (768 × 512) through the Photo CD layer
 // in platform/Pcd_lib, converted from its red-green-blue lines to blue-green-red rows.
 // The rotation recorded in the pack is not applied.
+#include "core/Diagnostics.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "platform/Pcd_lib.h"
@@ -24,7 +25,7 @@ struct PcdCloser {
 // Reports a failure of the layer and maps it to a result code.
 int LayerFailure(const PCD_IMAGE& img)
 {
-    std::fprintf(stderr, "libpcd: %s\n", img.errmsg);
+    Diagnose("libpcd: %s", img.errmsg);
     switch (img.failure) {
     case kPcdOpenFailed:
         return kOpenFileError;

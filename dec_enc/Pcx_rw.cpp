@@ -102,7 +102,7 @@ void StorePcxHeader(std::uint8_t* h, int width, int height)
     std::memset(h + 70, 48, 58);
 }
 
-// Writes the header and the run-length coded planar rows. Returns kOk, or kMagicError
+// Writes the header and the run-length coded planar rows. Returns kOk, or kOpenFileError
 // when a row did not reach the file in full.
 int WritePcxImage(CODEC_CTX& ctx, FILE* out)
 {
@@ -119,7 +119,7 @@ int WritePcxImage(CODEC_CTX& ctx, FILE* out)
                                            ctx.raw_rows.data());
         ok = std::fwrite(ctx.raw_rows.data(), 1, n, out) == n && ok;
     }
-    return ok ? kOk : kMagicError;
+    return ok ? kOk : kOpenFileError;
 }
 
 // Checks what both writers need: a size the header can hold and the planar rows.
@@ -248,8 +248,8 @@ int ReadPcx(CODEC_CTX& ctx)
     if (h.bits == 8 && h.planes == 1) {
         if (size < kHeaderBytes + 768)
             return kDataError; // no room for the palette
-        std::memcpy(ctx.palette, f + size - 768, 768); // red, green, blue as in the file
         FillLut(f + size - 768, 256, lut);
+        std::memcpy(ctx.palette, lut, sizeof lut);
         data_end = size - 768;
     } else if (h.bits == 1 && h.planes == 1) {
         // Two-colour files name their colours in the header's first two entries; most
@@ -272,19 +272,8 @@ int ReadPcx(CODEC_CTX& ctx)
     if (h.encoding == 1 ? data * 63 / 2 < claimed : data < claimed / 2)
         return kDataError;
 
-    Dib* direct = ctx.DirectTarget();
-    if (direct == nullptr) {
-        if (int rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
-            return rc;
-    } else if (PictureBytes(h.width, h.height, 3) == SIZE_MAX) {
-        return kImageTooLarge;
-    }
-    ctx.width = static_cast<std::int32_t>(h.width);
-    ctx.height = static_cast<std::int32_t>(h.height);
-    if (direct != nullptr) {
-        if (int rc = ctx.SizeDisplayBitmap(); rc != kOk)
-            return rc;
-    }
+    if (int rc = ctx.ReserveTarget(h.width, h.height); rc != kOk)
+        return rc;
     if (int rc = ctx.row.Reserve(scan_bytes); rc != kOk)
         return rc;
 
@@ -293,7 +282,7 @@ int ReadPcx(CODEC_CTX& ctx)
     std::size_t raw_left = data_end - kHeaderBytes;
     const std::size_t row_bytes = ctx.RowBytes();
     for (int y = 0; y < ctx.height; ++y) {
-        std::uint8_t* out = direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y);
+        std::uint8_t* out = ctx.TargetRow(y);
         const std::uint8_t* line = ctx.row.data();
         bool complete = true;
         if (h.encoding == 1) {
@@ -308,7 +297,7 @@ int ReadPcx(CODEC_CTX& ctx)
         if (!complete) {
             // The data ends inside this row: it and every row after it are black.
             for (int k = y; k < ctx.height; ++k)
-                std::memset(direct != nullptr ? direct->ScanLine(k) : ctx.DecodedRow(k), 0, row_bytes);
+                std::memset(ctx.TargetRow(k), 0, row_bytes);
             break;
         }
         ConvertRow(h, line, lut, out);
@@ -316,30 +305,31 @@ int ReadPcx(CODEC_CTX& ctx)
     return kOk;
 }
 
-int WritePcx(CODEC_CTX& ctx)
+namespace {
+
+// Writes a PCX file, or a DCX file: a page table of one entry (the PCX image at offset
+// 12) in front of the same image.
+int WritePlanarFile(CODEC_CTX& ctx, bool dcx)
 {
     if (int rc = CheckPlanarInput(ctx); rc != kOk)
         return rc;
     FilePtr f = OpenForWrite(ctx.output_file_name);
     if (!f)
         return kOpenFileError;
+    bool ok = true;
+    if (dcx) {
+        std::uint8_t table[12] = {};
+        StoreDword(kLittleEndian, 987654321u, table);
+        StoreDword(kLittleEndian, 12, table + 4);
+        ok = std::fwrite(table, 1, sizeof table, f.get()) == sizeof table;
+    }
     const int rc = WritePcxImage(ctx, f.get());
     const int closed = FinishWrite(std::move(f));
-    return rc != kOk ? rc : closed != kOk ? kMagicError : kOk;
+    return rc != kOk ? rc : !ok ? kOpenFileError : closed;
 }
 
-int WriteDcx(CODEC_CTX& ctx)
-{
-    if (int rc = CheckPlanarInput(ctx); rc != kOk)
-        return rc;
-    FilePtr f = OpenForWrite(ctx.output_file_name);
-    if (!f)
-        return kOpenFileError;
-    std::uint8_t table[12] = {};
-    StoreDword(kLittleEndian, 987654321u, table);
-    StoreDword(kLittleEndian, 12, table + 4);
-    const bool ok = std::fwrite(table, 1, sizeof table, f.get()) == sizeof table;
-    const int rc = WritePcxImage(ctx, f.get());
-    const int closed = FinishWrite(std::move(f));
-    return rc != kOk ? rc : !ok || closed != kOk ? kMagicError : kOk;
-}
+} // namespace
+
+int WritePcx(CODEC_CTX& ctx) { return WritePlanarFile(ctx, false); }
+
+int WriteDcx(CODEC_CTX& ctx) { return WritePlanarFile(ctx, true); }

@@ -1,6 +1,7 @@
 // PGM: binary greymaps ("P5") and their plain variant ("P2"). Samples are scaled from
 // 0..maxval to 0..255; maxval above 255 means two big-endian bytes per sample. Written
 // files are "P5" with maxval 255 and the green byte of each pixel as its grey level.
+#include "core/Diagnostics.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -18,15 +19,15 @@ int ReadPgm(CODEC_CTX& ctx)
     NETPBM_HEADER h {};
     int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Greymap, h);
     if (rc == kMagicError)
-        std::fprintf(stderr, "\n Image file %s not in PGM format", ctx.input_file_name.c_str());
+        Diagnose("Image file %s not in PGM format", ctx.input_file_name.c_str());
     if (rc != kOk)
         return rc;
     ctx.bits_per_pixel = 8;
     if (h.width > 4096 && h.height > 4096)
         return kImageTooLarge;
-    if (rc = SizeNetpbmPicture(f.get(), h, ctx, true); rc != kOk)
+    if (rc = SizeNetpbmPicture(f.get(), h, ctx); rc != kOk)
         return rc;
-    if (rc = DecodeNetpbmRaster(f.get(), h, ctx, nullptr); rc != kOk)
+    if (rc = DecodeNetpbmRaster(f.get(), h, ctx); rc != kOk)
         return rc;
     ctx.compression_name = "None";
     return kOk;

@@ -1,8 +1,8 @@
 // PNG reading and writing through libpng.
 //
 // Reading: every colour type and depth goes through libpng's transformations to 8-bit
-// blue, green, red rows that libpng writes straight into the decoded pixel buffer (or,
-// with the direct-decode flag, into the display bitmap's scan lines): palettes and low
+// blue, green, red rows that libpng writes straight into the decoded pixel buffer (or
+// into the scan lines of the caller's direct target): palettes and low
 // bit depths are expanded, 16-bit samples scaled to 8 bits, grey spread to three
 // channels, and alpha (an alpha channel or a tRNS chunk) composited on white.
 // Depth reported: 24 for RGB, 32 for RGBA, 8 for palette and grey files; compression
@@ -134,9 +134,9 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         if (png_get_PLTE(png, info, &palette, &entries) != 0) {
             std::memset(ctx.palette, 0, sizeof ctx.palette);
             for (int i = 0; i < entries && i < 256; ++i) {
-                ctx.palette[3 * i] = palette[i].red;
+                ctx.palette[3 * i] = palette[i].blue;
                 ctx.palette[3 * i + 1] = palette[i].green;
-                ctx.palette[3 * i + 2] = palette[i].blue;
+                ctx.palette[3 * i + 2] = palette[i].red;
             }
         }
     }
@@ -160,8 +160,7 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     ctx.width = static_cast<std::int32_t>(width);
     ctx.height = static_cast<std::int32_t>(height);
     ctx.bits_per_pixel = colour_type == PNG_COLOR_TYPE_RGB ? 24 : colour_type == PNG_COLOR_TYPE_RGB_ALPHA ? 32 : 8;
-    Dib* direct = ctx.DirectTarget();
-    int sized = direct != nullptr ? ctx.SizeDisplayBitmap() : ctx.ReserveDecoded(width, height);
+    int sized = ctx.ReserveTarget(width, height);
     if (sized != kOk) {
         rc = sized;
         png_longjmp(png, 1);
@@ -171,8 +170,7 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         png_longjmp(png, 1);
     }
     for (png_uint_32 y = 0; y < height; ++y)
-        ctx.row_pointers[y] = direct != nullptr ? direct->ScanLine(static_cast<int>(y))
-                                                : ctx.DecodedRow(static_cast<int>(y));
+        ctx.row_pointers[y] = ctx.TargetRow(static_cast<int>(y));
     filling = true;
     png_read_image(png, ctx.row_pointers.data());
     png_read_end(png, end_info);
@@ -192,7 +190,7 @@ int EncodePng(CODEC_CTX& ctx, FILE* file)
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        return kUnknownError;
+        return std::ferror(file) != 0 ? kOpenFileError : kUnknownError; // a write failed, or the library
     }
     png_init_io(png, file);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_IF_SAFE, nullptr, 0);

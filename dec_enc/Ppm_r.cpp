@@ -1,6 +1,6 @@
 // PPM reading: binary pixmaps ("P6") and their plain variant ("P3"), red, green, blue per
 // pixel; samples scaled from 0..maxval to 0..255, two big-endian bytes each when maxval is
-// above 255. With the direct-decode flag the rows go straight into the display bitmap.
+// above 255. Rows go straight into the caller's direct target when it gives one.
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -19,10 +19,7 @@ int ReadPpm(CODEC_CTX& ctx)
     ctx.bits_per_pixel = 24;
     if (h.width > 4096 && h.height > 4096)
         return kImageTooLarge;
-    Dib* direct = ctx.DirectTarget();
-    if (rc = SizeNetpbmPicture(f.get(), h, ctx, direct == nullptr); rc != kOk)
+    if (rc = SizeNetpbmPicture(f.get(), h, ctx); rc != kOk)
         return rc;
-    if (direct != nullptr && (rc = ctx.SizeDisplayBitmap()) != kOk)
-        return rc;
-    return DecodeNetpbmRaster(f.get(), h, ctx, direct);
+    return DecodeNetpbmRaster(f.get(), h, ctx);
 }

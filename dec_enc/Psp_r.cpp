@@ -18,6 +18,7 @@
 // green and blue layer-image channels in the file. Thumbnails, masks, alpha channels and
 // further layers are passed over. Either side above 4096 is refused.
 #include "core/Byte_order.h"
+#include "core/Diagnostics.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -115,12 +116,12 @@ int ReadPsp(CODEC_CTX& ctx)
     const int major = in.Word(kLittleEndian);
     in.Seek(kBlockStart);
     if (!IsBlockMarker(file, kBlockStart)) {
-        std::fprintf(stderr, "Block header not found.\n");
+        Diagnose("Block header not found.");
         return kDataError;
     }
     in.Skip(4);
     if (in.Word(kLittleEndian) != kGiaBlock) {
-        std::fprintf(stderr, "GIA block not valid.\n");
+        Diagnose("GIA block not valid.");
         return kDataError;
     }
     const std::size_t header_bytes = major <= 3 ? 14 : 10;
@@ -207,11 +208,5 @@ int ReadPsp(CODEC_CTX& ctx)
             *out = plane[i];
     }
 
-    if (Dib* direct = ctx.DirectTarget(); direct != nullptr) {
-        if (int rc = ctx.SizeDisplayBitmap(); rc != kOk)
-            return rc;
-        for (int y = 0; y < height; ++y)
-            std::memcpy(direct->ScanLine(y), ctx.DecodedRow(y), ctx.RowBytes());
-    }
-    return kOk;
+    return ctx.CopyToDirectTarget();
 }

@@ -2,8 +2,6 @@
 
 #include "core/Result_codes.h"
 
-#include <cstring>
-
 int LoadInput(CODEC_CTX& ctx, ByteCursor& in)
 {
     if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
@@ -44,19 +42,4 @@ void GreyToBgr(const std::uint8_t* grey, std::size_t pixels, std::uint8_t* dst)
 {
     for (std::size_t i = 0; i < pixels; ++i, dst += 3)
         dst[0] = dst[1] = dst[2] = grey[i];
-}
-
-int DrawDecoded(CODEC_CTX& ctx, Dib* dib)
-{
-    if (dib == nullptr)
-        return kOk;
-    if (int rc = dib->SetSize(ctx.width, ctx.height, 24); rc != kOk)
-        return rc;
-    const std::size_t row_bytes = ctx.RowBytes();
-    for (int y = 0; y < ctx.height; ++y) {
-        std::uint8_t* line = dib->ScanLine(y);
-        std::memcpy(line, ctx.DecodedRow(y), row_bytes);
-        std::memset(line + row_bytes, 0, dib->Stride() - row_bytes);
-    }
-    return kOk;
 }

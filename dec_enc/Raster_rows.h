@@ -1,6 +1,5 @@
 // Shared pieces of the small raster readers: loading the file, checking that a header's
-// claimed raster can be in it, converting rows to blue-green-red, and drawing the
-// decoded picture into the display bitmap for the readers that always draw it.
+// claimed raster can be in it and converting rows to blue-green-red.
 #pragma once
 
 #include "core/Byte_order.h"
@@ -57,7 +56,3 @@ void DecodeRows(CODEC_CTX& ctx, ByteCursor& in, std::size_t src_row_bytes, int s
         return;
     }
 }
-
-// Sizes `dib` to the picture (24 bits) and copies the decoded rows into it; nothing
-// without a bitmap.
-int DrawDecoded(CODEC_CTX& ctx, Dib* dib);

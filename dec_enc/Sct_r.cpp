@@ -20,6 +20,7 @@
 // byte per pixel padded to an even length. Three planes are red, green, blue; a fourth is
 // skipped; a one-separation file is grey.
 #include "core/Byte_order.h"
+#include "core/Diagnostics.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -83,7 +84,7 @@ int ReadRleSetup(ByteCursor& in, RLE_HEADER& h)
     const std::size_t map_entries = static_cast<std::size_t>(h.ncmap) << h.cmaplen;
     if (h.ncmap > 0) {
         if (in.Left() / 2 < map_entries) {
-            std::fprintf(stderr, "Malloc failed for color map of size %d*%d in rle_get_setup\n", h.ncmap,
+            Diagnose("Malloc failed for color map of size %d*%d in rle_get_setup", h.ncmap,
                          1 << h.cmaplen);
             return kDataError;
         }
@@ -95,7 +96,7 @@ int ReadRleSetup(ByteCursor& in, RLE_HEADER& h)
         const std::size_t len = in.Word(kLittleEndian);
         const std::size_t padded = len + (len & 1);
         if (in.Left() < padded) {
-            std::fprintf(stderr, "Malloc failed for comment buffer of size %d in rle_get_setup\n",
+            Diagnose("Malloc failed for comment buffer of size %d in rle_get_setup",
                          static_cast<int>(len));
             return kDataError;
         }
@@ -195,7 +196,7 @@ public:
                 ended_ = true;
                 return kOk;
             default:
-                std::fprintf(stderr, "rle_getrow: Unrecognized opcode: %d\n", op & ~kLongForm);
+                Diagnose("rle_getrow: Unrecognized opcode: %d", op & ~kLongForm);
                 return kDataError;
             }
         }

@@ -156,5 +156,5 @@ int ReadSun(CODEC_CTX& ctx)
         });
         break;
     }
-    return DrawDecoded(ctx, ctx.DirectTarget());
+    return ctx.CopyToDirectTarget();
 }

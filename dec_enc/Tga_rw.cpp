@@ -210,22 +210,11 @@ int ReadTga(CODEC_CTX& ctx)
     if (file_size - data_start < least)
         return kDataError;
 
-    Dib* direct = ctx.DirectTarget();
-    if (direct == nullptr) {
-        if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
-            return rc;
-    } else if (PictureBytes(width, height, 3) == SIZE_MAX) {
-        return kImageTooLarge;
-    }
-    ctx.width = static_cast<std::int32_t>(width);
-    ctx.height = static_cast<std::int32_t>(height);
-    if (direct != nullptr) {
-        if (int rc = ctx.SizeDisplayBitmap(); rc != kOk)
-            return rc;
-    }
+    if (int rc = ctx.ReserveTarget(width, height); rc != kOk)
+        return rc;
     auto dest_row = [&](int r) {
         const int y = t.top_first ? r : ctx.height - 1 - r;
-        return direct != nullptr ? direct->ScanLine(y) : ctx.DecodedRow(y);
+        return ctx.TargetRow(y);
     };
 
     const auto w = static_cast<std::size_t>(width);

@@ -1,6 +1,6 @@
 // TIFF writing through libtiff: 8-bit RGB, contiguous samples, LZW with horizontal
 // differencing (predictor 2: about a third smaller on photographs, and quicker to code),
-// strips of libtiff's default size (about 8 KiB), from the working pixel buffer while the document is edited,
+// strips of libtiff's default size (about 8 KiB), from the working pixel buffer while ctx.edited is set,
 // else the decoded pixel buffer. Width and height are written as 32-bit values.
 #include "core/Pixel_ops.h"
 #include "core/Result_codes.h"

@@ -12,7 +12,8 @@
 // Pseudo-colour and grey visual classes take their colours from the colour map (a grey
 // ramp over the depth for values the map lacks); true-colour and direct-colour classes
 // take them from the masks, each channel scaled to 0..255. XY pixmaps are refused.
-// Write: 24-bit most-significant-first Z pixmaps from the display bitmap.
+// Write: 24-bit most-significant-first Z pixmaps from the caller's source bitmap, or from
+// the pixels WriterSource() names when there is none.
 #include "core/Byte_order.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
@@ -289,7 +290,7 @@ int WriteXwd(CODEC_CTX& ctx)
 {
     if (ctx.width < 1 || ctx.height < 1)
         return kDataError;
-    const Dib* dib = ctx.DisplayBitmap();
+    const Dib* dib = ctx.source_bitmap;
     if (dib != nullptr && (dib->Width() < ctx.width || dib->Height() < ctx.height || dib->PixelFormat() != 24))
         return kDataError;
     const std::uint8_t* source = dib == nullptr ? ctx.WriterSource() : nullptr;
@@ -321,5 +322,5 @@ int WriteXwd(CODEC_CTX& ctx)
         }
         std::fwrite(out.data(), 1, line, f.get());
     }
-    return FinishWrite(std::move(f)) == kOk ? kOk : kUnknownError;
+    return FinishWrite(std::move(f));
 }

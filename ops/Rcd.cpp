@@ -1,6 +1,6 @@
 #include "ops/Rcd.h"
 
-#include "core/Imageinfo.h"
+#include "core/Diagnostics.h"
 #include "core/Result_codes.h"
 
 #include <cmath>
@@ -31,7 +31,7 @@ void TRCD::BuildHistogram(const std::uint8_t* src, std::size_t pixels)
         s2_[cell] += c2;
         q_[cell] += static_cast<float>(squares[c0] + squares[c1] + squares[c2]);
     }
-    std::fputs("Histogram done\n", stderr);
+    Diagnose("Histogram done");
 }
 
 void TRCD::CumulateMoments()
@@ -62,7 +62,7 @@ void TRCD::CumulateMoments()
             }
         }
     }
-    std::fputs("Moments done\n", stderr);
+    Diagnose("Moments done");
 }
 
 std::int64_t TRCD::BoxSum(const COLOR_BOX& b, const std::int64_t* t) const
@@ -207,8 +207,7 @@ void TRCD::LabelBox(const COLOR_BOX& b, std::uint8_t label, std::uint8_t* tag)
 
 std::int32_t TRCD::ReduceColorDepth(CODEC_CTX& ctx)
 {
-    const bool edited = ctx.document != nullptr && ctx.document->edited != 0;
-    const PixelBuffer& source = edited ? ctx.work : ctx.decoded;
+    const PixelBuffer& source = ctx.edited ? ctx.work : ctx.decoded;
     const std::size_t pixels = static_cast<std::size_t>(std::max(ctx.width, 0)) *
                                static_cast<std::size_t>(std::max(ctx.height, 0));
     if (pixels > 0 && PictureBytes(ctx.width, ctx.height, 3) == SIZE_MAX)
@@ -221,7 +220,7 @@ std::int32_t TRCD::ReduceColorDepth(CODEC_CTX& ctx)
     try {
         tag.assign(kCells, 0);
     } catch (const std::bad_alloc&) {
-        std::fputs("Not enough space\n", stderr);
+        Diagnose("Not enough space");
         return kMemoryError;
     }
 
@@ -260,11 +259,11 @@ std::int32_t TRCD::ReduceColorDepth(CODEC_CTX& ctx)
             }
         if (largest <= 0.0f) {
             colour_count_ = i + 1;
-            std::fprintf(stderr, "Only got %d boxes\n", colour_count_);
+            Diagnose("Only got %d boxes", colour_count_);
             break;
         }
     }
-    std::fputs("Partition done\n", stderr);
+    Diagnose("Partition done");
 
     for (int k = 0; k < colour_count_; ++k) {
         LabelBox(box[k], static_cast<std::uint8_t>(k), tag.data());
@@ -274,7 +273,7 @@ std::int32_t TRCD::ReduceColorDepth(CODEC_CTX& ctx)
             palette1_[k] = static_cast<std::uint8_t>(BoxSum(box[k], s1_) / w);
             palette2_[k] = static_cast<std::uint8_t>(BoxSum(box[k], s2_) / w);
         } else {
-            std::fprintf(stderr, "bogus box %d\n", k);
+            Diagnose("bogus box %d", k);
             palette0_[k] = palette1_[k] = palette2_[k] = 0;
         }
     }

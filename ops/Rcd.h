@@ -16,8 +16,8 @@ public:
     TRCD(const TRCD&) = delete;
     TRCD& operator=(const TRCD&) = delete;
 
-    // Reduces the context's picture (the working pixel buffer while its document is
-    // edited, else the decoded pixel buffer): writes width × height indices into the index
+    // Reduces the context's picture (the working pixel buffer while ctx.edited is set,
+    // else the decoded pixel buffer): writes width × height indices into the index
     // buffer (sized to the picture) and palette entries 0 .. K − 1 (blue, green, red);
     // later entries keep their contents. Returns kOk, kDataError when the source holds
     // fewer than width × height pixels, kImageTooLarge or kMemoryError.

@@ -57,3 +57,24 @@ TEST(Cli, BadUsageExitsWithTwo)
         EXPECT_TRUE(out.empty()) << "usage goes to stderr";
     }
 }
+
+// The library's diagnostic lines (colour reduction's stages here) reach stderr only with
+// --verbose, which may stand anywhere on the line.
+TEST(Cli, VerboseShowsDiagnostics)
+{
+    TempDir dir;
+    WriteBytes(dir.File("in.ppm"), ToBytes("P6\n2 1\n255\n\x10\x20\x30\x40\x50\x60"));
+    const std::string in = "'" + dir.File("in.ppm") + "' ";
+    const std::string out = "'" + dir.File("out.gif") + "'";
+    for (const std::string& args : {"convert " + in + out, "--verbose convert " + in + out,
+                                     "convert " + in + out + " --verbose", "convert --verbose " + in + out}) {
+        SCOPED_TRACE(args);
+        int status = -1;
+        const std::string said = Cli(args, &status, true);
+        EXPECT_EQ(status, 0);
+        const bool verbose = args.find("--verbose") != std::string::npos;
+        EXPECT_EQ(said.find("Histogram done\n") != std::string::npos, verbose) << said;
+        if (!verbose)
+            EXPECT_EQ(said, "");
+    }
+}

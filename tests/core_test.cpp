@@ -1,11 +1,18 @@
-// Result codes, byte-order helpers, buffers sized to the picture.
+// Result codes, byte-order helpers, buffers sized to the picture, the diagnostic sink and
+// the picture target of the decoder context.
 #include "core/Byte_order.h"
 #include "core/Codec_ctx.h"
+#include "core/Diagnostics.h"
 #include "core/File_io.h"
 #include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 TEST(ResultCodes, EveryCodeHasItsText)
 {
@@ -91,4 +98,55 @@ TEST(PictureBuffers, ResizeKeepsContent)
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(b.data()[i], i);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.data()) % (2u << 20), 0u) << "large blocks are 2 MiB aligned";
+}
+
+namespace {
+
+std::vector<std::string> g_lines;
+
+} // namespace
+
+TEST(Diagnostics, LinesReachOnlyAnInstalledSink)
+{
+    g_lines.clear();
+    Diagnose("before %d", 1);
+    SetDiagnosticSink([](const char* line) { g_lines.emplace_back(line); });
+    Diagnose("got a '%s' extension\n", "Plain Text");
+    Diagnose("%s", std::string(2000, 'x').c_str());
+    SetDiagnosticSink(nullptr);
+    Diagnose("after");
+    EXPECT_EQ(g_lines, (std::vector<std::string> {"got a 'Plain Text' extension", std::string(1023, 'x')}));
+}
+
+// A reader given a direct target draws it and says so; without one it fills the decoded
+// pixel buffer. A reader that loads a whole bitmap (BMP) hands that bitmap back instead.
+TEST(CodecContext, ReadersFillTheTargetTheCallerGives)
+{
+    TempDir dir;
+    const Bytes bgr {3, 2, 1, 6, 5, 4};
+    WriteBytes(dir.File("a.ppm"), ToBytes("P6\n2 1\n255\n\x01\x02\x03\x04\x05\x06"));
+    Dib source;
+    ASSERT_EQ(source.SetSize(2, 1, 24), kOk);
+    std::copy(bgr.begin(), bgr.end(), source.ScanLine(0));
+    ASSERT_EQ(source.SaveToFile(dir.File("a.bmp")), kOk);
+    auto row = [](const std::uint8_t* p) { return Bytes(p, p + 6); };
+
+    const std::pair<const char*, ReaderFn> readers[] = {{"a.ppm", ReadPpm}, {"a.bmp", ReadBmp}};
+    for (auto [file, reader] : readers) {
+        SCOPED_TRACE(file);
+        CODEC_CTX ctx;
+        ctx.input_file_name = dir.File(file);
+        ASSERT_EQ(reader(ctx), kOk);
+        EXPECT_FALSE(ctx.drew_direct);
+        EXPECT_EQ(row(ctx.DecodedRow(0)), bgr);
+
+        Dib target;
+        ctx.direct_target = &target;
+        ASSERT_EQ(reader(ctx), kOk);
+        EXPECT_TRUE(ctx.drew_direct);
+        const Dib* drawn = ctx.handed_back ? ctx.handed_back.get() : &target;
+        EXPECT_EQ(ctx.handed_back != nullptr, std::string(file) == "a.bmp");
+        ASSERT_EQ(drawn->Width(), 2);
+        EXPECT_EQ(row(drawn->ScanLine(0)), bgr);
+    }
 }

@@ -25,6 +25,15 @@ void PutChunk(Bytes& out, const char* type, const Bytes& data)
         out.push_back(static_cast<std::uint8_t>(crc >> s));
 }
 
+Bytes Deflate(const Bytes& raw)
+{
+    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes packed(packed_size);
+    compress(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()));
+    packed.resize(packed_size);
+    return packed;
+}
+
 // A PNG with the given header and a zero-filled 8-bit RGB image body of `rows` rows.
 Bytes MakePng(std::uint32_t w, std::uint32_t h, std::uint32_t rows)
 {
@@ -38,11 +47,7 @@ Bytes MakePng(std::uint32_t w, std::uint32_t h, std::uint32_t rows)
     Bytes raw(static_cast<std::size_t>(w * 3 + 1) * rows, 0);
     for (std::size_t i = 0; i < raw.size(); ++i) // noise that deflate cannot shrink much
         raw[i] = i % (w * 3 + 1) == 0 ? 0 : static_cast<std::uint8_t>((i * 2654435761u) >> 13);
-    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
-    Bytes packed(packed_size);
-    compress(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()));
-    packed.resize(packed_size);
-    PutChunk(png, "IDAT", packed);
+    PutChunk(png, "IDAT", Deflate(raw));
     PutChunk(png, "IEND", {});
     return png;
 }
@@ -111,6 +116,23 @@ TEST(Png, DirectDecodingDrawsTheDisplayBitmap)
     ASSERT_EQ(doc.Open(dir.File("d.png")), kOk);
     EXPECT_EQ(doc.direct_decode, 0);
     EXPECT_EQ(DisplayPixels(doc), pixels);
+}
+
+// A palette file leaves its colour table in the context blue, green, red, like every
+// other palette format.
+TEST(Png, PaletteLandsBlueGreenRed)
+{
+    Bytes png{137, 80, 78, 71, 13, 10, 26, 10};
+    PutChunk(png, "IHDR", {0, 0, 0, 2, 0, 0, 0, 1, 8, 3, 0, 0, 0});
+    PutChunk(png, "PLTE", {10, 20, 30, 40, 50, 60});
+    PutChunk(png, "IDAT", Deflate({0, 1, 0}));
+    PutChunk(png, "IEND", {});
+    TempDir dir;
+    WriteBytes(dir.File("p.png"), png);
+    TIMAGE_INFO doc;
+    ASSERT_EQ(doc.Open(dir.File("p.png")), kOk);
+    EXPECT_EQ(Bytes(doc.context->palette, doc.context->palette + 9), (Bytes{30, 20, 10, 60, 50, 40, 0, 0, 0}));
+    EXPECT_EQ(DisplayPixels(doc), (Bytes{60, 50, 40, 30, 20, 10}));
 }
 
 TEST(Png, HeaderChecksAndBrokenFiles)

@@ -99,15 +99,18 @@ TEST(Writers, EveryWriterSavesTheEditedPicture)
     EXPECT_EQ(Bytes(pat.begin() + 37, pat.end()), (Bytes{50, 100, 200, 6, 12, 25}));
 }
 
+// Every writer answers an output it cannot open, or cannot write in full (/dev/full takes
+// no byte), with the one code kOpenFileError.
 TEST(Writers, UnwritablePathsFail)
 {
     TIMAGE_INFO doc;
     LoadPicture(doc, 1, 1, Bytes{1, 2, 3});
-    for (std::int32_t code : {kSaveBmp, kSavePat, kSavePgm, kSavePpm, kSaveSun, kSaveTga}) {
-        SCOPED_TRACE(SaveFormatName(code));
-        ASSERT_EQ(PrepareSave(doc, code, "/nonexistent-dir/x"), kOk);
-        EXPECT_EQ(doc.Save(), kOpenFileError);
-    }
+    for (const char* path : {"/nonexistent-dir/x", "/dev/full"})
+        for (std::int32_t code = kSaveBmp; code <= kSaveXwd; ++code) {
+            SCOPED_TRACE(std::string(path) + " " + SaveFormatName(code));
+            ASSERT_EQ(PrepareSave(doc, code, path), kOk);
+            EXPECT_EQ(doc.Save(), kOpenFileError);
+        }
 }
 
 TEST(Writers, IndependentReadersSeeOurPixels)

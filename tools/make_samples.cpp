@@ -25,10 +25,8 @@ int Paint(TIMAGE_INFO& doc, int w, int h, const Painter& paint)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             paint(x, y, ctx.DecodedRow(y) + 3 * x);
-    if (int rc = doc.display->SetSize(w, h, 24); rc != kOk)
+    if (int rc = CopyDecodedTo(ctx, *doc.display); rc != kOk)
         return rc;
-    for (int y = 0; y < h; ++y)
-        std::copy(ctx.DecodedRow(y), ctx.DecodedRow(y) + 3 * w, doc.display->ScanLine(y));
     doc.display_width = w;
     doc.display_height = h;
     doc.state = kPictureOpen;
