@@ -41,6 +41,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -584,8 +585,12 @@ int ConvertBatch(const CommandLine& cl)
     };
     const int jobs = static_cast<int>(std::min<std::size_t>(n, static_cast<std::size_t>(cl.jobs > 0 ? cl.jobs : ProcessorCount())));
     std::vector<std::thread> threads;
-    for (int t = 1; t < jobs; ++t)
-        threads.emplace_back(work);
+    try {
+        for (int t = 1; t < jobs; ++t)
+            threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: the ones there are share the files.
+    }
     work();
     for (std::thread& t : threads)
         t.join();

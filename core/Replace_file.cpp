@@ -110,7 +110,10 @@ int ReplaceFile::Begin()
     const std::string dir = DirectoryOf(final_path_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string tmp = dir + "/." + stem + ".tmp-" + UniquePart() + ext;
-        const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Until the commit gives it the old file's bits, the temporary file is no more
+        // open to others than the file it replaces.
+        const mode_t mode = existed_ ? static_cast<mode_t>((mode_ & 0666) | S_IWUSR) : 0666;
+        const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             close(fd);
             write_path_ = std::move(tmp);

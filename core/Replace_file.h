@@ -10,7 +10,9 @@
 // followed: the file it points to is replaced and the link stays. A target that is not a
 // regular file (a device, a pipe) is written in place, and a directory is refused. A file
 // the process may not write is refused as before, even where its directory would allow
-// the rename. Hard links to the replaced file keep the old content.
+// the rename, and so is a file in a directory the process may not write (the temporary file
+// has nowhere to go). Hard links to the replaced file keep the old content. A process
+// killed while writing leaves its hidden temporary file behind, never a partial target.
 #pragma once
 
 #include <functional>
