@@ -32,7 +32,7 @@ EOF
 fi
 
 fresh() { echo "rm -rf $work/out && mkdir -p $work/out"; }
-echo "## $count pictures of 64 x 64, PPM to PNG, $jobs cores, work directory on $(stat -f -c %T "$work")"
+echo "## $count pictures of 64 x 64, PPM to PNG, $jobs cores, work directory on $(df --output=fstype "$work" | tail -1)"
 hyperfine --warmup 1 --runs "$runs" --style none --export-markdown "$work/table.md" --prepare "$(fresh)" \
   -n "ravelscope-cli convert -o (batch, -j $jobs)" "$cli convert in/*.ppm -o out --to png" \
   -n "mogrify -format png -path" "mogrify -format png -path out in/*.ppm" \
