@@ -499,7 +499,7 @@ int ProcessorCount()
     CPU_ZERO(&set);
     if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
         return CPU_COUNT(&set);
-    return std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // The name part of a path without its extension.
