@@ -1,16 +1,21 @@
 // ravelscope-cli: the headless front of the image document.
 //
-//   ravelscope-cli info FILE...        one line of facts per file
-//   ravelscope-cli convert [OP...] IN OUT  open IN, apply the operations in order, write OUT
-//                                          in the format of its extension
-//   ravelscope-cli histogram FILE      mean, standard deviation and median of each channel
+//   ravelscope-cli info FILE...                  one line of facts per file
+//   ravelscope-cli convert [OP...] IN OUT        open IN, apply the operations in order,
+//                                                write OUT in the format of its extension
+//   ravelscope-cli convert [OP...] IN... -o DIR --to EXT [-j N]
+//                                                the same for many files, on N threads
+//   ravelscope-cli histogram FILE                mean, standard deviation and median of
+//                                                each channel
 //
-// --verbose, anywhere on the line, shows the library's diagnostic lines on stderr.
+// Options may stand before or after the command and the file names; "--" ends them.
+// --verbose shows the library's diagnostic lines on stderr.
 // Results go to stdout, failures to stderr. Exit status: 0 success, 1 a file failed,
 // 2 bad usage.
 #include "core/Commit_edit.h"
 #include "core/Diagnostics.h"
 #include "core/Imageinfo.h"
+#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "ops/Edgedetection.h"
 #include "ops/Explssn.h"
@@ -23,12 +28,23 @@
 #include "ops/Rotation.h"
 #include "ops/Solarized.h"
 
+#include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,13 +53,19 @@ namespace {
 const char kUsage[] =
     "usage: ravelscope-cli info FILE...\n"
     "       ravelscope-cli convert [OPERATION...] IN OUT\n"
+    "       ravelscope-cli convert [OPERATION...] IN... -o DIR --to EXT [-j N]\n"
     "       ravelscope-cli histogram FILE\n"
+    "       ravelscope-cli --help | --version\n"
     "operations, applied in order: --gamma G, --solarize T, --equalize, --background RRGGBB,\n"
     "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
     "--rotate-left, --rotate-right, --negative, --grayscale, --reduce-colors, --swap RBG|BGR|BRG|GRB|GBR\n"
-    "OUT's extension picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun .tga\n"
-    ".tif .xwd (any case).\n"
-    "--verbose, anywhere on the line, shows the readers' and writers' diagnostic lines on stderr.\n";
+    "OUT's extension (or EXT) picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun\n"
+    ".tga .tif .xwd (any case).\n"
+    "-o DIR, --output DIR   write each IN as DIR/<name of IN without extension>.EXT\n"
+    "--to EXT               the output format of -o\n"
+    "-j N, --jobs N         convert N files at a time (default: one per processor)\n"
+    "--verbose              diagnostics of the readers and writers on stderr\n"
+    "Options may come before or after the file names; \"--\" ends the options.\n";
 
 // An edit applied to the open picture between open and save.
 struct Operation {
@@ -259,16 +281,118 @@ int Usage()
     return 2;
 }
 
-void Fail(const std::string& path, int rc)
+int BadUsage(const std::string& why)
 {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultText(rc));
+    std::fprintf(stderr, "ravelscope-cli: %s\n", why.c_str());
+    return Usage();
 }
 
-int Histogram(TIMAGE_INFO& doc, int argc, char** argv)
+void Fail(const std::string& path, int rc, int sys_error = 0)
 {
-    if (argc != 1)
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultTextWithReason(rc, sys_error).c_str());
+}
+
+// The command line, taken apart.
+struct Step {
+    const Operation* op;
+    std::vector<std::string> args;
+};
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool verbose = false; // diagnostics on stderr
+    std::string command;
+    std::vector<std::string> files;
+    std::vector<Step> steps;
+    bool has_output_dir = false;
+    std::string output_dir;
+    std::string to; // output extension of a batch, without its dot
+    int jobs = 0;   // 0: one per processor
+};
+
+const Operation* FindOperation(const std::string& word)
+{
+    for (const Operation& op : Operations())
+        if (word == op.option)
+            return &op;
+    return nullptr;
+}
+
+// Parses the words after the program's name. Returns 0, or 2 after a message on stderr.
+int ParseCommandLine(int argc, char** argv, CommandLine& cl)
+{
+    bool options_done = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (options_done || word.size() < 2 || word[0] != '-') {
+            if (cl.command.empty())
+                cl.command = word;
+            else
+                cl.files.push_back(word);
+            continue;
+        }
+        if (word == "--") {
+            options_done = true;
+            continue;
+        }
+        if (word == "-h" || word == "--help") {
+            cl.help = true;
+            continue;
+        }
+        if (word == "--version") {
+            cl.version = true;
+            continue;
+        }
+        if (word == "--verbose") {
+            cl.verbose = true;
+            continue;
+        }
+        // Options with a value take it from the next word, or after "=" ("--to=png", "-j4").
+        std::string name = word, value;
+        bool inline_value = false;
+        if (const std::size_t eq = word.find('='); word.starts_with("--") && eq != std::string::npos) {
+            name = word.substr(0, eq);
+            value = word.substr(eq + 1);
+            inline_value = true;
+        } else if ((word.starts_with("-j") || word.starts_with("-o")) && word.size() > 2) {
+            name = word.substr(0, 2);
+            value = word.substr(2);
+            inline_value = true;
+        }
+        if (name == "-o" || name == "--output" || name == "--to" || name == "-j" || name == "--jobs") {
+            if (!inline_value) {
+                if (i + 1 >= argc)
+                    return BadUsage(name + " needs a value");
+                value = argv[++i];
+            }
+            if (name == "--to") {
+                cl.to = value.starts_with('.') ? value.substr(1) : value;
+            } else if (name == "-j" || name == "--jobs") {
+                std::int32_t n = 0;
+                if (!ParseInt(value, 1, 1024, n))
+                    return BadUsage(name + " takes a number of jobs from 1 to 1024");
+                cl.jobs = n;
+            } else {
+                cl.has_output_dir = true;
+                cl.output_dir = value;
+            }
+            continue;
+        }
+        const Operation* op = FindOperation(word);
+        if (op == nullptr || i + op->arguments >= argc)
+            return BadUsage("unknown or incomplete operation " + word);
+        cl.steps.push_back({op, std::vector<std::string>(argv + i + 1, argv + i + 1 + op->arguments)});
+        i += op->arguments;
+    }
+    return 0;
+}
+
+int Histogram(TIMAGE_INFO& doc, const std::vector<std::string>& files)
+{
+    if (files.size() != 1)
         return Usage();
-    const std::string path = argv[0];
+    const std::string& path = files[0];
     int rc = doc.Open(path);
     if (rc == kOk && doc.state != kPictureOpen)
         rc = kFormatNotSupported;
@@ -288,13 +412,12 @@ int Histogram(TIMAGE_INFO& doc, int argc, char** argv)
     return 0;
 }
 
-int Info(TIMAGE_INFO& doc, int argc, char** argv)
+int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
 {
-    if (argc < 1)
+    if (files.empty())
         return Usage();
     int status = 0;
-    for (int i = 0; i < argc; ++i) {
-        const std::string path = argv[i];
+    for (const std::string& path : files) {
         const int rc = doc.Open(path);
         if (rc != kOk) {
             Fail(path, rc);
@@ -314,93 +437,207 @@ int Info(TIMAGE_INFO& doc, int argc, char** argv)
     return status;
 }
 
-int Convert(TIMAGE_INFO& doc, int argc, char** argv)
+// Opens in, applies the steps and saves out with the writer of save_code. Returns kOk,
+// or fills message with the line that says what failed.
+int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::string& in, const std::string& out,
+               std::int32_t save_code, std::string& message)
 {
-    struct Step {
-        const Operation* op;
-        std::vector<std::string> args;
-    };
-    std::vector<Step> steps;
-    int i = 0;
-    while (i < argc && std::strncmp(argv[i], "--", 2) == 0) {
-        const Operation* found = nullptr;
-        for (const Operation& op : Operations())
-            if (std::strcmp(op.option, argv[i]) == 0)
-                found = &op;
-        if (found == nullptr || i + found->arguments >= argc) {
-            std::fprintf(stderr, "ravelscope-cli: unknown or incomplete operation %s\n", argv[i]);
-            return Usage();
-        }
-        steps.push_back({found, std::vector<std::string>(argv + i + 1, argv + i + 1 + found->arguments)});
-        i += 1 + found->arguments;
-    }
-    if (argc - i != 2)
-        return Usage();
-    const std::string in = argv[i];
-    const std::string out = argv[i + 1];
-    const std::int32_t save_code = SaveCodeForExtension(ExtensionOf(out));
-    if (save_code == 0) {
-        std::fprintf(stderr, "ravelscope-cli: %s: unknown output format\n", out.c_str());
-        return Usage();
-    }
     // A plain conversion to a writer that reads only the display bitmap lets the reader
     // decode straight into it: one picture-sized buffer instead of two.
     doc.direct_decode = steps.empty() && SaveReadsDisplay(save_code) ? 1 : 0;
+    doc.edited = 0;
     int rc = doc.Open(in);
     if (rc == kOk && doc.state != kPictureOpen)
         rc = kFormatNotSupported; // a media file has no picture to convert
     if (rc != kOk) {
-        Fail(in, rc);
-        return 1;
+        message = in + ": " + ResultText(rc);
+        return rc;
     }
     for (const Step& s : steps)
         if (rc = s.op->apply(doc, s.args); rc != kOk) {
-            std::fprintf(stderr, "%s: %s failed: %s\n", in.c_str(), s.op->option, ResultText(rc));
-            return 1;
+            message = in + ": " + s.op->option + " failed: " + ResultText(rc);
+            return rc;
         }
     rc = PrepareSave(doc, save_code, out);
     if (rc == kOk)
         rc = doc.Save();
     if (rc == kFormatNotSupported) {
-        std::fprintf(stderr, "%s: this build has no %s writer (%s)\n", out.c_str(), SaveFormatName(save_code),
-                     ResultText(rc));
-        return 1;
+        message = out + ": this build has no " + SaveFormatName(save_code) + " writer (" + ResultText(rc) + ")";
+        return rc;
     }
     if (rc != kOk) {
-        Fail(out, rc);
-        return 1;
+        message = out + ": " + ResultTextWithReason(rc, doc.last_save_errno);
+        return rc;
     }
     doc.edited = 0;
+    return kOk;
+}
+
+int ConvertSingle(TIMAGE_INFO& doc, const CommandLine& cl)
+{
+    if (cl.files.size() != 2)
+        return BadUsage(cl.files.size() > 2 ? "several inputs need -o DIR and --to EXT" : "convert needs IN and OUT");
+    if (!cl.to.empty())
+        return BadUsage("--to needs -o DIR");
+    const std::string& in = cl.files[0];
+    const std::string& out = cl.files[1];
+    const std::int32_t save_code = SaveCodeForExtension(ExtensionOf(out));
+    if (save_code == 0) {
+        std::fprintf(stderr, "ravelscope-cli: %s: unknown output format\n", out.c_str());
+        return Usage();
+    }
+    std::string message;
+    if (ConvertOne(doc, cl.steps, in, out, save_code, message) != kOk) {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        return 1;
+    }
     return 0;
+}
+
+// Processors this process may run on.
+int ProcessorCount()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// The name part of a path without its extension.
+std::string StemOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string ext = ExtensionOf(name);
+    return name.substr(0, name.size() - ext.size());
+}
+
+// Converts every input into the output directory on several threads, each with a document
+// of its own (the library keeps no state shared between documents). Failures are reported
+// as they happen and counted; a terminal sees a progress line.
+int ConvertBatch(const CommandLine& cl)
+{
+    if (cl.files.empty())
+        return BadUsage("convert -o DIR needs at least one input");
+    if (cl.to.empty())
+        return BadUsage("convert -o DIR needs --to EXT");
+    const std::int32_t save_code = SaveCodeForExtension("." + cl.to);
+    if (save_code == 0) {
+        std::fprintf(stderr, "ravelscope-cli: --to %s: unknown output format\n", cl.to.c_str());
+        return Usage();
+    }
+    const std::string dir = cl.output_dir.empty() ? "." : cl.output_dir;
+    struct stat st {};
+    if (stat(dir.c_str(), &st) != 0 && mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "%s: %s\n", dir.c_str(), std::strerror(errno));
+        return 1;
+    }
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "%s: not a directory\n", dir.c_str());
+        return 1;
+    }
+
+    // Two inputs of one name would write one output: the later ones are refused.
+    const std::size_t n = cl.files.size();
+    std::vector<std::string> outputs(n);
+    std::vector<std::string> clash(n);
+    std::map<std::string, std::size_t> first_of;
+    for (std::size_t i = 0; i < n; ++i) {
+        outputs[i] = (dir.ends_with('/') ? dir : dir + "/") + StemOf(cl.files[i]) + "." + cl.to;
+        auto [it, fresh] = first_of.emplace(outputs[i], i);
+        if (!fresh)
+            clash[i] = outputs[i] + ": also the output of " + cl.files[it->second] + "; " + cl.files[i] + " skipped";
+    }
+
+    const bool progress = isatty(STDERR_FILENO) == 1;
+    std::mutex report;
+    std::atomic<std::size_t> next{0};
+    std::size_t done = 0, failed = 0;
+    auto last_draw = std::chrono::steady_clock::time_point{};
+    auto draw = [&](bool force) { // under the report lock
+        const auto now = std::chrono::steady_clock::now();
+        if (!progress || (!force && now - last_draw < std::chrono::milliseconds(100)))
+            return;
+        last_draw = now;
+        std::fprintf(stderr, "\r\033[K%zu/%zu converted, %zu failed", done - failed, n, failed);
+        std::fflush(stderr);
+    };
+    auto finish = [&](const std::string& message) {
+        std::lock_guard<std::mutex> lock(report);
+        ++done;
+        if (!message.empty()) {
+            ++failed;
+            if (progress)
+                std::fputs("\r\033[K", stderr);
+            std::fprintf(stderr, "%s\n", message.c_str());
+            draw(true);
+        } else {
+            draw(done == n);
+        }
+    };
+    auto work = [&] {
+        TIMAGE_INFO doc;
+        for (std::size_t i = next++; i < n; i = next++) {
+            std::string message = clash[i];
+            if (message.empty() && ConvertOne(doc, cl.steps, cl.files[i], outputs[i], save_code, message) == kOk)
+                message.clear();
+            finish(message);
+        }
+    };
+    const int jobs = static_cast<int>(std::min<std::size_t>(n, static_cast<std::size_t>(cl.jobs > 0 ? cl.jobs : ProcessorCount())));
+    std::vector<std::thread> threads;
+    try {
+        for (int t = 1; t < jobs; ++t)
+            threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: the ones there are share the files.
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    if (progress)
+        std::fputs("\r\033[K", stderr);
+    std::printf("%zu converted, %zu failed\n", n - failed, failed);
+    return failed == 0 ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args(argv, argv + argc);
-    const auto verbose = std::remove_if(args.begin() + 1, args.end(),
-                                        [](const char* a) { return std::strcmp(a, "--verbose") == 0; });
-    if (verbose != args.end())
+    CommandLine cl;
+    if (int rc = ParseCommandLine(argc, argv, cl); rc != 0)
+        return rc;
+    if (cl.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (cl.version) {
+        std::printf("ravelscope-cli %s\n", RAVELSCOPE_VERSION);
+        return 0;
+    }
+    if (cl.verbose)
         SetDiagnosticSink(DiagnoseToStderr);
-    args.erase(verbose, args.end());
-    argc = static_cast<int>(args.size());
-    args.push_back(nullptr);
-    argv = args.data();
-    if (argc < 2)
+    if (cl.command.empty())
         return Usage();
+    if (!cl.steps.empty() && cl.command != "convert")
+        return BadUsage("operations apply to convert only");
+    if ((cl.has_output_dir || !cl.to.empty() || cl.jobs != 0) && cl.command != "convert")
+        return BadUsage("-o, --to and -j apply to convert only");
+    if (cl.command == "convert" && cl.has_output_dir)
+        return ConvertBatch(cl);
     TIMAGE_INFO doc;
     pImageInfo = &doc;
-    const std::string command = argv[1];
     int status = 2;
-    if (command == "info")
-        status = Info(doc, argc - 2, argv + 2);
-    else if (command == "histogram")
-        status = Histogram(doc, argc - 2, argv + 2);
-    else if (command == "convert")
-        status = Convert(doc, argc - 2, argv + 2);
+    if (cl.command == "info")
+        status = Info(doc, cl.files);
+    else if (cl.command == "histogram")
+        status = Histogram(doc, cl.files);
+    else if (cl.command == "convert")
+        status = ConvertSingle(doc, cl);
     else
-        status = Usage();
+        status = BadUsage("unknown command " + cl.command);
     pImageInfo = nullptr;
     return status;
 }

@@ -98,6 +98,9 @@ public:
     std::string current_path;
     std::int32_t format_code = 0;
     std::int32_t save_code = 0;
+    // The system's error number behind the last failed Save (ENOSPC, EACCES ...), or 0;
+    // ResultTextWithReason (core/Replace_file.h) words it.
+    std::int32_t last_save_errno = 0;
     std::string open_directory;   // the directory part of the path last opened
     std::string browse_directory; // the directory the file list was built for
     std::string batch_output_directory;

@@ -1,6 +1,7 @@
 // The save dispatcher, the context preparation every save shares, and the Save command.
 #include "core/Imageinfo.h"
 #include "core/Pixel_ops.h"
+#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
@@ -111,31 +112,47 @@ bool SaveReadsDisplay(std::int32_t save_code)
 std::int32_t TIMAGE_INFO::Save()
 {
     CODEC_CTX& ctx = *context;
+    last_save_errno = 0;
+    WriterFn writer = nullptr;
     if (save_code == kSaveBmp) {
         if (!display)
             return kDataError;
         if (int rc = display->SetPixelFormat(24); rc != kOk)
             return rc;
-        return display->SaveToFile(ctx.output_file_name);
+    } else {
+        const WriterRow* row = nullptr;
+        for (const WriterRow& w : kWriters)
+            if (w.save_code == save_code)
+                row = &w;
+        if (row == nullptr)
+            return kOpenFileError;
+        if (row->writer == nullptr)
+            return kFormatNotSupported;
+        writer = row->writer;
     }
-    for (const WriterRow& w : kWriters)
-        if (w.save_code == save_code) {
-            if (w.writer == nullptr)
-                return kFormatNotSupported;
-            // What the writer reads besides the context's buffers: whether the working
-            // pixel buffer holds the picture, and the display bitmap (JPEG, XWD).
-            ctx.edited = edited != 0;
-            ctx.source_bitmap = display.get();
-            int rc = kUnknownError;
+    // Every writer writes a temporary file that replaces the target only when complete;
+    // the writer sees the temporary file's name as the output name. What it reads besides
+    // the context's buffers: whether the working pixel buffer holds the picture, and the
+    // display bitmap (JPEG, XWD).
+    const std::string target = ctx.output_file_name;
+    ctx.edited = edited != 0;
+    ctx.source_bitmap = display.get();
+    int sys_error = 0;
+    const int rc = ReplaceFileWith(
+        target,
+        [&](const std::string& path) -> int {
+            ctx.output_file_name = path;
             try {
-                rc = w.writer(ctx);
+                return writer == nullptr ? display->SaveToFile(path) : writer(ctx);
             } catch (...) {
-                rc = kUnknownError;
+                return kUnknownError;
             }
-            ctx.source_bitmap = nullptr;
-            return rc;
-        }
-    return kOpenFileError;
+        },
+        &sys_error);
+    ctx.output_file_name = target;
+    ctx.source_bitmap = nullptr;
+    last_save_errno = sys_error;
+    return rc;
 }
 
 std::int32_t TIMAGE_INFO::SaveCommand()

@@ -203,7 +203,9 @@ int ReadFitsBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
         return h.bitpix == 8 ? p[0] : static_cast<std::uint32_t>((p[0] << 8) | p[1]);
     };
     auto raw_physical = [&](std::uint32_t v) {
-        const double s = h.bitpix == 8 ? v : static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+        // Both arms are doubles: a signed 16-bit sample must not pass through unsigned.
+        const double s = h.bitpix == 8 ? static_cast<double>(v)
+                                       : static_cast<double>(static_cast<std::int16_t>(static_cast<std::uint16_t>(v)));
         return s * h.bscale + h.bzero;
     };
 

@@ -9,8 +9,9 @@
 namespace {
 
 // The effect's pseudo-random generator: never seeded, so every run of the program draws
-// the same sequence, continuing from one use to the next. Non-negative values.
-std::uint32_t g_state = 1;
+// the same sequence, continuing from one use to the next. Non-negative values. Each thread
+// has its own sequence.
+thread_local std::uint32_t g_state = 1;
 int NextRandom()
 {
     g_state = g_state * 1103515245u + 12345u;

@@ -1,5 +1,8 @@
 #include "platform/Ini_file.h"
 
+#include "core/Replace_file.h"
+#include "core/Result_codes.h"
+
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,17 +45,15 @@ bool LoadFile(const std::string& path, std::string& bytes)
 
 bool StoreFile(const std::string& path, const std::string& bytes)
 {
-    const std::string tmp = path + ".new";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed || std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    const int rc = ReplaceFileWith(path, [&bytes](const std::string& tmp) {
+        FILE* f = std::fopen(tmp.c_str(), "wb");
+        if (f == nullptr)
+            return kOpenFileError;
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        const bool closed = std::fclose(f) == 0;
+        return written && closed ? kOk : kOpenFileError;
+    });
+    return rc == kOk;
 }
 
 std::vector<Line> SplitLines(const std::string& bytes)

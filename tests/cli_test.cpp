@@ -5,6 +5,8 @@
 
 #include <regex>
 
+#include <sys/stat.h>
+
 namespace {
 
 std::string Cli(const std::string& args, int* status, bool with_stderr = false)
@@ -49,7 +51,10 @@ TEST(Cli, ConvertPicksTheWriterByExtension)
 
 TEST(Cli, BadUsageExitsWithTwo)
 {
-    for (const char* args : {"", "frobnicate x", "info", "convert a.ppm", "convert a.ppm b.xyz", "convert --nope a b"}) {
+    for (const char* args : {"", "frobnicate x", "info", "convert a.ppm", "convert a.ppm b.xyz", "convert --nope a b",
+                             "convert a b c", "convert a.ppm -o d", "convert a.ppm -o d --to xyz",
+                             "convert a.ppm b.ppm --to png", "convert a.ppm -o d --to png -j 0", "convert a -o",
+                             "info --mirror a.ppm", "histogram a.ppm -o d"}) {
         SCOPED_TRACE(args);
         int status = -1;
         const std::string out = Cli(args, &status);
@@ -77,4 +82,102 @@ TEST(Cli, VerboseShowsDiagnostics)
         if (!verbose)
             EXPECT_EQ(said, "");
     }
+}
+
+TEST(Cli, HelpAndVersionExitWithZero)
+{
+    for (const char* args : {"--help", "-h", "convert --help", "info a b -h"}) {
+        SCOPED_TRACE(args);
+        int status = -1;
+        const std::string out = Cli(args, &status);
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(out.starts_with("usage: ravelscope-cli")) << out;
+    }
+    int status = -1;
+    const std::string out = Cli("--version", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, "ravelscope-cli 1.07\n");
+}
+
+TEST(Cli, OptionsMayFollowTheFileNames)
+{
+    TempDir dir;
+    WriteBytes(dir.File("in.ppm"), ToBytes("P6\n2 1\n255\n\x01\x02\x03\x04\x05\x06"));
+    int status = -1;
+    for (const char* order : {"--mirror --verbose IN OUT", "IN OUT --mirror", "IN --mirror OUT", "--mirror -- IN OUT"}) {
+        SCOPED_TRACE(order);
+        std::string args = std::string("convert ") + order;
+        args.replace(args.find("IN"), 2, "'" + dir.File("in.ppm") + "'");
+        args.replace(args.find("OUT"), 3, "'" + dir.File("out.ppm") + "'");
+        std::remove(dir.File("out.ppm").c_str());
+        Cli(args, &status);
+        EXPECT_EQ(status, 0);
+        int w = 0, h = 0;
+        Bytes px;
+        ASSERT_TRUE(ParsePpm(ReadBytes(dir.File("out.ppm")), w, h, px));
+        EXPECT_EQ(px, (Bytes{6, 5, 4, 3, 2, 1})) << "mirrored";
+    }
+}
+
+TEST(Cli, FailedSavesNameTheSystemsReason)
+{
+    TempDir dir;
+    WriteBytes(dir.File("in.ppm"), ToBytes("P6\n1 1\n255\nabc"));
+    mkdir(dir.File("taken.ppm").c_str(), 0755);
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.File("taken.ppm"), "Open File Error. (Is a directory)"},
+        {dir.File("gone/x.ppm"), "Open File Error. (No such file or directory)"},
+    };
+    for (const auto& [out, reason] : cases) {
+        int status = -1;
+        const std::string err = Cli("convert '" + dir.File("in.ppm") + "' '" + out + "'", &status, true);
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(err, out + ": " + reason + "\n");
+    }
+}
+
+TEST(Cli, ConvertsManyFilesIntoADirectory)
+{
+    TempDir dir;
+    mkdir(dir.File("in").c_str(), 0755);
+    mkdir(dir.File("in/sub").c_str(), 0755);
+    std::string inputs;
+    for (int i = 0; i < 12; ++i) {
+        const int w = 5 + i, h = 3 + i % 4;
+        const std::string name = dir.File("in/p" + std::to_string(i) + (i % 2 ? ".ppm" : ".pgm"));
+        const Bytes px = PatternPixels(w, h);
+        std::string head = (i % 2 ? "P6\n" : "P5\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+        Bytes file(head.begin(), head.end());
+        file.insert(file.end(), px.begin(), px.begin() + static_cast<std::ptrdiff_t>(px.size() / (i % 2 ? 1 : 3)));
+        WriteBytes(name, file);
+        inputs += " '" + name + "'";
+    }
+    WriteBytes(dir.File("in/broken.ppm"), ToBytes("P6\n9 9\n"));
+    WriteBytes(dir.File("in/sub/p3.ppm"), ToBytes("P6\n1 1\n255\nabc"));
+    inputs += " '" + dir.File("in/broken.ppm") + "' '" + dir.File("in/sub/p3.ppm") + "'";
+
+    // One thread and four give the same files: the documents of the threads share nothing.
+    for (const char* jobs : {"1", "4"}) {
+        SCOPED_TRACE(jobs);
+        const std::string out = dir.File(std::string("out") + jobs);
+        int status = -1;
+        const std::string summary =
+            Cli("convert --negative" + inputs + " -o '" + out + "' --to png -j " + jobs, &status);
+        EXPECT_EQ(status, 1) << "two inputs failed";
+        EXPECT_EQ(summary, "12 converted, 2 failed\n");
+        const std::string err = Cli("convert" + inputs + " -o '" + out + "' --to png -j" + jobs, &status, true);
+        EXPECT_NE(err.find(dir.File("in/broken.ppm") + ": "), std::string::npos) << err;
+        EXPECT_NE(err.find(dir.File("in/sub/p3.ppm") + " skipped"), std::string::npos) << "same output name: " << err;
+        EXPECT_EQ(err.find('\r'), std::string::npos) << "no progress line off a terminal";
+    }
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".png";
+        SCOPED_TRACE(name);
+        const Bytes one = ReadBytes(dir.File("out1/" + name));
+        EXPECT_FALSE(one.empty());
+        EXPECT_EQ(one, ReadBytes(dir.File("out4/" + name)));
+    }
+    int status = -1;
+    Cli("convert '" + dir.File("in/p1.ppm") + "' -o '" + dir.File("in/p0.pgm") + "' --to png", &status);
+    EXPECT_EQ(status, 1) << "the output directory is a file";
 }

@@ -109,6 +109,10 @@ TEST(Fits, SamplesScalesAndPlanes)
          Grey({0, 15}), 32},
         {"NaN shows black", Fits(Axes(-32, 3, 1), BeFloat<float>({0.0f, std::nanf(""), 1.0f})), Grey({0, 0, 255}), -32},
         {"a flat plane is black", Fits(Axes(8, 2, 1), {9, 9}), Grey({0, 0}), 8},
+        {"unsigned 16-bit through BZERO with the full range given",
+         Fits(with(Axes(16, 4, 1), {Card("BZERO", "3.27680E+04"), Card("DATAMAX", "6.55350E+04"), Card("DATAMIN", "0.0")}),
+              Be16({-32768, -16384, 0, 32767})),
+         Grey({0, 63, 127, 255}), 16},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -205,6 +209,77 @@ TEST(Fits, EightBitFilesOpenLikeImageMagickDecodesThem)
     Bytes want;
     ASSERT_TRUE(ToolDecode("convert " + dir.File("im.fit") + " -depth 8 PPM:-", w, h, want));
     EXPECT_EQ(o.bgr, want);
+}
+
+// A Python interpreter that has astropy, or "".
+std::string AstropyPython()
+{
+    for (const char* p : {"python3", "/usr/bin/python3"})
+        if (RunCommand(std::string(p) + " -c 'import astropy.io.fits' >/dev/null 2>&1") == 0)
+            return p;
+    return {};
+}
+
+TEST(Fits, GreysFollowAstropysSamples)
+{
+    const std::string python = AstropyPython();
+    if (python.empty())
+        GTEST_SKIP() << "astropy is missing (python3-astropy): FITS decodes are not compared";
+    TempDir dir;
+    std::vector<std::string> files;
+    if (HaveTool("pamtofits")) {
+        // netpbm writes BZERO 32768 with DATAMIN and DATAMAX for 16-bit samples.
+        auto be16_ramp = [](int n, int max) {
+            Bytes b;
+            for (int i = 0; i < n; ++i) {
+                const int v = i * max / (n - 1);
+                b.push_back(static_cast<std::uint8_t>(v >> 8));
+                b.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            }
+            return b;
+        };
+        const std::pair<std::string, Bytes> made[] = {
+            {"grey16", Cat({ToBytes("P5\n16 4\n65535\n"), be16_ramp(64, 65535)})},
+            {"grey1000", Cat({ToBytes("P5\n8 2\n1000\n"), be16_ramp(16, 1000)})},
+            {"grey8", Cat({ToBytes("P5\n9 3\n255\n"), PatternPixels(9, 1)})},
+            {"colour16", Cat({ToBytes("P6\n5 2\n65535\n"), be16_ramp(30, 65535)})},
+        };
+        for (const auto& [name, pnm] : made) {
+            WriteBytes(dir.File(name + ".pnm"), pnm);
+            ASSERT_EQ(RunCommand("pamtofits '" + dir.File(name + ".pnm") + "' > '" + dir.File(name + ".fit") +
+                                 "' 2>/dev/null"),
+                      0);
+            files.push_back(dir.File(name + ".fit"));
+        }
+    }
+    for (const CorpusEntry& e : CorpusEntries("fit"))
+        files.push_back(e.path);
+    int compared = 0;
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        const OPENED o = OpenFile(file);
+        if (o.rc != kOk)
+            continue; // refusals are pinned by the corpus test
+        const int rc = RunCommand(python + " '" RAVELSCOPE_SOURCE_DIR "/tests/fits_greys.py' '" + file + "' '" +
+                                  dir.File("want.ppm") + "' 2>/dev/null");
+        if (rc != 0) {
+            EXPECT_FALSE(file.starts_with(dir.path())) << "astropy reads every file netpbm wrote";
+            continue;
+        }
+        int w = 0, h = 0;
+        Bytes want;
+        ASSERT_TRUE(ParsePpm(ReadBytes(dir.File("want.ppm")), w, h, want));
+        ASSERT_EQ(w, o.width);
+        ASSERT_EQ(h, o.height);
+        ASSERT_EQ(want.size(), o.bgr.size());
+        // astropy scales 16-bit samples in single precision: a grey may land one step away.
+        std::size_t off = 0;
+        for (std::size_t i = 0; i < want.size(); ++i)
+            off += std::abs(int(want[i]) - int(o.bgr[i])) > 1;
+        EXPECT_EQ(off, 0u) << "greys further than one step from astropy's";
+        ++compared;
+    }
+    EXPECT_GT(compared, 0);
 }
 
 TEST(Fits, CorpusFilesEndInTheirExpectedCodes)
