@@ -37,6 +37,10 @@ for target in "$build"/fuzz/fuzz_open_*; do
   done
   run "$target" "$runs" "${args[@]}"
 done
+# The text viewer's reader, from its hand-made seeds.
+if [ -x "$build/fuzz/fuzz_rtf" ]; then
+  run "$build/fuzz/fuzz_rtf" "$runs" -max_len=65536 -dict="$src/fuzz/dict/rtf.dict" "$src/fuzz/seeds/rtf"
+fi
 # The writers start from nothing; their inputs are pictures of up to 256 Ki pixels, so
 # they get a tenth of the readers' runs.
 for target in "$build"/fuzz/fuzz_write_*; do
