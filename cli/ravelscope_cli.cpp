@@ -7,6 +7,9 @@
 //                                                the same for many files, on N threads
 //   ravelscope-cli histogram FILE                mean, standard deviation and median of
 //                                                each channel
+//   ravelscope-cli bench DIR [--count N] [--csv FILE]
+//                                                the batch dialog's decode-timing run over
+//                                                DIR's files, then a summary per format
 //
 // Options may stand before or after the command and the file names; "--" ends them.
 // --verbose shows the library's diagnostic lines on stderr.
@@ -17,6 +20,7 @@
 #include "core/Imageinfo.h"
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
+#include "dialogs/logic/Decode_run.h"
 #include "ops/Edgedetection.h"
 #include "ops/Explssn.h"
 #include "ops/Hist_equal.h"
@@ -55,6 +59,7 @@ const char kUsage[] =
     "       ravelscope-cli convert [OPERATION...] IN OUT\n"
     "       ravelscope-cli convert [OPERATION...] IN... -o DIR --to EXT [-j N]\n"
     "       ravelscope-cli histogram FILE\n"
+    "       ravelscope-cli bench DIR [--count N] [--csv FILE]\n"
     "       ravelscope-cli --help | --version\n"
     "operations, applied in order: --gamma G, --solarize T, --equalize, --background RRGGBB,\n"
     "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
@@ -64,6 +69,8 @@ const char kUsage[] =
     "-o DIR, --output DIR   write each IN as DIR/<name of IN without extension>.EXT\n"
     "--to EXT               the output format of -o\n"
     "-j N, --jobs N         convert N files at a time (default: one per processor)\n"
+    "--count N              bench: loads of the run, wrapping around DIR's files (default 1000)\n"
+    "--csv FILE             bench: save the per-format summary as CSV\n"
     "--verbose              diagnostics of the readers and writers on stderr\n"
     "Options may come before or after the file names; \"--\" ends the options.\n";
 
@@ -309,6 +316,8 @@ struct CommandLine {
     std::string output_dir;
     std::string to; // output extension of a batch, without its dot
     int jobs = 0;   // 0: one per processor
+    std::int32_t count = 0; // loads of a bench run; 0: kRunLoads
+    std::string csv;        // where bench saves its summary
 };
 
 const Operation* FindOperation(const std::string& word)
@@ -360,7 +369,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             value = word.substr(2);
             inline_value = true;
         }
-        if (name == "-o" || name == "--output" || name == "--to" || name == "-j" || name == "--jobs") {
+        if (name == "-o" || name == "--output" || name == "--to" || name == "-j" || name == "--jobs"
+            || name == "--count" || name == "--csv") {
             if (!inline_value) {
                 if (i + 1 >= argc)
                     return BadUsage(name + " needs a value");
@@ -368,6 +378,13 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             }
             if (name == "--to") {
                 cl.to = value.starts_with('.') ? value.substr(1) : value;
+            } else if (name == "--count") {
+                if (!ParseInt(value, 1, 100000000, cl.count))
+                    return BadUsage("--count takes a number of loads from 1 to 100000000");
+            } else if (name == "--csv") {
+                if (value.empty())
+                    return BadUsage("--csv needs a file name");
+                cl.csv = value;
             } else if (name == "-j" || name == "--jobs") {
                 std::int32_t n = 0;
                 if (!ParseInt(value, 1, 1024, n))
@@ -433,6 +450,49 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
                     FormatName(doc.format_code), doc.display_width, doc.display_height, doc.bits_per_pixel,
                     doc.context->compression_name.c_str(), static_cast<long long>(doc.file_size),
                     doc.last_load_time);
+    }
+    return status;
+}
+
+// The decode-timing run over a directory, from its first file: the run's log, then one line
+// a format. A failed open ends the run as in the dialog and makes the status 1.
+int Bench(TIMAGE_INFO& doc, const CommandLine& cl)
+{
+    if (cl.files.size() != 1)
+        return BadUsage("bench needs one directory");
+    const std::string dir = AbsolutePath(cl.files[0]);
+    struct stat st {};
+    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !doc.BuildFileList(dir)) {
+        Fail(cl.files[0], kOpenFileError);
+        return 1;
+    }
+    KEEPING_RUN_OPENER opener;
+    STEADY_RUN_CLOCK clock;
+    DECODE_RUN run(doc, opener, clock, cl.count > 0 ? cl.count : kRunLoads);
+    if (run.Start()) {
+        while (!run.Ended()) {
+            const std::size_t before = run.Log().size();
+            run.Step();
+            for (std::size_t i = before; i < run.Log().size(); ++i)
+                std::printf("%s\n", run.Log()[i].c_str());
+        }
+    }
+    const std::vector<FORMAT_SUMMARY> summary = SummariseRun(run.Loads());
+    std::printf("%d loads of %zu files\n", run.Loaded(), doc.file_list.size());
+    for (const FORMAT_SUMMARY& r : summary)
+        std::printf("%s: %d files, %d loads, mean %.3f ms, median %.3f ms, %.3f megapixels/s\n", r.format.c_str(),
+                    r.files, r.loads, r.mean_ms, r.median_ms, r.megapixels_per_second);
+    int status = 0;
+    if (run.FailedCode() != kOk) {
+        Fail(run.FailedPath(), run.FailedCode());
+        status = 1;
+    }
+    if (!cl.csv.empty()) {
+        int sys_error = 0;
+        if (const int rc = SaveSummaryCsv(cl.csv, summary, &sys_error); rc != kOk) {
+            Fail(cl.csv, rc, sys_error);
+            status = 1;
+        }
     }
     return status;
 }
@@ -625,6 +685,8 @@ int main(int argc, char** argv)
         return BadUsage("operations apply to convert only");
     if ((cl.has_output_dir || !cl.to.empty() || cl.jobs != 0) && cl.command != "convert")
         return BadUsage("-o, --to and -j apply to convert only");
+    if ((cl.count != 0 || !cl.csv.empty()) && cl.command != "bench")
+        return BadUsage("--count and --csv apply to bench only");
     if (cl.command == "convert" && cl.has_output_dir)
         return ConvertBatch(cl);
     TIMAGE_INFO doc;
@@ -636,6 +698,8 @@ int main(int argc, char** argv)
         status = Histogram(doc, cl.files);
     else if (cl.command == "convert")
         status = ConvertSingle(doc, cl);
+    else if (cl.command == "bench")
+        status = Bench(doc, cl);
     else
         status = BadUsage("unknown command " + cl.command);
     pImageInfo = nullptr;

@@ -54,7 +54,8 @@ TEST(Cli, BadUsageExitsWithTwo)
     for (const char* args : {"", "frobnicate x", "info", "convert a.ppm", "convert a.ppm b.xyz", "convert --nope a b",
                              "convert a b c", "convert a.ppm -o d", "convert a.ppm -o d --to xyz",
                              "convert a.ppm b.ppm --to png", "convert a.ppm -o d --to png -j 0", "convert a -o",
-                             "info --mirror a.ppm", "histogram a.ppm -o d"}) {
+                             "info --mirror a.ppm", "histogram a.ppm -o d", "bench", "bench d e",
+                             "bench d --count 0", "bench d --count", "info a.ppm --csv x.csv"}) {
         SCOPED_TRACE(args);
         int status = -1;
         const std::string out = Cli(args, &status);
@@ -180,4 +181,35 @@ TEST(Cli, ConvertsManyFilesIntoADirectory)
     int status = -1;
     Cli("convert '" + dir.File("in/p1.ppm") + "' -o '" + dir.File("in/p0.pgm") + "' --to png", &status);
     EXPECT_EQ(status, 1) << "the output directory is a file";
+}
+
+TEST(Cli, BenchRunsTheDecodeTimingRunOverADirectory)
+{
+    TempDir dir;
+    WriteBytes(dir.File("a.ppm"), ToBytes("P6\n2 3\n255\n" + std::string(18, 'z')));
+    WriteBytes(dir.File("b.pgm"), ToBytes("P5\n4 1\n255\nzzzz"));
+    int status = -1;
+    const std::string out = Cli("bench '" + dir.path() + "' --count 3 --csv '" + dir.File("s.csv") + "'", &status);
+    EXPECT_EQ(status, 0);
+    const std::string ms = "[0-9]+";
+    EXPECT_TRUE(std::regex_match(
+        out, std::regex("Decoding file: a.ppm\nindex: 1 -- time_load: " + ms + " -- avg: " + ms + "\n"
+                        "Decoding file: b.pgm\nindex: 2 -- time_load: " + ms + " -- avg: " + ms + "\n"
+                        "Decoding file: a.ppm\nindex: 3 -- time_load: " + ms + " -- avg: " + ms + "\n"
+                        "3 loads of 2 files\n"
+                        "portable greymap: 1 files, 1 loads, .*\n"
+                        "portable pixmap: 1 files, 2 loads, .*\n")))
+        << out;
+    const Bytes csv = ReadBytes(dir.File("s.csv"));
+    EXPECT_EQ(std::string(csv.begin(), csv.end()).rfind("format,files,loads,mean_ms,median_ms,megapixels_per_s\n"
+                                                        "portable greymap,1,1,", 0),
+              0u);
+
+    // A broken file ends the run after its line, named on stderr.
+    WriteBytes(dir.File("b.pgm"), ToBytes("nonsense"));
+    const std::string failed = Cli("bench '" + dir.path() + "'", &status, true);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(failed.find("Decoding file: b.pgm\n"), std::string::npos) << failed;
+    EXPECT_NE(failed.find(dir.File("b.pgm") + ": "), std::string::npos) << failed;
+    EXPECT_EQ(failed.find("index: 2"), std::string::npos) << failed;
 }

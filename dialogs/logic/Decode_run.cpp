@@ -28,6 +28,7 @@ bool DECODE_RUN::Start()
     loads_.clear();
     total_ms_ = 0;
     failed_code_ = kOk;
+    failed_path_.clear();
     ended_ = doc_.file_list.empty() || max_loads_ <= 0;
     if (ended_)
         return false;
@@ -57,6 +58,7 @@ bool DECODE_RUN::Step(const std::function<void()>& shown)
     const std::int32_t rc = opener_.Open(doc_, load.path);
     if (rc != kOk) {
         failed_code_ = rc;
+        failed_path_ = load.path;
         ended_ = true;
         return false;
     }
@@ -239,7 +241,7 @@ bool ParseSummaryCsv(std::string_view csv, std::vector<FORMAT_SUMMARY>& out)
     return true;
 }
 
-std::int32_t SaveSummaryCsv(const std::string& path, const std::vector<FORMAT_SUMMARY>& rows)
+std::int32_t SaveSummaryCsv(const std::string& path, const std::vector<FORMAT_SUMMARY>& rows, int* sys_error)
 {
     const std::string csv = SummaryCsv(rows);
     return ReplaceFileWith(path, [&](const std::string& write_path) {
@@ -247,5 +249,5 @@ std::int32_t SaveSummaryCsv(const std::string& path, const std::vector<FORMAT_SU
         if (!f || std::fwrite(csv.data(), 1, csv.size(), f.get()) != csv.size())
             return static_cast<int>(kOpenFileError);
         return FinishWrite(std::move(f));
-    });
+    }, sys_error);
 }

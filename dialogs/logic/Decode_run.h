@@ -85,6 +85,8 @@ public:
     std::int32_t MaxLoads() const { return max_loads_; }
     // The code of the open that ended the run, or kOk.
     std::int32_t FailedCode() const { return failed_code_; }
+    // The path of that open, or "".
+    const std::string& FailedPath() const { return failed_path_; }
     // The log's lines, each without its line end.
     const std::vector<std::string>& Log() const { return log_; }
     const std::vector<RUN_LOAD>& Loads() const { return loads_; }
@@ -97,6 +99,7 @@ private:
     std::int32_t next_ = 0;
     std::int64_t total_ms_ = 0;
     std::int32_t failed_code_ = 0;
+    std::string failed_path_;
     bool ended_ = true;
     std::vector<std::string> log_;
     std::vector<RUN_LOAD> loads_;
@@ -122,5 +125,6 @@ std::vector<FORMAT_SUMMARY> SummariseRun(const std::vector<RUN_LOAD>& loads);
 std::string SummaryCsv(const std::vector<FORMAT_SUMMARY>& rows);
 // Reads what SummaryCsv wrote; false (out cleared) on anything else.
 bool ParseSummaryCsv(std::string_view csv, std::vector<FORMAT_SUMMARY>& out);
-// Writes the CSV to path, replacing the file only when complete. kOk or a write code.
-std::int32_t SaveSummaryCsv(const std::string& path, const std::vector<FORMAT_SUMMARY>& rows);
+// Writes the CSV to path, replacing the file only when complete. kOk or a write code;
+// *sys_error (when given) gets the system's error number behind a failure, or 0.
+std::int32_t SaveSummaryCsv(const std::string& path, const std::vector<FORMAT_SUMMARY>& rows, int* sys_error = nullptr);
