@@ -483,6 +483,7 @@ int Bench(TIMAGE_INFO& doc, const CommandLine& cl)
         std::printf("%s: %d files, %d loads, mean %.3f ms, median %.3f ms, %.3f megapixels/s\n", r.format.c_str(),
                     r.files, r.loads, r.mean_ms, r.median_ms, r.megapixels_per_second);
     int status = 0;
+    std::fflush(stdout); // the failure follows the log when both go to one file
     if (run.FailedCode() != kOk) {
         Fail(run.FailedPath(), run.FailedCode());
         status = 1;
