@@ -87,13 +87,14 @@ public:
 private:
     void Append(std::uint32_t cp, const FORMAT& format)
     {
-        std::string bytes;
-        AppendUtf8(bytes, cp);
-        if (used_ + bytes.size() > max_text_) {
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            cp = kReplacement;
+        const std::size_t size = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+        if (used_ + size > max_text_) {
             out_.truncated = true;
             return;
         }
-        used_ += bytes.size();
+        used_ += size;
         auto& runs = out_.runs;
         const auto same = [&](const TEXT_RUN& r) {
             return r.bold == format.bold && r.italic == format.italic && r.underline == format.underline
@@ -107,7 +108,7 @@ private:
             run.half_points = format.half_points;
             runs.push_back(std::move(run));
         }
-        runs.back().text += bytes;
+        AppendUtf8(runs.back().text, cp);
     }
 
     RICH_TEXT& out_;
