@@ -363,7 +363,7 @@ void ReadPlainText(std::string_view bytes, RICH_TEXT& out, std::size_t max_text)
         const int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
         std::uint32_t cp = b & (0x3F >> (len - 1));
         for (int k = 1; k < len; ++k)
-            cp = (cp << 6) | (static_cast<std::uint8_t>(bytes[i + k]) & 0x3F);
+            cp = (cp << 6) | (static_cast<std::uint8_t>(bytes[i + static_cast<std::size_t>(k)]) & 0x3F);
         sink.Put(cp, plain);
         i += static_cast<std::size_t>(len);
     }
