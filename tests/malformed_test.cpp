@@ -56,7 +56,7 @@ bool IsPictureExtension(const std::string& ext)
 TEST(Malformed, BrokenFilesEndInACodeOrADefinedPictureWhereImageMagickRefuses)
 {
     if (CorpusDir().empty())
-        GTEST_SKIP() << "no sample corpus beside the repository";
+        GTEST_SKIP() << NoCorpus();
     const bool have_im = HaveTool("convert-im6.q16");
     TIMAGE_INFO doc;
     pImageInfo = &doc;
