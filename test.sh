@@ -7,8 +7,8 @@ source scripts/deps.sh
 ensure_packages || { echo "package installation failed"; exit 1; }
 
 jobs=$(nproc)
-werror=OFF
-[ -n "${CI:-}" ] && werror=ON
+# Warnings are errors in every build, here as in CI, so a warning never passes locally.
+werror=ON
 passed=0
 failed=0
 
@@ -53,8 +53,10 @@ fi
 step "fuzz targets (bounded runs)"
 if command -v clang++ >/dev/null; then
   if CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-       -DRAVELSCOPE_FUZZ=ON -DRAVELSCOPE_GUI=OFF -DRAVELSCOPE_TESTS=OFF -DRAVELSCOPE_BENCH=OFF >/dev/null &&
-     cmake --build build-fuzz -j "$jobs" >/dev/null; then
+       -DRAVELSCOPE_FUZZ=ON -DRAVELSCOPE_GUI=OFF -DRAVELSCOPE_TESTS=OFF -DRAVELSCOPE_BENCH=OFF \
+       -DRAVELSCOPE_WERROR=$werror >/dev/null &&
+     { cmake --build build-fuzz -j "$jobs" >build-fuzz/build.log 2>&1 ||
+       { grep -E -A4 'error' build-fuzz/build.log | head -n 60; false; }; }; then
     if scripts/run_fuzz.sh build-fuzz "${FUZZ_RUNS:-3000}"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
   else
     echo "fuzz build failed"; failed=$((failed + 1))

@@ -47,7 +47,8 @@ void Word(Bytes& b, int order, std::uint32_t v)
 {
     std::uint8_t t[2];
     StoreWord(order, v, t);
-    b.insert(b.end(), t, t + 2);
+    b.push_back(t[0]);
+    b.push_back(t[1]);
 }
 void Dword(Bytes& b, int order, std::uint32_t v)
 {
@@ -224,13 +225,11 @@ Bytes PspFile()
         Dword(b, kLittleEndian, static_cast<std::uint32_t>(data.size()));
         b.insert(b.end(), data.begin(), data.end());
     };
-    Bytes gia;
-    Dword(gia, kLittleEndian, kSide);
-    Dword(gia, kLittleEndian, kSide);
-    gia.insert(gia.end(), 9, 0);
-    Word(gia, kLittleEndian, 2);
-    Word(gia, kLittleEndian, 24);
-    gia.insert(gia.end(), 17, 0);
+    Bytes gia(38, 0);
+    StoreDword(kLittleEndian, kSide, gia.data());
+    StoreDword(kLittleEndian, kSide, gia.data() + 4);
+    StoreWord(kLittleEndian, 2, gia.data() + 17);
+    StoreWord(kLittleEndian, 24, gia.data() + 19);
     block(0, gia);
     for (int c = 0; c < 3; ++c) {
         const Bytes& plane = Planes()[static_cast<std::size_t>(c)];

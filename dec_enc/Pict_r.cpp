@@ -234,7 +234,7 @@ void CopyIntoPicture(PICT_READER& r, const PICT_RECT& bounds, const PICT_RECT& s
             }
             case PixelKind::Direct16: {
                 // Each 5-bit component becomes the high bits of a byte (31 → 248).
-                const unsigned v = (row[2 * sx] << 8) | row[2 * sx + 1];
+                const unsigned v = static_cast<unsigned>((row[2 * sx] << 8) | row[2 * sx + 1]);
                 out[0] = static_cast<std::uint8_t>((v & 31) << 3);
                 out[1] = static_cast<std::uint8_t>(((v >> 5) & 31) << 3);
                 out[2] = static_cast<std::uint8_t>(((v >> 10) & 31) << 3);

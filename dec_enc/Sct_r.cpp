@@ -250,8 +250,8 @@ int ReadUtahRleBytes(CODEC_CTX& ctx, ByteCursor in)
         const bool truncated = rows.Truncated(); // the row the file ended in shows as far as it came
         std::uint8_t* out = ctx.DecodedRow(y);
         for (int c = 0; c < 3; ++c) {
-            const std::size_t source = palette || h.ncolors < 3 ? (h.ncolors == 1 ? 0 : std::min(c, h.ncolors - 1))
-                                                                 : static_cast<std::size_t>(c);
+            const std::size_t source =
+                static_cast<std::size_t>(palette || h.ncolors < 3 ? (h.ncolors == 1 ? 0 : std::min(c, h.ncolors - 1)) : c);
             const std::vector<std::uint8_t>& ch = rows.Channel(source);
             const std::uint16_t* map = maps[c];
             std::uint8_t* o = out + 2 - c; // red at byte 2, blue at byte 0

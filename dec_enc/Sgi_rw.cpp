@@ -42,7 +42,7 @@ int DecodeSgiRleRow(std::span<const std::uint8_t> data, std::size_t width, int c
     };
     std::size_t x = 0;
     while (end - p >= SampleBytes) {
-        const unsigned count = SampleBytes == 2 ? (p[0] << 8) | p[1] : p[0];
+        const auto count = static_cast<unsigned>(SampleBytes == 2 ? (p[0] << 8) | p[1] : p[0]);
         p += SampleBytes;
         const std::size_t n = count & 0x7F;
         if (n == 0)

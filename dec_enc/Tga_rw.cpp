@@ -43,7 +43,7 @@ struct TGA_LAYOUT {
 void MapEntryToBgr(const std::uint8_t* e, int entry_bytes, std::uint8_t* out)
 {
     if (entry_bytes == 2) {
-        const unsigned w = e[0] | (e[1] << 8);
+        const auto w = static_cast<unsigned>(e[0] | (e[1] << 8));
         out[0] = static_cast<std::uint8_t>((w & 31) << 3);
         out[1] = static_cast<std::uint8_t>(((w >> 5) & 31) << 3);
         out[2] = static_cast<std::uint8_t>(((w >> 10) & 31) << 3);
@@ -71,7 +71,7 @@ void TgaRowToBgr(const TGA_LAYOUT& t, const std::uint8_t* src, std::size_t width
             out[0] = out[1] = out[2] = src[0];
     } else if (t.pixel_bytes == 2) {
         for (std::size_t x = 0; x < width; ++x, out += 3, src += 2) {
-            const unsigned w = src[0] | (src[1] << 8);
+            const auto w = static_cast<unsigned>(src[0] | (src[1] << 8));
             out[0] = static_cast<std::uint8_t>((w & 31) << 3);
             out[1] = static_cast<std::uint8_t>(((w >> 5) & 31) << 3);
             out[2] = static_cast<std::uint8_t>(((w >> 10) & 31) << 3);

@@ -97,15 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if ((flags & 2) && save_code == kSaveGif) {
         // A palette and indices that describe the picture exactly: at most 256 colours.
-        if (ctx.index.Reserve(static_cast<std::size_t>(w) * h) != kOk)
+        if (ctx.index.Reserve(static_cast<std::size_t>(w) * static_cast<std::size_t>(h)) != kOk)
             return 0;
         for (int i = 0; i < 256 * 3; ++i)
             ctx.palette[i] = pixels[static_cast<std::size_t>(i) % count];
         for (int y = 0; y < h; ++y) {
             std::uint8_t* d = doc.display->ScanLine(y);
+            std::uint8_t* indices = ctx.index.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
             for (int x = 0; x < w; ++x) {
                 const std::uint8_t i = d[x * 3];
-                ctx.index.data()[static_cast<std::size_t>(y) * w + x] = i;
+                indices[x] = i;
                 d[x * 3] = ctx.palette[i * 3 + 2];
                 d[x * 3 + 1] = ctx.palette[i * 3 + 1];
                 d[x * 3 + 2] = ctx.palette[i * 3];

@@ -12,7 +12,10 @@ namespace {
 constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiAlphaBitfields = 6;
 
 // Bytes of one stored row: bits rounded up to whole 32-bit words.
-std::uint64_t FileStride(std::int64_t width, int bits) { return (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4; }
+std::uint64_t FileStride(std::int64_t width, int bits)
+{
+    return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
+}
 
 // One channel of a masked pixel: shift, width and the scale of values of up to 8 bits.
 struct Channel {

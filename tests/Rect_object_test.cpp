@@ -55,8 +55,9 @@ TEST(RectObject, DrawingNormalisesAndDropsTinyRectangles)
         EXPECT_EQ(Gesture(r, c.from, {c.to}), c.selected);
         EXPECT_EQ(BoundsOf(r), c.bounds);
         EXPECT_EQ(r.drawn, c.selected);
-        if (c.selected)
+        if (c.selected) {
             EXPECT_EQ(r.saved[RECT_OBJ::kBR], r.corners[RECT_OBJ::kBR]);
+        }
     }
 }
 
@@ -85,8 +86,9 @@ TEST(RectObject, PressChoosesMoveResizeOrNew)
         r.handle = kHandleNone;
         r.Press(c.at.x, c.at.y);
         EXPECT_EQ(r.mode, c.mode);
-        if (c.mode == kRectResize)
+        if (c.mode == kRectResize) {
             EXPECT_EQ(r.handle, c.handle);
+        }
         EXPECT_EQ(r.anchor, c.at);
     }
 }

@@ -3,7 +3,7 @@
 // compared with the same files decoded by ImageMagick.
 #include "core/Byte_order.h"
 #include "platform/Bmp_loader.h"
-#include "tests/peer_decode.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +17,11 @@ struct BmpLayout {
     int h = 1;
     int bits = 24;
     std::uint32_t compression = 0;
-    std::vector<std::uint32_t> palette; // 0x00RRGGBB
-    std::vector<std::uint32_t> masks;   // red, green, blue
+    std::vector<std::uint32_t> palette {}; // 0x00RRGGBB
+    std::vector<std::uint32_t> masks {};   // red, green, blue
     std::uint32_t colours_used = 0;
     bool top_down = false;
-    Bytes pixels; // the file's pixel data as stored
+    Bytes pixels {}; // the file's pixel data as stored
 };
 
 void Put32(Bytes& b, std::uint32_t v)
@@ -168,7 +168,8 @@ TEST(ReadBmp, RefusesBrokenFilesWithTheirCode)
 {
     BmpLayout ok {.w = 2, .h = 2, .bits = 8, .palette = {R, G}, .colours_used = 2, .pixels = Bytes(8, 0)};
     auto with = [](Bytes b, std::size_t at, std::uint32_t v) {
-        StoreDword(kLittleEndian, v, b.data() + at);
+        for (std::size_t k = 0; k < 4; ++k)
+            b.at(at + k) = static_cast<std::uint8_t>(v >> (8 * k));
         return b;
     };
     const Bytes good = MakeBmp(ok);
@@ -301,8 +302,10 @@ TEST(ReadBmp, FilesOfOtherProgramsMatchImageMagick)
 TEST(ReadBmp, CorpusFilesMatchImageMagick)
 {
     const std::string dir = CorpusDir();
-    if (dir.empty() || !HaveTool("convert"))
-        GTEST_SKIP() << "no corpus or no ImageMagick";
+    if (dir.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "no ImageMagick";
     namespace fs = std::filesystem;
     TempDir tmp;
     TIMAGE_INFO doc;

@@ -83,8 +83,9 @@ TEST(PictureBuffers, SizedToThePictureAndCapped)
         SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
         CODEC_CTX fresh;
         EXPECT_EQ(fresh.ReserveDecoded(c.w, c.h), c.want);
-        if (c.want != kOk)
+        if (c.want != kOk) {
             EXPECT_EQ(fresh.decoded.capacity(), 0u) << "refused before allocating";
+        }
     }
 }
 

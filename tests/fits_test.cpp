@@ -286,7 +286,7 @@ TEST(Fits, CorpusFilesEndInTheirExpectedCodes)
 {
     const std::string corpus = CorpusDir();
     if (corpus.empty())
-        GTEST_SKIP() << "no corpus";
+        GTEST_SKIP() << NoCorpus();
     const std::pair<const char*, int> cases[] = {
         {"hopper.fit", kOk},           {"m13.fit", kOk},
         {"im_input.fit", kOk},         {"devil_WFPC2u5780205r_c0fx.fit", kOk},

@@ -4,7 +4,7 @@
 #include "core/Byte_order.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Gif_cpp_w.h"
-#include "tests/peer_decode.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 
@@ -332,8 +332,9 @@ TEST(ReadGif, DecodesLayoutsTablesAndPlacement)
         EXPECT_EQ(DisplayPixels(doc), c.want);
         EXPECT_EQ(doc.context->compression_name, "LZW");
         // Complete images leave indices and palette that show the same picture.
-        if (doc.context->index_matches_picture)
+        if (doc.context->index_matches_picture) {
             EXPECT_EQ(ExpandIndices(*doc.context), c.want);
+        }
         // The preview's direct decoding shows the same picture.
         doc.direct_decode = 1;
         ASSERT_EQ(doc.Open(tmp.File("case.gif")), kOk);
@@ -498,8 +499,10 @@ TEST(ReadGif, FilesOfOtherProgramsMatchPillow)
 TEST(ReadGif, CorpusFilesMatchPillow)
 {
     const std::string dir = CorpusDir();
-    if (dir.empty() || PillowPython().empty())
-        GTEST_SKIP() << "no corpus or no Pillow";
+    if (dir.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (PillowPython().empty())
+        GTEST_SKIP() << "no Pillow";
     namespace fs = std::filesystem;
     TempDir tmp;
     TIMAGE_INFO doc;

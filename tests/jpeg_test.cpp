@@ -2,7 +2,7 @@
 // CMYK files against independent decoders, and the result codes of broken input.
 #include "core/Result_codes.h"
 #include "tests/test_support.h"
-#include "tests/tool_pixels.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 
@@ -30,14 +30,6 @@ Bytes SmoothPixels(int w, int h)
             p.push_back(static_cast<std::uint8_t>(128 + 100 * std::sin((x + y) / 9.0)));
         }
     return p;
-}
-
-double Psnr(const Bytes& a, const Bytes& b)
-{
-    double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        sum += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
-    return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
 }
 
 // Our JPEG writer's output for a w × h smooth picture.
@@ -194,8 +186,10 @@ TEST(Jpeg, SizeLimitsAndBrokenFiles)
 TEST(Jpeg, CorpusVariantsMatchOtherDecoders)
 {
     const std::string corpus = CorpusDir();
-    if (corpus.empty() || !HaveTool("convert"))
-        GTEST_SKIP() << "needs the corpus and ImageMagick";
+    if (corpus.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "no ImageMagick";
     const struct {
         const char* file;
         int bits;

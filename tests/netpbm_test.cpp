@@ -86,8 +86,9 @@ TEST(Netpbm, ReadsHeaderVariantsAndSamples)
         EXPECT_EQ(doc.display_height, c.want_h);
         EXPECT_EQ(doc.bits_per_pixel, c.want_bpp);
         EXPECT_EQ(doc.context->compression_name, "None");
-        if (!c.want_pixels.empty())
+        if (!c.want_pixels.empty()) {
             EXPECT_EQ(DisplayPixels(doc), c.want_pixels);
+        }
     }
 }
 
@@ -197,8 +198,10 @@ TEST(Netpbm, WritersSaveTheEditedPicture)
 TEST(Netpbm, AgreesWithNetpbmOnTheCorpus)
 {
     const std::string corpus = CorpusDir();
-    if (corpus.empty() || !HaveTool("pnmtopnm") || !HaveTool("pamdepth"))
-        GTEST_SKIP() << "needs the sample corpus and netpbm";
+    if (corpus.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("pnmtopnm") || !HaveTool("pamdepth"))
+        GTEST_SKIP() << "no netpbm";
     TIMAGE_INFO doc;
     TempDir dir;
     int compared = 0;

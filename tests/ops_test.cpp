@@ -796,8 +796,9 @@ TEST(Cli, OperationsChangeTheSavedPicture)
         ASSERT_TRUE(ParsePpm(ReadBytes(dir.File("out.ppm")), ow, oh, out));
         EXPECT_EQ(ow, c.want_w);
         EXPECT_EQ(oh, c.want_h);
-        if (c.ops == "--negative --negative")
+        if (c.ops == "--negative --negative") {
             EXPECT_EQ(out, px);
+        }
         if (c.ops == "--rotate-left") {
             TIMAGE_INFO doc;
             LoadPicture(doc, w, h, px);

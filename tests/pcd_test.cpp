@@ -7,7 +7,7 @@
 // reach kPsnrFloor.
 #include "core/Result_codes.h"
 #include "platform/Pcd_lib.h"
-#include "tests/reader_checks.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "core/Byte_order.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Pcx_rw.h"
-#include "tests/peer_decode.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 
@@ -34,14 +34,14 @@ struct PcxLayout {
     int h = 1;
     int line_bytes = 0; // 0: width × bits / 8 rounded up
     int encoding = 1;
-    Bytes pal16;  // red, green, blue triples for the header
-    Bytes data;   // the bytes after the header
-    Bytes pal256; // appended after a 12 marker when not empty
+    Bytes pal16 {};  // red, green, blue triples for the header
+    Bytes data {};   // the bytes after the header
+    Bytes pal256 {}; // appended after a 12 marker when not empty
 };
 
 Bytes MakePcx(const PcxLayout& s)
 {
-    Bytes f(128, 0);
+    Bytes f(128 + s.data.size(), 0);
     f[0] = 10;
     f[1] = 5;
     f[2] = static_cast<std::uint8_t>(s.encoding);
@@ -53,7 +53,7 @@ Bytes MakePcx(const PcxLayout& s)
     f[65] = static_cast<std::uint8_t>(s.planes);
     const int lb = s.line_bytes != 0 ? s.line_bytes : (s.w * s.bits + 7) / 8;
     StoreWord(kLittleEndian, static_cast<std::uint32_t>(lb), f.data() + 66);
-    f.insert(f.end(), s.data.begin(), s.data.end());
+    std::copy(s.data.begin(), s.data.end(), f.begin() + 128);
     if (!s.pal256.empty()) {
         f.push_back(12);
         f.insert(f.end(), s.pal256.begin(), s.pal256.end());
@@ -353,8 +353,10 @@ TEST(ReadPcx, FilesOfOtherProgramsMatchNetpbm)
 TEST(ReadPcx, CorpusFilesMatchNetpbm)
 {
     const std::string dir = CorpusDir();
-    if (dir.empty() || !HaveTool("pcxtoppm"))
-        GTEST_SKIP() << "no corpus or no netpbm";
+    if (dir.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("pcxtoppm"))
+        GTEST_SKIP() << "no netpbm";
     namespace fs = std::filesystem;
     TempDir tmp;
     TIMAGE_INFO doc;

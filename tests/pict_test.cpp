@@ -1,7 +1,7 @@
 // PICT reading: hand-made opcode streams of both versions, malformed streams, files
 // written by netpbm and ImageMagick, and the corpus against ImageMagick.
 #include "core/Result_codes.h"
-#include "tests/reader_checks.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 
@@ -262,8 +262,10 @@ TEST(PictRead, FilesOfOtherProgramsOpenWithTheSamePixels)
 TEST(PictRead, CorpusBitmapsMatchImageMagick)
 {
     const std::string dir = CorpusDir();
-    if (dir.empty() || !HaveTool("convert"))
-        GTEST_SKIP() << "needs the sample corpus and ImageMagick";
+    if (dir.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "no ImageMagick";
     const char* files[] = {"devil_rgb1.pct", "devil_rgb2.pct", "devil_rgb4.pct", "devil_rgb8.pct",
                            "devil_rgb24klein.pct", "devil_rgb32.pct", "devil_rgb32a.pct", "tm_BLK.pct",
                            "tm_FLAG_B24.pct", "tm_TRU256.pct", "tm_VENUS.pct", "tm_mire16.pct"};

@@ -2,7 +2,7 @@
 // header checks and their result codes.
 #include "core/Result_codes.h"
 #include "tests/test_support.h"
-#include "tests/tool_pixels.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -81,13 +81,15 @@ TEST(Png, RoundTripKeepsEveryPixel)
         EXPECT_EQ(h, 23);
         EXPECT_EQ(theirs, pixels);
     }
-    if (HaveTool("pngcheck"))
+    if (HaveTool("pngcheck")) {
         EXPECT_EQ(RunCommand("pngcheck -q '" + dir.File("a.png") + "'"), 0);
+    }
     // Pillow checks every chunk's CRC while it loads.
-    if (const std::string py = PillowPython(); !py.empty())
+    if (const std::string py = PillowPython(); !py.empty()) {
         EXPECT_EQ(RunCommand(py + " -c \"from PIL import Image; im=Image.open('" + dir.File("a.png") +
                              "'); im.load(); assert im.mode=='RGB' and im.size==(37,23)\""),
                   0);
+    }
 }
 
 TEST(Png, SaveAfterAnEditWritesTheEditedPicture)
@@ -193,8 +195,10 @@ TEST(Png, HeaderChecksAndBrokenFiles)
 TEST(Png, CorpusMatchesImageMagick)
 {
     const std::string corpus = CorpusDir();
-    if (corpus.empty() || !HaveTool("convert"))
-        GTEST_SKIP() << "needs the corpus and ImageMagick";
+    if (corpus.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "no ImageMagick";
     std::ifstream index(corpus + "/INDEX.tsv");
     std::string line;
     TIMAGE_INFO doc;

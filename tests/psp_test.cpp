@@ -2,7 +2,7 @@
 // here with each channel compression, layers and thumbnails, malformed files, the corpus.
 #include "core/Byte_order.h"
 #include "core/Result_codes.h"
-#include "tests/reader_checks.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -223,8 +223,9 @@ TEST(PspRead, MalformedFilesAreRefused)
         doc.context->compression_name.clear();
         const int rc = doc.Open(dir.File("t.psp"));
         EXPECT_EQ(rc, c.want_rc) << "have " << rc << ", want " << c.want_rc;
-        if (c.want_compression != nullptr)
+        if (c.want_compression != nullptr) {
             EXPECT_EQ(doc.context->compression_name, c.want_compression);
+        }
     }
 }
 
@@ -240,16 +241,17 @@ TEST(PspRead, CutShortZlibStreamEndsInBlack)
     ASSERT_EQ(doc.Open(dir.File("t.psp")), kOk);
     const Bytes got = DisplayPixels(doc);
     for (std::size_t i = 0; i < got.size(); ++i)
-        if (i % 3 != 2)
+        if (i % 3 != 2) {
             ASSERT_EQ(got[i], 0) << "byte " << i; // green and blue channels are missing
     EXPECT_EQ(got[2], 200);
+        }
 }
 
 TEST(PspRead, CorpusCompressionsGiveTheSamePicture)
 {
     const std::string dir = CorpusDir();
     if (dir.empty())
-        GTEST_SKIP() << "no sample corpus";
+        GTEST_SKIP() << NoCorpus();
     TIMAGE_INFO doc;
     Bytes first;
     for (const auto& [file, name] : {std::pair{"devil_PSP_LZ77.psp", "LZ77"}, std::pair{"devil_PSP_RLE.psp", "RLE"},

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
 
 namespace {
 
@@ -69,8 +68,8 @@ TEST(TRCD, ColoursOfOneCellMergeIntoTheirTruncatedWeightedMean)
     const Reduced r = Reduce(pic, 6, 1);
     ASSERT_EQ(r.rc, kOk);
     ASSERT_EQ(r.colours, 2);
-    std::set<Bytes> entries = {Entry(r, 0), Entry(r, 1)};
-    EXPECT_EQ(entries, (std::set<Bytes> {{10, 0, 0}, {0, 0, 200}}));
+    const Bytes blue = {10, 0, 0}, red = {0, 0, 200};
+    EXPECT_TRUE((Entry(r, 0) == blue && Entry(r, 1) == red) || (Entry(r, 0) == red && Entry(r, 1) == blue));
     for (int p = 0; p < 6; ++p)
         EXPECT_EQ(Entry(r, r.index[static_cast<std::size_t>(p)]), p < 3 ? (Bytes {10, 0, 0}) : (Bytes {0, 0, 200}));
 }

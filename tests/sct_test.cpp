@@ -210,8 +210,10 @@ TEST(UtahRle, AgreesWithNetpbm)
 TEST(UtahRle, CorpusFilesOpenLikeNetpbmDecodesThem)
 {
     const std::string corpus = CorpusDir();
-    if (corpus.empty() || !HaveTool("rletopnm"))
-        GTEST_SKIP() << "no corpus or no netpbm";
+    if (corpus.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("rletopnm"))
+        GTEST_SKIP() << "no netpbm";
     for (const auto& e : std::filesystem::directory_iterator(corpus + "/rle")) {
         const std::string path = e.path().string();
         SCOPED_TRACE(path);
@@ -300,7 +302,7 @@ TEST(Sct, CorpusFilesOpen)
 {
     const std::string corpus = CorpusDir();
     if (corpus.empty())
-        GTEST_SKIP() << "no corpus";
+        GTEST_SKIP() << NoCorpus();
     for (const auto& e : std::filesystem::directory_iterator(corpus + "/sct")) {
         SCOPED_TRACE(e.path().string());
         const OPENED o = OpenFile(e.path().string());

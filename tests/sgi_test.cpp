@@ -2,7 +2,7 @@
 // malformed tables and runs, files written by ImageMagick, netpbm and Pillow, the corpus.
 #include "core/Byte_order.h"
 #include "core/Result_codes.h"
-#include "tests/reader_checks.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 
@@ -181,8 +181,10 @@ TEST(SgiRead, FilesOfOtherProgramsOpenWithTheSamePixels)
 TEST(SgiRead, CorpusFilesMatchPillow)
 {
     const std::string dir = CorpusDir();
-    if (dir.empty() || PillowPython().empty())
-        GTEST_SKIP() << "needs the sample corpus and Pillow";
+    if (dir.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (PillowPython().empty())
+        GTEST_SKIP() << "no Pillow";
     const char* files[] = {"sgi/devil_rgb24alpharle.sgi", "sgi/hopper.sgi", "sgi/im_input.sgi",
                            "sgi/tm_normalize_16bit.sgi", "sgi/tm_normalize_8bit_offset.sgi", "sgi/transparent.sgi",
                            "rgb/hopper.rgb", "rgb/hopper16.rgb", "rgb/kif_bw.rgb",

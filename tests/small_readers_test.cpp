@@ -96,8 +96,9 @@ void CheckFixtures(const std::vector<Fixture>& cases)
             continue;
         EXPECT_EQ(ctx.width, c.w);
         EXPECT_EQ(ctx.height, c.h);
-        if (!c.want.empty())
+        if (!c.want.empty()) {
             EXPECT_EQ(DecodedPixels(ctx), c.want);
+        }
     }
 }
 
@@ -339,8 +340,8 @@ TEST(SmallReaders, TruncatedRowsAreBlack)
     f.insert(f.end(), {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}); // 1.5 rows
     WriteBytes(path, f);
     ASSERT_EQ(ReadFile(ReadMtv, path, ctx), kOk);
-    Bytes want(18, 9);
-    want.resize(36, 0);
+    Bytes want(36, 0);
+    std::fill_n(want.begin(), 18, 9);
     EXPECT_EQ(DecodedPixels(ctx), want);
 }
 
@@ -442,7 +443,7 @@ TEST(SmallReaders, Corpus)
 {
     const std::string dir = CorpusDir();
     if (dir.empty())
-        GTEST_SKIP() << "no corpus";
+        GTEST_SKIP() << NoCorpus();
     struct Case {
         const char* file;
         int rc;

@@ -67,11 +67,22 @@ std::string CaptureCommand(const std::string& command, int* status)
     return out;
 }
 
+std::string CorpusLocation()
+{
+    const char* env = std::getenv("RAVELSCOPE_CORPUS");
+    return env != nullptr && *env != '\0' ? std::string(env) : std::string(RAVELSCOPE_CORPUS_DIR);
+}
+
 std::string CorpusDir()
 {
-    const char* dir = RAVELSCOPE_CORPUS_DIR;
+    const std::string dir = CorpusLocation();
     struct stat st {};
-    return stat(dir, &st) == 0 && S_ISDIR(st.st_mode) ? std::string(dir) : std::string();
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? dir : std::string();
+}
+
+std::string NoCorpus()
+{
+    return "no sample corpus at " + CorpusLocation() + " (RAVELSCOPE_CORPUS names another place)";
 }
 
 std::vector<CorpusEntry> CorpusEntries(const std::string& ext)

@@ -34,8 +34,13 @@ int RunCommand(const std::string& command);
 // Runs a shell command and returns what it printed on stdout.
 std::string CaptureCommand(const std::string& command, int* status = nullptr);
 
-// The shared sample corpus, or "" when it is not beside the repository.
+// Where the sample corpus is looked for: $RAVELSCOPE_CORPUS when set, else the shared
+// directory beside the repository.
+std::string CorpusLocation();
+// The sample corpus directory, or "" when there is none at CorpusLocation().
 std::string CorpusDir();
+// Why a corpus test skips: names the place it looked at.
+std::string NoCorpus();
 
 struct CorpusEntry {
     std::string ext;

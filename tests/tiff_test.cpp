@@ -2,7 +2,7 @@
 // written here through libtiff, the other layouts against ImageMagick, and broken files.
 #include "core/Result_codes.h"
 #include "tests/test_support.h"
-#include "tests/tool_pixels.h"
+#include "tests/peers.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -64,8 +64,9 @@ TEST(Tiff, WritesLzwRgbThatReadsBack)
     EXPECT_EQ(compression, COMPRESSION_LZW);
     EXPECT_EQ(photometric, PHOTOMETRIC_RGB);
 
-    if (HaveTool("tiffinfo"))
+    if (HaveTool("tiffinfo")) {
         EXPECT_EQ(RunCommand("tiffinfo -D '" + dir.File("a.tif") + "' >/dev/null 2>&1"), 0);
+    }
 
     ASSERT_EQ(doc.Open(dir.File("a.tif")), kOk);
     EXPECT_EQ(doc.format_code, kFmtTiff);
@@ -75,8 +76,9 @@ TEST(Tiff, WritesLzwRgbThatReadsBack)
 
     int mw = 0, mh = 0;
     Bytes theirs;
-    if (MagickPixels(dir.File("a.tif"), mw, mh, theirs))
+    if (MagickPixels(dir.File("a.tif"), mw, mh, theirs)) {
         EXPECT_EQ(theirs, pixels);
+    }
 }
 
 TEST(Tiff, WidthsPast16BitsSurviveTheRoundTrip)
@@ -188,8 +190,10 @@ TEST(Tiff, RefusedAndBrokenFiles)
 TEST(Tiff, CorpusMatchesImageMagick)
 {
     const std::string corpus = CorpusDir();
-    if (corpus.empty() || !HaveTool("convert"))
-        GTEST_SKIP() << "needs the corpus and ImageMagick";
+    if (corpus.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "no ImageMagick";
     const struct {
         const char* file;
         const char* compression;

@@ -130,8 +130,10 @@ TEST(Xpm, AgreesWithNetpbmAndImageMagick)
 TEST(Xpm, CorpusFilesOpenLikeImageMagickDecodesThem)
 {
     const std::string corpus = CorpusDir();
-    if (corpus.empty() || !HaveTool("convert"))
-        GTEST_SKIP() << "no corpus or no ImageMagick";
+    if (corpus.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "no ImageMagick";
     for (const auto& e : std::filesystem::directory_iterator(corpus + "/xpm")) {
         const std::string path = e.path().string();
         SCOPED_TRACE(path);

@@ -265,7 +265,7 @@ TEST(Xwd, AgreesWithNetpbmAndImageMagick)
     LoadPicture(doc, 31, 7, pic);
     ASSERT_EQ(PrepareSave(doc, kSaveXwd, dir.File("ours.xwd")), kOk);
     ASSERT_EQ(doc.Save(), kOk);
-    for (const std::string cmd : {"convert " + dir.File("ours.xwd") + " -depth 8 PPM:-",
+    for (const std::string& cmd : {"convert " + dir.File("ours.xwd") + " -depth 8 PPM:-",
                                   "xwdtopnm " + dir.File("ours.xwd") + " 2>/dev/null | pamdepth 255"}) {
         SCOPED_TRACE(cmd);
         int w = 0, h = 0;
@@ -278,8 +278,10 @@ TEST(Xwd, AgreesWithNetpbmAndImageMagick)
 TEST(Xwd, CorpusFilesOpenLikeImageMagickDecodesThem)
 {
     const std::string corpus = CorpusDir();
-    if (corpus.empty() || !HaveTool("convert"))
-        GTEST_SKIP() << "no corpus or no ImageMagick";
+    if (corpus.empty())
+        GTEST_SKIP() << NoCorpus();
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "no ImageMagick";
     for (const auto& e : std::filesystem::directory_iterator(corpus + "/xwd")) {
         const std::string path = e.path().string();
         SCOPED_TRACE(path);

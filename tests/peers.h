@@ -1,5 +1,6 @@
-// Helpers for the reader tests: pictures to feed other programs, their decodes, and a
-// picture distance.
+// Independent programs (ImageMagick, netpbm, Pillow) as peers of our readers and writers:
+// pictures to feed them, their decodes as blue-green-red pixels, and picture distances.
+// Every decode helper answers "not available" when its program is missing.
 #pragma once
 
 #include "core/Result_codes.h"
@@ -7,8 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 // Writes blue-green-red pixels as a binary PPM (red, green, blue).
@@ -89,6 +91,58 @@ inline void ExpectOpensLikePillow(TIMAGE_INFO& doc, const std::string& path, con
     EXPECT_EQ(doc.display_width, w);
     EXPECT_EQ(doc.display_height, h);
     EXPECT_TRUE(DisplayPixels(doc) == want);
+}
+
+// Shell command that turns IN into a binary PPM at OUT, by peer name:
+// "im" (ImageMagick, first frame), "netpbm" (the given converter), "pillow"; "" when the
+// peer is missing.
+inline std::string PeerToPpmCommand(const std::string& peer, const std::string& in, const std::string& out,
+                                    const std::string& netpbm_tool = "")
+{
+    if (peer == "im")
+        return HaveTool("convert") ? "convert '" + in + "[0]' -depth 8 ppm:'" + out + "' 2>/dev/null" : "";
+    if (peer == "netpbm")
+        return HaveTool(netpbm_tool) ? netpbm_tool + " '" + in + "' 2>/dev/null | ppmtoppm 2>/dev/null > '" + out + "'"
+                                     : "";
+    if (peer == "pillow" && !PillowPython().empty())
+        return PillowPython() + " -c \"from PIL import Image; im=Image.open('" + in +
+               "'); im.seek(0); im.convert('RGB').save('" + out + "', 'PPM')\" 2>/dev/null";
+    return "";
+}
+
+// Decodes a file with a peer into blue-green-red pixels. Returns false when the peer is
+// missing (skip), and sets ok to whether the decode worked.
+inline bool PeerDecode(const std::string& peer, const std::string& in, const std::string& scratch_ppm, int& w,
+                       int& h, Bytes& bgr, bool& ok, const std::string& netpbm_tool = "")
+{
+    const std::string cmd = PeerToPpmCommand(peer, in, scratch_ppm, netpbm_tool);
+    if (cmd.empty())
+        return false;
+    ok = RunCommand(cmd) == 0 && ParsePpm(ReadBytes(scratch_ppm), w, h, bgr);
+    return true;
+}
+
+// ImageMagick's view of the first image of a file, alpha composited on white, as
+// blue-green-red pixels; false when ImageMagick is absent or fails. raw_rgb: the samples
+// as stored, without the colour-space conversion that ImageMagick derives from a gamma.
+inline bool MagickPixels(const std::string& path, int& w, int& h, Bytes& bgr, bool raw_rgb = false)
+{
+    if (!HaveTool("convert"))
+        return false;
+    int status = -1;
+    const std::string out = CaptureCommand("convert '" + path + "[0]' " + (raw_rgb ? "-set colorspace sRGB " : "") +
+                                               "-background white -alpha remove -alpha off -depth 8 ppm:- 2>/dev/null",
+                                           &status);
+    return status == 0 && ParsePpm(ToBytes(out), w, h, bgr);
+}
+
+// Largest difference of one sample between two pictures of the same size.
+inline int MaxDifference(const Bytes& a, const Bytes& b)
+{
+    int worst = 0;
+    for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
+    return worst;
 }
 
 // Peak signal-to-noise ratio in dB; 99 for equal pictures.
