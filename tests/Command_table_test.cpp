@@ -34,13 +34,15 @@ TEST(CommandTable, NamesAndShortcutsAreUniqueAndMenusExistBeforeUse)
             EXPECT_TRUE(names.insert(row.name).second) << "name used twice";
             EXPECT_EQ(FindCommand(row.name), static_cast<CommandId>(i));
         }
-        if (row.shortcut[0] != '\0')
+        if (row.shortcut[0] != '\0') {
             EXPECT_TRUE(keys.insert(row.shortcut).second) << "shortcut used twice: " << row.shortcut;
+        }
         const std::string parent = row.parent;
-        if (row.kind == CommandKind::kButton)
+        if (row.kind == CommandKind::kButton) {
             EXPECT_EQ(parent, "");
-        else if (row.kind != CommandKind::kMenu || !parent.empty())
+        } else if (row.kind != CommandKind::kMenu || !parent.empty()) {
             EXPECT_TRUE(menus.count(parent)) << "parent menu missing or later: " << parent;
+        }
         if (row.kind == CommandKind::kMenu)
             menus.insert(row.name);
         if (row.kind == CommandKind::kAlso) {

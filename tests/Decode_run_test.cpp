@@ -105,8 +105,9 @@ TEST_F(DecodeRunTest, LogsOfTheTable)
         TempDir dir;
         TIMAGE_INFO doc;
         MakeFiles(dir, doc, c.files);
-        if (!c.shown.empty())
+        if (!c.shown.empty()) {
             ASSERT_EQ(FILE_BROWSER().OpenKeepingShown(doc, dir.File(c.shown)), kOk);
+        }
         if (!c.current.empty())
             doc.current_path = dir.File(c.current);
         TIMED_OPENER opener(clock_, c.micros);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <algorithm>
 
 #include <sys/stat.h>
@@ -13,6 +15,16 @@ std::string Cli(const std::string& args, int* status, bool with_stderr = false)
 {
     return CaptureCommand(std::string(RAVELSCOPE_CLI) + " " + args + (with_stderr ? " 2>&1" : " 2>/dev/null"),
                           status);
+}
+
+// A path in single quotes for the shell. (Built by appending: GCC 12 misreports
+// `"'" + path + "'"` at -O3 as an overlapping copy.)
+std::string Quoted(const std::string& path)
+{
+    std::string q(1, '\'');
+    q += path;
+    q += '\'';
+    return q;
 }
 
 } // namespace
@@ -82,8 +94,9 @@ TEST(Cli, VerboseShowsDiagnostics)
         EXPECT_EQ(status, 0);
         const bool verbose = args.find("--verbose") != std::string::npos;
         EXPECT_EQ(said.find("Histogram done\n") != std::string::npos, verbose) << said;
-        if (!verbose)
+        if (!verbose) {
             EXPECT_EQ(said, "");
+        }
     }
 }
 
@@ -110,8 +123,8 @@ TEST(Cli, OptionsMayFollowTheFileNames)
     for (const char* order : {"--mirror --verbose IN OUT", "IN OUT --mirror", "IN --mirror OUT", "--mirror -- IN OUT"}) {
         SCOPED_TRACE(order);
         std::string args = std::string("convert ") + order;
-        args.replace(args.find("IN"), 2, "'" + dir.File("in.ppm") + "'");
-        args.replace(args.find("OUT"), 3, "'" + dir.File("out.ppm") + "'");
+        args.replace(args.find("IN"), 2, Quoted(dir.File("in.ppm")));
+        args.replace(args.find("OUT"), 3, Quoted(dir.File("out.ppm")));
         std::remove(dir.File("out.ppm").c_str());
         Cli(args, &status);
         EXPECT_EQ(status, 0);
@@ -174,7 +187,9 @@ TEST(Cli, ConvertsManyFilesIntoADirectory)
         EXPECT_EQ(err.find('\r'), std::string::npos) << "no progress line off a terminal";
     }
     for (int i = 0; i < 12; ++i) {
-        const std::string name = "p" + std::to_string(i) + ".png";
+        std::string name = "p";
+        name += std::to_string(i);
+        name += ".png";
         SCOPED_TRACE(name);
         const Bytes one = ReadBytes(dir.File("out1/" + name));
         EXPECT_FALSE(one.empty());
@@ -193,15 +208,25 @@ TEST(Cli, BenchRunsTheDecodeTimingRunOverADirectory)
     int status = -1;
     const std::string out = Cli("bench '" + dir.path() + "' --count 3 --csv '" + dir.File("s.csv") + "'", &status);
     EXPECT_EQ(status, 0);
-    const std::string ms = "[0-9]+";
-    EXPECT_TRUE(std::regex_match(
-        out, std::regex("Decoding file: a.ppm\nindex: 1 -- time_load: " + ms + " -- avg: " + ms + "\n"
-                        "Decoding file: b.pgm\nindex: 2 -- time_load: " + ms + " -- avg: " + ms + "\n"
-                        "Decoding file: a.ppm\nindex: 3 -- time_load: " + ms + " -- avg: " + ms + "\n"
-                        "3 loads of 2 files\n"
-                        "portable greymap: 1 files, 1 loads, .*\n"
-                        "portable pixmap: 1 files, 2 loads, .*\n")))
-        << out;
+    // Times vary: every run of digits reads as "#".
+    std::string shape;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(out[i])) == 0) {
+            shape += out[i];
+            continue;
+        }
+        shape += '#';
+        while (i + 1 < out.size() && std::isdigit(static_cast<unsigned char>(out[i + 1])) != 0)
+            ++i;
+    }
+    const std::string runs = "Decoding file: a.ppm\nindex: # -- time_load: # -- avg: #\n"
+                             "Decoding file: b.pgm\nindex: # -- time_load: # -- avg: #\n"
+                             "Decoding file: a.ppm\nindex: # -- time_load: # -- avg: #\n"
+                             "# loads of # files\n";
+    EXPECT_TRUE(shape.starts_with(runs)) << out;
+    EXPECT_NE(out.find("\nportable greymap: 1 files, 1 loads, "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nportable pixmap: 1 files, 2 loads, "), std::string::npos) << out;
+    EXPECT_NE(out.find("3 loads of 2 files\n"), std::string::npos) << out;
     const Bytes csv = ReadBytes(dir.File("s.csv"));
     EXPECT_EQ(std::string(csv.begin(), csv.end()).rfind("format,files,loads,mean_ms,median_ms,megapixels_per_s\n"
                                                         "portable greymap,1,1,", 0),
