@@ -27,7 +27,6 @@
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -408,24 +407,15 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
 
 } // namespace
 
-int ReadGif(CODEC_CTX& ctx)
+int DecodeGif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    {
-        FilePtr probe = OpenForRead(ctx.input_file_name);
-        if (!probe) {
-            std::fprintf(stderr, "%s: %s\n", ctx.input_file_name.c_str(), std::strerror(errno));
-            return kOpenFileError;
-        }
-        char magic[6] = {};
-        const std::size_t got = std::fread(magic, 1, 6, probe.get());
-        const bool lower = got == 6 && std::memcmp(magic, "GIF", 3) == 0 &&
-                           (std::memcmp(magic + 3, "87a", 3) == 0 || std::memcmp(magic + 3, "89a", 3) == 0);
-        const bool upper = got == 6 && (std::memcmp(magic + 3, "87A", 3) == 0 || std::memcmp(magic + 3, "89A", 3) == 0);
-        if (!lower && !upper)
-            return kMagicError;
-    }
-    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-        return rc;
-    ByteCursor in(std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
+    const bool got = bytes.size() >= 6;
+    const std::uint8_t* magic = bytes.data();
+    const bool lower = got && std::memcmp(magic, "GIF", 3) == 0 &&
+                       (std::memcmp(magic + 3, "87a", 3) == 0 || std::memcmp(magic + 3, "89a", 3) == 0);
+    const bool upper = got && (std::memcmp(magic + 3, "87A", 3) == 0 || std::memcmp(magic + 3, "89A", 3) == 0);
+    if (!lower && !upper)
+        return kMagicError;
+    ByteCursor in(bytes);
     return DecodeFile(ctx, in);
 }

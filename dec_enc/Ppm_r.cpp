@@ -6,13 +6,11 @@
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Netpbm.h"
 
-int ReadPpm(CODEC_CTX& ctx)
+int DecodePpm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f)
-        return kOpenFileError;
+    ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Pixmap, h);
+    int rc = ReadNetpbmHeader(in, NetpbmKind::Pixmap, h);
     if (rc != kOk)
         return rc;
     ctx.compression_name = "None";
@@ -20,9 +18,9 @@ int ReadPpm(CODEC_CTX& ctx)
     if (h.width > 4096 && h.height > 4096)
         return kImageTooLarge;
     Dib* direct = ctx.DirectTarget();
-    if (rc = SizeNetpbmPicture(f.get(), h, ctx, direct == nullptr); rc != kOk)
+    if (rc = SizeNetpbmPicture(in, h, ctx, direct == nullptr); rc != kOk)
         return rc;
     if (direct != nullptr && (rc = ctx.SizeDisplayBitmap()) != kOk)
         return rc;
-    return DecodeNetpbmRaster(f.get(), h, ctx, direct);
+    return DecodeNetpbmRaster(in, h, ctx, direct);
 }
