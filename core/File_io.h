@@ -50,6 +50,7 @@ inline constexpr Expansion kRowBits{8, 1, false};        // fax and JBIG: a row 
 inline constexpr Expansion kPcxRuns{63, 2, false};       // a count and a value byte: 63 bytes
 inline constexpr Expansion kPackBits{64, 1, true};       // a count byte and a unit: 128 units
 inline constexpr Expansion kStoredTga{128, 1, false};    // TARGA pixels cut to a 128th open
+inline constexpr Expansion kLzwCodes{4096, 1, false};    // indices per LZW code (not per byte)
 inline constexpr Expansion kRunLengthHalf{170, 1, false}; // runs of 85 to one, half there
 inline constexpr Expansion kDeflate{1032, 1, true};
 inline constexpr Expansion kTiffCoded{2048, 1, false};   // LZW, Deflate and JPEG strips

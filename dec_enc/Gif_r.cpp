@@ -253,9 +253,8 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
     // 4096. So is a logical screen of more than a million pixels that is mostly
     // background around a small image.
     const std::uint64_t codes = std::uint64_t{data_bytes} * 8 / static_cast<std::uint64_t>(min_code_size + 1);
-    const std::uint64_t most = std::min(codes * 4096, codes * (codes + 1) / 2);
     const std::uint64_t image_pixels = std::uint64_t(d.width) * std::uint64_t(d.height);
-    if (image_pixels > most)
+    if (!ClaimFits(image_pixels, codes, expansion::kLzwCodes) || image_pixels > codes * (codes + 1) / 2)
         return Fail("image data too short for the image's size");
     const std::int64_t cw = std::max<std::int64_t>(screen_w, std::int64_t{d.left} + d.width);
     const std::int64_t ch = std::max<std::int64_t>(screen_h, std::int64_t{d.top} + d.height);
