@@ -63,7 +63,9 @@ int DecodeMsp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
         return kDataError;
     const std::size_t row_bytes = (static_cast<std::size_t>(width) + 7) / 8;
     const std::size_t packed = row_bytes * static_cast<std::size_t>(height);
-    if (in.Size() < kHeaderBytes || !ClaimFits(packed, in.Size() - kHeaderBytes, v2 ? expansion::kRunLengthHalf : expansion::kStoredHalf, kSmallRaster))
+    if (in.Size() < kHeaderBytes ||
+        !ClaimFits(packed, in.Size() - kHeaderBytes, v2 ? expansion::kRunLengthHalf : expansion::kStoredHalf,
+                   kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;

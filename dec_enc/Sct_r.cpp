@@ -221,7 +221,8 @@ int ReadUtahRleBytes(CODEC_CTX& ctx, ByteCursor in)
     // One operation of four bytes covers at most 65536 pixels of a channel; a header that
     // promises more pixels than that for every byte of the file is refused before the
     // picture is allocated.
-    if (!ClaimFits(static_cast<std::uint64_t>(h.xsize) * static_cast<std::uint64_t>(h.ysize), in.Size(), expansion::kUtahRuns))
+    if (!ClaimFits(static_cast<std::uint64_t>(h.xsize) * static_cast<std::uint64_t>(h.ysize), in.Size(),
+                   expansion::kUtahRuns))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(h.xsize, h.ysize); rc != kOk)
         return rc;

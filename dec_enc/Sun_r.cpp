@@ -92,7 +92,9 @@ int DecodeSun(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     if (PictureBytes(width, height, 3) == SIZE_MAX || row_bytes > kMaxPictureBytes)
         return kImageTooLarge;
     const std::size_t raster = row_bytes * height;
-    if (raster / height != row_bytes || !ClaimFits(raster, in.Left(), type == kTypeRle ? expansion::kRunLengthHalf : expansion::kStoredHalf, kSmallRaster))
+    if (raster / height != row_bytes ||
+        !ClaimFits(raster, in.Left(), type == kTypeRle ? expansion::kRunLengthHalf : expansion::kStoredHalf,
+                   kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;

@@ -204,9 +204,10 @@ int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     // first rows, but not less than a 128th of the raster.
     const auto pixels = static_cast<std::uint64_t>(width * height);
     const auto pb = static_cast<std::uint64_t>(t.pixel_bytes);
-    const std::int64_t left = static_cast<std::int64_t>(bytes.size()) - data_start;
-    if (left < 0 || !(rle ? ClaimFits((pixels + 127) / 128 * (1 + pb), static_cast<std::uint64_t>(left), expansion::kWhole)
-                          : ClaimFits(pixels * pb, static_cast<std::uint64_t>(left), expansion::kStoredTga)))
+    const std::int64_t signed_left = static_cast<std::int64_t>(bytes.size()) - data_start;
+    const auto left = static_cast<std::uint64_t>(signed_left);
+    if (signed_left < 0 || !(rle ? ClaimFits((pixels + 127) / 128 * (1 + pb), left, expansion::kWhole)
+                                 : ClaimFits(pixels * pb, left, expansion::kStoredTga)))
         return kDataError;
 
     Dib* direct = ctx.DirectTarget();

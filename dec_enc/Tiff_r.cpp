@@ -31,7 +31,8 @@ tmsize_t ReadBytes(thandle_t h, void* buf, tmsize_t size)
     TIFF_BYTES& b = Bytes(h);
     if (size < 0)
         return -1;
-    const std::uint64_t n = b.pos >= b.bytes.size() ? 0 : std::min<std::uint64_t>(static_cast<std::uint64_t>(size), b.bytes.size() - b.pos);
+    const std::uint64_t left = b.pos >= b.bytes.size() ? 0 : b.bytes.size() - b.pos;
+    const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), left);
     if (n != 0)
         std::memcpy(buf, b.bytes.data() + b.pos, static_cast<std::size_t>(n));
     b.pos += n;
@@ -122,7 +123,8 @@ bool DataCanBeInFile(const TIFF_LAYOUT& l, std::uint16_t compression, std::size_
     using Wide = unsigned __int128;
     const Wide raw = (Wide{l.width} * l.samples * l.bits + 7) / 8 * l.height;
     const std::uint64_t claimed = raw > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(raw);
-    return ClaimFits(claimed, file_size, compression == COMPRESSION_NONE ? expansion::kStoredEighth : expansion::kTiffCoded);
+    return ClaimFits(claimed, file_size,
+                     compression == COMPRESSION_NONE ? expansion::kStoredEighth : expansion::kTiffCoded);
 }
 
 
