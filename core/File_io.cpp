@@ -23,13 +23,6 @@ std::int64_t FileSize(FILE* f)
     return static_cast<std::int64_t>(st.st_size);
 }
 
-std::int64_t BytesLeft(FILE* f)
-{
-    const std::int64_t size = FileSize(f);
-    const long pos = std::ftell(f);
-    return size < 0 || pos < 0 ? -1 : std::max<std::int64_t>(0, size - pos);
-}
-
 int LoadWholeFile(const std::string& path, PixelBuffer& buf)
 {
     FilePtr f = OpenForRead(path);

@@ -28,16 +28,46 @@ std::int64_t FileSize(FILE* f);
 // kImageTooLarge for files past kMaxPictureBytes, or kMemoryError.
 int LoadWholeFile(const std::string& path, PixelBuffer& buf);
 
-// Bytes of a regular file from the stream's position to its end; -1 for a stream that is
-// not a regular file.
-std::int64_t BytesLeft(FILE* f);
+// How many bytes of picture one byte of a file can stand for at most in a format family
+// (num / den), and how a claim is held against it: a header whose claim needs more of
+// the file than there is, is refused before anything is allocated for it; below that, a
+// file cut short shows black where it ends. With `divide` the claim is divided by the
+// ratio, rounded down, and compared with the bytes there: that lets a claim through by up
+// to one ratio's worth more than multiplying the bytes by the ratio does.
+struct Expansion {
+    std::uint64_t num;
+    std::uint64_t den;
+    bool divide;
+};
 
-// A header may promise more data than a truncated file holds (the rest shows black), but
-// not more than eight times what is there: such a header is refused before anything is
-// allocated for it. Unknown sizes (-1) pass.
-inline bool ClaimFitsFile(std::uint64_t claimed_bytes, std::int64_t available)
+namespace expansion {
+inline constexpr Expansion kWhole{1, 1, false};          // every claimed byte must be there
+inline constexpr Expansion kStoredHalf{2, 1, false};     // stored data, at least half there
+inline constexpr Expansion kStoredHalfDiv{2, 1, true};   // ... the claim halved, rounded down
+inline constexpr Expansion kStoredEighth{8, 1, false};   // stored data cut to an eighth opens
+inline constexpr Expansion kStoredEighthDiv{8, 1, true}; // ... the claim divided, rounded down
+inline constexpr Expansion kRowBits{8, 1, false};        // fax and JBIG: a row in one bit
+inline constexpr Expansion kPcxRuns{63, 2, false};       // a count and a value byte: 63 bytes
+inline constexpr Expansion kPackBits{64, 1, true};       // a count byte and a unit: 128 units
+inline constexpr Expansion kStoredTga{128, 1, false};    // TARGA pixels cut to a 128th open
+inline constexpr Expansion kLzwCodes{4096, 1, false};    // indices per LZW code (not per byte)
+inline constexpr Expansion kRunLengthHalf{170, 1, false}; // runs of 85 to one, half there
+inline constexpr Expansion kDeflate{1032, 1, true};
+inline constexpr Expansion kTiffCoded{2048, 1, false};   // LZW, Deflate and JPEG strips
+inline constexpr Expansion kJpegHuffman{8192, 1, true};  // a bit a block, 1024 pixels a block
+inline constexpr Expansion kUtahRuns{65536, 1, true};    // a 4-byte run: 65536 pixels at most
+} // namespace expansion
+
+// The one rule for such claims. Claims of up to always_fits bytes pass whatever the file
+// holds (the small raster readers let pictures of up to 64 KiB show a short tail black).
+constexpr bool ClaimFits(std::uint64_t claimed_bytes, std::uint64_t available, Expansion e,
+                         std::uint64_t always_fits = 0)
 {
-    return available < 0 || claimed_bytes / 8 <= static_cast<std::uint64_t>(available);
+    using Wide = unsigned __int128;
+    if (claimed_bytes <= always_fits)
+        return true;
+    const Wide claim = Wide{claimed_bytes} * e.den;
+    return e.divide ? claim / e.num <= available : claim <= Wide{available} * e.num;
 }
 
 // Closes the stream and reports whether every byte reached the file.

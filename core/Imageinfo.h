@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,9 @@ public:
     std::int32_t Open();
     // Sets current_path and opens it.
     std::int32_t Open(const std::string& path);
+    // What Open does once the file is loaded: decodes bytes as a file called name (its
+    // extension picks the reader) without touching the file system or current_path.
+    std::int32_t OpenBytes(const std::string& name, std::span<const std::uint8_t> bytes);
     // The save dispatcher: writes the context with the writer of save_code.
     std::int32_t Save();
     // The Save command: writes the open picture back beside its file in its own format.
@@ -118,6 +122,11 @@ public:
     std::int32_t current_index = -1;
     std::int32_t undo_length = 0;
     std::int32_t undo_position = 0;
+
+private:
+    // The open from the extension on: media, reader lookup, the bytes (name's file loaded
+    // into the context first when load is set), decoding and the display bitmap.
+    std::int32_t OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load);
 };
 
 // The program's one document; the programs create it at start-up.

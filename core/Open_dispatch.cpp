@@ -1,5 +1,7 @@
-// The open dispatcher: from the current path to a picture in the display bitmap.
+// The open dispatcher: from the current path, or from a file's bytes, to a picture in the
+// display bitmap.
 #include "core/Imageinfo.h"
+#include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
@@ -27,7 +29,7 @@ enum Extra : unsigned {
 
 struct DispatchRow {
     const char* exts[2];
-    ReaderFn reader; // null: that reader is not part of the program yet
+    DecoderFn decoder; // null: that reader is not part of the program yet
     std::int32_t format_code;
     const char* compression; // written after the read, or null
     unsigned extra;
@@ -37,37 +39,37 @@ struct DispatchRow {
 // Tested in this order; the first matching extension decides. Readers still null are
 // answered with kFormatNotSupported until their codec is added to the program.
 const DispatchRow kDispatch[] = {
-    {{".BMP", ".DIB"}, ReadBmp, kFmtBmp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".TGA", nullptr}, ReadTga, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".FIT", nullptr}, ReadFits, kFmtFits, nullptr, kNoExtra, Finish::ReaderDraws},
-    {{".MTV", nullptr}, ReadMtv, kFmtMtv, nullptr, kNoExtra, Finish::ReaderDraws},
-    {{".PAT", nullptr}, ReadGimpPattern, kFmtGimpPattern, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
-    {{".FBM", nullptr}, ReadFbm, kFmtFbm, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
-    {{".DIC", nullptr}, ReadDicom, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
-    {{".NOL", nullptr}, ReadNokiaLogo, kFmtNokia, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".IMG", nullptr}, ReadVicar, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".JPG", nullptr}, ReadJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
-    {{".SUN", ".RAS"}, ReadSun, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".GIF", nullptr}, ReadGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
-    {{".PCX", nullptr}, ReadPcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".PCT", nullptr}, ReadPict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
-    {{".XPM", nullptr}, ReadXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
-    {{".PCD", nullptr}, ReadPcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
-    {{".PGM", nullptr}, ReadPgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
-    {{".PNG", nullptr}, ReadPng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".PBM", nullptr}, ReadPbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
-    {{".PPM", nullptr}, ReadPpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".SGI", ".RGB"}, ReadSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
-    {{".XWD", nullptr}, ReadXwd, kFmtXwd, "None", kNoExtra, Finish::Convert},
-    {{".RLE", nullptr}, ReadUtahRle, kFmtUtahRle, "RLE", kNoExtra, Finish::Convert},
-    {{".SCT", nullptr}, ReadSct, kFmtSct, nullptr, kNoExtra, Finish::Convert},
-    {{".CPT", nullptr}, ReadCorel, kFmtCorel, nullptr, kNoExtra, Finish::Convert},
-    {{".PXR", nullptr}, ReadPixar, kFmtPixar, nullptr, kNoExtra, Finish::Convert},
-    {{".QRT", nullptr}, ReadQrt, kFmtQrt, "None", kNoExtra, Finish::Convert},
-    {{".PSP", nullptr}, ReadPsp, kFmtPsp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".MSP", nullptr}, ReadMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
-    {{".MAC", nullptr}, ReadMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
-    {{".TIF", nullptr}, ReadTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
+    {{".BMP", ".DIB"}, DecodeBmp, kFmtBmp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".TGA", nullptr}, DecodeTga, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".FIT", nullptr}, DecodeFits, kFmtFits, nullptr, kNoExtra, Finish::ReaderDraws},
+    {{".MTV", nullptr}, DecodeMtv, kFmtMtv, nullptr, kNoExtra, Finish::ReaderDraws},
+    {{".PAT", nullptr}, DecodeGimpPattern, kFmtGimpPattern, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
+    {{".FBM", nullptr}, DecodeFbm, kFmtFbm, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
+    {{".DIC", nullptr}, DecodeDicom, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
+    {{".NOL", nullptr}, DecodeNokiaLogo, kFmtNokia, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".IMG", nullptr}, DecodeVicar, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".JPG", nullptr}, DecodeJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
+    {{".SUN", ".RAS"}, DecodeSun, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".GIF", nullptr}, DecodeGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
+    {{".PCX", nullptr}, DecodePcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PCT", nullptr}, DecodePict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
+    {{".XPM", nullptr}, DecodeXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
+    {{".PCD", nullptr}, DecodePcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
+    {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
+    {{".PNG", nullptr}, DecodePng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
+    {{".PPM", nullptr}, DecodePpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".SGI", ".RGB"}, DecodeSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
+    {{".XWD", nullptr}, DecodeXwd, kFmtXwd, "None", kNoExtra, Finish::Convert},
+    {{".RLE", nullptr}, DecodeUtahRle, kFmtUtahRle, "RLE", kNoExtra, Finish::Convert},
+    {{".SCT", nullptr}, DecodeSct, kFmtSct, nullptr, kNoExtra, Finish::Convert},
+    {{".CPT", nullptr}, DecodeCorel, kFmtCorel, nullptr, kNoExtra, Finish::Convert},
+    {{".PXR", nullptr}, DecodePixar, kFmtPixar, nullptr, kNoExtra, Finish::Convert},
+    {{".QRT", nullptr}, DecodeQrt, kFmtQrt, "None", kNoExtra, Finish::Convert},
+    {{".PSP", nullptr}, DecodePsp, kFmtPsp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".MSP", nullptr}, DecodeMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
+    {{".MAC", nullptr}, DecodeMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
+    {{".TIF", nullptr}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
 };
 
 struct MediaRow {
@@ -106,7 +108,7 @@ std::int32_t DepthForColours(std::int32_t colours)
 // a bitmap the reader hands back as the new display bitmap (the old one becomes the
 // context's decoder bitmap). The reader may throw; the context's links to the display
 // bitmap are undone either way.
-int RunReader(TIMAGE_INFO& doc, ReaderFn reader, bool direct)
+int RunDecoder(TIMAGE_INFO& doc, DecoderFn decoder, std::span<const std::uint8_t> bytes, bool direct)
 {
     CODEC_CTX& ctx = *doc.context;
     ctx.direct_target = direct ? doc.display.get() : nullptr;
@@ -116,7 +118,7 @@ int RunReader(TIMAGE_INFO& doc, ReaderFn reader, bool direct)
         CODEC_CTX& ctx;
         ~Unlink() { ctx.direct_target = nullptr; }
     } unlink {ctx};
-    const int rc = reader(ctx);
+    const int rc = decoder(ctx, bytes);
     if (ctx.handed_back) {
         ctx.decoder_bitmap = std::move(doc.display);
         doc.display = std::move(ctx.handed_back);
@@ -128,7 +130,6 @@ void FinishOpen(TIMAGE_INFO& doc)
 {
     doc.display_width = doc.context->width;
     doc.display_height = doc.context->height;
-    doc.ReadFileFacts();
     doc.state = kPictureOpen;
     doc.picture_present = 1;
     doc.edited = 0;
@@ -147,13 +148,29 @@ std::int32_t TIMAGE_INFO::Open()
 {
     if (load_timing != 0)
         StartLoadTimer();
-    std::string ext = ExtensionOf(current_path);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
-
     open_directory = DirectoryOf(current_path);
     FindCurrent();
+    const std::int32_t rc = OpenStep(current_path, {}, true);
+    if (rc == kOk && state == kPictureOpen) {
+        FindCurrent();
+        ReadFileFacts();
+    }
+    return rc;
+}
+
+std::int32_t TIMAGE_INFO::OpenBytes(const std::string& name, std::span<const std::uint8_t> bytes)
+{
+    if (load_timing != 0)
+        StartLoadTimer();
+    return OpenStep(name, bytes, false);
+}
+
+std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load)
+{
+    std::string ext = ExtensionOf(name);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
     CODEC_CTX& ctx = *context;
-    ctx.input_file_name = current_path;
+    ctx.input_file_name = name;
 
     for (const MediaRow& m : kMedia)
         if (ext == m.ext) {
@@ -169,15 +186,20 @@ std::int32_t TIMAGE_INFO::Open()
     const DispatchRow* row = FindRow(ext);
     if (row == nullptr)
         return kDataError;
-    if (row->reader == nullptr)
+    if (row->decoder == nullptr)
         return kFormatNotSupported;
+    if (load) {
+        if (int loaded = LoadWholeFile(name, ctx.file); loaded != kOk)
+            return loaded;
+        bytes = std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size());
+    }
 
     ctx.index_matches_picture = false;
     const bool wants_direct =
         row->finish == Finish::ReaderDraws || (row->finish == Finish::ConvertUnlessDirect && direct_decode != 0);
     int rc = kOk;
     try {
-        rc = RunReader(*this, row->reader, wants_direct);
+        rc = RunDecoder(*this, row->decoder, bytes, wants_direct);
     } catch (...) {
         state = kNothingOpen;
         return kOpenFileError;
@@ -205,7 +227,6 @@ std::int32_t TIMAGE_INFO::Open()
         bits_per_pixel = DepthForColours(CountColors());
         ctx.bits_per_pixel = bits_per_pixel;
     }
-    FindCurrent();
     if (load_timing != 0)
         last_load_time = StopLoadTimer();
     FinishOpen(*this);

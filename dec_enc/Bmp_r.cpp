@@ -13,11 +13,8 @@
 #include <string>
 #include <utility>
 
-int ReadBmp(CODEC_CTX& ctx)
+int DecodeBmp(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
 {
-    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-        return rc;
-    const std::span<const std::uint8_t> file(ctx.file.data(), ctx.file.size());
     // A .DIB file without the "BM" file header is read as a packed bitmap when it starts
     // with the size of a known info header.
     std::string ext = ExtensionOf(ctx.input_file_name);

@@ -1,17 +1,32 @@
 // Entry points of every reader and writer. Each takes the decoder context and returns a
 // result code (core/Result_codes.h). The open dispatcher (core/Open_dispatch.cpp) and the
 // save dispatcher (core/Save_dispatch.cpp) hold the tables that call them.
+//
+// Every reader decodes a file's bytes: DecodeXxx(ctx, bytes) reads nothing else (the bytes
+// may be ctx.file's, which it leaves alone). ReadXxx(ctx) loads ctx.input_file_name into
+// ctx.file with one read and decodes that.
 #pragma once
 
 #include "core/Codec_ctx.h"
 
+#include <cstdint>
+#include <span>
+
+using DecoderFn = int (*)(CODEC_CTX&, std::span<const std::uint8_t>);
 using ReaderFn = int (*)(CODEC_CTX&);
 using WriterFn = int (*)(CODEC_CTX&);
 
+// Loads ctx.input_file_name into ctx.file (kOpenFileError, kImageTooLarge past the memory
+// cap, kMemoryError) and decodes it.
+int ReadWith(CODEC_CTX& ctx, DecoderFn decode);
+
 // Netpbm (Pgm_rw, Ppm_r, Ppm_w, Pbm_r)
-int ReadPgm(CODEC_CTX& ctx);
-int ReadPpm(CODEC_CTX& ctx);
-int ReadPbm(CODEC_CTX& ctx);
+int DecodePgm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPgm(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePgm); }
+int DecodePpm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPpm(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePpm); }
+int DecodePbm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPbm(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePbm); }
 int WritePgm(CODEC_CTX& ctx);
 int WritePpm(CODEC_CTX& ctx);
 
@@ -21,46 +36,74 @@ int WriteSun(CODEC_CTX& ctx);
 int WritePat(CODEC_CTX& ctx);
 
 // Windows bitmaps, PCX, DCX, GIF
-int ReadBmp(CODEC_CTX& ctx);
-int ReadPcx(CODEC_CTX& ctx);
+int DecodeBmp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadBmp(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeBmp); }
+int DecodePcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPcx(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePcx); }
 int WritePcx(CODEC_CTX& ctx); // reads ctx.planar
 int WriteDcx(CODEC_CTX& ctx); // reads ctx.planar
-int ReadGif(CODEC_CTX& ctx);
+int DecodeGif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadGif(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeGif); }
 int WriteGif(CODEC_CTX& ctx); // colour reduction where needed, then the encoder
 
 // PNG, JPEG, TIFF
-int ReadPng(CODEC_CTX& ctx);
+int DecodePng(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPng(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePng); }
 int WritePng(CODEC_CTX& ctx); // reads ctx.row_pointers (red-green-blue rows)
-int ReadJpeg(CODEC_CTX& ctx);
+int DecodeJpeg(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadJpeg(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeJpeg); }
 int WriteJpeg(CODEC_CTX& ctx); // reads ctx.source_bitmap, or ctx.quad without one
-int ReadTiff(CODEC_CTX& ctx);
+int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadTiff(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeTiff); }
 int WriteTiff(CODEC_CTX& ctx);
 
 // TARGA, Silicon Graphics, PICT, Paint Shop Pro, Photo CD
-int ReadTga(CODEC_CTX& ctx);
-int ReadSgi(CODEC_CTX& ctx);
-int ReadPict(CODEC_CTX& ctx);
-int ReadPsp(CODEC_CTX& ctx);
-int ReadPcd(CODEC_CTX& ctx);
+int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadTga(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeTga); }
+int DecodeSgi(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadSgi(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeSgi); }
+int DecodePict(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPict(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePict); }
+int DecodePsp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPsp(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePsp); }
+int DecodePcd(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPcd(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePcd); }
 
 // Utah RLE, Scitex CT, X window dumps, X pixmaps, FITS
-int ReadUtahRle(CODEC_CTX& ctx);
-int ReadSct(CODEC_CTX& ctx);
-int ReadXwd(CODEC_CTX& ctx);
+int DecodeUtahRle(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadUtahRle(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeUtahRle); }
+int DecodeSct(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadSct(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeSct); }
+int DecodeXwd(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadXwd(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeXwd); }
 int WriteXwd(CODEC_CTX& ctx); // reads ctx.source_bitmap, or WriterSource() without one
-int ReadXpm(CODEC_CTX& ctx);
-int ReadFits(CODEC_CTX& ctx);
+int DecodeXpm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadXpm(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeXpm); }
+int DecodeFits(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadFits(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeFits); }
 
 // Other raster formats
-int ReadMacPaint(CODEC_CTX& ctx);
-int ReadPixar(CODEC_CTX& ctx);
-int ReadSun(CODEC_CTX& ctx);
-int ReadGimpPattern(CODEC_CTX& ctx);
-int ReadVicar(CODEC_CTX& ctx);
-int ReadNokiaLogo(CODEC_CTX& ctx);
-int ReadDicom(CODEC_CTX& ctx);
-int ReadMtv(CODEC_CTX& ctx);
-int ReadFbm(CODEC_CTX& ctx);
-int ReadCorel(CODEC_CTX& ctx);
-int ReadQrt(CODEC_CTX& ctx);
-int ReadMsp(CODEC_CTX& ctx);
+int DecodeMacPaint(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadMacPaint(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeMacPaint); }
+int DecodePixar(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadPixar(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePixar); }
+int DecodeSun(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadSun(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeSun); }
+int DecodeGimpPattern(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadGimpPattern(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeGimpPattern); }
+int DecodeVicar(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadVicar(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeVicar); }
+int DecodeNokiaLogo(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadNokiaLogo(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeNokiaLogo); }
+int DecodeDicom(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadDicom(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeDicom); }
+int DecodeMtv(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadMtv(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeMtv); }
+int DecodeFbm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadFbm(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeFbm); }
+int DecodeCorel(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadCorel(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeCorel); }
+int DecodeQrt(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadQrt(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeQrt); }
+int DecodeMsp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadMsp(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeMsp); }

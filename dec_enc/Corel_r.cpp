@@ -5,11 +5,9 @@
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 
-int ReadCorel(CODEC_CTX& ctx)
+int DecodeCorel(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     if (in.Dword(kLittleEndian) != 2771273u)
         return kOpenFileError;
     const std::uint32_t o = in.Dword(kLittleEndian);
@@ -23,10 +21,10 @@ int ReadCorel(CODEC_CTX& ctx)
     if (width == 0 || height == 0)
         return kDataError;
     constexpr std::size_t kDataAt = 124;
-    const std::size_t bytes = PictureBytes(width, height, 3);
-    if (bytes == SIZE_MAX)
+    const std::size_t raster = PictureBytes(width, height, 3);
+    if (raster == SIZE_MAX)
         return kImageTooLarge;
-    if (!ClaimFits(bytes, in.Size() > kDataAt ? in.Size() - kDataAt : 0))
+    if (!ClaimFits(raster, in.Size() > kDataAt ? in.Size() - kDataAt : 0, expansion::kStoredHalf, kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;

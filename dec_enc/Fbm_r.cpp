@@ -20,7 +20,7 @@ int StartPicture(CODEC_CTX& ctx, const ByteCursor& in, std::int64_t w, std::int6
     const std::size_t bytes = PictureBytes(w, h, static_cast<std::int64_t>(src_bpp));
     if (bytes == SIZE_MAX || PictureBytes(w, h, 3) == SIZE_MAX)
         return kImageTooLarge;
-    if (!ClaimFits(bytes, in.Size() > data_at ? in.Size() - data_at : 0))
+    if (!ClaimFits(bytes, in.Size() > data_at ? in.Size() - data_at : 0, expansion::kStoredHalf, kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(w, h); rc != kOk)
         return rc;
@@ -63,11 +63,9 @@ std::string_view Text(const ByteCursor& in, std::size_t at, std::size_t n)
 // GIMP patterns: big-endian header size, version, width, height, bytes per pixel and
 // magic, then rows from the header size on: grey (1), grey and alpha (2), red-green-blue
 // (3) or red-green-blue-alpha (4). Alpha is dropped.
-int ReadGimpPattern(CODEC_CTX& ctx)
+int DecodeGimpPattern(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     const std::uint32_t header = in.Dword(kBigEndian);
     in.Skip(4);
     const std::uint32_t width = in.Dword(kBigEndian);
@@ -102,11 +100,9 @@ int ReadGimpPattern(CODEC_CTX& ctx)
 // VICAR: a text label of KEY=VALUE words separated by spaces (values may be quoted),
 // giving the label size (LBLSIZE, the offset of the data), the width (N1, or NS) and the
 // height (N2, or NL); then rows of one grey byte a pixel. Only byte data is read.
-int ReadVicar(CODEC_CTX& ctx)
+int DecodeVicar(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     const std::string_view label = Text(in, 0, in.Size());
     std::int64_t lblsize = -1, n1 = -1, n2 = -1, ns = -1, nl = -1;
     std::size_t limit = label.size();
@@ -166,11 +162,9 @@ int ReadVicar(CODEC_CTX& ctx)
 
 // Nokia operator logos: "NOL", width and height at offset 10, then from offset 19 one
 // character a pixel: "0" is black, anything else white.
-int ReadNokiaLogo(CODEC_CTX& ctx)
+int DecodeNokiaLogo(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     if (in.Size() < 3 || std::memcmp(in.Bytes().data(), "NOL", 3) != 0)
         return kDataError;
     in.Seek(10);
@@ -192,11 +186,9 @@ int ReadNokiaLogo(CODEC_CTX& ctx)
 // offset 794, Columns (0028,0011) at 804 and Pixel Data (7FE0,0010) at 914, so that the
 // height is at 802, the width at 812 and 8-bit grey rows start at 922. Files of any other
 // layout are refused rather than shown as garbage.
-int ReadDicom(CODEC_CTX& ctx)
+int DecodeDicom(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     static const std::uint8_t kRows[] = {0x28, 0x00, 0x10, 0x00};
     static const std::uint8_t kColumns[] = {0x28, 0x00, 0x11, 0x00};
     static const std::uint8_t kPixels[] = {0xE0, 0x7F, 0x10, 0x00};
@@ -225,11 +217,9 @@ int ReadDicom(CODEC_CTX& ctx)
 
 // MTV: a first line "width height" (at most 500 characters), then red-green-blue rows,
 // top first.
-int ReadMtv(CODEC_CTX& ctx)
+int DecodeMtv(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     const std::string_view head = Text(in, 0, 501);
     const std::size_t eol = head.find('\n');
     if (eol == std::string_view::npos)
@@ -262,11 +252,9 @@ int ReadMtv(CODEC_CTX& ctx)
 // FBM: a 256-byte header of decimal text fields (magic "%bitmap", columns, rows, planes,
 // bits, physical bits, row length, plane length, ...), then the red, green and blue planes;
 // the first row of a plane is the bottom row of the picture. Only 3 planes of 8 bits.
-int ReadFbm(CODEC_CTX& ctx)
+int DecodeFbm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     constexpr std::size_t kDataAt = 256;
     const std::string_view magic = Text(in, 0, 8);
     if (magic.substr(0, 7) != "%bitmap" || (magic.size() == 8 && magic[7] != '\0' && magic[7] != ' '))

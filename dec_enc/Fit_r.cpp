@@ -262,12 +262,10 @@ int ReadFitsBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
 
 } // namespace
 
-int ReadFits(CODEC_CTX& ctx)
+int DecodeFits(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     try {
-        if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-            return rc;
-        return ReadFitsBytes(ctx, {ctx.file.data(), ctx.file.size()});
+        return ReadFitsBytes(ctx, bytes);
     } catch (const std::bad_alloc&) {
         return kMemoryError;
     } catch (...) {

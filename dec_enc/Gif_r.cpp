@@ -28,7 +28,6 @@
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -255,9 +254,8 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
     // 4096. So is a logical screen of more than a million pixels that is mostly
     // background around a small image.
     const std::uint64_t codes = std::uint64_t{data_bytes} * 8 / static_cast<std::uint64_t>(min_code_size + 1);
-    const std::uint64_t most = std::min(codes * 4096, codes * (codes + 1) / 2);
     const std::uint64_t image_pixels = std::uint64_t(d.width) * std::uint64_t(d.height);
-    if (image_pixels > most)
+    if (!ClaimFits(image_pixels, codes, expansion::kLzwCodes) || image_pixels > codes * (codes + 1) / 2)
         return Fail("image data too short for the image's size");
     const std::int64_t cw = std::max<std::int64_t>(screen_w, std::int64_t{d.left} + d.width);
     const std::int64_t ch = std::max<std::int64_t>(screen_h, std::int64_t{d.top} + d.height);
@@ -403,24 +401,15 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
 
 } // namespace
 
-int ReadGif(CODEC_CTX& ctx)
+int DecodeGif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    {
-        FilePtr probe = OpenForRead(ctx.input_file_name);
-        if (!probe) {
-            Diagnose("%s: %s", ctx.input_file_name.c_str(), std::strerror(errno));
-            return kOpenFileError;
-        }
-        char magic[6] = {};
-        const std::size_t got = std::fread(magic, 1, 6, probe.get());
-        const bool lower = got == 6 && std::memcmp(magic, "GIF", 3) == 0 &&
-                           (std::memcmp(magic + 3, "87a", 3) == 0 || std::memcmp(magic + 3, "89a", 3) == 0);
-        const bool upper = got == 6 && (std::memcmp(magic + 3, "87A", 3) == 0 || std::memcmp(magic + 3, "89A", 3) == 0);
-        if (!lower && !upper)
-            return kMagicError;
-    }
-    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-        return rc;
-    ByteCursor in(std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
+    const bool got = bytes.size() >= 6;
+    const std::uint8_t* magic = bytes.data();
+    const bool lower = got && std::memcmp(magic, "GIF", 3) == 0 &&
+                       (std::memcmp(magic + 3, "87a", 3) == 0 || std::memcmp(magic + 3, "89a", 3) == 0);
+    const bool upper = got && (std::memcmp(magic + 3, "87A", 3) == 0 || std::memcmp(magic + 3, "89A", 3) == 0);
+    if (!lower && !upper)
+        return kMagicError;
+    ByteCursor in(bytes);
     return DecodeFile(ctx, in);
 }

@@ -10,7 +10,7 @@
 // than the file could encode. A file that ends early keeps what the library makes of the
 // missing blocks (it continues the last colours).
 //
-// The library reports errors by a long jump (Jpeg_err.h); DecodeJpeg holds no object with
+// The library reports errors by a long jump (Jpeg_err.h); DecodeJpegBytes holds no object with
 // a destructor across it.
 #include "core/File_io.h"
 #include "core/Result_codes.h"
@@ -22,9 +22,6 @@
 
 namespace {
 
-// Every block of a Huffman-coded scan takes at least one bit; with 4 × 4 subsampling the
-// smallest component has one block per 1024 pixels.
-constexpr std::uint64_t kMinPixelsPerByte = 8 * 1024;
 constexpr long kMaxLibraryMemory = 1L << 30;
 constexpr int kRowsPerCall = 16;
 
@@ -48,7 +45,7 @@ void CmykToBgr(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels, bo
     }
 }
 
-int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
+int DecodeJpegBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     JPEG_ERROR err;
     jpeg_decompress_struct cinfo;
@@ -67,7 +64,7 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     }
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-    jpeg_stdio_src(&cinfo, file);
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&cinfo, TRUE);
 
     const JDIMENSION w = cinfo.image_width, h = cinfo.image_height;
@@ -75,8 +72,7 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
         rc = kImageTooLarge;
     else if (PictureBytes(w, h, 4) == SIZE_MAX)
         rc = kImageTooLarge;
-    else if (!cinfo.arith_code && file_size >= 0 &&
-             static_cast<std::uint64_t>(w) * h / kMinPixelsPerByte > static_cast<std::uint64_t>(file_size))
+    else if (!cinfo.arith_code && !ClaimFits(static_cast<std::uint64_t>(w) * h, bytes.size(), expansion::kJpegHuffman))
         rc = kDataError;
     else if (cinfo.jpeg_color_space == JCS_UNKNOWN)
         rc = kFormatNotSupported;
@@ -130,14 +126,9 @@ int DecodeJpeg(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
 
 } // namespace
 
-int ReadJpeg(CODEC_CTX& ctx)
+int DecodeJpeg(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f)
-        return kOpenFileError;
-    std::uint8_t head[2] = {};
-    if (std::fread(head, 1, 2, f.get()) != 2 || head[0] != 0xFF || head[1] != 0xD8)
+    if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return kMagicError;
-    std::rewind(f.get());
-    return DecodeJpeg(ctx, f.get(), FileSize(f.get()));
+    return DecodeJpegBytes(ctx, bytes);
 }

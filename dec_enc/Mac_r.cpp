@@ -32,11 +32,9 @@ std::size_t DataOffset(const std::uint8_t* p, std::size_t n)
 
 } // namespace
 
-int ReadMacPaint(CODEC_CTX& ctx)
+int DecodeMacPaint(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     if (in.Size() < 1 || in.Bytes()[0] != 0)
         return kMagicError;
     in.Seek(DataOffset(in.Bytes().data(), in.Size()));

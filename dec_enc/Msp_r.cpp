@@ -46,11 +46,9 @@ int ExpandRow(std::span<const std::uint8_t> packed, std::uint8_t* out, std::size
 
 } // namespace
 
-int ReadMsp(CODEC_CTX& ctx)
+int DecodeMsp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     const std::uint16_t key1 = in.Word(kLittleEndian);
     const std::uint16_t key2 = in.Word(kLittleEndian);
     const bool v2 = key1 == 0x694C || key2 == 0x536E;
@@ -65,7 +63,9 @@ int ReadMsp(CODEC_CTX& ctx)
         return kDataError;
     const std::size_t row_bytes = (static_cast<std::size_t>(width) + 7) / 8;
     const std::size_t packed = row_bytes * static_cast<std::size_t>(height);
-    if (in.Size() < kHeaderBytes || !ClaimFits(packed, in.Size() - kHeaderBytes, v2 ? 85 : 1))
+    if (in.Size() < kHeaderBytes ||
+        !ClaimFits(packed, in.Size() - kHeaderBytes, v2 ? expansion::kRunLengthHalf : expansion::kStoredHalf,
+                   kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;

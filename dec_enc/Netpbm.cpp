@@ -29,15 +29,15 @@ std::uint8_t ScaleSample(std::uint32_t v, std::uint32_t maxval)
 }
 
 // Reads one ASCII sample of a plain raster; -1 at the end or on a stray character.
-std::int64_t ReadPlainSample(FILE* in, bool bit)
+std::int64_t ReadPlainSample(ByteCursor& in, bool bit)
 {
     for (;;) {
-        const int c = std::getc(in);
-        if (c == EOF)
+        const int c = in.Get();
+        if (c < 0)
             return -1;
         if (c == '#') {
             int d;
-            while ((d = std::getc(in)) != EOF && d != '\n') {
+            while ((d = in.Get()) >= 0 && d != '\n') {
             }
             continue;
         }
@@ -48,11 +48,10 @@ std::int64_t ReadPlainSample(FILE* in, bool bit)
         if (bit) // plain bitmaps may run their digits together
             return c - '0';
         std::int64_t v = c - '0';
-        int d;
-        while ((d = std::getc(in)) != EOF && std::isdigit(d))
-            v = std::min<std::int64_t>(v * 10 + (d - '0'), 1 << 20);
-        if (d != EOF && !IsNetpbmSpace(d))
-            std::ungetc(d, in);
+        while (std::isdigit(in.Peek()))
+            v = std::min<std::int64_t>(v * 10 + (in.Get() - '0'), 1 << 20);
+        if (IsNetpbmSpace(in.Peek()))
+            in.Get();
         return v;
     }
 }
@@ -70,7 +69,7 @@ void PutRow(const std::uint8_t* samples, int channels, std::size_t width, std::u
 
 // Plain rasters: returns the number of complete rows.
 template <typename DestRow>
-int DecodePlainRows(FILE* in, const NETPBM_HEADER& h, std::vector<std::uint8_t>& samples, std::size_t width,
+int DecodePlainRows(ByteCursor& in, const NETPBM_HEADER& h, std::vector<std::uint8_t>& samples, std::size_t width,
                     int height, DestRow dest_row)
 {
     const bool bits = h.kind == NetpbmKind::Bitmap;
@@ -88,9 +87,10 @@ int DecodePlainRows(FILE* in, const NETPBM_HEADER& h, std::vector<std::uint8_t>&
     return height;
 }
 
-// Binary rasters go through the raw row buffer a block of rows at a time.
+// Binary rasters are converted where they lie; a torn last row is completed in the raw
+// row buffer first.
 template <typename DestRow>
-int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vector<std::uint8_t>& samples,
+int DecodeBinaryRows(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vector<std::uint8_t>& samples,
                      std::size_t width, int height, DestRow dest_row, int& rows_done)
 {
     const int channels = h.kind == NetpbmKind::Pixmap ? 3 : 1;
@@ -98,37 +98,32 @@ int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vect
     const std::size_t in_row = h.kind == NetpbmKind::Bitmap
                                    ? (width + 7) / 8
                                    : width * static_cast<std::size_t>(channels) * bytes_per_sample;
-    const std::size_t block_rows = std::max<std::size_t>(1, (std::size_t{1} << 20) / in_row);
-    if (int rc = ctx.raw_rows.Reserve(in_row * block_rows); rc != kOk)
+    if (int rc = ctx.raw_rows.Reserve(in_row); rc != kOk)
         return rc;
     std::uint8_t lut[256];
     for (std::uint32_t v = 0; v < 256; ++v)
         lut[v] = h.maxval > 255 ? 0 : ScaleSample(v, static_cast<std::uint32_t>(h.maxval));
-    while (rows_done < height) {
-        const std::size_t want = std::min<std::size_t>(block_rows, static_cast<std::size_t>(height - rows_done));
-        const std::size_t got = std::fread(ctx.raw_rows.data(), 1, in_row * want, in);
-        std::size_t whole = got / in_row;
-        if (whole < want && got % in_row != 0) {
+    for (; rows_done < height; ++rows_done) {
+        const auto got = in.Take(in_row);
+        if (got.empty())
+            break;
+        const std::uint8_t* src = got.data();
+        if (got.size() < in_row) {
             // A torn last row keeps the whole pixels that arrived; the rest is black (a torn
             // pixel counts as missing).
             const std::size_t unit = h.kind == NetpbmKind::Bitmap ? 1 : static_cast<std::size_t>(channels) * bytes_per_sample;
-            const std::size_t kept = got / unit * unit;
-            std::memset(ctx.raw_rows.data() + kept, h.kind == NetpbmKind::Bitmap ? 0xFF : 0x00,
-                        in_row - kept % in_row);
-            ++whole;
+            const std::size_t kept = got.size() / unit * unit;
+            std::memcpy(ctx.raw_rows.data(), got.data(), kept);
+            std::memset(ctx.raw_rows.data() + kept, h.kind == NetpbmKind::Bitmap ? 0xFF : 0x00, in_row - kept);
+            src = ctx.raw_rows.data();
         }
-        for (std::size_t r = 0; r < whole; ++r, ++rows_done) {
-            const std::uint8_t* src = ctx.raw_rows.data() + r * in_row;
-            std::uint8_t* out = dest_row(rows_done);
-            if (h.kind == NetpbmKind::Bitmap) {
-                for (std::size_t x = 0; x < width; ++x, out += 3)
-                    out[0] = out[1] = out[2] = (src[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
-                continue;
-            }
-            if (bytes_per_sample == 1 && h.maxval == 255 && channels == 3) {
-                SwapRedBlue(src, out, width);
-                continue;
-            }
+        std::uint8_t* out = dest_row(rows_done);
+        if (h.kind == NetpbmKind::Bitmap) {
+            for (std::size_t x = 0; x < width; ++x, out += 3)
+                out[0] = out[1] = out[2] = (src[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
+        } else if (bytes_per_sample == 1 && h.maxval == 255 && channels == 3) {
+            SwapRedBlue(src, out, width);
+        } else {
             if (bytes_per_sample == 1) {
                 for (std::size_t i = 0; i < samples.size(); ++i)
                     samples[i] = lut[src[i]];
@@ -139,43 +134,45 @@ int DecodeBinaryRows(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std::vect
             }
             PutRow(samples.data(), channels, width, out);
         }
-        if (got < in_row * want)
+        if (got.size() < in_row) {
+            ++rows_done;
             break;
+        }
     }
     return kOk;
 }
 
 } // namespace
 
-std::int64_t ReadNetpbmNumber(FILE* in)
+std::int64_t ReadNetpbmNumber(ByteCursor& in)
 {
     for (;;) {
-        int c = std::getc(in);
+        int c = in.Get();
         if (c == '#') {
-            while ((c = std::getc(in)) != EOF && c != '\n') {
+            while ((c = in.Get()) >= 0 && c != '\n') {
             }
             continue;
         }
-        if (c == EOF)
+        if (c < 0)
             return 0;
         if (IsNetpbmSpace(c) || c == ',')
             continue;
         if (!std::isdigit(c))
             return -1;
         std::int64_t v = c - '0';
-        while ((c = std::getc(in)) != EOF && std::isdigit(c))
-            v = std::min(v * 10 + (c - '0'), kNetpbmNumberCap);
+        while (std::isdigit(in.Peek()))
+            v = std::min(v * 10 + (in.Get() - '0'), kNetpbmNumberCap);
         // The one whitespace character after a number is consumed; anything else stays.
-        if (c != EOF && !IsNetpbmSpace(c))
-            std::ungetc(c, in);
+        if (IsNetpbmSpace(in.Peek()))
+            in.Get();
         return v;
     }
 }
 
-int ReadNetpbmHeader(FILE* in, NetpbmKind kind, NETPBM_HEADER& h)
+int ReadNetpbmHeader(ByteCursor& in, NetpbmKind kind, NETPBM_HEADER& h)
 {
-    const int m0 = std::getc(in);
-    const int m1 = std::getc(in);
+    const int m0 = in.Get();
+    const int m1 = in.Get();
     const char binary = kind == NetpbmKind::Bitmap ? '4' : kind == NetpbmKind::Greymap ? '5' : '6';
     const char plain = static_cast<char>(binary - 3);
     if (m0 != 'P' || (m1 != binary && m1 != plain))
@@ -194,7 +191,7 @@ int ReadNetpbmHeader(FILE* in, NetpbmKind kind, NETPBM_HEADER& h)
     return kOk;
 }
 
-int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
+int SizeNetpbmPicture(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
 {
     if (h.width < 1 || h.height < 1)
         return kDataError;
@@ -210,12 +207,12 @@ int SizeNetpbmPicture(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
         claimed = static_cast<std::uint64_t>((h.width + 7) / 8) * static_cast<std::uint64_t>(h.height);
     else if (h.plain && h.kind != NetpbmKind::Bitmap)
         claimed = samples * 2;
-    if (!ClaimFitsFile(claimed, BytesLeft(in)))
+    if (!ClaimFits(claimed, in.Left(), expansion::kStoredEighthDiv))
         return kDataError;
     return ctx.ReserveTarget(h.width, h.height);
 }
 
-int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
+int DecodeNetpbmRaster(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
 {
     const auto width = static_cast<std::size_t>(ctx.width);
     const int height = ctx.height;
@@ -224,7 +221,7 @@ int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
     auto dest_row = [&](int y) { return ctx.TargetRow(y); };
     int rows_done = 0;
 
-    // The common case: the raster lands in the buffer it ends in, then is reordered. That
+    // The common case: the raster is reordered into the buffer it ends in in one pass. That
     // takes one block of rows without padding: the decoded buffer, or a direct target
     // whose rows need none.
     Dib* direct = ctx.direct_target;
@@ -232,19 +229,10 @@ int DecodeNetpbmRaster(FILE* in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
                           : direct->Stride() == out_row ? direct->ScanLine(0)
                                                         : nullptr;
     if (!h.plain && h.kind == NetpbmKind::Pixmap && h.maxval == 255 && block != nullptr) {
-        // Read and reorder in pieces of about 1 MiB, so each is swapped while in the cache.
         const std::size_t total = out_row * static_cast<std::size_t>(height);
-        constexpr std::size_t kPiece = std::size_t{3} << 18;
-        std::size_t got = 0;
-        while (got < total) {
-            const std::size_t want = std::min(kPiece, total - got);
-            const std::size_t n = std::fread(block + got, 1, want, in);
-            SwapRedBlue(block + got, block + got, n / 3);
-            got += n;
-            if (n < want)
-                break;
-        }
-        const std::size_t whole = got / 3 * 3; // a torn last pixel counts as missing
+        const auto got = in.Take(total);
+        const std::size_t whole = got.size() / 3 * 3; // a torn last pixel counts as missing
+        SwapRedBlue(got.data(), block, whole / 3);
         std::memset(block + whole, 0, total - whole);
         return kOk;
     }

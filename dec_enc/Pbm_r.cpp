@@ -9,22 +9,18 @@
 
 #include <cstdio>
 
-int ReadPbm(CODEC_CTX& ctx)
+int DecodePbm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f) {
-        Diagnose("Cannot open image file %s", ctx.input_file_name.c_str());
-        return kOpenFileError;
-    }
+    ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Bitmap, h);
+    int rc = ReadNetpbmHeader(in, NetpbmKind::Bitmap, h);
     if (rc == kMagicError)
         Diagnose("Image file %s not in PBM format", ctx.input_file_name.c_str());
     if (rc != kOk)
         return rc;
-    if (rc = SizeNetpbmPicture(f.get(), h, ctx); rc != kOk)
+    if (rc = SizeNetpbmPicture(in, h, ctx); rc != kOk)
         return rc;
     ctx.bits_per_pixel = 1;
     ctx.compression_name = "None";
-    return DecodeNetpbmRaster(f.get(), h, ctx);
+    return DecodeNetpbmRaster(in, h, ctx);
 }

@@ -38,10 +38,10 @@ int LayerFailure(const PCD_IMAGE& img)
 
 } // namespace
 
-int ReadPcd(CODEC_CTX& ctx)
+int DecodePcd(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     std::unique_ptr<PCD_IMAGE, PcdCloser> img(new PCD_IMAGE);
-    if (pcd_open(img.get(), ctx.input_file_name.c_str()) != 0)
+    if (pcd_open_bytes(img.get(), bytes.data(), bytes.size()) != 0)
         return LayerFailure(*img);
     int left = 0, top = 0, width = 0, height = 0;
     if (pcd_select(img.get(), kBaseResolution, 0, 0, 0, 0, &left, &top, &width, &height) == -1)

@@ -212,12 +212,10 @@ std::size_t PcxRunDecoder::Fill(std::uint8_t* dst, std::size_t n)
     return i;
 }
 
-int ReadPcx(CODEC_CTX& ctx)
+int DecodePcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-        return rc;
-    const std::uint8_t* f = ctx.file.data();
-    const std::size_t size = ctx.file.size();
+    const std::uint8_t* f = bytes.data();
+    const std::size_t size = bytes.size();
     if (size < 1 || f[0] != 10)
         return kMagicError;
     if (size < kHeaderBytes)
@@ -269,7 +267,7 @@ int ReadPcx(CODEC_CTX& ctx)
     const std::size_t scan_bytes = h.line_bytes * static_cast<std::size_t>(h.planes);
     const std::uint64_t claimed = std::uint64_t{scan_bytes} * static_cast<std::uint64_t>(h.height);
     const std::uint64_t data = data_end - kHeaderBytes;
-    if (h.encoding == 1 ? data * 63 / 2 < claimed : data < claimed / 2)
+    if (!ClaimFits(claimed, data, h.encoding == 1 ? expansion::kPcxRuns : expansion::kStoredHalfDiv))
         return kDataError;
 
     if (int rc = ctx.ReserveTarget(h.width, h.height); rc != kOk)
@@ -277,9 +275,9 @@ int ReadPcx(CODEC_CTX& ctx)
     if (int rc = ctx.row.Reserve(scan_bytes); rc != kOk)
         return rc;
 
-    PcxRunDecoder runs(f + kHeaderBytes, f + data_end);
-    const std::uint8_t* raw = f + kHeaderBytes;
-    std::size_t raw_left = data_end - kHeaderBytes;
+    const auto data_bytes = bytes.subspan(kHeaderBytes, data_end - kHeaderBytes);
+    PcxRunDecoder runs(data_bytes);
+    ByteCursor stored(data_bytes);
     const std::size_t row_bytes = ctx.RowBytes();
     for (int y = 0; y < ctx.height; ++y) {
         std::uint8_t* out = ctx.TargetRow(y);
@@ -287,12 +285,10 @@ int ReadPcx(CODEC_CTX& ctx)
         bool complete = true;
         if (h.encoding == 1) {
             complete = runs.Fill(ctx.row.data(), scan_bytes) == scan_bytes;
-        } else if (raw_left >= scan_bytes) {
-            line = raw;
-            raw += scan_bytes;
-            raw_left -= scan_bytes;
         } else {
-            complete = false;
+            const auto row = stored.Take(scan_bytes);
+            line = row.data();
+            complete = row.size() == scan_bytes;
         }
         if (!complete) {
             // The data ends inside this row: it and every row after it are black.

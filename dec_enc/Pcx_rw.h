@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // Encodes one row: a byte of 193 or more is a count byte (count = value & 63) before the
 // byte it repeats; any other byte stands for itself. Runs of up to 63 equal bytes become
@@ -16,6 +17,7 @@ std::size_t EncodePcxRow(const std::uint8_t* row, std::size_t n, std::uint8_t* o
 class PcxRunDecoder {
 public:
     PcxRunDecoder(const std::uint8_t* begin, const std::uint8_t* end) : p_(begin), end_(end) {}
+    explicit PcxRunDecoder(std::span<const std::uint8_t> data) : p_(data.data()), end_(data.data() + data.size()) {}
     // Fills up to n bytes; returns fewer only at the end of the data.
     std::size_t Fill(std::uint8_t* dst, std::size_t n);
 

@@ -11,13 +11,11 @@
 #include <cstdio>
 #include <vector>
 
-int ReadPgm(CODEC_CTX& ctx)
+int DecodePgm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f)
-        return kOpenFileError;
+    ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Greymap, h);
+    int rc = ReadNetpbmHeader(in, NetpbmKind::Greymap, h);
     if (rc == kMagicError)
         Diagnose("Image file %s not in PGM format", ctx.input_file_name.c_str());
     if (rc != kOk)
@@ -25,9 +23,9 @@ int ReadPgm(CODEC_CTX& ctx)
     ctx.bits_per_pixel = 8;
     if (h.width > 4096 && h.height > 4096)
         return kImageTooLarge;
-    if (rc = SizeNetpbmPicture(f.get(), h, ctx); rc != kOk)
+    if (rc = SizeNetpbmPicture(in, h, ctx); rc != kOk)
         return rc;
-    if (rc = DecodeNetpbmRaster(f.get(), h, ctx); rc != kOk)
+    if (rc = DecodeNetpbmRaster(in, h, ctx); rc != kOk)
         return rc;
     ctx.compression_name = "None";
     return kOk;

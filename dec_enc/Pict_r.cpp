@@ -159,9 +159,10 @@ int UnpackRows(PICT_READER& r, const PICT_RECT& bounds, int file_row_bytes, int 
     if (rows > 0 && row_length > 0) {
         if (total == SIZE_MAX)
             return kImageTooLarge;
-        if (!unpacked && (rows > r.in.Left() || stored_total / 64 / unit > r.in.Left()))
+        if (!unpacked && (!ClaimFits(rows, r.in.Left(), expansion::kWhole) ||
+                          !ClaimFits(stored_total / unit, r.in.Left(), expansion::kPackBits)))
             return kDataError;
-        if (unpacked && total / 8 > r.in.Left() + raw_n)
+        if (unpacked && !ClaimFits(total, r.in.Left() + raw_n, expansion::kStoredEighthDiv))
             return kDataError;
     }
     const std::size_t expanded = depth < 8 ? row_length : 0;
@@ -545,13 +546,11 @@ int RunOpcodes(PICT_READER& r)
 
 } // namespace
 
-int ReadPict(CODEC_CTX& ctx)
+int DecodePict(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-        return rc == kImageTooLarge ? kImageTooLarge : kOpenFileError;
     PICT_READER r;
     r.ctx = &ctx;
-    r.in = ByteCursor(std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
+    r.in = ByteCursor(bytes);
     r.in.Seek(512 + 2);
     r.frame = ReadRect(r.in);
     const std::int64_t width = static_cast<std::uint16_t>(r.frame.right - r.frame.left);
@@ -564,7 +563,7 @@ int ReadPict(CODEC_CTX& ctx)
     // draw it (1-bit PackBits, the densest coding, gives about 512 pixels a byte). A white
     // canvas of hundreds of megapixels from a file of a few hundred bytes is refused.
     if (width * height > std::max<std::int64_t>(std::int64_t{4096} * 4096,
-                                                std::int64_t{1024} * static_cast<std::int64_t>(ctx.file.size())))
+                                                std::int64_t{1024} * static_cast<std::int64_t>(bytes.size())))
         return kDataError;
 
     int c;

@@ -30,9 +30,6 @@ namespace {
 
 constexpr std::uint8_t kPngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 
-// Deflate never packs more than 1032 bytes of data into one byte of output.
-constexpr std::uint64_t kMaxDeflateRatio = 1032;
-
 void SilentWarning(png_structp, png_const_charp) {}
 
 bool SizeRowTable(CODEC_CTX& ctx, std::size_t rows) noexcept
@@ -69,11 +66,20 @@ void LimitedFree(png_structp, png_voidp p)
     std::free(p);
 }
 
-// Sets up the transformations and reads the picture. file is positioned at its start.
-int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
+// libpng reads the file's bytes through here; running out is a read error, as on a stream.
+void ReadFromCursor(png_structp png, png_bytep data, std::size_t length)
 {
+    auto* in = static_cast<ByteCursor*>(png_get_io_ptr(png));
+    if (in->Read(data, length) != length)
+        png_error(png, "Read Error");
+}
+
+// Sets up the transformations and reads the picture from the file's bytes.
+int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
+{
+    ByteCursor in(bytes);
     PngMemory memory;
-    memory.limit = static_cast<png_alloc_size_t>(std::max<std::int64_t>(file_size, 8 << 20));
+    memory.limit = static_cast<png_alloc_size_t>(std::max<std::size_t>(bytes.size(), 8 << 20));
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, SilentWarning, &memory,
                                                LimitedMalloc, LimitedFree);
     if (png == nullptr)
@@ -94,7 +100,7 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
                 std::memset(row, 0, ctx.RowBytes());
         return rc;
     }
-    png_init_io(png, file);
+    png_set_read_fn(png, &in, ReadFromCursor);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, nullptr, 0);
     // Every chunk's CRC is still checked; the zlib stream's own Adler-32 over the whole
     // raster adds nothing to that and costs a pass over the inflated data.
@@ -123,7 +129,7 @@ int DecodePng(CODEC_CTX& ctx, FILE* file, std::int64_t file_size)
     // buffers are sized for them.
     const std::uint64_t packed_row =
         (static_cast<std::uint64_t>(width) * png_get_channels(png, info) * static_cast<unsigned>(bit_depth) + 7) / 8;
-    if (file_size >= 0 && (packed_row + 1) * height / kMaxDeflateRatio > static_cast<std::uint64_t>(file_size)) {
+    if (!ClaimFits((packed_row + 1) * height, bytes.size(), expansion::kDeflate)) {
         rc = kDataError;
         png_longjmp(png, 1);
     }
@@ -205,26 +211,22 @@ int EncodePng(CODEC_CTX& ctx, FILE* file)
 
 } // namespace
 
-int ReadPng(CODEC_CTX& ctx)
+int DecodePng(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f)
-        return kOpenFileError;
-    std::uint8_t head[24] = {};
-    const std::size_t got = std::fread(head, 1, sizeof head, f.get());
+    const std::uint8_t* head = bytes.data();
+    const std::size_t got = std::min<std::size_t>(bytes.size(), 24);
     if (got < 8 || std::memcmp(head, kPngSignature, 8) != 0)
         return kMagicError;
     // The size in the header chunk, before libpng (which refuses a zero size as a
     // damaged header) sees it.
-    if (got == sizeof head && std::memcmp(head + 12, "IHDR", 4) == 0) {
+    if (got == 24 && std::memcmp(head + 12, "IHDR", 4) == 0) {
         const std::uint32_t w = LoadDword(kBigEndian, head + 16), h = LoadDword(kBigEndian, head + 20);
         if (w > 4096 && h > 4096)
             return kImageTooLarge;
         if (w == 0 || h == 0)
             return kDataError;
     }
-    std::rewind(f.get());
-    return DecodePng(ctx, f.get(), FileSize(f.get()));
+    return DecodePngBytes(ctx, bytes);
 }
 
 int WritePng(CODEC_CTX& ctx)

@@ -6,20 +6,18 @@
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Netpbm.h"
 
-int ReadPpm(CODEC_CTX& ctx)
+int DecodePpm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f)
-        return kOpenFileError;
+    ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    int rc = ReadNetpbmHeader(f.get(), NetpbmKind::Pixmap, h);
+    int rc = ReadNetpbmHeader(in, NetpbmKind::Pixmap, h);
     if (rc != kOk)
         return rc;
     ctx.compression_name = "None";
     ctx.bits_per_pixel = 24;
     if (h.width > 4096 && h.height > 4096)
         return kImageTooLarge;
-    if (rc = SizeNetpbmPicture(f.get(), h, ctx); rc != kOk)
+    if (rc = SizeNetpbmPicture(in, h, ctx); rc != kOk)
         return rc;
-    return DecodeNetpbmRaster(f.get(), h, ctx);
+    return DecodeNetpbmRaster(in, h, ctx);
 }

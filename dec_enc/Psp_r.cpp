@@ -106,11 +106,8 @@ void CopyRawPlane(std::span<const std::uint8_t> in, std::size_t width, std::size
 
 } // namespace
 
-int ReadPsp(CODEC_CTX& ctx)
+int DecodePsp(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
 {
-    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-        return rc == kImageTooLarge ? kImageTooLarge : kOpenFileError;
-    const std::span<const std::uint8_t> file(ctx.file.data(), ctx.file.size());
     ByteCursor in(file);
     in.Seek(32);
     const int major = in.Word(kLittleEndian);

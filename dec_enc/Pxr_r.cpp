@@ -4,11 +4,9 @@
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 
-int ReadPixar(CODEC_CTX& ctx)
+int DecodePixar(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     constexpr std::size_t kDataAt = 1024;
     if (in.Size() < 420)
         return kDataError;
@@ -18,7 +16,8 @@ int ReadPixar(CODEC_CTX& ctx)
     if (width < 1 || height < 1)
         return kDataError;
     const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
-    if (!ClaimFits(row_bytes * static_cast<std::size_t>(height), in.Size() > kDataAt ? in.Size() - kDataAt : 0))
+    if (!ClaimFits(row_bytes * static_cast<std::size_t>(height), in.Size() > kDataAt ? in.Size() - kDataAt : 0,
+                   expansion::kStoredHalf, kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;

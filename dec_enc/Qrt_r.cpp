@@ -4,18 +4,16 @@
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 
-int ReadQrt(CODEC_CTX& ctx)
+int DecodeQrt(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     const std::uint16_t width = in.Word(kLittleEndian);
     const std::uint16_t height = in.Word(kLittleEndian);
     if (width == 0 || height == 0 || in.Size() < 4)
         return kDataError;
     const std::size_t w = width;
     const std::size_t row_bytes = 2 + 3 * w;
-    if (!ClaimFits(row_bytes * height, in.Left()))
+    if (!ClaimFits(row_bytes * height, in.Left(), expansion::kStoredHalf, kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;

@@ -1,22 +1,15 @@
 #include "dec_enc/Raster_rows.h"
 
 #include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
 
-int LoadInput(CODEC_CTX& ctx, ByteCursor& in)
+#include <cstring>
+
+int ReadWith(CODEC_CTX& ctx, DecoderFn decode)
 {
     if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
         return rc;
-    in = ByteCursor(std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
-    return kOk;
-}
-
-bool ClaimFits(std::size_t needed, std::size_t available, std::size_t ratio)
-{
-    constexpr std::size_t kAlwaysFits = 64 * 1024;
-    if (needed <= kAlwaysFits)
-        return true;
-    const std::size_t room = available > SIZE_MAX / (2 * ratio) ? SIZE_MAX : available * 2 * ratio;
-    return needed <= room;
+    return decode(ctx, std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
 }
 
 void BitsToBgr(const std::uint8_t* bits, int width, std::uint8_t set, std::uint8_t clear, std::uint8_t* dst)

@@ -11,13 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Reads the context's input file into ctx.file and points the cursor at it.
-int LoadInput(CODEC_CTX& ctx, ByteCursor& in);
-
-// False when a header claims far more raster data than the file can hold: less than half
-// of it present (after a run-length expansion of at most `ratio` to one). Small pictures
-// always pass, so a short tail shows as black rows instead of a refusal.
-bool ClaimFits(std::size_t needed, std::size_t available, std::size_t ratio = 1);
+// Claims of raster data up to this size always pass ClaimFits in the small readers, so a
+// short tail shows as black rows instead of a refusal.
+inline constexpr std::uint64_t kSmallRaster = 64 * 1024;
 
 // Bits, most significant first: a set bit gives `set`, a clear one `clear` (both 0 or 255).
 void BitsToBgr(const std::uint8_t* bits, int width, std::uint8_t set, std::uint8_t clear, std::uint8_t* dst);

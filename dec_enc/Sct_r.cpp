@@ -33,7 +33,6 @@
 
 namespace {
 
-bool DataCanBeInFile(std::uint64_t claimed, std::uint64_t available) { return claimed / 8 <= available; }
 
 // ---------------------------------------------------------------------------------------
 // Utah RLE
@@ -223,7 +222,8 @@ int ReadUtahRleBytes(CODEC_CTX& ctx, ByteCursor in)
     // One operation of four bytes covers at most 65536 pixels of a channel; a header that
     // promises more pixels than that for every byte of the file is refused before the
     // picture is allocated.
-    if (static_cast<std::uint64_t>(h.xsize) * static_cast<std::uint64_t>(h.ysize) / 65536 > in.Size())
+    if (!ClaimFits(static_cast<std::uint64_t>(h.xsize) * static_cast<std::uint64_t>(h.ysize), in.Size(),
+                   expansion::kUtahRuns))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(h.xsize, h.ysize); rc != kOk)
         return rc;
@@ -321,7 +321,7 @@ int ReadSctBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
         planes = d + 4 >= plane * 4 ? 4 : 3;
     const std::size_t plane_row = static_cast<std::size_t>(w + (w & 1));
     const std::size_t line = plane_row * static_cast<std::size_t>(planes);
-    if (!DataCanBeInFile(std::uint64_t{line} * h, d))
+    if (!ClaimFits(std::uint64_t{line} * h, d, expansion::kStoredEighthDiv))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;
@@ -371,20 +371,12 @@ int Guarded(Fn fn)
 
 } // namespace
 
-int ReadUtahRle(CODEC_CTX& ctx)
+int DecodeUtahRle(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    return Guarded([&] {
-        if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-            return rc;
-        return ReadUtahRleBytes(ctx, ByteCursor({ctx.file.data(), ctx.file.size()}));
-    });
+    return Guarded([&] { return ReadUtahRleBytes(ctx, ByteCursor(bytes)); });
 }
 
-int ReadSct(CODEC_CTX& ctx)
+int DecodeSct(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    return Guarded([&] {
-        if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-            return rc;
-        return ReadSctBytes(ctx, {ctx.file.data(), ctx.file.size()});
-    });
+    return Guarded([&] { return ReadSctBytes(ctx, bytes); });
 }

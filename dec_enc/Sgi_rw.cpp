@@ -80,11 +80,8 @@ int DecodeSgiRleRow(std::span<const std::uint8_t> data, int sample_bytes, std::s
 
 } // namespace
 
-int ReadSgi(CODEC_CTX& ctx)
+int DecodeSgi(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
 {
-    if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-        return rc == kImageTooLarge ? kImageTooLarge : kOpenFileError;
-    const std::span<const std::uint8_t> file(ctx.file.data(), ctx.file.size());
     ByteCursor in(file);
     if (in.Word(kBigEndian) != kSgiMagic)
         return kMagicError;

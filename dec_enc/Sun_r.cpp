@@ -48,11 +48,9 @@ std::size_t ExpandSunRle(ByteCursor& in, std::uint8_t* out, std::size_t size)
 
 } // namespace
 
-int ReadSun(CODEC_CTX& ctx)
+int DecodeSun(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in;
-    if (int rc = LoadInput(ctx, in); rc != kOk)
-        return rc;
+    ByteCursor in(bytes);
     if (in.Dword(kBigEndian) != kMagic)
         return kDataError;
     const std::uint32_t width = in.Dword(kBigEndian);
@@ -94,7 +92,9 @@ int ReadSun(CODEC_CTX& ctx)
     if (PictureBytes(width, height, 3) == SIZE_MAX || row_bytes > kMaxPictureBytes)
         return kImageTooLarge;
     const std::size_t raster = row_bytes * height;
-    if (raster / height != row_bytes || !ClaimFits(raster, in.Left(), type == kTypeRle ? 85 : 1))
+    if (raster / height != row_bytes ||
+        !ClaimFits(raster, in.Left(), type == kTypeRle ? expansion::kRunLengthHalf : expansion::kStoredHalf,
+                   kSmallRaster))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(width, height); rc != kOk)
         return rc;

@@ -138,15 +138,13 @@ bool DecodeTgaRleRow(ByteCursor& in, TGA_RLE_STATE& s, int pixel_bytes, std::siz
 
 } // namespace
 
-int ReadTga(CODEC_CTX& ctx)
+int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f)
-        return kOpenFileError;
-    const std::int64_t file_size = FileSize(f.get());
-    std::uint8_t h[18];
-    if (std::fread(h, 1, sizeof h, f.get()) != sizeof h)
+    ByteCursor in(bytes);
+    const auto head = in.Take(18);
+    if (head.size() != 18)
         return kDataError;
+    const std::uint8_t* h = head.data();
     const int id_length = h[0];
     const int map_type = h[1];
     const std::uint32_t map_first = LoadWord(kLittleEndian, h + 3);
@@ -180,15 +178,14 @@ int ReadTga(CODEC_CTX& ctx)
     t.pixel_bytes = TgaPixelBytes(bits);
 
     // The image ID and the colour map precede the pixels.
-    if (std::fseek(f.get(), id_length, SEEK_CUR) != 0)
-        return kDataError;
+    in.Skip(static_cast<std::size_t>(id_length));
     std::int64_t data_start = 18 + id_length;
     if (map_type == 1) {
         const int entry_bytes = map_bits == 15 ? 2 : map_bits / 8;
         if (entry_bytes < 2 || entry_bytes > 4)
             return kFormatNotSupported;
-        std::vector<std::uint8_t> map(static_cast<std::size_t>(map_length) * static_cast<std::size_t>(entry_bytes));
-        if (std::fread(map.data(), 1, map.size(), f.get()) != map.size())
+        const auto map = in.Take(static_cast<std::size_t>(map_length) * static_cast<std::size_t>(entry_bytes));
+        if (map.size() != static_cast<std::size_t>(map_length) * static_cast<std::size_t>(entry_bytes))
             return kDataError;
         data_start += static_cast<std::int64_t>(map.size());
         if (t.mapped) {
@@ -205,9 +202,12 @@ int ReadTga(CODEC_CTX& ctx)
     // The pixels must be able to be in the file: run-length coded, every 128 pixels take
     // at least a packet byte and a pixel; uncompressed, a file cut short may show its
     // first rows, but not less than a 128th of the raster.
-    const std::int64_t pixels = width * height;
-    const std::int64_t least = rle ? (pixels + 127) / 128 * (1 + t.pixel_bytes) : (pixels * t.pixel_bytes + 127) / 128;
-    if (file_size - data_start < least)
+    const auto pixels = static_cast<std::uint64_t>(width * height);
+    const auto pb = static_cast<std::uint64_t>(t.pixel_bytes);
+    const std::int64_t signed_left = static_cast<std::int64_t>(bytes.size()) - data_start;
+    const auto left = static_cast<std::uint64_t>(signed_left);
+    if (signed_left < 0 || !(rle ? ClaimFits((pixels + 127) / 128 * (1 + pb), left, expansion::kWhole)
+                                 : ClaimFits(pixels * pb, left, expansion::kStoredTga)))
         return kDataError;
 
     if (int rc = ctx.ReserveTarget(width, height); rc != kOk)
@@ -221,20 +221,15 @@ int ReadTga(CODEC_CTX& ctx)
     const std::size_t file_row = w * static_cast<std::size_t>(t.pixel_bytes);
     int r = 0;
     if (!rle && t.pixel_bytes == 3 && !t.right_to_left) {
-        // Blue-green-red rows land where they end.
+        // Blue-green-red rows are copied as they are.
         for (; r < ctx.height; ++r)
-            if (std::fread(dest_row(r), 1, file_row, f.get()) != file_row)
+            if (in.Read(dest_row(r), w * 3) != w * 3)
                 break;
     } else {
         if (int rc = ctx.raw_rows.Reserve(file_row); rc != kOk)
             return rc;
         std::uint8_t* raw = ctx.raw_rows.data();
         if (rle) {
-            f.reset();
-            if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-                return rc;
-            ByteCursor in(std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
-            in.Seek(static_cast<std::size_t>(data_start));
             TGA_RLE_STATE state;
             for (; r < ctx.height; ++r) {
                 const bool whole = DecodeTgaRleRow(in, state, t.pixel_bytes, w, raw);
@@ -246,9 +241,10 @@ int ReadTga(CODEC_CTX& ctx)
             }
         } else {
             for (; r < ctx.height; ++r) {
-                if (std::fread(raw, 1, file_row, f.get()) != file_row)
+                const auto row = in.Take(file_row);
+                if (row.size() != file_row)
                     break;
-                TgaRowToBgr(t, raw, w, dest_row(r));
+                TgaRowToBgr(t, row.data(), w, dest_row(r));
             }
         }
     }

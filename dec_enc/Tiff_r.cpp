@@ -14,10 +14,77 @@
 #include "dec_enc/Tiff_io.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace {
+
+// libtiff reads the file's bytes through these, as it would a file it had mapped.
+struct TIFF_BYTES {
+    std::span<const std::uint8_t> bytes;
+    std::uint64_t pos = 0;
+};
+
+TIFF_BYTES& Bytes(thandle_t h) { return *static_cast<TIFF_BYTES*>(h); }
+
+tmsize_t ReadBytes(thandle_t h, void* buf, tmsize_t size)
+{
+    TIFF_BYTES& b = Bytes(h);
+    if (size < 0)
+        return -1;
+    const std::uint64_t left = b.pos >= b.bytes.size() ? 0 : b.bytes.size() - b.pos;
+    const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), left);
+    if (n != 0)
+        std::memcpy(buf, b.bytes.data() + b.pos, static_cast<std::size_t>(n));
+    b.pos += n;
+    return static_cast<tmsize_t>(n);
+}
+
+tmsize_t WriteNothing(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t SeekBytes(thandle_t h, toff_t off, int whence)
+{
+    TIFF_BYTES& b = Bytes(h);
+    const std::uint64_t base = whence == SEEK_CUR ? b.pos : whence == SEEK_END ? b.bytes.size() : 0;
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END)
+        return static_cast<toff_t>(-1);
+    const std::uint64_t to = base + off; // offsets wrap like a file's signed off_t
+    if (static_cast<std::int64_t>(to) < 0)
+        return static_cast<toff_t>(-1);
+    b.pos = to;
+    return to;
+}
+
+int CloseNothing(thandle_t) { return 0; }
+
+toff_t SizeOfBytes(thandle_t h) { return Bytes(h).bytes.size(); }
+
+int MapBytes(thandle_t h, void** base, toff_t* size)
+{
+    const TIFF_BYTES& b = Bytes(h);
+    if (b.bytes.empty())
+        return 0;
+    *base = const_cast<std::uint8_t*>(b.bytes.data()); // libtiff only reads a read-only map
+    *size = b.bytes.size();
+    return 1;
+}
+
+void UnmapNothing(thandle_t, void*, toff_t) {}
+
+int QuietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+// Opens the bytes for reading with libtiff's messages kept quiet; null when libtiff cannot.
+TiffPtr OpenTiffBytes(const std::string& name, TIFF_BYTES& in)
+{
+    TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+    if (opts == nullptr)
+        return nullptr;
+    TIFFOpenOptionsSetErrorHandlerExtR(opts, QuietHandler, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(opts, QuietHandler, nullptr);
+    TiffPtr tif(TIFFClientOpenExt(name.c_str(), "r", &in, ReadBytes, WriteNothing, SeekBytes, CloseNothing, SizeOfBytes,
+                                  MapBytes, UnmapNothing, opts));
+    TIFFOpenOptionsFree(opts);
+    return tif;
+}
 
 struct CompressionName {
     std::uint16_t value;
@@ -41,23 +108,23 @@ struct TIFF_LAYOUT {
 // data is allowed to be cut to an eighth (the rest reads as black); the byte-oriented
 // schemes stay below 2048 (LZW about 1300, Deflate 1032, JPEG 1536). Fax and JBIG code a
 // whole row in one bit, so for them only the rows are bounded.
-bool DataCanBeInFile(const TIFF_LAYOUT& l, std::uint16_t compression, std::int64_t file_size)
+bool DataCanBeInFile(const TIFF_LAYOUT& l, std::uint16_t compression, std::size_t file_size)
 {
-    if (file_size < 0)
-        return true;
-    const double bytes = static_cast<double>(file_size);
     switch (compression) {
     case COMPRESSION_CCITTRLE:
     case COMPRESSION_CCITTFAX3:
     case COMPRESSION_CCITTFAX4:
     case COMPRESSION_CCITTRLEW:
     case COMPRESSION_JBIG:
-        return static_cast<double>(l.height) <= bytes * 8;
+        return ClaimFits(l.height, file_size, expansion::kRowBits);
     default:
         break;
     }
-    const double raw = std::ceil(static_cast<double>(l.width) * l.samples * l.bits / 8) * l.height;
-    return raw <= bytes * (compression == COMPRESSION_NONE ? 8 : 2048);
+    using Wide = unsigned __int128;
+    const Wide raw = (Wide{l.width} * l.samples * l.bits + 7) / 8 * l.height;
+    const std::uint64_t claimed = raw > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(raw);
+    return ClaimFits(claimed, file_size,
+                     compression == COMPRESSION_NONE ? expansion::kStoredEighth : expansion::kTiffCoded);
 }
 
 
@@ -155,9 +222,10 @@ int ReadRgba(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
 
 } // namespace
 
-int ReadTiff(CODEC_CTX& ctx)
+int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    TiffPtr tif = OpenTiff(ctx.input_file_name, "r");
+    TIFF_BYTES in{bytes};
+    TiffPtr tif = OpenTiffBytes(ctx.input_file_name, in);
     if (!tif)
         return kOpenFileError;
     TIFF* t = tif.get();
@@ -179,8 +247,7 @@ int ReadTiff(CODEC_CTX& ctx)
         return kBitDepthNotSupported;
     if (TIFFIsCODECConfigured(compression) != 1)
         return kCompressionNotSupported;
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!DataCanBeInFile(l, compression, f ? FileSize(f.get()) : -1))
+    if (!DataCanBeInFile(l, compression, bytes.size()))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(l.width, l.height); rc != kOk)
         return rc;

@@ -312,12 +312,10 @@ int ReadXpmText(CODEC_CTX& ctx, std::string_view text)
 
 } // namespace
 
-int ReadXpm(CODEC_CTX& ctx)
+int DecodeXpm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     try {
-        if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
-            return rc;
-        return ReadXpmText(ctx, {reinterpret_cast<const char*>(ctx.file.data()), ctx.file.size()});
+        return ReadXpmText(ctx, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
     } catch (const std::bad_alloc&) {
         return kMemoryError;
     } catch (...) {

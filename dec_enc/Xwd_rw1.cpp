@@ -37,13 +37,17 @@ struct XWD_HEADER {
         bits_per_rgb, colormap_entries, ncolors, window_width, window_height, window_x, window_y, border;
 };
 
-// A header is at most eight times as large a promise as the file can keep: past that it
-// is refused before any picture memory is touched; below it a short file reads as far as
-// it goes and the rest shows black.
-bool DataCanBeInFile(std::uint64_t claimed, std::int64_t available)
-{
-    return available < 0 || claimed / 8 <= static_cast<std::uint64_t>(available);
-}
+// The header's 25 words in file order.
+constexpr std::uint32_t XWD_HEADER::*kHeaderFields[] = {
+    &XWD_HEADER::header_size,  &XWD_HEADER::version,       &XWD_HEADER::format,       &XWD_HEADER::depth,
+    &XWD_HEADER::width,        &XWD_HEADER::height,        &XWD_HEADER::xoffset,      &XWD_HEADER::byte_order,
+    &XWD_HEADER::bitmap_unit,  &XWD_HEADER::bit_order,     &XWD_HEADER::bitmap_pad,   &XWD_HEADER::bits_per_pixel,
+    &XWD_HEADER::bytes_per_line, &XWD_HEADER::visual_class, &XWD_HEADER::red_mask,    &XWD_HEADER::green_mask,
+    &XWD_HEADER::blue_mask,    &XWD_HEADER::bits_per_rgb,  &XWD_HEADER::colormap_entries, &XWD_HEADER::ncolors,
+    &XWD_HEADER::window_width, &XWD_HEADER::window_height, &XWD_HEADER::window_x,     &XWD_HEADER::window_y,
+    &XWD_HEADER::border,
+};
+static_assert(sizeof kHeaderFields / sizeof kHeaderFields[0] * 4 == kHeaderBytes);
 
 // One colour channel of a mask: where it starts and a table from its value to 0..255.
 struct Channel {
@@ -104,7 +108,7 @@ class XwdDecoder {
 public:
     explicit XwdDecoder(const XWD_HEADER& h) : h_(h) {}
 
-    int Prepare(const std::vector<std::uint8_t>& colormap)
+    int Prepare(std::span<const std::uint8_t> colormap)
     {
         pseudo_ = h_.visual_class <= kPseudoColor && h_.bits_per_pixel <= 16;
         if (pseudo_) {
@@ -183,35 +187,26 @@ private:
     Channel red_, green_, blue_;
 };
 
-int ReadXwdFile(CODEC_CTX& ctx)
+int DecodeXwdBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    FilePtr f = OpenForRead(ctx.input_file_name);
-    if (!f)
-        return kOpenFileError;
-    std::uint8_t raw[kHeaderBytes];
-    if (std::fread(raw, 1, sizeof raw, f.get()) != sizeof raw)
+    ByteCursor in(bytes);
+    const auto raw = in.Take(kHeaderBytes);
+    if (raw.size() != kHeaderBytes)
         return kMagicError;
     XWD_HEADER h {};
-    std::uint32_t* fields = &h.header_size;
-    for (std::size_t i = 0; i < 25; ++i)
-        fields[i] = LoadDword(kBigEndian, raw + 4 * i);
+    for (std::size_t i = 0; i < std::size(kHeaderFields); ++i)
+        h.*kHeaderFields[i] = LoadDword(kBigEndian, raw.data() + 4 * i);
     if (h.version != 7)
         return kMagicError;
-    const std::int64_t file_size = FileSize(f.get());
-    if (h.header_size < kHeaderBytes || (file_size >= 0 && h.header_size > file_size))
+    if (h.header_size < kHeaderBytes || h.header_size > bytes.size())
         return kDataError;
-    if (std::fseek(f.get(), static_cast<long>(h.header_size), SEEK_SET) != 0)
-        return kDataError;
+    in.Seek(h.header_size);
 
     // The colour map must be in the file.
     const std::uint64_t map_bytes = std::uint64_t{h.ncolors} * 12;
-    const std::int64_t after_header = file_size < 0 ? -1 : file_size - h.header_size;
-    if ((after_header >= 0 && map_bytes > static_cast<std::uint64_t>(after_header)) ||
-        (after_header < 0 && h.ncolors > 65536))
+    if (map_bytes > in.Left())
         return kDataError;
-    std::vector<std::uint8_t> colormap(static_cast<std::size_t>(map_bytes));
-    if (std::fread(colormap.data(), 1, colormap.size(), f.get()) != colormap.size())
-        return kDataError;
+    const auto colormap = in.Take(static_cast<std::size_t>(map_bytes));
 
     if (h.width == 0 || h.height == 0)
         return kDataError;
@@ -235,8 +230,9 @@ int ReadXwdFile(CODEC_CTX& ctx)
     const std::uint64_t pixel_bytes = (std::uint64_t{h.width} * h.bits_per_pixel + 7) / 8;
     if (h.bytes_per_line < pixel_bytes)
         return kDataError;
-    const std::int64_t left = file_size < 0 ? -1 : after_header - static_cast<std::int64_t>(map_bytes);
-    if (!DataCanBeInFile(std::uint64_t{h.bytes_per_line} * h.height, left))
+    // At most eight times what the file holds: a short file reads as far as it goes and
+    // the rest shows black.
+    if (!ClaimFits(std::uint64_t{h.bytes_per_line} * h.height, in.Left(), expansion::kStoredEighthDiv))
         return kDataError;
     if (int rc = ctx.ReserveDecoded(h.width, h.height); rc != kOk)
         return rc;
@@ -247,38 +243,33 @@ int ReadXwdFile(CODEC_CTX& ctx)
     if (int rc = decoder.Prepare(colormap); rc != kOk)
         return rc;
 
-    // Rows pass through the raw row buffer about a mebibyte at a time.
     const std::size_t line = h.bytes_per_line;
-    const std::size_t block_rows = std::max<std::size_t>(1, (std::size_t{1} << 20) / line);
-    if (int rc = ctx.raw_rows.Reserve(line * block_rows); rc != kOk)
-        return rc;
-    int y = 0;
-    while (y < ctx.height) {
-        const std::size_t want = std::min<std::size_t>(block_rows, static_cast<std::size_t>(ctx.height - y));
-        const std::size_t got = std::fread(ctx.raw_rows.data(), 1, line * want, f.get());
-        const std::size_t whole = got / line;
-        for (std::size_t r = 0; r < whole; ++r, ++y)
-            decoder.Row(ctx.raw_rows.data() + r * line, h.width, ctx.DecodedRow(y));
-        if (whole < want) {
-            // A torn row keeps the pixels that are there; the rest of the picture is black.
-            const std::size_t torn = got - whole * line;
-            const std::size_t pixels = std::min<std::size_t>(torn * 8 / h.bits_per_pixel, h.width);
-            std::uint8_t* out = ctx.DecodedRow(y);
-            decoder.Row(ctx.raw_rows.data() + whole * line, pixels, out);
-            std::memset(out + pixels * 3, 0, (h.width - pixels) * 3);
-            FillMissingRows(ctx, y + 1);
-            break;
+    for (int y = 0; y < ctx.height; ++y) {
+        const auto row = in.Take(line);
+        if (row.size() == line) {
+            decoder.Row(row.data(), h.width, ctx.DecodedRow(y));
+            continue;
         }
+        // A torn row keeps the pixels that are there; the rest of the picture is black.
+        if (int rc = ctx.raw_rows.Reserve(line); rc != kOk)
+            return rc;
+        std::memcpy(ctx.raw_rows.data(), row.data(), row.size());
+        const std::size_t pixels = std::min<std::size_t>(row.size() * 8 / h.bits_per_pixel, h.width);
+        std::uint8_t* out = ctx.DecodedRow(y);
+        decoder.Row(ctx.raw_rows.data(), pixels, out);
+        std::memset(out + pixels * 3, 0, (h.width - pixels) * 3);
+        FillMissingRows(ctx, y + 1);
+        break;
     }
     return kOk;
 }
 
 } // namespace
 
-int ReadXwd(CODEC_CTX& ctx)
+int DecodeXwd(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     try {
-        return ReadXwdFile(ctx);
+        return DecodeXwdBytes(ctx, bytes);
     } catch (const std::bad_alloc&) {
         return kMemoryError;
     } catch (...) {

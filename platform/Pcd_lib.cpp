@@ -58,14 +58,27 @@ int pcd_open(PCD_IMAGE* img, const char* filename)
     std::FILE* f = std::fopen(filename, "rb");
     if (f == nullptr)
         return Fail(img, kPcdOpenFailed, "can't open file");
+    std::vector<unsigned char> pack;
     try {
-        img->file.resize(kPackBytes);
+        pack.resize(kPackBytes);
     } catch (const std::exception&) {
         std::fclose(f);
         return Fail(img, kPcdOpenFailed, "out of memory");
     }
-    const std::size_t got = std::fread(img->file.data(), 1, img->file.size(), f);
+    const std::size_t got = std::fread(pack.data(), 1, pack.size(), f);
     std::fclose(f);
+    return pcd_open_bytes(img, pack.data(), got);
+}
+
+int pcd_open_bytes(PCD_IMAGE* img, const unsigned char* data, std::size_t size)
+{
+    *img = PCD_IMAGE{};
+    const std::size_t got = std::min<std::size_t>(size, kPackBytes);
+    try {
+        img->file.assign(data, data + got);
+    } catch (const std::exception&) {
+        return Fail(img, kPcdOpenFailed, "out of memory");
+    }
     if (got < kPackBytes) {
         img->file.clear();
         return Fail(img, kPcdNotAPack, "probably not a PhotoCD image (too small)");

@@ -7,10 +7,11 @@
 // width followed by one row of each chroma channel (C1, C2) at half the width. The higher
 // resolutions (4Base, 16Base) are Huffman-coded residuals and are not decoded here.
 //
-// Calls: pcd_open, pcd_select, pcd_decode, pcd_get_image_line, pcd_close. Each failing
+// Calls: pcd_open (or pcd_open_bytes), pcd_select, pcd_decode, pcd_get_image_line, pcd_close. Each failing
 // call returns -1 and leaves a text in the handle's errmsg.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct PCD_IMAGE {
 // Reads the pack's sectors. 0, or -1 with errmsg ("probably not a PhotoCD image (too
 // small)" for a file shorter than the Base image ends).
 int pcd_open(PCD_IMAGE* img, const char* filename);
+// The same over a pack's bytes already in memory (size of them).
+int pcd_open_bytes(PCD_IMAGE* img, const unsigned char* data, std::size_t size);
 // Chooses resolution res (1 Base/16, 2 Base/4, 3 Base) of picture n (0 only); gray 1 for
 // luma only; rotation 0 only. Reports the selected area; -1 on failure.
 int pcd_select(PCD_IMAGE* img, int res, int n, int gray, int verbose, int rot, int* left, int* top, int* width,

@@ -63,6 +63,43 @@ TEST(ByteCursor, NeverRunsPastTheEnd)
     EXPECT_TRUE(c.AtEnd());
 }
 
+TEST(ClaimFits, HoldsAClaimAgainstTheBytesThere)
+{
+    using namespace expansion;
+    struct Case {
+        std::uint64_t claimed, available;
+        Expansion e;
+        std::uint64_t always_fits;
+        bool fits;
+    } cases[] = {
+        {0, 0, kWhole, 0, true},
+        {1, 0, kWhole, 0, false},
+        {80, 10, kStoredEighth, 0, true},
+        {81, 10, kStoredEighth, 0, false},
+        // Dividing rounds the claim down: up to ratio - 1 bytes more pass.
+        {87, 10, kStoredEighthDiv, 0, true},
+        {88, 10, kStoredEighthDiv, 0, false},
+        {7, 0, kStoredEighthDiv, 0, true},
+        // A fractional ratio: 63 bytes for every 2.
+        {63, 2, kPcxRuns, 0, true},
+        {64, 2, kPcxRuns, 0, false},
+        {31, 1, kPcxRuns, 0, true},
+        {32, 1, kPcxRuns, 0, false},
+        // Small claims pass whatever the file holds.
+        {65536, 0, kStoredHalf, 65536, true},
+        {65537, 0, kStoredHalf, 65536, false},
+        // No overflow at the edges of the range.
+        {UINT64_MAX, UINT64_MAX, kPcxRuns, 0, true},
+        {UINT64_MAX, UINT64_MAX / 65536, kUtahRuns, 0, true},
+        {UINT64_MAX, UINT64_MAX / 65536 - 1, kUtahRuns, 0, false},
+        {UINT64_MAX, 1u << 30, kTiffCoded, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.claimed << " in " << c.available << " at " << c.e.num << "/" << c.e.den);
+        EXPECT_EQ(ClaimFits(c.claimed, c.available, c.e, c.always_fits), c.fits);
+    }
+}
+
 TEST(PictureBuffers, SizedToThePictureAndCapped)
 {
     CODEC_CTX ctx;

@@ -216,3 +216,45 @@ TEST(OpenDispatcher, TheDisplayBitmapIsExactlyThePicture)
     EXPECT_EQ(doc.format_code, kFmtPbm);
     EXPECT_EQ(DisplayPixels(doc), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255, 255}));
 }
+
+TEST(OpenDispatcher, OpenBytesIsOpenWithoutTheFile)
+{
+    TempDir dir;
+    const struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"wide.ppm", "P6\n4 3\n255\n" + std::string(36, '\x7f')},
+        {"grey.pgm", kTinyPgm},
+        {"torn.ppm", "P6\n3 2\n255\nabcdefg"},
+        {"bits.pbm", std::string("P4\n3 2\n\xa0\x40", 9)},
+        {"plain.pgm", "P2 2 1 15 3 15"},
+        {"bad.ppm", "P6\n0 0\n255\n"},
+        {"empty.tga", ""},
+        {"song.mp3", "ID3"},
+        {"notes.txt", kTinyPgm},
+    };
+    // One document each, reused from file to file: stale pixels of a larger picture would
+    // show in the smaller ones after it.
+    TIMAGE_INFO by_path, by_bytes;
+    for (int direct = 0; direct < 2; ++direct) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (direct != 0 ? " direct" : ""));
+            WriteBytes(dir.File(c.name), ToBytes(c.bytes));
+            by_path.direct_decode = by_bytes.direct_decode = static_cast<std::uint8_t>(direct);
+            const int want = by_path.Open(dir.File(c.name));
+            const Bytes bytes = ToBytes(c.bytes);
+            EXPECT_EQ(by_bytes.OpenBytes(std::string("/no such directory/") + c.name, bytes), want);
+            EXPECT_EQ(by_bytes.state, by_path.state);
+            EXPECT_EQ(by_bytes.format_code, by_path.format_code);
+            EXPECT_EQ(by_bytes.bits_per_pixel, by_path.bits_per_pixel);
+            EXPECT_EQ(by_bytes.display_width, by_path.display_width);
+            EXPECT_EQ(by_bytes.display_height, by_path.display_height);
+            EXPECT_EQ(by_bytes.direct_decode, by_path.direct_decode);
+            if (want == kOk && by_path.state == kPictureOpen)
+                EXPECT_EQ(DisplayPixels(by_bytes), DisplayPixels(by_path));
+        }
+    }
+    EXPECT_TRUE(by_bytes.current_path.empty()) << "the bytes have no path";
+    EXPECT_EQ(by_bytes.file_size, 0) << "no file facts were read";
+}
