@@ -251,8 +251,9 @@ TEST(OpenDispatcher, OpenBytesIsOpenWithoutTheFile)
             EXPECT_EQ(by_bytes.display_width, by_path.display_width);
             EXPECT_EQ(by_bytes.display_height, by_path.display_height);
             EXPECT_EQ(by_bytes.direct_decode, by_path.direct_decode);
-            if (want == kOk && by_path.state == kPictureOpen)
+            if (want == kOk && by_path.state == kPictureOpen) {
                 EXPECT_EQ(DisplayPixels(by_bytes), DisplayPixels(by_path));
+            }
         }
     }
     EXPECT_TRUE(by_bytes.current_path.empty()) << "the bytes have no path";
