@@ -58,6 +58,10 @@ struct CODEC_CTX {
     // True while the index buffer and palette describe the current picture (after a GIF
     // read or a colour reduction, until the next open or edit).
     bool index_matches_picture = false;
+    // Multi-page containers (DCX): the page a reader opens (0: the first), and the offsets
+    // of every page of the file last read, for stepping through them.
+    std::int32_t page_index = 0;
+    std::vector<std::uint32_t> page_offsets;
     // The document this context belongs to; null for a free-standing context (tests,
     // fuzzing). Readers reach the direct-decode flag and the display bitmap through it.
     TIMAGE_INFO* document = nullptr;

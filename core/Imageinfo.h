@@ -94,6 +94,7 @@ public:
     double file_size_kb = 0.0;
     std::string current_path;
     std::int32_t format_code = 0;
+    std::int32_t orientation = 0; // Exif orientation of the open JPEG (1..8), 0 without one
     std::int32_t save_code = 0;
     std::string open_directory;
     std::string browse_directory;

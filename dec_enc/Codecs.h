@@ -5,6 +5,9 @@
 
 #include "core/Codec_ctx.h"
 
+#include <cstdint>
+#include <span>
+
 using ReaderFn = int (*)(CODEC_CTX&);
 using WriterFn = int (*)(CODEC_CTX&);
 
@@ -23,6 +26,10 @@ int WritePat(CODEC_CTX& ctx);
 // Windows bitmaps, PCX, DCX, GIF
 int ReadBmp(CODEC_CTX& ctx);
 int ReadPcx(CODEC_CTX& ctx);
+int DecodePcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+// DCX: the page ctx.page_index (0: the first) of the container; fills ctx.page_offsets.
+int ReadDcx(CODEC_CTX& ctx);
+int DecodeDcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 int WritePcx(CODEC_CTX& ctx); // reads ctx.planar
 int WriteDcx(CODEC_CTX& ctx); // reads ctx.planar
 int ReadGif(CODEC_CTX& ctx);
@@ -58,7 +65,10 @@ int ReadSun(CODEC_CTX& ctx);
 int ReadGimpPattern(CODEC_CTX& ctx);
 int ReadVicar(CODEC_CTX& ctx);
 int ReadNokiaLogo(CODEC_CTX& ctx);
-int ReadDicom(CODEC_CTX& ctx);
+int ReadDicom(CODEC_CTX& ctx); // the fixed layout only
+// DICOM data sets through GDCM (every common transfer syntax), else the fixed layout.
+int ReadDicomFile(CODEC_CTX& ctx);
+int DecodeDicom(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 int ReadMtv(CODEC_CTX& ctx);
 int ReadFbm(CODEC_CTX& ctx);
 int ReadCorel(CODEC_CTX& ctx);

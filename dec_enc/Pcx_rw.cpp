@@ -216,8 +216,13 @@ int ReadPcx(CODEC_CTX& ctx)
 {
     if (int rc = LoadWholeFile(ctx.input_file_name, ctx.file); rc != kOk)
         return rc;
-    const std::uint8_t* f = ctx.file.data();
-    const std::size_t size = ctx.file.size();
+    return DecodePcx(ctx, std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size()));
+}
+
+int DecodePcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
+{
+    const std::uint8_t* f = bytes.data();
+    const std::size_t size = bytes.size();
     if (size < 1 || f[0] != 10)
         return kMagicError;
     if (size < kHeaderBytes)

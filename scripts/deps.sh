@@ -8,6 +8,7 @@ RAVELSCOPE_PACKAGES=(
   libgtest-dev libbenchmark-dev clang libclang-rt-dev
   netpbm python3-pil imagemagick xvfb xauth
   pngcheck libtiff-tools libjpeg-turbo-progs
+  libgdcm-dev python3-pydicom
 )
 
 ensure_packages() {
