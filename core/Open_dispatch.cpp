@@ -1,5 +1,7 @@
 // The open dispatcher: from the current path to a picture in the display bitmap.
 #include "core/Imageinfo.h"
+#include "core/Open_orientation.h"
+#include "core/Sniff.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
@@ -26,7 +28,7 @@ enum Extra : unsigned {
 };
 
 struct DispatchRow {
-    const char* exts[2];
+    const char* exts[4];
     ReaderFn reader; // null: that reader is not part of the program yet
     std::int32_t format_code;
     const char* compression; // written after the read, or null
@@ -38,26 +40,27 @@ struct DispatchRow {
 // answered with kFormatNotSupported until their codec is added to the program.
 const DispatchRow kDispatch[] = {
     {{".BMP", ".DIB"}, ReadBmp, kFmtBmp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".TGA", nullptr}, ReadTga, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".FIT", nullptr}, ReadFits, kFmtFits, nullptr, kNoExtra, Finish::ReaderDraws},
+    {{".TGA", ".ICB", ".VDA", ".VST"}, ReadTga, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".FIT", ".FITS", ".FTS"}, ReadFits, kFmtFits, nullptr, kNoExtra, Finish::ReaderDraws},
     {{".MTV", nullptr}, ReadMtv, kFmtMtv, nullptr, kNoExtra, Finish::ReaderDraws},
     {{".PAT", nullptr}, ReadGimpPattern, kFmtGimpPattern, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
     {{".FBM", nullptr}, ReadFbm, kFmtFbm, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
-    {{".DIC", nullptr}, ReadDicom, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
+    {{".DIC", ".DCM"}, ReadDicomFile, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
     {{".NOL", nullptr}, ReadNokiaLogo, kFmtNokia, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".IMG", nullptr}, ReadVicar, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".JPG", nullptr}, ReadJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
+    {{".JPG", ".JPEG", ".JPE"}, ReadJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
     {{".SUN", ".RAS"}, ReadSun, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".GIF", nullptr}, ReadGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
     {{".PCX", nullptr}, ReadPcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".PCT", nullptr}, ReadPict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
+    {{".DCX", nullptr}, ReadDcx, kFmtDcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PCT", ".PICT"}, ReadPict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
     {{".XPM", nullptr}, ReadXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, ReadPcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
     {{".PGM", nullptr}, ReadPgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
     {{".PNG", nullptr}, ReadPng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PBM", nullptr}, ReadPbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
     {{".PPM", nullptr}, ReadPpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".SGI", ".RGB"}, ReadSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
+    {{".SGI", ".RGB", ".BW"}, ReadSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
     {{".XWD", nullptr}, ReadXwd, kFmtXwd, "None", kNoExtra, Finish::Convert},
     {{".RLE", nullptr}, ReadUtahRle, kFmtUtahRle, "RLE", kNoExtra, Finish::Convert},
     {{".SCT", nullptr}, ReadSct, kFmtSct, nullptr, kNoExtra, Finish::Convert},
@@ -67,7 +70,7 @@ const DispatchRow kDispatch[] = {
     {{".PSP", nullptr}, ReadPsp, kFmtPsp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".MSP", nullptr}, ReadMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
     {{".MAC", nullptr}, ReadMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
-    {{".TIF", nullptr}, ReadTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
+    {{".TIF", ".TIFF"}, ReadTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
 };
 
 struct MediaRow {
@@ -90,6 +93,15 @@ const DispatchRow* FindRow(const std::string& ext)
         for (const char* e : row.exts)
             if (e != nullptr && ext == e)
                 return &row;
+    return nullptr;
+}
+
+// The row of a format recognised by its first bytes, or null.
+const DispatchRow* RowForFormat(std::int32_t format_code)
+{
+    for (const DispatchRow& row : kDispatch)
+        if (row.format_code == format_code && row.reader != nullptr)
+            return &row;
     return nullptr;
 }
 
@@ -167,6 +179,11 @@ std::int32_t TIMAGE_INFO::Open()
     if (!display)
         display = std::make_unique<Dib>();
     const DispatchRow* row = FindRow(ext);
+    // An unknown name: the first bytes decide; when they match nothing, or their reader
+    // fails too, the answer stays the unknown extension's.
+    const bool sniffed = row == nullptr;
+    if (sniffed)
+        row = RowForFormat(SniffFile(current_path));
     if (row == nullptr)
         return kDataError;
     if (row->reader == nullptr)
@@ -176,6 +193,15 @@ std::int32_t TIMAGE_INFO::Open()
     int rc = kOk;
     try {
         rc = row->reader(ctx);
+        if (rc == kMagicError && !sniffed) { // a known name on another format's bytes
+            const DispatchRow* real = RowForFormat(SniffFile(current_path));
+            if (real != nullptr && real != row && real->reader(ctx) == kOk) {
+                row = real;
+                rc = kOk;
+            }
+        }
+        if (sniffed && rc != kOk)
+            rc = kDataError;
     } catch (...) {
         state = kNothingOpen;
         return kOpenFileError;
@@ -187,6 +213,11 @@ std::int32_t TIMAGE_INFO::Open()
 
     const bool direct =
         row->finish == Finish::ReaderDraws || (row->finish == Finish::ConvertUnlessDirect && direct_decode != 0);
+    orientation = 0;
+    if (row->format_code == kFmtJpeg) {
+        if (int turned = OrientOpenedPicture(*this, direct); turned != kOk)
+            return turned;
+    }
     if (row->extra & kSizeDisplayFirst) {
         if (int sized = display->SetSize(ctx.width, ctx.height, 24); sized != kOk)
             return sized;
