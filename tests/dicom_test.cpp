@@ -166,6 +166,12 @@ TEST(DicomRead, HandMadeDataSets)
         deep.insert(deep.begin() + static_cast<std::ptrdiff_t>(at), seq.begin(), seq.end());
     }
 
+    constexpr int kAnyRefusal = 1; // the code does not matter, only that it is one
+    // GDCM asserts on both of these (a stray byte inside the meta group, two samples a
+    // pixel): the process must live on.
+    Bytes stray = Build(stretched, Words({0, 100, 200, 50}));
+    stray.insert(stray.begin() + 132 + 12 + 3, 0x00);
+
     struct Case {
         const char* name;
         Bytes file;
@@ -184,7 +190,8 @@ TEST(DicomRead, HandMadeDataSets)
         {"first of two frames", Build(frames, {0, 255, 255, 0, 9, 9, 9, 9}), kOk, Grey({0, 255, 255, 0}), 8},
         {"pixel data shorter than a frame", Build(stretched, Words({1, 2, 3})), kDataError, {}, 0},
         {"60000 x 60000", Build(huge, {1, 2, 3, 4}), kImageTooLarge, {}, 0},
-        {"two samples a pixel", Build(two_samples, Bytes(8, 1)), kFormatNotSupported, {}, 0},
+        {"two samples a pixel", Build(two_samples, Bytes(8, 1)), kAnyRefusal, {}, 0},
+        {"a stray byte in the meta group", stray, kAnyRefusal, {}, 0},
         {"not DICOM", Bytes(300, 0x41), kMagicError, {}, 0},
         {"a length past the end", overlong, kDataError, {}, 0},
         {"an item past the end", deep, kDataError, {}, 0},
@@ -193,7 +200,7 @@ TEST(DicomRead, HandMadeDataSets)
         SCOPED_TRACE(c.name);
         CODEC_CTX ctx;
         const int rc = DecodeDicom(ctx, c.file);
-        if (c.rc == kFormatNotSupported) { // GDCM may already refuse to parse such a header
+        if (c.rc == kAnyRefusal) {
             EXPECT_NE(rc, kOk);
             continue;
         }
