@@ -162,12 +162,13 @@ public:
         if (end - pos < 8)
             return true;
         const unsigned group = U16(pos), element = U16(pos + 2);
-        if (group == 0xFFFE) { // a delimiter ends this level
+        if (group == 0xFFFE && (element == 0xE00D || element == 0xE0DD)) { // a delimiter ends this level
             pos += 8;
             return true;
         }
         std::uint32_t length = 0;
         bool sequence = false;
+        const bool item_group = group == 0xFFFE; // other tags of this group carry 4-byte lengths
         const std::string vr {static_cast<char>(b_[pos + 4]), static_cast<char>(b_[pos + 5])};
         static const char* const kShort[] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FL", "FD", "IS", "LO",
                                              "LT", "PN", "SH", "SL", "SS", "ST", "TM", "UI", "UL", "US"};
@@ -179,7 +180,7 @@ public:
         const bool long_form = in(kLong);
         // GDCM reads an element without a known representation in an explicit data set
         // as an implicit one (a 4-byte length): so does this walk.
-        if (explicit_vr && (long_form || in(kShort))) {
+        if (explicit_vr && !item_group && (long_form || in(kShort))) {
             sequence = vr == "SQ";
             if (long_form) {
                 if (end - pos < 12)
