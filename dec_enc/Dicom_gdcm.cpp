@@ -162,8 +162,9 @@ public:
         if (end - pos < 8)
             return true;
         const unsigned group = U16(pos), element = U16(pos + 2);
-        if (group == 0xFFFE && (element == 0xE00D || element == 0xE0DD)) { // a delimiter ends this level
+        if (group == 0xFFFE && (element == 0xE00D || element == 0xE0DD)) {
             pos += 8;
+            more = depth == 0; // a delimiter ends an item; at the top it is skipped, as GDCM does
             return true;
         }
         std::uint32_t length = 0;

@@ -167,6 +167,9 @@ TEST(DicomRead, HandMadeDataSets)
     }
 
     constexpr int kAnyRefusal = 1; // the code does not matter, only that it is one
+    // The same behind a stray item delimiter, which does not end the data set.
+    Bytes delimited = overlong;
+    delimited.insert(delimited.begin() + 132 + 12 + 14 + 28, {0xFE, 0xFF, 0x0D, 0xE0, 0, 0, 0, 0});
     // GDCM asserts on both of these (a stray byte inside the meta group, two samples a
     // pixel): the process must live on.
     Bytes stray = Build(stretched, Words({0, 100, 200, 50}));
@@ -195,6 +198,7 @@ TEST(DicomRead, HandMadeDataSets)
         {"not DICOM", Bytes(300, 0x41), kMagicError, {}, 0},
         {"a length past the end", overlong, kDataError, {}, 0},
         {"an item past the end", deep, kDataError, {}, 0},
+        {"a length past the end after a delimiter", delimited, kDataError, {}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
