@@ -76,6 +76,10 @@ struct CODEC_CTX {
     // Set by the caller before a writer runs: the display bitmap whose rows the JPEG and
     // XWD writers encode as they stand; null: they take the context's own buffers.
     const Dib* source_bitmap = nullptr;
+    // Multi-page containers (DCX): the page a reader opens (0: the first), and the offsets
+    // of every page of the file last read, for stepping through them.
+    std::int32_t page_index = 0;
+    std::vector<std::uint32_t> page_offsets;
 
     // Sizes the decoded pixel buffer for a width × height picture. Returns kDataError for
     // a size below 1, kImageTooLarge past the cap, kMemoryError, or kOk.

@@ -57,6 +57,7 @@ constexpr const char* kBrowsable[] = {
     ".bmp", ".dib", ".tga", ".sgi", ".rgb", ".gif", ".pcd", ".mtv", ".qrt", ".sct", ".pcx",
     ".jpg", ".png", ".pgm", ".ppm", ".pct", ".lbm", ".psp", ".rle", ".pbm", ".dcx", ".cpt",
     ".pxr", ".msp", ".mac", ".tif", ".xpm", ".xwd", ".fit", ".sun", ".img", ".nol",
+    ".jpeg", ".jpe", ".tiff", ".bw", ".pnm", ".dcm", ".fits", ".fts", ".pict", ".icb", ".vda", ".vst",
 };
 
 // One stopwatch per thread: a batch conversion times each of its opens on its own.

@@ -101,6 +101,7 @@ public:
     double file_size_kb = 0.0;
     std::string current_path;
     std::int32_t format_code = 0;
+    std::int32_t orientation = 0; // Exif orientation of the open JPEG (1..8), 0 without one
     std::int32_t save_code = 0;
     // The system's error number behind the last failed Save (ENOSPC, EACCES ...), or 0;
     // ResultTextWithReason (core/Replace_file.h) words it.

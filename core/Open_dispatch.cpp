@@ -2,6 +2,8 @@
 // display bitmap.
 #include "core/Imageinfo.h"
 #include "core/File_io.h"
+#include "core/Open_orientation.h"
+#include "core/Sniff.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
@@ -28,7 +30,7 @@ enum Extra : unsigned {
 };
 
 struct DispatchRow {
-    const char* exts[2];
+    const char* exts[4];
     DecoderFn decoder; // null: that reader is not part of the program yet
     std::int32_t format_code;
     const char* compression; // written after the read, or null
@@ -40,26 +42,27 @@ struct DispatchRow {
 // answered with kFormatNotSupported until their codec is added to the program.
 const DispatchRow kDispatch[] = {
     {{".BMP", ".DIB"}, DecodeBmp, kFmtBmp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".TGA", nullptr}, DecodeTga, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".FIT", nullptr}, DecodeFits, kFmtFits, nullptr, kNoExtra, Finish::ReaderDraws},
-    {{".MTV", nullptr}, DecodeMtv, kFmtMtv, nullptr, kNoExtra, Finish::ReaderDraws},
+    {{".TGA", ".ICB", ".VDA", ".VST"}, DecodeTga, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".FIT", ".FITS", ".FTS"}, DecodeFits, kFmtFits, nullptr, kNoExtra, Finish::DecodeerDraws},
+    {{".MTV", nullptr}, DecodeMtv, kFmtMtv, nullptr, kNoExtra, Finish::DecodeerDraws},
     {{".PAT", nullptr}, DecodeGimpPattern, kFmtGimpPattern, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
     {{".FBM", nullptr}, DecodeFbm, kFmtFbm, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
-    {{".DIC", nullptr}, DecodeDicom, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
+    {{".DIC", ".DCM"}, DecodeDicomFile, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
     {{".NOL", nullptr}, DecodeNokiaLogo, kFmtNokia, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".IMG", nullptr}, DecodeVicar, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".JPG", nullptr}, DecodeJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
+    {{".JPG", ".JPEG", ".JPE"}, DecodeJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
     {{".SUN", ".RAS"}, DecodeSun, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".GIF", nullptr}, DecodeGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
     {{".PCX", nullptr}, DecodePcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".PCT", nullptr}, DecodePict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
+    {{".DCX", nullptr}, DecodeDcx, kFmtDcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PCT", ".PICT"}, DecodePict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
     {{".XPM", nullptr}, DecodeXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, DecodePcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
     {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
     {{".PNG", nullptr}, DecodePng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
     {{".PPM", nullptr}, DecodePpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".SGI", ".RGB"}, DecodeSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
+    {{".SGI", ".RGB", ".BW"}, DecodeSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
     {{".XWD", nullptr}, DecodeXwd, kFmtXwd, "None", kNoExtra, Finish::Convert},
     {{".RLE", nullptr}, DecodeUtahRle, kFmtUtahRle, "RLE", kNoExtra, Finish::Convert},
     {{".SCT", nullptr}, DecodeSct, kFmtSct, nullptr, kNoExtra, Finish::Convert},
@@ -69,7 +72,7 @@ const DispatchRow kDispatch[] = {
     {{".PSP", nullptr}, DecodePsp, kFmtPsp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".MSP", nullptr}, DecodeMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
     {{".MAC", nullptr}, DecodeMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
-    {{".TIF", nullptr}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
+    {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
 };
 
 struct MediaRow {
@@ -92,6 +95,15 @@ const DispatchRow* FindRow(const std::string& ext)
         for (const char* e : row.exts)
             if (e != nullptr && ext == e)
                 return &row;
+    return nullptr;
+}
+
+// The row of a format recognised by its first bytes, or null.
+const DispatchRow* RowForFormat(std::int32_t format_code)
+{
+    for (const DispatchRow& row : kDispatch)
+        if (row.format_code == format_code && row.decoder != nullptr)
+            return &row;
     return nullptr;
 }
 
@@ -184,22 +196,38 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     if (!display)
         display = std::make_unique<Dib>();
     const DispatchRow* row = FindRow(ext);
+    // An unknown name: the first bytes decide; when they match nothing, or their reader
+    // fails too, the answer stays the unknown extension's.
+    const bool sniffed = row == nullptr;
+    if (sniffed)
+        row = RowForFormat(load ? SniffFile(name) : SniffFormat(bytes));
     if (row == nullptr)
         return kDataError;
     if (row->decoder == nullptr)
         return kFormatNotSupported;
     if (load) {
         if (int loaded = LoadWholeFile(name, ctx.file); loaded != kOk)
-            return loaded;
+            return sniffed ? kDataError : loaded;
         bytes = std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size());
     }
 
     ctx.index_matches_picture = false;
-    const bool wants_direct =
-        row->finish == Finish::ReaderDraws || (row->finish == Finish::ConvertUnlessDirect && direct_decode != 0);
+    auto wants_direct = [this](const DispatchRow* r) {
+        return r->finish == Finish::ReaderDraws || (r->finish == Finish::ConvertUnlessDirect && direct_decode != 0);
+    };
     int rc = kOk;
     try {
-        rc = RunDecoder(*this, row->decoder, bytes, wants_direct);
+        rc = RunDecoder(*this, row->decoder, bytes, wants_direct(row));
+        if (rc == kMagicError && !sniffed) { // a known name on another format's bytes
+            const DispatchRow* real = RowForFormat(SniffFormat(bytes));
+            if (real != nullptr && real != row &&
+                RunDecoder(*this, real->decoder, bytes, wants_direct(real)) == kOk) {
+                row = real;
+                rc = kOk;
+            }
+        }
+        if (sniffed && rc != kOk)
+            rc = kDataError;
     } catch (...) {
         state = kNothingOpen;
         return kOpenFileError;
@@ -210,6 +238,11 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
         return rc;
 
     const bool direct = ctx.drew_direct;
+    orientation = 0;
+    if (row->format_code == kFmtJpeg) {
+        if (int turned = OrientOpenedPicture(*this, bytes, direct); turned != kOk)
+            return turned;
+    }
     if (row->extra & kSizeDisplayFirst) {
         if (int sized = display->SetSize(ctx.width, ctx.height, 24); sized != kOk)
             return sized;

@@ -40,6 +40,9 @@ int DecodeBmp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadBmp(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeBmp); }
 int DecodePcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadPcx(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePcx); }
+// DCX: the page ctx.page_index (0: the first) of the container; fills ctx.page_offsets.
+int DecodeDcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadDcx(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeDcx); }
 int WritePcx(CODEC_CTX& ctx); // reads ctx.planar
 int WriteDcx(CODEC_CTX& ctx); // reads ctx.planar
 int DecodeGif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
@@ -95,8 +98,12 @@ int DecodeVicar(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadVicar(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeVicar); }
 int DecodeNokiaLogo(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadNokiaLogo(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeNokiaLogo); }
-int DecodeDicom(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+int DecodeDicom(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes); // the fixed layout only
 inline int ReadDicom(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeDicom); }
+// DICOM data sets through GDCM (every common transfer syntax), else the fixed layout.
+int DecodeDicomGdcm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+int DecodeDicomFile(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadDicomFile(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeDicomFile); }
 int DecodeMtv(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadMtv(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeMtv); }
 int DecodeFbm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);

@@ -8,7 +8,7 @@ RAVELSCOPE_PACKAGES=(
   libgtest-dev libbenchmark-dev clang libclang-rt-dev
   python3 netpbm python3-pil imagemagick xvfb xauth
   pngcheck libtiff-tools libjpeg-turbo-progs
-  python3-astropy hyperfine
+  python3-astropy hyperfine libgdcm-dev python3-pydicom
 )
 
 ensure_packages() {

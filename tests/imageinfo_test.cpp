@@ -38,13 +38,14 @@ TEST(Document, BuildsTheSortedListOfBrowsableFiles)
     EXPECT_EQ(doc.browse_directory, dir.path());
     // Extensions match in any case; .dic is not browsable, nor are names without a
     // picture extension.
-    ASSERT_EQ(doc.file_list.size(), 4u);
+    ASSERT_EQ(doc.file_list.size(), 5u);
     EXPECT_EQ(doc.file_list[0], dir.File("A.BMP"));
     EXPECT_EQ(doc.file_list[1], dir.File("b.bmp"));
     EXPECT_EQ(doc.file_list[2], dir.File("c.lbm"));
-    EXPECT_EQ(doc.file_list[3], dir.File("e.Png"));
-    EXPECT_EQ(doc.GetListEntry(3), dir.File("e.Png"));
-    EXPECT_EQ(doc.GetListEntry(4), nullptr);
+    EXPECT_EQ(doc.file_list[3], dir.File("d.jpeg"));
+    EXPECT_EQ(doc.file_list[4], dir.File("e.Png"));
+    EXPECT_EQ(doc.GetListEntry(4), dir.File("e.Png"));
+    EXPECT_EQ(doc.GetListEntry(5), nullptr);
     EXPECT_EQ(doc.GetListEntry(-1), nullptr);
 
     doc.current_path = dir.File("c.lbm");
@@ -55,13 +56,13 @@ TEST(Document, BuildsTheSortedListOfBrowsableFiles)
 
     doc.current_path = dir.File("b.bmp");
     doc.DropCurrentFromList();
-    EXPECT_EQ(doc.file_list.size(), 3u);
+    EXPECT_EQ(doc.file_list.size(), 4u);
     doc.DropCurrentFromList();
-    EXPECT_EQ(doc.file_list.size(), 3u) << "nothing equal is left to drop";
+    EXPECT_EQ(doc.file_list.size(), 4u) << "nothing equal is left to drop";
 
     // A directory that cannot be read leaves the list and the browse directory as they were.
     EXPECT_FALSE(doc.BuildFileList(dir.File("missing")));
-    EXPECT_EQ(doc.file_list.size(), 3u);
+    EXPECT_EQ(doc.file_list.size(), 4u);
     EXPECT_EQ(doc.browse_directory, dir.path());
 }
 
@@ -135,24 +136,29 @@ TEST(OpenDispatcher, ChoosesByExtension)
 {
     TempDir dir;
     TIMAGE_INFO doc;
+    // Names the table does not know open by their first bytes (a PGM here) unless those
+    // match no format either.
     struct Case {
         const char* name;
         int want_rc;
         std::int32_t want_format;
         std::uint8_t want_state;
+        const char* bytes = nullptr; // the tiny PGM unless given
     } cases[] = {
         {"grey.PGM", kOk, kFmtPgm, kPictureOpen},
         {"song.MP3", kOk, kFmtMp3, kMediaOpen},
         {"clip.wav", kOk, kFmtWav, kMediaOpen},
-        {"photo.jpeg", kDataError, -1, 0},
-        {"notes.txt", kDataError, -1, 0},
-        {"noext", kDataError, -1, 0},
-        {"dir.d/grey", kDataError, -1, 0},
+        {"photo.jpeg", kOk, kFmtPgm, kPictureOpen},
+        {"notes.txt", kOk, kFmtPgm, kPictureOpen},
+        {"noext", kOk, kFmtPgm, kPictureOpen},
+        {"dir.d/grey", kOk, kFmtPgm, kPictureOpen},
+        {"letter.txt", kDataError, -1, 0, "Dear reader,\n"},
+        {"broken.dat", kDataError, -1, 0, "P5\n0 0\n255\n"},
     };
     mkdir(dir.File("dir.d").c_str(), 0755);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteBytes(dir.File(c.name), ToBytes(kTinyPgm));
+        WriteBytes(dir.File(c.name), ToBytes(c.bytes != nullptr ? c.bytes : kTinyPgm));
         doc.state = 0;
         doc.format_code = -1;
         EXPECT_EQ(doc.Open(dir.File(c.name)), c.want_rc);
