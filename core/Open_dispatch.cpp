@@ -43,8 +43,8 @@ struct DispatchRow {
 const DispatchRow kDispatch[] = {
     {{".BMP", ".DIB"}, DecodeBmp, kFmtBmp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".TGA", ".ICB", ".VDA", ".VST"}, DecodeTga, kFmtTga, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".FIT", ".FITS", ".FTS"}, DecodeFits, kFmtFits, nullptr, kNoExtra, Finish::DecodeerDraws},
-    {{".MTV", nullptr}, DecodeMtv, kFmtMtv, nullptr, kNoExtra, Finish::DecodeerDraws},
+    {{".FIT", ".FITS", ".FTS"}, DecodeFits, kFmtFits, nullptr, kNoExtra, Finish::ReaderDraws},
+    {{".MTV", nullptr}, DecodeMtv, kFmtMtv, nullptr, kNoExtra, Finish::ReaderDraws},
     {{".PAT", nullptr}, DecodeGimpPattern, kFmtGimpPattern, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
     {{".FBM", nullptr}, DecodeFbm, kFmtFbm, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},
     {{".DIC", ".DCM"}, DecodeDicomFile, kFmtDicom, nullptr, kSizeDisplayFirst, Finish::ConvertUnlessDirect},

@@ -116,7 +116,7 @@ Bytes Grey(std::initializer_list<int> v)
 {
     Bytes b;
     for (int g : v)
-        b.insert(b.end(), {static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(g)});
+        b.resize(b.size() + 3, static_cast<std::uint8_t>(g));
     return b;
 }
 
