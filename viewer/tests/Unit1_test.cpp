@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSignalSpy>
@@ -102,6 +103,16 @@ private:
     }
 
     QString ShownName(TForm1& form) const { return form.windowTitle().section(" -- ", 1); }
+
+    // The document's display bitmap as an image (what the view paints).
+    QImage ShownImage() const
+    {
+        const Dib& d = *doc_->display;
+        QImage img(d.Width(), d.Height(), QImage::Format_BGR888);
+        for (int y = 0; y < d.Height(); ++y)
+            std::memcpy(img.scanLine(y), d.ScanLine(y), static_cast<std::size_t>(d.Width()) * 3);
+        return img;
+    }
 
 private slots:
     void init()
@@ -577,6 +588,130 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- *a.ppm"));
         form->Command("mn_File_Save")->trigger();
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- a.ppm"));
+    }
+
+    // Every image command is wired: it changes the picture as one undoable step, and the
+    // picture a save writes is the one shown.
+    void imageCommandsAreUndoableSteps_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char* c : {"mn_Image_Mirror", "mn_Image_VerticalFlip", "mn_Image_RotateLeft",
+                              "mn_Image_RotateRight", "mn_Colors_Negative", "mn_Colors_GrayScale",
+                              "mn_Colors_ReduceColors", "mn_Colors_HistogramEqualization", "mn_Tests_SwapRBG",
+                              "mn_Tests_SwapBGR", "mn_Tests_SwapBRG", "mn_Tests_SwapGRB", "mn_Tests_SwapGBR",
+                              "mn_Tests_EdgeDetection"})
+            QTest::newRow(c) << c;
+    }
+
+    void imageCommandsAreUndoableSteps()
+    {
+        QFETCH(QString, command);
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 8);
+            p[1] = static_cast<std::uint8_t>(y * 12);
+            p[2] = static_cast<std::uint8_t>(x * y);
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        const QImage before = ShownImage();
+        QVERIFY(!form->Command("tb_Undo")->isEnabled());
+        form->Command(command)->trigger();
+        QCOMPARE(doc_->undo_length, 1);
+        QVERIFY(ShownImage() != before);
+        QVERIFY(form->Command("tb_Undo")->isEnabled());
+        QVERIFY(!form->Command("tb_Redo")->isEnabled());
+        QVERIFY(form->windowTitle().contains("*"));
+        form->SetSaveFileChooser([this] { return QString::fromStdString(Path("out.ppm")); });
+        form->Command("mn_File_SaveAs")->trigger();
+        QCOMPARE(QImage(QString::fromStdString(Path("out.ppm"))).convertToFormat(QImage::Format_BGR888), ShownImage());
+        form->Command("mn_Edit_Undo")->trigger();
+        QCOMPARE(ShownImage(), before);
+        QVERIFY(!form->windowTitle().contains("*"));
+        QVERIFY(form->Command("mn_Edit_Redo")->isEnabled());
+        QCOMPARE(form->View()->width() > 0, true);
+    }
+
+    // Copy puts the selection on the clipboard; Paste makes the clipboard's picture (alpha
+    // laid over white) an undoable edit; Crop cuts down to the selection.
+    void clipboardCopyPasteAndCrop()
+    {
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 60, 40, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 4);
+            p[1] = static_cast<std::uint8_t>(y * 6);
+            p[2] = 100;
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        form->Command("tb_DrawRect")->trigger();
+        Drag(form->View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
+        QVERIFY(form->SelectionActive());
+        form->Command("mn_Edit_Copy")->trigger();
+        const QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), QSize(20, 10));
+        QCOMPARE(copied.pixelColor(0, 0), QColor(100, 30, 40));
+        QCOMPARE(copied.pixelColor(19, 9), QColor(100, 84, 116));
+        QCOMPARE(form->ClipboardState(), 2);
+        QCOMPARE(doc_->undo_length, 0);
+
+        form->Command("mn_Edit_Crop")->trigger();
+        QCOMPARE(ShownImage(), copied.convertToFormat(QImage::Format_BGR888));
+        QVERIFY(!form->SelectionActive());
+
+        QImage semi(3, 2, QImage::Format_ARGB32);
+        semi.fill(QColor(0, 0, 0, 0));
+        semi.setPixelColor(1, 1, QColor(255, 0, 0));
+        QGuiApplication::clipboard()->setImage(semi);
+        form->ClipboardTimerTick();
+        form->Command("mn_Edit_Paste")->trigger();
+        const QImage pasted = ShownImage();
+        QCOMPARE(pasted.size(), QSize(3, 2));
+        QCOMPARE(pasted.pixelColor(0, 0), QColor(Qt::white));
+        QCOMPARE(pasted.pixelColor(1, 1), QColor(255, 0, 0));
+        QVERIFY(form->windowTitle().contains("*"));
+        QCOMPARE(doc_->undo_position, 2);
+        form->Command("mn_Edit_Undo")->trigger();
+        form->Command("mn_Edit_Undo")->trigger();
+        QCOMPARE(ShownImage().size(), QSize(60, 40));
+        QVERIFY(!form->windowTitle().contains("*"));
+        QGuiApplication::clipboard()->clear();
+    }
+
+    // With nothing open a pasted picture is a document without a file: Save asks for a name.
+    void pasteWithNothingOpenSavesUnderAChosenName()
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QImage img(4, 3, QImage::Format_RGB32);
+        img.fill(QColor(1, 2, 3));
+        QGuiApplication::clipboard()->setImage(img);
+        form->Command("mn_Edit_Paste")->trigger();
+        QVERIFY(form->PictureShown());
+        QVERIFY(!form->Command("mn_Edit_Undo")->isEnabled());
+        int asked = 0;
+        form->SetSaveFileChooser([&] {
+            ++asked;
+            return QString::fromStdString(Path("named.ppm"));
+        });
+        QDir::setCurrent(dir_->path());
+        form->Command("mn_File_Save")->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(QImage(QString::fromStdString(Path("named.ppm"))).pixelColor(3, 2), QColor(1, 2, 3));
+        QVERIFY(!QFile::exists(QString::fromStdString(Path(".bmp"))));
+        QGuiApplication::clipboard()->clear();
+    }
+
+    void countColorUsedSaysTheCount()
+    {
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 8, 8, [](int x, int, std::uint8_t* p) {
+            p[0] = p[1] = p[2] = x < 4 ? 0 : 200;
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        form->Command("mn_Tests_CountColorUsed")->trigger();
+        auto* box = form->findChild<QMessageBox*>("CountColorsBox");
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->text(), QString("Image Has 2 Unique Colors.\n\n"));
+        box->close();
     }
 
     void helpOpensTopicsAndIndex()
