@@ -3,6 +3,10 @@
 #include "core/File_io.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dialogs/Gamma_form.h"
+#include "dialogs/Median_preview_form.h"
+#include "dialogs/Pixelate_form.h"
+#include "dialogs/Solar_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
@@ -192,6 +196,10 @@ void TForm1::BindHandlers()
         {Cmd("mn_Edit_Crop"), &TForm1::mn_Edit_CropClick},
         {Cmd("mn_Edit_ClearClipboard"), &TForm1::mn_Edit_ClearClipboardClick},
         {Cmd("mn_Tests_CountColorUsed"), &TForm1::mn_Tests_CountColorUsedClick},
+        {Cmd("mn_Colors_Gamma"), &TForm1::mn_Colors_GammaClick},
+        {Cmd("mn_Image_Solarize"), &TForm1::mn_Image_SolarizeClick},
+        {Cmd("mn_Image_Pixelate"), &TForm1::mn_Image_PixelateClick},
+        {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
         {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
         {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
         {Cmd("tb_Redo"), &TForm1::mn_Edit_RedoClick},
@@ -437,6 +445,7 @@ void TForm1::ShowDocument()
         setWindowTitle("Ravelscope -- " + Q(FileNameOf(doc.current_path)));
         view_->hide();
         picture_shown_ = false;
+        chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
         AddRecentFile(doc.current_path);
     }
@@ -751,6 +760,48 @@ void TForm1::mn_Edit_ClearClipboardClick()
         return;
     QGuiApplication::clipboard()->clear();
     RefreshCommands();
+}
+
+void TForm1::RunEffectDialog(TEffectForm& form)
+{
+    form.Run();
+    if (doc_.dialog_accepted != 0)
+        RunEdit([this] { return ApplyEffectResult(doc_, chain_, ActiveSelection()); });
+    doc_.dialog_accepted = 0;
+    doc_.result_bitmap.Release();
+}
+
+void TForm1::mn_Colors_GammaClick()
+{
+    if (!picture_shown_)
+        return;
+    TGammaForm form(doc_, help_, this);
+    RunEffectDialog(form);
+}
+
+void TForm1::mn_Image_SolarizeClick()
+{
+    if (!picture_shown_)
+        return;
+    TSolarForm form(doc_, help_, this);
+    RunEffectDialog(form);
+}
+
+void TForm1::mn_Tests_MedianFilterClick()
+{
+    if (!picture_shown_)
+        return;
+    TMedianPreviewForm form(doc_, help_, this);
+    RunEffectDialog(form);
+}
+
+void TForm1::mn_Image_PixelateClick()
+{
+    if (!picture_shown_)
+        return;
+    TPixelateForm form(doc_, help_, this);
+    RunEffectDialog(form);
+    doc_.direct_decode = 0; // a cancelled dialog leaves it set
 }
 
 void TForm1::mn_Tests_CountColorUsedClick()

@@ -24,6 +24,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
+class TEffectForm;
 class TIMAGE_INFO;
 class TPictureView;
 
@@ -67,6 +68,10 @@ public:
     void mn_Edit_CropClick();
     void mn_Edit_ClearClipboardClick();
     void mn_Tests_CountColorUsedClick();
+    void mn_Colors_GammaClick();
+    void mn_Image_SolarizeClick();
+    void mn_Image_PixelateClick();
+    void mn_Tests_MedianFilterClick();
     // The Image and Colors commands whose work the library does (flips, quarter turns,
     // colour commands, channel swaps, equalization, edge detection, colour reduction).
     void RunImageCommandClick(ImageCommand cmd);
@@ -145,6 +150,9 @@ private:
     // The active selection, or null.
     const RECT_BOUNDS* ActiveSelection();
     void SaveTo(const QString& path);
+    // Runs an effect dialog and applies its result, on the selection or the whole picture,
+    // when it was confirmed.
+    void RunEffectDialog(TEffectForm& form);
 
     TIMAGE_INFO& doc_;
     RECT_OBJ& rect_;

@@ -2,6 +2,7 @@
 // show, recent files across a restart, the selection rectangle, panning, help.
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dialogs/Effect_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
@@ -16,7 +17,10 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
@@ -698,6 +702,81 @@ private slots:
         QCOMPARE(QImage(QString::fromStdString(Path("named.ppm"))).pixelColor(3, 2), QColor(1, 2, 3));
         QVERIFY(!QFile::exists(QString::fromStdString(Path(".bmp"))));
         QGuiApplication::clipboard()->clear();
+    }
+
+    // The effect dialogs through their commands: Esc changes nothing; OK applies exactly the
+    // preview shown, on the selection only when there is one.
+    void effectDialogsApplyThePreviewOnOk_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("outcome"); // 0 Esc, 1 OK, 2 OK with a selection
+        const std::pair<const char*, const char*> dialogs[] = {{"mn_Colors_Gamma", "Gamma"},
+                                                               {"mn_Image_Solarize", "SolarForm"},
+                                                               {"mn_Tests_MedianFilter", "Median Preview"},
+                                                               {"mn_Image_Pixelate", "Pixelate Preview"}};
+        for (const auto& [command, caption] : dialogs)
+            for (int outcome : {0, 1, 2})
+                QTest::addRow("%s %d", command, outcome) << command << caption << outcome;
+    }
+
+    void effectDialogsApplyThePreviewOnOk()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, caption);
+        QFETCH(int, outcome);
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 40, 30, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 8 + y);
+            p[1] = static_cast<std::uint8_t>(y * 12);
+            p[2] = static_cast<std::uint8_t>(x * y * 3);
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        if (outcome == 2) {
+            form->Command("tb_DrawRect")->trigger();
+            Drag(form->View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
+            QVERIFY(form->SelectionActive());
+            const RECT_BOUNDS b = selection_->Bounds();
+            QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{10, 5, 30, 15}));
+        }
+        const QImage before = ShownImage();
+        QImage preview;
+        bool seen = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = form->findChild<TEffectForm*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), caption);
+            QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+            QTest::keyClick(dialog->ScrollBar(), Qt::Key_Right);
+            QCOMPARE(dialog->ValueLabel()->text().toStdString(), dialog->Session().ValueText());
+            const Dib& p = dialog->Session().Preview();
+            preview = QImage(p.Width(), p.Height(), QImage::Format_BGR888);
+            for (int y = 0; y < p.Height(); ++y)
+                std::memcpy(preview.scanLine(y), p.ScanLine(y), static_cast<std::size_t>(p.Width()) * 3);
+            if (outcome == 0)
+                QTest::keyClick(dialog->ScrollBar(), Qt::Key_Escape);
+            else
+                dialog->OkButton()->click();
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command(command)->trigger();
+        QVERIFY(seen);
+        QCOMPARE(doc_->direct_decode, std::uint8_t{0});
+        const QImage after = ShownImage();
+        if (outcome == 0) {
+            QCOMPARE(after, before);
+            QCOMPARE(doc_->undo_length, 0);
+            return;
+        }
+        QCOMPARE(doc_->undo_length, 1);
+        QVERIFY(preview != before);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const bool inside = outcome == 1 || (x >= 10 && x < 30 && y >= 5 && y < 15);
+                QCOMPARE(after.pixelColor(x, y), (inside ? preview : before).pixelColor(x, y));
+            }
     }
 
     void countColorUsedSaysTheCount()
