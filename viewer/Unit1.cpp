@@ -18,12 +18,15 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
@@ -197,6 +200,8 @@ void TForm1::BindHandlers()
         {Cmd("mn_Edit_ClearClipboard"), &TForm1::mn_Edit_ClearClipboardClick},
         {Cmd("mn_Tests_CountColorUsed"), &TForm1::mn_Tests_CountColorUsedClick},
         {Cmd("mn_Colors_Gamma"), &TForm1::mn_Colors_GammaClick},
+        {Cmd("mn_File_Print"), &TForm1::mn_File_PrintClick},
+        {Cmd("tb_Print"), &TForm1::mn_File_PrintClick},
         {Cmd("mn_Image_Solarize"), &TForm1::mn_Image_SolarizeClick},
         {Cmd("mn_Image_Pixelate"), &TForm1::mn_Image_PixelateClick},
         {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
@@ -802,6 +807,45 @@ void TForm1::mn_Image_PixelateClick()
     TPixelateForm form(doc_, help_, this);
     RunEffectDialog(form);
     doc_.direct_decode = 0; // a cancelled dialog leaves it set
+}
+
+void TForm1::mn_File_PrintClick()
+{
+    if (!picture_shown_ || !doc_.display)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    // Without a printer (or with one the system cannot reach) the picture goes to a PDF file.
+    if (QPrinterInfo::availablePrinters().isEmpty() || !printer.isValid()) {
+        const QString path = choose_pdf_file_ ? choose_pdf_file_()
+                                              : QFileDialog::getSaveFileName(this, "Print to PDF", Q(doc_.open_directory),
+                                                                             "PDF (*.pdf)");
+        if (path.isEmpty())
+            return;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+    }
+    printer.setFullPage(true);
+    const QImage img = ImageOf(*doc_.display);
+    QPainter painter;
+    if (img.isNull() || !painter.begin(&printer)) {
+        statusBar()->showMessage("Print: the printer could not be started.");
+        return;
+    }
+    // Four printer pixels a picture pixel while that fits the page, else the largest size
+    // that fits; the picture's pixels go to the page unchanged.
+    const QRect page = printer.pageLayout().fullRectPixels(printer.resolution());
+    QSize size = img.size() * 4;
+    if (size.width() > page.width() || size.height() > page.height())
+        size = img.size().scaled(page.size(), Qt::KeepAspectRatio);
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    painter.drawImage(QRect(QPoint(0, 0), size), img);
+    if (!painter.end()) {
+        statusBar()->showMessage("Print: the page could not be printed.");
+        return;
+    }
+    statusBar()->showMessage(printer.outputFormat() == QPrinter::PdfFormat
+                                 ? "Printed to " + QFileInfo(printer.outputFileName()).fileName()
+                                 : QString("Printed."));
 }
 
 void TForm1::mn_Tests_CountColorUsedClick()

@@ -68,6 +68,7 @@ public:
     void mn_Edit_CropClick();
     void mn_Edit_ClearClipboardClick();
     void mn_Tests_CountColorUsedClick();
+    void mn_File_PrintClick();
     void mn_Colors_GammaClick();
     void mn_Image_SolarizeClick();
     void mn_Image_PixelateClick();
@@ -127,6 +128,9 @@ public:
     // the program's own save dialog exists); an empty answer cancels.
     void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
     const UNDO_CHAIN& UndoChain() const { return chain_; }
+    // The PDF file Print writes when no printer is installed (a plain file dialog by
+    // default); an empty answer cancels.
+    void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
 
 signals:
     // The window closed: the run ends.
@@ -171,6 +175,7 @@ private:
     std::string settings_path_;
     std::function<QString()> choose_file_;
     std::function<QString()> choose_save_file_;
+    std::function<QString()> choose_pdf_file_;
     UNDO_CHAIN chain_;
     RECT_BOUNDS selection_bounds_{};
     std::string shown_path_; // the file of the picture on screen

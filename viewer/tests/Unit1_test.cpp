@@ -23,6 +23,8 @@
 #include <QScrollBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrinterInfo>
+#include <QtEndian>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -777,6 +779,44 @@ private slots:
                 const bool inside = outcome == 1 || (x >= 10 && x < 30 && y >= 5 && y < 15);
                 QCOMPARE(after.pixelColor(x, y), (inside ? preview : before).pixelColor(x, y));
             }
+    }
+
+    // Without a printer, Print writes a PDF whose page holds the picture's exact pixels.
+    void printWithoutPrinterWritesThePixelsToAPdf()
+    {
+        if (!QPrinterInfo::availablePrinters().isEmpty())
+            QSKIP("a printer is installed: printing would reach it");
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 8);
+            p[1] = static_cast<std::uint8_t>(y * 12);
+            p[2] = static_cast<std::uint8_t>(x * y);
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        const QString pdf_path = QString::fromStdString(Path("out.pdf"));
+        form->SetPdfFileChooser([&] { return pdf_path; });
+        form->Command("mn_File_Print")->trigger();
+        QFile f(pdf_path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray pdf = f.readAll();
+        const qsizetype image = pdf.indexOf("/Subtype /Image");
+        QVERIFY(image >= 0);
+        const qsizetype dict_end = pdf.indexOf(">>", image);
+        const QByteArray dict = pdf.mid(image, dict_end - image);
+        QVERIFY(dict.contains("/Width 30"));
+        QVERIFY(dict.contains("/Height 20"));
+        QVERIFY(dict.contains("/FlateDecode"));
+        const qsizetype start = pdf.indexOf("stream", dict_end) + 6;
+        const qsizetype data = start + (pdf[start] == '\r' ? 2 : 1);
+        const qsizetype end = pdf.indexOf("endstream", data);
+        const int bytes = 30 * 20 * 3;
+        QByteArray packed(4, 0);
+        qToBigEndian<quint32>(bytes, packed.data());
+        const QByteArray rgb = qUncompress(packed + pdf.mid(data, end - data));
+        QCOMPARE(rgb.size(), bytes);
+        const QImage shown = ShownImage().convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < 20; ++y)
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown.constScanLine(y)), 90), rgb.mid(y * 90, 90));
     }
 
     void countColorUsedSaysTheCount()
