@@ -29,6 +29,7 @@ int TakePicture(const Dib& d, PICTURE_STATE& s)
 int UNDO_CHAIN::ResetChain(TIMAGE_INFO& doc, bool has_file)
 {
     states_.clear();
+    spare_.Release();
     bytes_ = 0;
     position_ = 0;
     clean_ = has_file ? 0 : -1;
@@ -78,6 +79,7 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const std::function<int(TIMAGE_INFO&
             return rc;
         int rc = draw(doc);
         PICTURE_STATE next;
+        next.pixels = std::move(spare_);
         if (!doc.display)
             doc.display = std::make_unique<Dib>();
         if (rc == kOk && (doc.display->Empty() || doc.display->PixelFormat() != 24))
@@ -87,11 +89,12 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const std::function<int(TIMAGE_INFO&
         if (rc == kOk)
             rc = doc.context->work.Reserve(next.pixels.size());
         if (rc != kOk) {
+            spare_ = std::move(next.pixels);
             Show(doc, states_[static_cast<std::size_t>(position_)]);
             return rc;
         }
         while (CanRedo()) {
-            bytes_ -= states_.back().pixels.size();
+            Recycle(states_.back());
             states_.pop_back();
         }
         if (clean_ > position_)
@@ -118,11 +121,17 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const std::function<int(TIMAGE_INFO&
 void UNDO_CHAIN::KeepWithinBudget()
 {
     while (bytes_ > budget_ && position_ > 0) {
-        bytes_ -= states_.front().pixels.size();
+        Recycle(states_.front());
         states_.pop_front();
         --position_;
         clean_ = clean_ > 0 ? clean_ - 1 : -1;
     }
+}
+
+void UNDO_CHAIN::Recycle(PICTURE_STATE& s)
+{
+    bytes_ -= s.pixels.size();
+    spare_ = std::move(s.pixels);
 }
 
 int UNDO_CHAIN::Show(TIMAGE_INFO& doc, const PICTURE_STATE& s)

@@ -5,7 +5,9 @@
 // first state is taken from the display bitmap at the first edit after an open, so an
 // open costs nothing. A new edit frees the redo tail; ResetChain frees everything. The
 // states keep within a memory budget: the oldest steps are dropped first, the current
-// picture never.
+// picture never. The budget counts the states; besides them the chain keeps the pixel
+// memory of the last state it dropped, for the next edit to reuse (a fresh picture-sized
+// block costs the kernel a zero fill of every page).
 //
 // After every call that returns kOk the display bitmap, the current state and the
 // context's working pixel buffer hold the same picture (size included), the context's
@@ -57,7 +59,7 @@ public:
     std::int32_t Position() const { return position_; }
     // States after the first.
     std::int32_t Length() const { return states_.empty() ? 0 : static_cast<std::int32_t>(states_.size()) - 1; }
-    // Bytes of pixels the states hold.
+    // Bytes of pixels the states hold (the spare buffer not counted).
     std::size_t Bytes() const { return bytes_; }
 
 private:
@@ -65,8 +67,10 @@ private:
     int Show(TIMAGE_INFO& doc, const PICTURE_STATE& s);
     void Publish(TIMAGE_INFO& doc);
     void KeepWithinBudget();
+    void Recycle(PICTURE_STATE& s);
 
     std::deque<PICTURE_STATE> states_;
+    PixelBuffer spare_; // the pixels of the last state dropped
     std::int32_t position_ = 0;
     // The index of the state the file holds; -1 when none does (dropped or never saved).
     std::int32_t clean_ = 0;
