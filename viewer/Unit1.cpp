@@ -3,6 +3,7 @@
 #include "core/File_io.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dialogs/Explossion_form.h"
 #include "dialogs/Gamma_form.h"
 #include "dialogs/Median_preview_form.h"
 #include "dialogs/Pixelate_form.h"
@@ -204,6 +205,7 @@ void TForm1::BindHandlers()
         {Cmd("tb_Print"), &TForm1::mn_File_PrintClick},
         {Cmd("mn_Image_Solarize"), &TForm1::mn_Image_SolarizeClick},
         {Cmd("mn_Image_Pixelate"), &TForm1::mn_Image_PixelateClick},
+        {Cmd("mn_Image_Explosion"), &TForm1::mn_Image_ExplosionClick},
         {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
         {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
         {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
@@ -846,6 +848,15 @@ void TForm1::mn_File_PrintClick()
     statusBar()->showMessage(printer.outputFormat() == QPrinter::PdfFormat
                                  ? "Printed to " + QFileInfo(printer.outputFileName()).fileName()
                                  : QString("Printed."));
+}
+
+void TForm1::mn_Image_ExplosionClick()
+{
+    if (!picture_shown_)
+        return;
+    TExplossionFrm form(doc_, help_, this);
+    RunEffectDialog(form);
+    doc_.direct_decode = 0; // a cancelled dialog leaves it set
 }
 
 void TForm1::mn_Tests_CountColorUsedClick()

@@ -1,6 +1,7 @@
 #include "dialogs/logic/Preview_rules.h"
 
 #include "core/Result_codes.h"
+#include "ops/Explssn.h"
 #include "ops/Medfltr.h"
 #include "ops/Pixelize.h"
 #include "ops/Solarized.h"
@@ -37,4 +38,9 @@ std::int32_t MEDIAN_RULES::Apply(const Dib& source, std::int32_t value, Dib& out
 std::int32_t PIXELATE_RULES::Apply(const Dib& source, std::int32_t value, Dib& out) const
 {
     return Pixelate(source, out, value);
+}
+
+std::int32_t EXPLOSION_RULES::Apply(const Dib& source, std::int32_t value, Dib& out) const
+{
+    return Explode(source, out, value);
 }

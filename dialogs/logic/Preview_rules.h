@@ -1,4 +1,5 @@
-// The rules of the four scroll-bar preview dialogs: gamma, solarize, median and pixelate.
+// The rules of the scroll-bar preview dialogs: gamma, solarize, median, pixelate and
+// explosion.
 // Each Apply writes the whole picture at its size, so the preview shown is exactly what OK
 // hands the document.
 #pragma once
@@ -35,5 +36,12 @@ public:
 class PIXELATE_RULES : public EFFECT_RULES {
 public:
     EFFECT_RANGE Range() const override { return {3, 11, 5, 2, 4}; }
+    std::int32_t Apply(const Dib& source, std::int32_t value, Dib& out) const override;
+};
+
+// Explosion window 3 .. 11 in steps of 2, start 3.
+class EXPLOSION_RULES : public EFFECT_RULES {
+public:
+    EFFECT_RANGE Range() const override { return {3, 11, 3, 2, 2}; }
     std::int32_t Apply(const Dib& source, std::int32_t value, Dib& out) const override;
 };

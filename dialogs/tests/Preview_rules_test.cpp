@@ -14,6 +14,7 @@ TEST(PreviewRules, StartValuesAndLabels)
     const SOLAR_RULES solar;
     const MEDIAN_RULES median;
     const PIXELATE_RULES pixelate;
+    const EXPLOSION_RULES explosion;
     struct Case {
         const EFFECT_RULES& rules;
         int min, max, start, single, page;
@@ -23,6 +24,7 @@ TEST(PreviewRules, StartValuesAndLabels)
         {solar, 11, 189, 100, 1, 10, "100"},
         {median, 3, 11, 3, 2, 2, "3"},
         {pixelate, 3, 11, 5, 2, 4, "5"},
+        {explosion, 3, 11, 3, 2, 2, "3"},
     };
     for (const Case& c : cases) {
         const EFFECT_RANGE r = c.rules.Range();
@@ -41,8 +43,10 @@ TEST(PreviewRules, EveryPreviewIsTheWholePictureAndGammaZeroKeepsIt)
     const SOLAR_RULES solar;
     const MEDIAN_RULES median;
     const PIXELATE_RULES pixelate;
+    const EXPLOSION_RULES explosion;
     for (const EFFECT_RULES* rules : {static_cast<const EFFECT_RULES*>(&gamma), static_cast<const EFFECT_RULES*>(&solar),
-                                      static_cast<const EFFECT_RULES*>(&median), static_cast<const EFFECT_RULES*>(&pixelate)}) {
+                                      static_cast<const EFFECT_RULES*>(&median), static_cast<const EFFECT_RULES*>(&pixelate),
+                                      static_cast<const EFFECT_RULES*>(&explosion)}) {
         Dib out;
         ASSERT_EQ(rules->Apply(src, rules->Range().start, out), kOk);
         EXPECT_EQ(out.Width(), src.Width());

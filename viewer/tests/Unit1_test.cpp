@@ -716,7 +716,8 @@ private slots:
         const std::pair<const char*, const char*> dialogs[] = {{"mn_Colors_Gamma", "Gamma"},
                                                                {"mn_Image_Solarize", "SolarForm"},
                                                                {"mn_Tests_MedianFilter", "Median Preview"},
-                                                               {"mn_Image_Pixelate", "Pixelate Preview"}};
+                                                               {"mn_Image_Pixelate", "Pixelate Preview"},
+                                                               {"mn_Image_Explosion", "Explossion Preview"}};
         for (const auto& [command, caption] : dialogs)
             for (int outcome : {0, 1, 2})
                 QTest::addRow("%s %d", command, outcome) << command << caption << outcome;
