@@ -5,6 +5,7 @@
 #include "core/Result_codes.h"
 #include "dialogs/Explossion_form.h"
 #include "dialogs/Gamma_form.h"
+#include "dialogs/Hist_form.h"
 #include "dialogs/Median_preview_form.h"
 #include "dialogs/Pixelate_form.h"
 #include "dialogs/Solar_form.h"
@@ -206,6 +207,7 @@ void TForm1::BindHandlers()
         {Cmd("mn_Image_Solarize"), &TForm1::mn_Image_SolarizeClick},
         {Cmd("mn_Image_Pixelate"), &TForm1::mn_Image_PixelateClick},
         {Cmd("mn_Image_Explosion"), &TForm1::mn_Image_ExplosionClick},
+        {Cmd("mn_Colors_Histogram"), &TForm1::mn_Colors_HistogramClick},
         {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
         {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
         {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
@@ -857,6 +859,14 @@ void TForm1::mn_Image_ExplosionClick()
     TExplossionFrm form(doc_, help_, this);
     RunEffectDialog(form);
     doc_.direct_decode = 0; // a cancelled dialog leaves it set
+}
+
+void TForm1::mn_Colors_HistogramClick()
+{
+    if (!picture_shown_)
+        return;
+    THistForm form(doc_, help_, this);
+    form.Run();
 }
 
 void TForm1::mn_Tests_CountColorUsedClick()

@@ -3,6 +3,7 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "dialogs/Effect_form.h"
+#include "dialogs/Hist_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QLabel>
+#include <QComboBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -818,6 +820,45 @@ private slots:
         const QImage shown = ShownImage().convertToFormat(QImage::Format_RGB888);
         for (int y = 0; y < 20; ++y)
             QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown.constScanLine(y)), 90), rgb.mid(y * 90, 90));
+    }
+
+    // The histogram dialog shows the statistics of the channel chosen and changes nothing.
+    void histogramDialogShowsChannelStatistics()
+    {
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 2, 1, [](int x, int, std::uint8_t* p) {
+            p[2] = x == 0 ? 0 : 255; // red
+            p[1] = x == 0 ? 0 : 2;   // green
+            p[0] = 7;                // blue
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        bool seen = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = form->findChild<THistForm*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), QString("Histogram"));
+            QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+            const auto values = [&] {
+                return QStringList{dialog->findChild<QLabel*>("LabelMeanVal")->text(),
+                                   dialog->findChild<QLabel*>("LabelStdDevVal")->text(),
+                                   dialog->findChild<QLabel*>("LabelMedianVal")->text()};
+            };
+            QCOMPARE(dialog->ComboBox()->currentText(), QString("Red"));
+            QCOMPARE(values(), (QStringList{"127", "180", "255"}));
+            QVERIFY(!dialog->PlotBox()->pixmap().isNull());
+            dialog->FilterComboBox1Change(1);
+            QCOMPARE(values(), (QStringList{"1", "1", "2"}));
+            dialog->FilterComboBox1Change(3); // the blank item: the green channel again
+            QCOMPARE(values(), (QStringList{"1", "1", "2"}));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command("mn_Colors_Histogram")->trigger();
+        QVERIFY(seen);
+        QCOMPARE(doc_->undo_length, 0);
+        QVERIFY(!form->windowTitle().contains("*"));
     }
 
     void countColorUsedSaysTheCount()
