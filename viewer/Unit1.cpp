@@ -8,6 +8,7 @@
 #include "dialogs/Hist_form.h"
 #include "dialogs/Median_preview_form.h"
 #include "dialogs/Pixelate_form.h"
+#include "dialogs/Rotate_preview_form.h"
 #include "dialogs/Solar_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
@@ -208,6 +209,7 @@ void TForm1::BindHandlers()
         {Cmd("mn_Image_Pixelate"), &TForm1::mn_Image_PixelateClick},
         {Cmd("mn_Image_Explosion"), &TForm1::mn_Image_ExplosionClick},
         {Cmd("mn_Colors_Histogram"), &TForm1::mn_Colors_HistogramClick},
+        {Cmd("mn_Image_Rotate"), &TForm1::mn_Image_RotateClick},
         {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
         {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
         {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
@@ -867,6 +869,20 @@ void TForm1::mn_Colors_HistogramClick()
         return;
     THistForm form(doc_, help_, this);
     form.Run();
+}
+
+void TForm1::mn_Image_RotateClick()
+{
+    if (!picture_shown_)
+        return;
+    TRotatePVForm form(doc_, help_, this);
+    form.Run();
+    const std::int32_t angle = form.Angle();
+    doc_.result_bitmap.Release();
+    doc_.dialog_accepted = 0;
+    doc_.rotation_angle = angle;
+    if (doc_.rotation_dialog_flag == 0 && angle != 0)
+        RunEdit([&] { return RotatePictureBy(doc_, chain_, angle, doc_.rotation_options); });
 }
 
 void TForm1::mn_Tests_CountColorUsedClick()

@@ -74,6 +74,7 @@ public:
     void mn_Image_PixelateClick();
     void mn_Image_ExplosionClick();
     void mn_Colors_HistogramClick();
+    void mn_Image_RotateClick();
     void mn_Tests_MedianFilterClick();
     // The Image and Colors commands whose work the library does (flips, quarter turns,
     // colour commands, channel swaps, equalization, edge detection, colour reduction).

@@ -45,3 +45,16 @@ public:
     EFFECT_RANGE Range() const override { return {3, 11, 3, 2, 2}; }
     std::int32_t Apply(const Dib& source, std::int32_t value, Dib& out) const override;
 };
+
+// The rotation preview: angle −180 .. 182 degrees in steps of 2, start 0, turning a copy
+// reduced to at most 130 pixels on its longer side when that side passes 201. The
+// background is read at every preview, so a new colour shows at the next move.
+class ROTATION_RULES : public EFFECT_RULES {
+public:
+    explicit ROTATION_RULES(const std::uint8_t* background) : background_(background) {}
+    EFFECT_RANGE Range() const override { return {-180, 182, 0, 2, 10}; }
+    std::int32_t Apply(const Dib& source, std::int32_t value, Dib& out) const override;
+
+private:
+    const std::uint8_t* background_;
+};

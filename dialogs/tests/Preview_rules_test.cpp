@@ -15,6 +15,8 @@ TEST(PreviewRules, StartValuesAndLabels)
     const MEDIAN_RULES median;
     const PIXELATE_RULES pixelate;
     const EXPLOSION_RULES explosion;
+    const std::uint8_t white[3] = {255, 255, 255};
+    const ROTATION_RULES rotation(white);
     struct Case {
         const EFFECT_RULES& rules;
         int min, max, start, single, page;
@@ -25,6 +27,7 @@ TEST(PreviewRules, StartValuesAndLabels)
         {median, 3, 11, 3, 2, 2, "3"},
         {pixelate, 3, 11, 5, 2, 4, "5"},
         {explosion, 3, 11, 3, 2, 2, "3"},
+        {rotation, -180, 182, 0, 2, 10, "0"},
     };
     for (const Case& c : cases) {
         const EFFECT_RANGE r = c.rules.Range();
@@ -57,4 +60,25 @@ TEST(PreviewRules, EveryPreviewIsTheWholePictureAndGammaZeroKeepsIt)
     ASSERT_EQ(gamma.Apply(src, 0, out), kOk);
     for (int y = 0; y < src.Height(); ++y)
         EXPECT_EQ(std::memcmp(out.ScanLine(y), src.ScanLine(y), static_cast<std::size_t>(src.Width()) * 3), 0);
+}
+
+TEST(PreviewRules, RotationPreviewsAReducedCopyOfALargePicture)
+{
+    const std::uint8_t black[3] = {0, 0, 0};
+    const ROTATION_RULES rotation(black);
+    struct Case {
+        int w, h, out_w, out_h;
+    } cases[] = {
+        {1000, 1000, 129, 129}, // f = 130 / 1000 in single precision
+        {1000, 500, 129, 64},
+        {201, 100, 201, 100},   // up to 201 the picture itself
+    };
+    for (const Case& c : cases) {
+        Dib src, out;
+        ASSERT_EQ(src.SetSize(c.w, c.h, 24), kOk);
+        std::memset(src.Bits(), 90, src.Stride() * static_cast<std::size_t>(c.h));
+        ASSERT_EQ(rotation.Apply(src, 0, out), kOk);
+        EXPECT_EQ(out.Width(), c.out_w) << c.w << " x " << c.h;
+        EXPECT_EQ(out.Height(), c.out_h) << c.w << " x " << c.h;
+    }
 }

@@ -5,6 +5,7 @@
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"
+#include "ops/Rotation.h"
 #include "ops/Rcd.h"
 #include "viewer/logic/Undo_chain.h"
 
@@ -187,6 +188,17 @@ int ApplyEffectResult(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* se
                 return rc;
         CopyBlock(result, area, *d.display, area.left, area.top);
         return kOk;
+    });
+}
+
+int RotatePictureBy(TIMAGE_INFO& doc, UNDO_CHAIN& chain, double angle, const std::uint8_t background[3])
+{
+    if (!HasPicture(doc))
+        return kDataError;
+    if (angle == 0)
+        return kOk;
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        return Replace(d, [&](const Dib& src, Dib& dst) { return RotateBitmap(src, dst, angle, background); });
     });
 }
 

@@ -33,6 +33,10 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
 // Copies the document's effect result bitmap (at the picture's size) into the area.
 int ApplyEffectResult(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* selection);
 
+// Turns the whole picture by angle degrees (positive counter-clockwise) onto the enlarged
+// canvas, uncovered pixels in background (bytes 0, 1, 2); an angle of 0 changes nothing.
+int RotatePictureBy(TIMAGE_INFO& doc, UNDO_CHAIN& chain, double angle, const std::uint8_t background[3]);
+
 // Cuts the picture down to the selection.
 int CropPicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selection);
 

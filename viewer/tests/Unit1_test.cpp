@@ -4,6 +4,8 @@
 #include "core/Result_codes.h"
 #include "dialogs/Effect_form.h"
 #include "dialogs/Hist_form.h"
+#include "dialogs/Rotate_preview_form.h"
+#include "ops/Rotation.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
@@ -859,6 +861,52 @@ private slots:
         QVERIFY(seen);
         QCOMPARE(doc_->undo_length, 0);
         QVERIFY(!form->windowTitle().contains("*"));
+    }
+
+    // Rotate...: Esc after moving the angle changes nothing; OK turns the whole picture by
+    // the angle shown onto the enlarged canvas, as one step.
+    void rotateDialogTurnsByTheAngleShown_data()
+    {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("Esc") << false;
+        QTest::newRow("OK") << true;
+    }
+
+    void rotateDialogTurnsByTheAngleShown()
+    {
+        QFETCH(bool, ok);
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 300, 100, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x);
+            p[1] = static_cast<std::uint8_t>(y);
+            p[2] = 9;
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        int angle = 0;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = form->findChild<TRotatePVForm*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            QCOMPARE(dialog->windowTitle(), QString("Rotate Preview"));
+            for (int i = 0; i < 15; ++i)
+                QTest::keyClick(dialog->ScrollBar(), Qt::Key_Right);
+            angle = dialog->Angle();
+            QCOMPARE(dialog->ValueLabel()->text(), QString::number(angle));
+            const Dib& preview = dialog->Session().Preview();
+            QVERIFY(std::max(preview.Width(), preview.Height()) <= 201); // a reduced copy turned
+            if (ok)
+                dialog->OkButton()->click();
+            else
+                QTest::keyClick(dialog->ScrollBar(), Qt::Key_Escape);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command("mn_Image_Rotate")->trigger();
+        QCOMPARE(angle, 30);
+        int w = 0, h = 0;
+        RotatedSize(300, 100, ok ? 30 : 0, w, h);
+        QCOMPARE(doc_->display->Width(), ok ? w : 300);
+        QCOMPARE(doc_->display->Height(), ok ? h : 100);
+        QCOMPARE(doc_->undo_length, ok ? 1 : 0);
     }
 
     void countColorUsedSaysTheCount()
