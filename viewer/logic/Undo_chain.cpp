@@ -8,19 +8,17 @@
 
 namespace {
 
-// Copies the 24-bit display bitmap into a state sized to it.
-int TakePicture(const Dib& d, PICTURE_STATE& s)
+// Copies the 24-bit display bitmap into a buffer sized to it.
+int TakePicture(const Dib& d, PixelBuffer& to)
 {
     const std::size_t bytes = PictureBytes(d.Width(), d.Height(), 3);
     if (bytes == SIZE_MAX)
         return kImageTooLarge;
-    if (const int rc = s.pixels.Reserve(bytes); rc != kOk)
+    if (const int rc = to.Reserve(bytes); rc != kOk)
         return rc;
-    s.width = d.Width();
-    s.height = d.Height();
-    const std::size_t row = static_cast<std::size_t>(s.width) * 3;
-    for (int y = 0; y < s.height; ++y)
-        std::memcpy(s.pixels.data() + static_cast<std::size_t>(y) * row, d.ScanLine(y), row);
+    const std::size_t row = static_cast<std::size_t>(d.Width()) * 3;
+    for (int y = 0; y < d.Height(); ++y)
+        std::memcpy(to.data() + static_cast<std::size_t>(y) * row, d.ScanLine(y), row);
     return kOk;
 }
 
@@ -44,8 +42,6 @@ int UNDO_CHAIN::ResetChain(TIMAGE_INFO& doc, bool has_file)
     try {
         if (const int rc = CaptureFirst(doc); rc != kOk)
             return rc;
-        if (const int rc = Show(doc, states_.front()); rc != kOk)
-            return rc;
     } catch (const std::bad_alloc&) {
         return kMemoryError;
     }
@@ -61,10 +57,13 @@ int UNDO_CHAIN::CaptureFirst(TIMAGE_INFO& doc)
     if (d.PixelFormat() != 24)
         if (const int rc = d.SetPixelFormat(24); rc != kOk)
             return rc;
-    PICTURE_STATE first;
-    if (const int rc = TakePicture(d, first); rc != kOk)
+    // The picture shown becomes the first state, in the working buffer.
+    if (const int rc = TakePicture(d, doc.context->work); rc != kOk)
         return rc;
-    bytes_ = first.pixels.size();
+    PICTURE_STATE first;
+    first.width = d.Width();
+    first.height = d.Height();
+    bytes_ = first.Bytes();
     states_.push_back(std::move(first));
     position_ = 0;
     return kOk;
@@ -78,19 +77,16 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const std::function<int(TIMAGE_INFO&
         if (const int rc = CaptureFirst(doc); rc != kOk)
             return rc;
         int rc = draw(doc);
-        PICTURE_STATE next;
-        next.pixels = std::move(spare_);
+        PixelBuffer next = std::move(spare_);
         if (!doc.display)
             doc.display = std::make_unique<Dib>();
         if (rc == kOk && (doc.display->Empty() || doc.display->PixelFormat() != 24))
             rc = kDataError;
         if (rc == kOk)
             rc = TakePicture(*doc.display, next);
-        if (rc == kOk)
-            rc = doc.context->work.Reserve(next.pixels.size());
         if (rc != kOk) {
-            spare_ = std::move(next.pixels);
-            Show(doc, states_[static_cast<std::size_t>(position_)]);
+            spare_ = std::move(next);
+            Show(doc, position_);
             return rc;
         }
         while (CanRedo()) {
@@ -99,21 +95,27 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const std::function<int(TIMAGE_INFO&
         }
         if (clean_ > position_)
             clean_ = -1;
-        bytes_ += next.pixels.size();
-        states_.push_back(std::move(next));
+        // The old current state takes its pixels back from the working buffer, which
+        // takes the new picture's.
+        CODEC_CTX& ctx = *doc.context;
+        states_[static_cast<std::size_t>(position_)].pixels = std::move(ctx.work);
+        ctx.work = std::move(next);
+        PICTURE_STATE added;
+        added.width = doc.display->Width();
+        added.height = doc.display->Height();
+        bytes_ += added.Bytes();
+        states_.push_back(std::move(added));
         ++position_;
         KeepWithinBudget();
-        // The working buffer was sized above, so this copy cannot fail.
-        std::memcpy(doc.context->work.data(), states_.back().pixels.data(), states_.back().pixels.size());
         Publish(doc);
         return kOk;
     } catch (const std::bad_alloc&) {
         if (!states_.empty())
-            Show(doc, states_[static_cast<std::size_t>(position_)]);
+            Show(doc, position_);
         return kMemoryError;
     } catch (...) {
         if (!states_.empty())
-            Show(doc, states_[static_cast<std::size_t>(position_)]);
+            Show(doc, position_);
         return kUnknownError;
     }
 }
@@ -130,24 +132,27 @@ void UNDO_CHAIN::KeepWithinBudget()
 
 void UNDO_CHAIN::Recycle(PICTURE_STATE& s)
 {
-    bytes_ -= s.pixels.size();
-    spare_ = std::move(s.pixels);
+    bytes_ -= s.Bytes();
+    if (s.pixels.capacity() != 0)
+        spare_ = std::move(s.pixels);
 }
 
-int UNDO_CHAIN::Show(TIMAGE_INFO& doc, const PICTURE_STATE& s)
+int UNDO_CHAIN::Show(TIMAGE_INFO& doc, std::int32_t k)
 {
     CODEC_CTX& ctx = *doc.context;
-    const std::size_t bytes = s.pixels.size();
-    if (const int rc = ctx.work.Reserve(bytes); rc != kOk)
-        return rc;
+    PICTURE_STATE& s = states_[static_cast<std::size_t>(k)];
+    const PixelBuffer& from = k == position_ ? ctx.work : s.pixels;
     Dib& d = *doc.display;
     if (d.Width() != s.width || d.Height() != s.height || d.PixelFormat() != 24)
         if (const int rc = d.SetSize(s.width, s.height, 24); rc != kOk)
             return rc;
     const std::size_t row = static_cast<std::size_t>(s.width) * 3;
     for (int y = 0; y < s.height; ++y)
-        std::memcpy(d.ScanLine(y), s.pixels.data() + static_cast<std::size_t>(y) * row, row);
-    std::memcpy(ctx.work.data(), s.pixels.data(), bytes);
+        std::memcpy(d.ScanLine(y), from.data() + static_cast<std::size_t>(y) * row, row);
+    if (k != position_) {
+        states_[static_cast<std::size_t>(position_)].pixels = std::move(ctx.work);
+        ctx.work = std::move(s.pixels);
+    }
     return kOk;
 }
 
@@ -170,7 +175,7 @@ int UNDO_CHAIN::Undo(TIMAGE_INFO& doc)
 {
     if (!CanUndo() || !doc.display || !doc.context)
         return kDataError;
-    if (const int rc = Show(doc, states_[static_cast<std::size_t>(position_ - 1)]); rc != kOk)
+    if (const int rc = Show(doc, position_ - 1); rc != kOk)
         return rc;
     --position_;
     Publish(doc);
@@ -181,7 +186,7 @@ int UNDO_CHAIN::Redo(TIMAGE_INFO& doc)
 {
     if (!CanRedo() || !doc.display || !doc.context)
         return kDataError;
-    if (const int rc = Show(doc, states_[static_cast<std::size_t>(position_ + 1)]); rc != kOk)
+    if (const int rc = Show(doc, position_ + 1); rc != kOk)
         return rc;
     ++position_;
     Publish(doc);

@@ -9,6 +9,10 @@
 // memory of the last state it dropped, for the next edit to reuse (a fresh picture-sized
 // block costs the kernel a zero fill of every page).
 //
+// The current state's pixels are the context's working pixel buffer itself (its own
+// buffer is empty while it is current), so an edit copies its picture once, and Undo and
+// Redo move buffers rather than copy them into the working buffer.
+//
 // After every call that returns kOk the display bitmap, the current state and the
 // context's working pixel buffer hold the same picture (size included), the context's
 // edited flag is set so the writers save it, and the document's undo counters and edited
@@ -29,6 +33,7 @@ struct PICTURE_STATE {
     std::int32_t width = 0;
     std::int32_t height = 0;
     PixelBuffer pixels; // width × height × 3 bytes, rows top to bottom, no padding
+    std::size_t Bytes() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3; }
 };
 
 class UNDO_CHAIN {
@@ -64,7 +69,9 @@ public:
 
 private:
     int CaptureFirst(TIMAGE_INFO& doc);
-    int Show(TIMAGE_INFO& doc, const PICTURE_STATE& s);
+    // Shows state k (its pixels, or the working buffer's for the current one) in the
+    // display bitmap and makes it the state whose pixels the working buffer holds.
+    int Show(TIMAGE_INFO& doc, std::int32_t k);
     void Publish(TIMAGE_INFO& doc);
     void KeepWithinBudget();
     void Recycle(PICTURE_STATE& s);
