@@ -683,6 +683,16 @@ private slots:
         form->Command("mn_Edit_Undo")->trigger();
         QCOMPARE(ShownImage().size(), QSize(60, 40));
         QVERIFY(!form->windowTitle().contains("*"));
+
+        // A picture past the 1 GiB cap (as 24-bit pixels) is refused and changes nothing.
+        QImage huge(20000, 18000, QImage::Format_Mono);
+        QVERIFY(!huge.isNull());
+        QGuiApplication::clipboard()->setImage(huge);
+        form->Command("mn_Edit_Paste")->trigger();
+        QCOMPARE(form->statusBar()->currentMessage(), QString("Image Too Large."));
+        QCOMPARE(ShownImage().size(), QSize(60, 40));
+        QCOMPARE(doc_->undo_position, 0);
+        QCOMPARE(doc_->undo_length, 2);
         QGuiApplication::clipboard()->clear();
     }
 
