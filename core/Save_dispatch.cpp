@@ -135,7 +135,9 @@ std::int32_t TIMAGE_INFO::Save()
     // the context's buffers: whether the working pixel buffer holds the picture, and the
     // display bitmap (JPEG, XWD).
     const std::string target = ctx.output_file_name;
-    ctx.edited = edited != 0;
+    // The working pixel buffer holds the picture shown from the first edit on, whatever
+    // the document's edited flag says after a save or an undo to the saved picture.
+    ctx.edited = ctx.edited || edited != 0;
     ctx.source_bitmap = display.get();
     int sys_error = 0;
     const int rc = ReplaceFileWith(
@@ -163,6 +165,8 @@ std::int32_t TIMAGE_INFO::SaveCommand()
             code = r.save_code;
     if (code == 0 || state != kPictureOpen)
         return kFormatNotSupported;
+    if (current_path.empty()) // a pasted picture no file holds yet: the caller asks for a name
+        return kOpenFileError;
     const std::string ext = ExtensionOf(current_path);
     const std::string base = current_path.substr(0, current_path.size() - ext.size());
     if (int rc = PrepareSave(*this, code, base + SaveExtension(code)); rc != kOk)

@@ -66,7 +66,7 @@ TEST(CommandTable, CaptionsKeysAndStatesOfTheLayout)
         {"mn_File_Print", "Print...", "Ctrl+P", &COMMAND_STATES::print},
         {"mn_Edit_Redo", "Redo", "Ctrl+Alt+Z", &COMMAND_STATES::redo},
         {"mn_Edit_Delete", "Delete", "Del", &COMMAND_STATES::del},
-        {"mn_Colors_Gamma", "Gammar Correction...", "", &COMMAND_STATES::gamma},
+        {"mn_Colors_Gamma", "Gamma Correction...", "", &COMMAND_STATES::gamma},
         {"mn_View_PreviousFile", "Previous File", "P", &COMMAND_STATES::previous_file},
         {"mn_View_FullScreen", "Full Screen...", "F", &COMMAND_STATES::full_screen},
         {"mn_Tests_ZoomIn", "Zoom In (10%)", "+", nullptr},

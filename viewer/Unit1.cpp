@@ -1,7 +1,15 @@
 #include "viewer/Unit1.h"
 
+#include "core/File_io.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dialogs/Explossion_form.h"
+#include "dialogs/Gamma_form.h"
+#include "dialogs/Hist_form.h"
+#include "dialogs/Median_preview_form.h"
+#include "dialogs/Pixelate_form.h"
+#include "dialogs/Rotate_preview_form.h"
+#include "dialogs/Solar_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
@@ -13,10 +21,15 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
@@ -26,6 +39,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -179,6 +193,30 @@ void TForm1::BindHandlers()
     const std::pair<CommandId, void (TForm1::*)()> handlers[] = {
         {Cmd("mn_File_Open"), &TForm1::mn_File_OpenClick},
         {Cmd("mn_File_Save"), &TForm1::mn_File_SaveClick},
+        {Cmd("mn_File_SaveAs"), &TForm1::mn_File_SaveAsClick},
+        {Cmd("mn_Edit_Undo"), &TForm1::mn_Edit_UndoClick},
+        {Cmd("mn_Edit_Redo"), &TForm1::mn_Edit_RedoClick},
+        {Cmd("mn_Edit_Copy"), &TForm1::mn_Edit_CopyClick},
+        {Cmd("mn_Edit_Cut"), &TForm1::mn_Edit_CutClick},
+        {Cmd("mn_Edit_Paste"), &TForm1::mn_Edit_PasteClick},
+        {Cmd("mn_Edit_Crop"), &TForm1::mn_Edit_CropClick},
+        {Cmd("mn_Edit_ClearClipboard"), &TForm1::mn_Edit_ClearClipboardClick},
+        {Cmd("mn_Tests_CountColorUsed"), &TForm1::mn_Tests_CountColorUsedClick},
+        {Cmd("mn_Colors_Gamma"), &TForm1::mn_Colors_GammaClick},
+        {Cmd("mn_File_Print"), &TForm1::mn_File_PrintClick},
+        {Cmd("tb_Print"), &TForm1::mn_File_PrintClick},
+        {Cmd("mn_Image_Solarize"), &TForm1::mn_Image_SolarizeClick},
+        {Cmd("mn_Image_Pixelate"), &TForm1::mn_Image_PixelateClick},
+        {Cmd("mn_Image_Explosion"), &TForm1::mn_Image_ExplosionClick},
+        {Cmd("mn_Colors_Histogram"), &TForm1::mn_Colors_HistogramClick},
+        {Cmd("mn_Image_Rotate"), &TForm1::mn_Image_RotateClick},
+        {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
+        {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
+        {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
+        {Cmd("tb_Redo"), &TForm1::mn_Edit_RedoClick},
+        {Cmd("tb_Copy"), &TForm1::mn_Edit_CopyClick},
+        {Cmd("tb_Cut"), &TForm1::mn_Edit_CutClick},
+        {Cmd("tb_Paste"), &TForm1::mn_Edit_PasteClick},
         {Cmd("mn_File_Exit"), &TForm1::mn_File_ExitClick},
         {Cmd("mn_View_NextFile"), &TForm1::mn_View_NextFileClick},
         {Cmd("mn_View_PreviousFile"), &TForm1::mn_View_PreviousFileClick},
@@ -197,6 +235,24 @@ void TForm1::BindHandlers()
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
+    const std::pair<CommandId, ImageCommand> image_commands[] = {
+        {Cmd("mn_Image_Mirror"), ImageCommand::kMirror},
+        {Cmd("mn_Image_VerticalFlip"), ImageCommand::kVerticalFlip},
+        {Cmd("mn_Image_RotateLeft"), ImageCommand::kRotateLeft},
+        {Cmd("mn_Image_RotateRight"), ImageCommand::kRotateRight},
+        {Cmd("mn_Colors_Negative"), ImageCommand::kNegative},
+        {Cmd("mn_Colors_GrayScale"), ImageCommand::kGrayScale},
+        {Cmd("mn_Colors_ReduceColors"), ImageCommand::kReduceColors},
+        {Cmd("mn_Colors_HistogramEqualization"), ImageCommand::kHistogramEqualization},
+        {Cmd("mn_Tests_SwapRBG"), ImageCommand::kSwapRBG},
+        {Cmd("mn_Tests_SwapBGR"), ImageCommand::kSwapBGR},
+        {Cmd("mn_Tests_SwapBRG"), ImageCommand::kSwapBRG},
+        {Cmd("mn_Tests_SwapGRB"), ImageCommand::kSwapGRB},
+        {Cmd("mn_Tests_SwapGBR"), ImageCommand::kSwapGBR},
+        {Cmd("mn_Tests_EdgeDetection"), ImageCommand::kEdgeDetection},
+    };
+    for (const auto& [id, cmd] : image_commands)
+        connect(Command(id), &QAction::triggered, this, [this, cmd = cmd] { RunImageCommandClick(cmd); });
     static_assert(Cmd("mn_File_MRU4") == Cmd("mn_File_MRU0") + RECENT_FILES::kShown - 1,
                   "the recent-file items are consecutive rows");
     for (int k = 0; k < RECENT_FILES::kShown; ++k)
@@ -393,15 +449,14 @@ void TForm1::ShowDocument()
         picture_shown_ = true;
         view_->show();
         RefreshView();
-        doc.current_state = doc.context.get();
-        doc.context->prev_state = doc.context->next_state = nullptr;
-        doc.undo_position = doc.undo_length = 0;
+        chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
         AddRecentFile(doc.current_path);
     } else if (doc.picture_present != 0 && doc.format_code > 100) {
         setWindowTitle("Ravelscope -- " + Q(FileNameOf(doc.current_path)));
         view_->hide();
         picture_shown_ = false;
+        chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
         AddRecentFile(doc.current_path);
     }
@@ -501,13 +556,351 @@ void TForm1::mn_File_OpenClick()
 
 void TForm1::mn_File_SaveClick()
 {
+    if (doc_.state == kPictureOpen && doc_.current_path.empty()) {
+        mn_File_SaveAsClick(); // a pasted picture no file holds yet
+        return;
+    }
     const std::int32_t rc = doc_.SaveCommand();
     if (rc != kOk) {
         statusBar()->showMessage(QString("Save: ") + ResultText(rc));
         return;
     }
+    chain_.MarkSaved(doc_);
     ShowTitle();
     RefreshCommands();
+}
+
+void TForm1::mn_File_SaveAsClick()
+{
+    if (!picture_shown_)
+        return;
+    QString chosen;
+    if (choose_save_file_) {
+        chosen = choose_save_file_();
+    } else {
+        chosen = QFileDialog::getSaveFileName(this, "Save As", Q(doc_.open_directory));
+    }
+    if (!chosen.isEmpty())
+        SaveTo(chosen);
+}
+
+void TForm1::SaveTo(const QString& path)
+{
+    const std::string target = path.toStdString();
+    std::int32_t code = SaveCodeForExtension(ExtensionOf(target));
+    std::int32_t rc = code == 0 ? kFormatNotSupported : PrepareSave(doc_, code, target);
+    if (rc == kOk)
+        rc = doc_.Save();
+    if (rc != kOk) {
+        statusBar()->showMessage(QString("Save: ") + ResultText(rc));
+        return;
+    }
+    statusBar()->showMessage("Saved " + Q(FileNameOf(target)));
+}
+
+// ---- editing ----
+
+const RECT_BOUNDS* TForm1::ActiveSelection()
+{
+    if (!selection_active_)
+        return nullptr;
+    selection_bounds_ = rect_.Bounds();
+    return &selection_bounds_;
+}
+
+void TForm1::RunEdit(const std::function<int()>& edit)
+{
+    int rc = kOk;
+    try {
+        rc = edit();
+    } catch (const std::bad_alloc&) {
+        rc = kMemoryError;
+    } catch (...) {
+        rc = kUnknownError;
+    }
+    if (rc != kOk) {
+        statusBar()->showMessage(ResultText(rc));
+        return;
+    }
+    ShowEdit();
+}
+
+void TForm1::ShowEdit()
+{
+    picture_shown_ = doc_.state == kPictureOpen && doc_.display != nullptr;
+    if (picture_shown_)
+        view_->show();
+    RefreshView();
+    ShowStatus();
+    RefreshCommands();
+}
+
+void TForm1::RunImageCommandClick(ImageCommand cmd)
+{
+    if (!picture_shown_)
+        return;
+    RunEdit([&] { return RunImageCommand(doc_, chain_, cmd, ActiveSelection()); });
+}
+
+void TForm1::mn_Edit_UndoClick()
+{
+    if (picture_shown_ && chain_.CanUndo())
+        RunEdit([this] { return chain_.Undo(doc_); });
+}
+
+void TForm1::mn_Edit_RedoClick()
+{
+    if (picture_shown_ && chain_.CanRedo())
+        RunEdit([this] { return chain_.Redo(doc_); });
+}
+
+namespace {
+
+// A 24-bit bitmap as an image of its own memory.
+QImage ImageOf(const Dib& d)
+{
+    QImage img(d.Width(), d.Height(), QImage::Format_BGR888);
+    if (img.isNull())
+        return img;
+    for (int y = 0; y < d.Height(); ++y)
+        std::memcpy(img.scanLine(y), d.ScanLine(y), static_cast<std::size_t>(d.Width()) * 3);
+    return img;
+}
+
+} // namespace
+
+void TForm1::mn_Edit_CopyClick()
+{
+    const RECT_BOUNDS* sel = ActiveSelection();
+    if (!picture_shown_ || sel == nullptr)
+        return;
+    Dib area;
+    if (const int rc = CopyArea(doc_, *sel, area); rc != kOk) {
+        statusBar()->showMessage(ResultText(rc));
+        return;
+    }
+    const QImage img = ImageOf(area);
+    if (img.isNull()) {
+        statusBar()->showMessage(ResultText(kMemoryError));
+        return;
+    }
+    QGuiApplication::clipboard()->setImage(img);
+    clipboard_state_ = 2;
+    RefreshCommands();
+}
+
+void TForm1::mn_Edit_CutClick()
+{
+    const RECT_BOUNDS* sel = ActiveSelection();
+    if (!picture_shown_ || sel == nullptr)
+        return;
+    Dib area;
+    bool cut = false;
+    RunEdit([&] {
+        const int rc = CutArea(doc_, chain_, *sel, area);
+        cut = rc == kOk;
+        return rc;
+    });
+    if (!cut)
+        return;
+    QGuiApplication::clipboard()->setImage(ImageOf(area));
+    clipboard_state_ = 4;
+    RefreshCommands();
+}
+
+void TForm1::mn_Edit_PasteClick()
+{
+    const QImage src = QGuiApplication::clipboard()->image();
+    if (src.isNull())
+        return;
+    if (PictureBytes(src.width(), src.height(), 3) == SIZE_MAX) {
+        statusBar()->showMessage(ResultText(kImageTooLarge));
+        return;
+    }
+    // A picture with alpha is laid over white.
+    QImage rgb;
+    if (src.hasAlphaChannel()) {
+        rgb = QImage(src.size(), QImage::Format_BGR888);
+        if (!rgb.isNull()) {
+            rgb.fill(Qt::white);
+            QPainter p(&rgb);
+            p.drawImage(0, 0, src);
+        }
+    } else {
+        rgb = src.convertToFormat(QImage::Format_BGR888);
+    }
+    Dib pic;
+    if (rgb.isNull() || pic.SetSize(rgb.width(), rgb.height(), 24) != kOk) {
+        statusBar()->showMessage(ResultText(kMemoryError));
+        return;
+    }
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(pic.ScanLine(y), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
+    bool pasted = false;
+    RunEdit([&] {
+        const int rc = PastePicture(doc_, chain_, pic);
+        pasted = rc == kOk;
+        return rc;
+    });
+    if (!pasted)
+        return;
+    if (doc_.current_path.empty())
+        shown_path_.clear();
+    DropSelection();
+    selection_mode_ = kSelectIdle;
+    clipboard_state_ = 1;
+    RefreshCommands();
+}
+
+void TForm1::mn_Edit_CropClick()
+{
+    const RECT_BOUNDS* sel = ActiveSelection();
+    if (!picture_shown_ || sel == nullptr)
+        return;
+    const RECT_BOUNDS area = *sel;
+    DropSelection();
+    selection_mode_ = kSelectIdle;
+    RunEdit([&] { return CropPicture(doc_, chain_, area); });
+    clipboard_state_ = 3;
+    RefreshCommands();
+}
+
+void TForm1::mn_Edit_ClearClipboardClick()
+{
+    if (!ClipboardHasBitmap())
+        return;
+    QGuiApplication::clipboard()->clear();
+    RefreshCommands();
+}
+
+void TForm1::RunEffectDialog(TEffectForm& form)
+{
+    form.Run();
+    if (doc_.dialog_accepted != 0)
+        RunEdit([this] { return ApplyEffectResult(doc_, chain_, ActiveSelection()); });
+    doc_.dialog_accepted = 0;
+    doc_.result_bitmap.Release();
+}
+
+void TForm1::mn_Colors_GammaClick()
+{
+    if (!picture_shown_)
+        return;
+    TGammaForm form(doc_, help_, this);
+    RunEffectDialog(form);
+}
+
+void TForm1::mn_Image_SolarizeClick()
+{
+    if (!picture_shown_)
+        return;
+    TSolarForm form(doc_, help_, this);
+    RunEffectDialog(form);
+}
+
+void TForm1::mn_Tests_MedianFilterClick()
+{
+    if (!picture_shown_)
+        return;
+    TMedianPreviewForm form(doc_, help_, this);
+    RunEffectDialog(form);
+}
+
+void TForm1::mn_Image_PixelateClick()
+{
+    if (!picture_shown_)
+        return;
+    TPixelateForm form(doc_, help_, this);
+    RunEffectDialog(form);
+    doc_.direct_decode = 0; // a cancelled dialog leaves it set
+}
+
+void TForm1::mn_File_PrintClick()
+{
+    if (!picture_shown_ || !doc_.display)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    // Without a printer (or with one the system cannot reach) the picture goes to a PDF file.
+    if (QPrinterInfo::availablePrinters().isEmpty() || !printer.isValid()) {
+        const QString path = choose_pdf_file_ ? choose_pdf_file_()
+                                              : QFileDialog::getSaveFileName(this, "Print to PDF", Q(doc_.open_directory),
+                                                                             "PDF (*.pdf)");
+        if (path.isEmpty())
+            return;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+    }
+    printer.setFullPage(true);
+    const QImage img = ImageOf(*doc_.display);
+    QPainter painter;
+    if (img.isNull() || !painter.begin(&printer)) {
+        statusBar()->showMessage("Print: the printer could not be started.");
+        return;
+    }
+    // Four printer pixels a picture pixel while that fits the page, else the largest size
+    // that fits; the picture's pixels go to the page unchanged.
+    const QRect page = printer.pageLayout().fullRectPixels(printer.resolution());
+    QSize size = img.size() * 4;
+    if (size.width() > page.width() || size.height() > page.height())
+        size = img.size().scaled(page.size(), Qt::KeepAspectRatio);
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    painter.drawImage(QRect(QPoint(0, 0), size), img);
+    if (!painter.end()) {
+        statusBar()->showMessage("Print: the page could not be printed.");
+        return;
+    }
+    statusBar()->showMessage(printer.outputFormat() == QPrinter::PdfFormat
+                                 ? "Printed to " + QFileInfo(printer.outputFileName()).fileName()
+                                 : QString("Printed."));
+}
+
+void TForm1::mn_Image_ExplosionClick()
+{
+    if (!picture_shown_)
+        return;
+    TExplossionFrm form(doc_, help_, this);
+    RunEffectDialog(form);
+    doc_.direct_decode = 0; // a cancelled dialog leaves it set
+}
+
+void TForm1::mn_Colors_HistogramClick()
+{
+    if (!picture_shown_)
+        return;
+    THistForm form(doc_, help_, this);
+    form.Run();
+}
+
+void TForm1::mn_Image_RotateClick()
+{
+    if (!picture_shown_)
+        return;
+    TRotatePVForm form(doc_, help_, this);
+    form.Run();
+    const std::int32_t angle = form.Angle();
+    doc_.result_bitmap.Release();
+    doc_.dialog_accepted = 0;
+    doc_.rotation_angle = angle;
+    if (doc_.rotation_dialog_flag == 0 && angle != 0)
+        RunEdit([&] { return RotatePictureBy(doc_, chain_, angle, doc_.rotation_options); });
+}
+
+void TForm1::mn_Tests_CountColorUsedClick()
+{
+    if (!picture_shown_)
+        return;
+    const std::int32_t n = doc_.CountColors();
+    if (n < 0) {
+        statusBar()->showMessage(ResultText(kMemoryError));
+        return;
+    }
+    // Shown without waiting for it, so the window goes on painting.
+    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(),
+                                QString::asprintf("Image Has %d Unique Colors.\n\n", n), QMessageBox::Ok, this);
+    box->setObjectName("CountColorsBox");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
 }
 
 void TForm1::mn_File_ExitClick()

@@ -4,7 +4,9 @@
 
 #include "viewer/logic/Browse.h"
 #include "viewer/logic/Command_table.h"
+#include "viewer/logic/Image_edits.h"
 #include "viewer/logic/Recent_files.h"
+#include "viewer/logic/Undo_chain.h"
 #include "viewer/logic/Window_rules.h"
 
 #include <QMainWindow>
@@ -22,6 +24,7 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
+class TEffectForm;
 class TIMAGE_INFO;
 class TPictureView;
 
@@ -56,6 +59,26 @@ public:
     // Menu and toolbar handlers.
     void mn_File_OpenClick();
     void mn_File_SaveClick();
+    void mn_File_SaveAsClick();
+    void mn_Edit_UndoClick();
+    void mn_Edit_RedoClick();
+    void mn_Edit_CopyClick();
+    void mn_Edit_CutClick();
+    void mn_Edit_PasteClick();
+    void mn_Edit_CropClick();
+    void mn_Edit_ClearClipboardClick();
+    void mn_Tests_CountColorUsedClick();
+    void mn_File_PrintClick();
+    void mn_Colors_GammaClick();
+    void mn_Image_SolarizeClick();
+    void mn_Image_PixelateClick();
+    void mn_Image_ExplosionClick();
+    void mn_Colors_HistogramClick();
+    void mn_Image_RotateClick();
+    void mn_Tests_MedianFilterClick();
+    // The Image and Colors commands whose work the library does (flips, quarter turns,
+    // colour commands, channel swaps, equalization, edge detection, colour reduction).
+    void RunImageCommandClick(ImageCommand cmd);
     void mn_File_ExitClick();
     void mn_View_NextFileClick();
     void mn_View_PreviousFileClick();
@@ -104,6 +127,13 @@ public:
     int ChromeHeight() const;
     // The file chooser of File > Open (a plain file dialog until the program's own exists).
     void SetOpenFileChooser(std::function<QString()> chooser) { choose_file_ = std::move(chooser); }
+    // The file chooser of Save As and of a Save without a path (a plain file dialog until
+    // the program's own save dialog exists); an empty answer cancels.
+    void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
+    const UNDO_CHAIN& UndoChain() const { return chain_; }
+    // The PDF file Print writes when no printer is installed (a plain file dialog by
+    // default); an empty answer cancels.
+    void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
 
 signals:
     // The window closed: the run ends.
@@ -121,6 +151,15 @@ private:
     void ShowOpenFailure(const std::string& path, std::int32_t rc);
     void ShowBrowseResult(const BROWSE_RESULT& r);
     void ApplyStates();
+    // Runs an edit of the picture; shows the result, or its failure in the status bar.
+    void RunEdit(const std::function<int()>& edit);
+    void ShowEdit();
+    // The active selection, or null.
+    const RECT_BOUNDS* ActiveSelection();
+    void SaveTo(const QString& path);
+    // Runs an effect dialog and applies its result, on the selection or the whole picture,
+    // when it was confirmed.
+    void RunEffectDialog(TEffectForm& form);
 
     TIMAGE_INFO& doc_;
     RECT_OBJ& rect_;
@@ -138,6 +177,10 @@ private:
     PAN_STATE pan_;
     std::string settings_path_;
     std::function<QString()> choose_file_;
+    std::function<QString()> choose_save_file_;
+    std::function<QString()> choose_pdf_file_;
+    UNDO_CHAIN chain_;
+    RECT_BOUNDS selection_bounds_{};
     std::string shown_path_; // the file of the picture on screen
     bool picture_shown_ = false;
     bool toolbar_visible_ = true;

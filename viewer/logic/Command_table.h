@@ -91,7 +91,7 @@ inline constexpr COMMAND_ROW kRows[] = {
     {M, "mn_Colors", "", "&Colors", "", ""},
     {I, "mn_Colors_Negative", "mn_Colors", "Negative", "", "", &S::negative},
     {I, "mn_Colors_GrayScale", "mn_Colors", "Gray Scale", "", "", &S::gray_scale},
-    {I, "mn_Colors_Gamma", "mn_Colors", "Gammar Correction...", "", "", &S::gamma},
+    {I, "mn_Colors_Gamma", "mn_Colors", "Gamma Correction...", "", "", &S::gamma},
     {I, "mn_Colors_ReduceColors", "mn_Colors", "Reduce Colors (To 256 colors)", "", "", &S::reduce_colors},
     {M, "mn_Colors_HistogramMenu", "mn_Colors", "Histogram", "", ""},
     {I, "mn_Colors_Histogram", "mn_Colors_HistogramMenu", "Histogram...", "", "", &S::histogram},

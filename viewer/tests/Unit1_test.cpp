@@ -2,6 +2,10 @@
 // show, recent files across a restart, the selection rectangle, panning, help.
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dialogs/Effect_form.h"
+#include "dialogs/Hist_form.h"
+#include "dialogs/Rotate_preview_form.h"
+#include "ops/Rotation.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
@@ -16,8 +20,15 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QLabel>
+#include <QComboBox>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrinterInfo>
+#include <QtEndian>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -102,6 +113,16 @@ private:
     }
 
     QString ShownName(TForm1& form) const { return form.windowTitle().section(" -- ", 1); }
+
+    // The document's display bitmap as an image (what the view paints).
+    QImage ShownImage() const
+    {
+        const Dib& d = *doc_->display;
+        QImage img(d.Width(), d.Height(), QImage::Format_BGR888);
+        for (int y = 0; y < d.Height(); ++y)
+            std::memcpy(img.scanLine(y), d.ScanLine(y), static_cast<std::size_t>(d.Width()) * 3);
+        return img;
+    }
 
 private slots:
     void init()
@@ -577,6 +598,339 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- *a.ppm"));
         form->Command("mn_File_Save")->trigger();
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- a.ppm"));
+    }
+
+    // Every image command is wired: it changes the picture as one undoable step, and the
+    // picture a save writes is the one shown.
+    void imageCommandsAreUndoableSteps_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char* c : {"mn_Image_Mirror", "mn_Image_VerticalFlip", "mn_Image_RotateLeft",
+                              "mn_Image_RotateRight", "mn_Colors_Negative", "mn_Colors_GrayScale",
+                              "mn_Colors_ReduceColors", "mn_Colors_HistogramEqualization", "mn_Tests_SwapRBG",
+                              "mn_Tests_SwapBGR", "mn_Tests_SwapBRG", "mn_Tests_SwapGRB", "mn_Tests_SwapGBR",
+                              "mn_Tests_EdgeDetection"})
+            QTest::newRow(c) << c;
+    }
+
+    void imageCommandsAreUndoableSteps()
+    {
+        QFETCH(QString, command);
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 8);
+            p[1] = static_cast<std::uint8_t>(y * 12);
+            p[2] = static_cast<std::uint8_t>(x * y);
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        const QImage before = ShownImage();
+        QVERIFY(!form->Command("tb_Undo")->isEnabled());
+        form->Command(command)->trigger();
+        QCOMPARE(doc_->undo_length, 1);
+        QVERIFY(ShownImage() != before);
+        QVERIFY(form->Command("tb_Undo")->isEnabled());
+        QVERIFY(!form->Command("tb_Redo")->isEnabled());
+        QVERIFY(form->windowTitle().contains("*"));
+        form->SetSaveFileChooser([this] { return QString::fromStdString(Path("out.ppm")); });
+        form->Command("mn_File_SaveAs")->trigger();
+        QCOMPARE(QImage(QString::fromStdString(Path("out.ppm"))).convertToFormat(QImage::Format_BGR888), ShownImage());
+        form->Command("mn_Edit_Undo")->trigger();
+        QCOMPARE(ShownImage(), before);
+        QVERIFY(!form->windowTitle().contains("*"));
+        QVERIFY(form->Command("mn_Edit_Redo")->isEnabled());
+        QCOMPARE(form->View()->width() > 0, true);
+    }
+
+    // Copy puts the selection on the clipboard; Paste makes the clipboard's picture (alpha
+    // laid over white) an undoable edit; Crop cuts down to the selection.
+    void clipboardCopyPasteAndCrop()
+    {
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 60, 40, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 4);
+            p[1] = static_cast<std::uint8_t>(y * 6);
+            p[2] = 100;
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        form->Command("tb_DrawRect")->trigger();
+        Drag(form->View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
+        QVERIFY(form->SelectionActive());
+        form->Command("mn_Edit_Copy")->trigger();
+        const QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), QSize(20, 10));
+        QCOMPARE(copied.pixelColor(0, 0), QColor(100, 30, 40));
+        QCOMPARE(copied.pixelColor(19, 9), QColor(100, 84, 116));
+        QCOMPARE(form->ClipboardState(), 2);
+        QCOMPARE(doc_->undo_length, 0);
+
+        form->Command("mn_Edit_Crop")->trigger();
+        QCOMPARE(ShownImage(), copied.convertToFormat(QImage::Format_BGR888));
+        QVERIFY(!form->SelectionActive());
+
+        QImage semi(3, 2, QImage::Format_ARGB32);
+        semi.fill(QColor(0, 0, 0, 0));
+        semi.setPixelColor(1, 1, QColor(255, 0, 0));
+        QGuiApplication::clipboard()->setImage(semi);
+        form->ClipboardTimerTick();
+        form->Command("mn_Edit_Paste")->trigger();
+        const QImage pasted = ShownImage();
+        QCOMPARE(pasted.size(), QSize(3, 2));
+        QCOMPARE(pasted.pixelColor(0, 0), QColor(Qt::white));
+        QCOMPARE(pasted.pixelColor(1, 1), QColor(255, 0, 0));
+        QVERIFY(form->windowTitle().contains("*"));
+        QCOMPARE(doc_->undo_position, 2);
+        form->Command("mn_Edit_Undo")->trigger();
+        form->Command("mn_Edit_Undo")->trigger();
+        QCOMPARE(ShownImage().size(), QSize(60, 40));
+        QVERIFY(!form->windowTitle().contains("*"));
+
+        // A picture past the 1 GiB cap (as 24-bit pixels) is refused and changes nothing.
+        QImage huge(20000, 18000, QImage::Format_Mono);
+        QVERIFY(!huge.isNull());
+        QGuiApplication::clipboard()->setImage(huge);
+        form->Command("mn_Edit_Paste")->trigger();
+        QCOMPARE(form->statusBar()->currentMessage(), QString("Image Too Large."));
+        QCOMPARE(ShownImage().size(), QSize(60, 40));
+        QCOMPARE(doc_->undo_position, 0);
+        QCOMPARE(doc_->undo_length, 2);
+        QGuiApplication::clipboard()->clear();
+    }
+
+    // With nothing open a pasted picture is a document without a file: Save asks for a name.
+    void pasteWithNothingOpenSavesUnderAChosenName()
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QImage img(4, 3, QImage::Format_RGB32);
+        img.fill(QColor(1, 2, 3));
+        QGuiApplication::clipboard()->setImage(img);
+        form->Command("mn_Edit_Paste")->trigger();
+        QVERIFY(form->PictureShown());
+        QVERIFY(!form->Command("mn_Edit_Undo")->isEnabled());
+        int asked = 0;
+        form->SetSaveFileChooser([&] {
+            ++asked;
+            return QString::fromStdString(Path("named.ppm"));
+        });
+        QDir::setCurrent(dir_->path());
+        form->Command("mn_File_Save")->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(QImage(QString::fromStdString(Path("named.ppm"))).pixelColor(3, 2), QColor(1, 2, 3));
+        QVERIFY(!QFile::exists(QString::fromStdString(Path(".bmp"))));
+        QGuiApplication::clipboard()->clear();
+    }
+
+    // The effect dialogs through their commands: Esc changes nothing; OK applies exactly the
+    // preview shown, on the selection only when there is one.
+    void effectDialogsApplyThePreviewOnOk_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("outcome"); // 0 Esc, 1 OK, 2 OK with a selection
+        const std::pair<const char*, const char*> dialogs[] = {{"mn_Colors_Gamma", "Gamma"},
+                                                               {"mn_Image_Solarize", "SolarForm"},
+                                                               {"mn_Tests_MedianFilter", "Median Preview"},
+                                                               {"mn_Image_Pixelate", "Pixelate Preview"},
+                                                               {"mn_Image_Explosion", "Explossion Preview"}};
+        for (const auto& [command, caption] : dialogs)
+            for (int outcome : {0, 1, 2})
+                QTest::addRow("%s %d", command, outcome) << command << caption << outcome;
+    }
+
+    void effectDialogsApplyThePreviewOnOk()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, caption);
+        QFETCH(int, outcome);
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 40, 30, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 8 + y);
+            p[1] = static_cast<std::uint8_t>(y * 12);
+            p[2] = static_cast<std::uint8_t>(x * y * 3);
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        if (outcome == 2) {
+            form->Command("tb_DrawRect")->trigger();
+            Drag(form->View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
+            QVERIFY(form->SelectionActive());
+            const RECT_BOUNDS b = selection_->Bounds();
+            QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{10, 5, 30, 15}));
+        }
+        const QImage before = ShownImage();
+        QImage preview;
+        bool seen = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = form->findChild<TEffectForm*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), caption);
+            QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+            QTest::keyClick(dialog->ScrollBar(), Qt::Key_Right);
+            QCOMPARE(dialog->ValueLabel()->text().toStdString(), dialog->Session().ValueText());
+            const Dib& p = dialog->Session().Preview();
+            preview = QImage(p.Width(), p.Height(), QImage::Format_BGR888);
+            for (int y = 0; y < p.Height(); ++y)
+                std::memcpy(preview.scanLine(y), p.ScanLine(y), static_cast<std::size_t>(p.Width()) * 3);
+            if (outcome == 0)
+                QTest::keyClick(dialog->ScrollBar(), Qt::Key_Escape);
+            else
+                dialog->OkButton()->click();
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command(command)->trigger();
+        QVERIFY(seen);
+        QCOMPARE(doc_->direct_decode, std::uint8_t{0});
+        const QImage after = ShownImage();
+        if (outcome == 0) {
+            QCOMPARE(after, before);
+            QCOMPARE(doc_->undo_length, 0);
+            return;
+        }
+        QCOMPARE(doc_->undo_length, 1);
+        QVERIFY(preview != before);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const bool inside = outcome == 1 || (x >= 10 && x < 30 && y >= 5 && y < 15);
+                QCOMPARE(after.pixelColor(x, y), (inside ? preview : before).pixelColor(x, y));
+            }
+    }
+
+    // Without a printer, Print writes a PDF whose page holds the picture's exact pixels.
+    void printWithoutPrinterWritesThePixelsToAPdf()
+    {
+        if (!QPrinterInfo::availablePrinters().isEmpty())
+            QSKIP("a printer is installed: printing would reach it");
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 8);
+            p[1] = static_cast<std::uint8_t>(y * 12);
+            p[2] = static_cast<std::uint8_t>(x * y);
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        const QString pdf_path = QString::fromStdString(Path("out.pdf"));
+        form->SetPdfFileChooser([&] { return pdf_path; });
+        form->Command("mn_File_Print")->trigger();
+        QFile f(pdf_path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray pdf = f.readAll();
+        const qsizetype image = pdf.indexOf("/Subtype /Image");
+        QVERIFY(image >= 0);
+        const qsizetype dict_end = pdf.indexOf(">>", image);
+        const QByteArray dict = pdf.mid(image, dict_end - image);
+        QVERIFY(dict.contains("/Width 30"));
+        QVERIFY(dict.contains("/Height 20"));
+        QVERIFY(dict.contains("/FlateDecode"));
+        const qsizetype start = pdf.indexOf("stream", dict_end) + 6;
+        const qsizetype data = start + (pdf[start] == '\r' ? 2 : 1);
+        const qsizetype end = pdf.indexOf("endstream", data);
+        const int bytes = 30 * 20 * 3;
+        QByteArray packed(4, 0);
+        qToBigEndian<quint32>(bytes, packed.data());
+        const QByteArray rgb = qUncompress(packed + pdf.mid(data, end - data));
+        QCOMPARE(rgb.size(), bytes);
+        const QImage shown = ShownImage().convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < 20; ++y)
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(shown.constScanLine(y)), 90), rgb.mid(y * 90, 90));
+    }
+
+    // The histogram dialog shows the statistics of the channel chosen and changes nothing.
+    void histogramDialogShowsChannelStatistics()
+    {
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 2, 1, [](int x, int, std::uint8_t* p) {
+            p[2] = x == 0 ? 0 : 255; // red
+            p[1] = x == 0 ? 0 : 2;   // green
+            p[0] = 7;                // blue
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        bool seen = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = form->findChild<THistForm*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            seen = true;
+            QCOMPARE(dialog->windowTitle(), QString("Histogram"));
+            QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+            const auto values = [&] {
+                return QStringList{dialog->findChild<QLabel*>("LabelMeanVal")->text(),
+                                   dialog->findChild<QLabel*>("LabelStdDevVal")->text(),
+                                   dialog->findChild<QLabel*>("LabelMedianVal")->text()};
+            };
+            QCOMPARE(dialog->ComboBox()->currentText(), QString("Red"));
+            QCOMPARE(values(), (QStringList{"127", "180", "255"}));
+            QVERIFY(!dialog->PlotBox()->pixmap().isNull());
+            dialog->FilterComboBox1Change(1);
+            QCOMPARE(values(), (QStringList{"1", "1", "2"}));
+            dialog->FilterComboBox1Change(3); // the blank item: the green channel again
+            QCOMPARE(values(), (QStringList{"1", "1", "2"}));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command("mn_Colors_Histogram")->trigger();
+        QVERIFY(seen);
+        QCOMPARE(doc_->undo_length, 0);
+        QVERIFY(!form->windowTitle().contains("*"));
+    }
+
+    // Rotate...: Esc after moving the angle changes nothing; OK turns the whole picture by
+    // the angle shown onto the enlarged canvas, as one step.
+    void rotateDialogTurnsByTheAngleShown_data()
+    {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("Esc") << false;
+        QTest::newRow("OK") << true;
+    }
+
+    void rotateDialogTurnsByTheAngleShown()
+    {
+        QFETCH(bool, ok);
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 300, 100, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x);
+            p[1] = static_cast<std::uint8_t>(y);
+            p[2] = 9;
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        int angle = 0;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = form->findChild<TRotatePVForm*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            QCOMPARE(dialog->windowTitle(), QString("Rotate Preview"));
+            for (int i = 0; i < 15; ++i)
+                QTest::keyClick(dialog->ScrollBar(), Qt::Key_Right);
+            angle = dialog->Angle();
+            QCOMPARE(dialog->ValueLabel()->text(), QString::number(angle));
+            const Dib& preview = dialog->Session().Preview();
+            QVERIFY(std::max(preview.Width(), preview.Height()) <= 201); // a reduced copy turned
+            if (ok)
+                dialog->OkButton()->click();
+            else
+                QTest::keyClick(dialog->ScrollBar(), Qt::Key_Escape);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command("mn_Image_Rotate")->trigger();
+        QCOMPARE(angle, 30);
+        int w = 0, h = 0;
+        RotatedSize(300, 100, ok ? 30 : 0, w, h);
+        QCOMPARE(doc_->display->Width(), ok ? w : 300);
+        QCOMPARE(doc_->display->Height(), ok ? h : 100);
+        QCOMPARE(doc_->undo_length, ok ? 1 : 0);
+    }
+
+    void countColorUsedSaysTheCount()
+    {
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 8, 8, [](int x, int, std::uint8_t* p) {
+            p[0] = p[1] = p[2] = x < 4 ? 0 : 200;
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        form->Command("mn_Tests_CountColorUsed")->trigger();
+        auto* box = form->findChild<QMessageBox*>("CountColorsBox");
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->text(), QString("Image Has 2 Unique Colors.\n\n"));
+        box->close();
     }
 
     void helpOpensTopicsAndIndex()

@@ -1,0 +1,106 @@
+#include "dialogs/Hist_form.h"
+
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "viewer/Help_window.h"
+#include "viewer/logic/Help_file.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <cstring>
+
+int THistForm::last_channel_ = kHistRed;
+
+namespace {
+
+constexpr int kPlotWidth = 255;
+constexpr int kPlotShownHeight = 128; // the 256 rows of the plot shown at half height
+
+QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+THistForm::THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
+    : QDialog(parent), doc_(doc), help_(help)
+{
+    setObjectName("HistForm");
+    setWindowTitle("Histogram");
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    plot_box_ = NamedLabel("Image2", QString(), this);
+    plot_box_->setFixedSize(kPlotWidth, kPlotShownHeight);
+    combo_ = new QComboBox(this);
+    combo_->setObjectName("FilterComboBox1");
+    combo_->addItems({"Red", "Green", "Blue", " "});
+    mean_ = NamedLabel("LabelMeanVal", QString(), this);
+    std_dev_ = NamedLabel("LabelStdDevVal", QString(), this);
+    median_ = NamedLabel("LabelMedianVal", QString(), this);
+    ok_ = new QPushButton("OK", this);
+    ok_->setObjectName("BitBtn2");
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(plot_box_, 0, 0, 1, 2);
+    grid->addWidget(NamedLabel("LabelMean", "Mean:", this), 1, 0);
+    grid->addWidget(mean_, 1, 1);
+    grid->addWidget(NamedLabel("LabelStdDev", "Std. dev.:", this), 2, 0);
+    grid->addWidget(std_dev_, 2, 1);
+    grid->addWidget(NamedLabel("LabelMedian", "Median:", this), 3, 0);
+    grid->addWidget(median_, 3, 1);
+    grid->addWidget(combo_, 4, 0);
+    grid->addWidget(ok_, 4, 1);
+
+    has_picture_ = doc_.display && !doc_.display->Empty() && doc_.display->PixelFormat() == 24;
+    if (has_picture_)
+        ComputeStatistics(*doc_.display, stats_);
+    connect(combo_, &QComboBox::activated, this, &THistForm::FilterComboBox1Change);
+    combo_->setCurrentIndex(kHistRed);
+    FilterComboBox1Change(kHistRed);
+}
+
+int THistForm::Run()
+{
+    setWindowModality(Qt::WindowModal);
+    return exec();
+}
+
+void THistForm::FilterComboBox1Change(int index)
+{
+    if (!has_picture_)
+        return;
+    if (index >= kHistRed && index <= kHistBlue) {
+        Dib plot;
+        if (PlotChannel(*doc_.display, index, plot) != kOk)
+            return;
+        QImage img(plot.Width(), plot.Height(), QImage::Format_BGR888);
+        for (int y = 0; y < plot.Height(); ++y)
+            std::memcpy(img.scanLine(y), plot.ScanLine(y), static_cast<std::size_t>(plot.Width()) * 3);
+        plot_box_->setPixmap(QPixmap::fromImage(
+            img.scaled(kPlotWidth, kPlotShownHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+        last_channel_ = index;
+    }
+    const ChannelStatistics& s = stats_[last_channel_];
+    mean_->setText(QString::number(s.mean));
+    std_dev_->setText(QString::number(s.std_dev));
+    median_->setText(QString::number(s.median));
+}
+
+void THistForm::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1) {
+        help_.ShowContext(kHelpHistogram);
+        return;
+    }
+    QDialog::keyPressEvent(e); // Esc closes
+}

@@ -1,0 +1,14 @@
+#include "dialogs/Solar_form.h"
+
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "viewer/logic/Help_file.h"
+
+const SOLAR_RULES TSolarForm::kRules;
+
+TSolarForm::TSolarForm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
+    : TEffectForm(kRules, doc, help, kHelpSolarize, parent)
+{
+    setObjectName("SolarForm");
+    setWindowTitle("SolarForm");
+}

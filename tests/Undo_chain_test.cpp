@@ -1,0 +1,312 @@
+// The undo chain over real edits: after every step the bytes a save writes are the
+// picture shown, and Undo/Redo bring back exactly the pictures of earlier steps.
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "ops/Pixel_commands.h"
+#include "tests/test_support.h"
+#include "viewer/logic/Image_edits.h"
+#include "viewer/logic/Undo_chain.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <new>
+#include <sys/stat.h>
+
+namespace {
+
+struct Picture {
+    int w = 0, h = 0;
+    Bytes bgr;
+    bool operator==(const Picture&) const = default;
+};
+
+Picture Shown(const TIMAGE_INFO& doc) { return {doc.display->Width(), doc.display->Height(), DisplayPixels(doc)}; }
+
+// Writes a PPM of blue-green-red pixels.
+void WritePpmFile(const std::string& path, const Picture& p)
+{
+    std::string s = "P6\n" + std::to_string(p.w) + " " + std::to_string(p.h) + "\n255\n";
+    Bytes file(s.begin(), s.end());
+    for (std::size_t i = 0; i < p.bgr.size(); i += 3)
+        file.insert(file.end(), {p.bgr[i + 2], p.bgr[i + 1], p.bgr[i]});
+    WriteBytes(path, file);
+}
+
+// What a save to a PPM file writes, as a picture.
+Picture Saved(TIMAGE_INFO& doc, const std::string& path)
+{
+    Picture p;
+    if (PrepareSave(doc, kSavePpm, path) != kOk || doc.Save() != kOk)
+        return p;
+    EXPECT_TRUE(ParsePpm(ReadBytes(path), p.w, p.h, p.bgr));
+    return p;
+}
+
+Picture TwoColours(int w, int h)
+{
+    Picture p{w, h, Bytes(static_cast<std::size_t>(w) * h * 3)};
+    for (std::size_t i = 0; i < p.bgr.size(); i += 3) {
+        const bool a = (i / 3) % 3 == 0;
+        p.bgr[i] = a ? 10 : 200;
+        p.bgr[i + 1] = a ? 20 : 100;
+        p.bgr[i + 2] = a ? 30 : 50;
+    }
+    return p;
+}
+
+enum Step { kMirror, kNegative, kRotateLeft, kCrop, kCut, kPaste, kReduce, kUndo, kRedo, kSave, kSaveAs };
+
+struct Script {
+    const char* name;
+    std::vector<Step> steps;
+    bool ends_as_opened; // the picture shown at the end is the file as first read
+    int edited;          // the edited flag at the end
+};
+
+class UndoChainTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    TIMAGE_INFO doc;
+    UNDO_CHAIN chain;
+    Picture original{12, 9, PatternPixels(12, 9)};
+
+    void OpenOriginal()
+    {
+        WritePpmFile(dir.File("pic.ppm"), original);
+        ASSERT_EQ(doc.Open(dir.File("pic.ppm")), kOk);
+        chain.ResetChain(doc);
+    }
+};
+
+} // namespace
+
+TEST_F(UndoChainTest, EverySavedPictureIsThePictureShown)
+{
+    const Script scripts[] = {
+        {"mirror, negative, undo twice", {kMirror, kNegative, kUndo, kUndo}, true, 0},
+        {"undo then redo twice", {kMirror, kNegative, kUndo, kUndo, kRedo, kRedo}, false, 1},
+        {"rotate left three times, undo", {kRotateLeft, kRotateLeft, kRotateLeft, kUndo}, false, 1},
+        {"crop, undo", {kCrop, kUndo}, true, 0},
+        {"cut, undo, redo", {kCut, kUndo, kRedo}, false, 1},
+        {"paste, mirror, undo twice", {kPaste, kMirror, kUndo, kUndo}, true, 0},
+        {"save, edit, save as", {kNegative, kSave, kMirror, kSaveAs}, false, 1},
+        {"save, then reduce colours", {kNegative, kSave, kReduce}, false, 1},
+        {"an edit after undo drops the redo tail", {kMirror, kUndo, kNegative, kRedo}, false, 1},
+    };
+    for (const Script& s : scripts) {
+        SCOPED_TRACE(s.name);
+        OpenOriginal();
+        std::vector<Picture> model{Shown(doc)};
+        std::size_t pos = 0;
+        const Picture pasted{5, 4, PatternPixels(5, 4)};
+        for (const Step step : s.steps) {
+            SCOPED_TRACE(static_cast<int>(step));
+            const RECT_BOUNDS sel{2, 1, 7, 5};
+            Dib clip;
+            int rc = kOk;
+            bool edit = true;
+            switch (step) {
+            case kMirror: rc = RunImageCommand(doc, chain, ImageCommand::kMirror, nullptr); break;
+            case kNegative: rc = RunImageCommand(doc, chain, ImageCommand::kNegative, nullptr); break;
+            case kRotateLeft: rc = RunImageCommand(doc, chain, ImageCommand::kRotateLeft, nullptr); break;
+            case kReduce: rc = RunImageCommand(doc, chain, ImageCommand::kReduceColors, nullptr); break;
+            case kCrop: rc = CropPicture(doc, chain, sel); break;
+            case kCut: rc = CutArea(doc, chain, sel, clip); break;
+            case kPaste: {
+                Dib p;
+                ASSERT_EQ(p.SetSize(pasted.w, pasted.h, 24), kOk);
+                for (int y = 0; y < pasted.h; ++y)
+                    std::memcpy(p.ScanLine(y), pasted.bgr.data() + y * pasted.w * 3, pasted.w * 3);
+                rc = PastePicture(doc, chain, p);
+                EXPECT_EQ(doc.edited, 1);
+                break;
+            }
+            case kUndo:
+                edit = false;
+                ASSERT_EQ(chain.Undo(doc), kOk);
+                --pos;
+                break;
+            case kRedo:
+                edit = false;
+                rc = chain.Redo(doc);
+                if (pos + 1 < model.size()) {
+                    ASSERT_EQ(rc, kOk);
+                    ++pos;
+                } else {
+                    EXPECT_EQ(rc, kDataError) << "nothing to redo";
+                    rc = kOk;
+                }
+                break;
+            case kSave:
+                edit = false;
+                ASSERT_EQ(doc.SaveCommand(), kOk);
+                chain.MarkSaved(doc);
+                EXPECT_EQ(doc.edited, 0);
+                break;
+            case kSaveAs:
+                edit = false;
+                EXPECT_EQ(Saved(doc, dir.File("as.ppm")), Shown(doc));
+                break;
+            }
+            ASSERT_EQ(rc, kOk);
+            if (edit) {
+                model.resize(pos + 1);
+                model.push_back(Shown(doc));
+                ++pos;
+            }
+            EXPECT_EQ(Shown(doc), model[pos]);
+            EXPECT_EQ(Saved(doc, dir.File("check.ppm")), Shown(doc));
+            EXPECT_EQ(doc.display_width, doc.display->Width());
+            EXPECT_EQ(doc.display_height, doc.display->Height());
+            EXPECT_EQ(chain.CanUndo(), doc.undo_position > 0);
+            EXPECT_EQ(chain.CanRedo(), doc.undo_position < doc.undo_length);
+            EXPECT_EQ(static_cast<std::size_t>(doc.undo_position), pos);
+            EXPECT_EQ(static_cast<std::size_t>(doc.undo_length) + 1, model.size());
+        }
+        EXPECT_EQ(Shown(doc) == original, s.ends_as_opened);
+        EXPECT_EQ(doc.edited, s.edited);
+    }
+}
+
+TEST_F(UndoChainTest, ColourReductionAfterASaveReducesThePictureShown)
+{
+    original = TwoColours(8, 6);
+    OpenOriginal();
+    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kNegative, nullptr), kOk);
+    const Picture negative = Shown(doc);
+    ASSERT_EQ(doc.SaveCommand(), kOk);
+    chain.MarkSaved(doc);
+    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kReduceColors, nullptr), kOk);
+    EXPECT_EQ(Shown(doc), negative) << "two colours reduce to themselves";
+}
+
+TEST_F(UndoChainTest, SelectionsAreIntersectedWithThePicture)
+{
+    OpenOriginal();
+    struct Case {
+        RECT_BOUNDS sel;
+        RECT_BOUNDS area;
+    } cases[] = {
+        {{2, 3, 6, 8}, {2, 3, 6, 8}},
+        {{6, 8, 2, 3}, {2, 3, 6, 8}},       // corners in any order
+        {{-5, -5, 4, 4}, {0, 0, 4, 4}},     // partly outside
+        {{10, 7, 40, 30}, {10, 7, 12, 9}},  // past the right and bottom
+        {{20, 20, 30, 30}, {12, 9, 12, 9}}, // wholly outside
+        {{4, 4, 4, 8}, {4, 4, 4, 8}},       // zero width
+    };
+    for (const Case& c : cases) {
+        const RECT_BOUNDS a = ClampArea(c.sel, 12, 9);
+        EXPECT_EQ(std::vector<int>({a.left, a.top, a.right, a.bottom}),
+                  std::vector<int>({c.area.left, c.area.top, c.area.right, c.area.bottom}));
+    }
+    // An empty area changes nothing and pushes no state; a partial one stays inside.
+    const RECT_BOUNDS outside{20, 20, 30, 30}, flat{4, 4, 4, 8}, corner{-3, -3, 2, 2};
+    for (const RECT_BOUNDS* sel : {&outside, &flat}) {
+        for (const ImageCommand c : {ImageCommand::kNegative, ImageCommand::kEdgeDetection}) {
+            EXPECT_EQ(RunImageCommand(doc, chain, c, sel), kOk);
+            EXPECT_EQ(CropPicture(doc, chain, *sel), kOk);
+            EXPECT_EQ(chain.Length(), 0);
+            EXPECT_EQ(Shown(doc), original);
+        }
+        Dib clip;
+        EXPECT_EQ(CutArea(doc, chain, *sel, clip), kDataError);
+        EXPECT_EQ(chain.Length(), 0);
+    }
+    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kNegative, &corner), kOk);
+    const Picture now = Shown(doc);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y * 12 + x) * 3;
+            const bool inside = x < 2 && y < 2;
+            EXPECT_EQ(now.bgr[i] == 255 - original.bgr[i], inside) << x << "," << y;
+        }
+}
+
+TEST_F(UndoChainTest, EdgeDetectionWithoutSelectionWorksOnTheWholePicture)
+{
+    OpenOriginal();
+    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kEdgeDetection, nullptr), kOk);
+    EXPECT_EQ(chain.Length(), 1);
+    int changed = 0;
+    const Picture now = Shown(doc);
+    for (std::size_t i = 0; i < now.bgr.size(); ++i)
+        changed += now.bgr[i] != original.bgr[i];
+    EXPECT_GT(changed, static_cast<int>(now.bgr.size()) / 2);
+}
+
+TEST_F(UndoChainTest, CutFillsWithTheFillColourAndCopiesTheArea)
+{
+    OpenOriginal();
+    const RECT_BOUNDS sel{3, 2, 5, 3};
+    Dib copied, cut;
+    ASSERT_EQ(CopyArea(doc, sel, copied), kOk);
+    ASSERT_EQ(CutArea(doc, chain, sel, cut), kOk);
+    ASSERT_EQ(cut.Width(), 2);
+    ASSERT_EQ(cut.Height(), 1);
+    EXPECT_EQ(std::memcmp(cut.ScanLine(0), copied.ScanLine(0), 6), 0);
+    const std::uint8_t white[6] = {255, 255, 255, 255, 255, 255};
+    EXPECT_EQ(std::memcmp(doc.display->ScanLine(2) + 9, white, 6), 0);
+    EXPECT_EQ(doc.edited, 1);
+}
+
+TEST_F(UndoChainTest, FailedEditsKeepThePictureAndTheChain)
+{
+    OpenOriginal();
+    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kMirror, nullptr), kOk);
+    const Picture before = Shown(doc);
+    const std::function<int(TIMAGE_INFO&)> failures[] = {
+        [](TIMAGE_INFO& d) { Negative(*d.display); return static_cast<int>(kMemoryError); },
+        [](TIMAGE_INFO& d) -> int { Negative(*d.display); throw std::bad_alloc(); },
+        [](TIMAGE_INFO& d) { return d.display->SetSize(3, 3, 32); }, // not a 24-bit picture
+    };
+    for (const auto& f : failures) {
+        EXPECT_NE(chain.PushState(doc, f), kOk);
+        EXPECT_EQ(Shown(doc), before);
+        EXPECT_EQ(chain.Length(), 1);
+        EXPECT_EQ(chain.Position(), 1);
+        EXPECT_EQ(Saved(doc, dir.File("check.ppm")), before);
+    }
+}
+
+TEST_F(UndoChainTest, KeepsWithinItsBudgetDroppingTheOldestSteps)
+{
+    const std::size_t one = 12 * 9 * 3;
+    UNDO_CHAIN small(3 * one);
+    OpenOriginal();
+    small.ResetChain(doc);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(RunImageCommand(doc, small, ImageCommand::kNegative, nullptr), kOk);
+    EXPECT_LE(small.Bytes(), 3 * one);
+    EXPECT_EQ(small.Length(), 2);
+    ASSERT_EQ(small.Undo(doc), kOk);
+    ASSERT_EQ(small.Undo(doc), kOk);
+    EXPECT_EQ(small.Undo(doc), kDataError);
+    EXPECT_EQ(Shown(doc), original) << "an even number of negatives";
+    EXPECT_EQ(doc.edited, 1) << "the picture as read was dropped: nothing says it is the file";
+    small.ResetChain(doc);
+    EXPECT_EQ(small.Bytes(), 0u);
+}
+
+TEST_F(UndoChainTest, APasteWithNothingOpenIsADocumentWithoutAFile)
+{
+    Dib p;
+    ASSERT_EQ(p.SetSize(4, 3, 24), kOk);
+    std::memset(p.Bits(), 77, p.Stride() * 3);
+    ASSERT_EQ(PastePicture(doc, chain, p), kOk);
+    EXPECT_EQ(doc.state, kPictureOpen);
+    EXPECT_TRUE(doc.current_path.empty());
+    EXPECT_EQ(doc.edited, 1);
+    EXPECT_FALSE(chain.CanUndo());
+    EXPECT_EQ(doc.SaveCommand(), kOpenFileError) << "the caller asks for a name";
+    struct stat st {};
+    EXPECT_NE(stat(".bmp", &st), 0);
+    const Picture saved = Saved(doc, dir.File("pasted.ppm"));
+    EXPECT_EQ(saved, Shown(doc));
+    EXPECT_EQ(saved.w, 4);
+
+    Dib empty;
+    EXPECT_EQ(PastePicture(doc, chain, empty), kDataError);
+    EXPECT_EQ(Shown(doc), saved);
+}

@@ -1,0 +1,116 @@
+// The main window's edits on a 4096 × 4096 picture: each command's operation alone on a
+// bitmap against the whole command (menu action to repainted view, the undo step
+// included), and the window's share over the operation. Runs offscreen; prints
+// milliseconds (medians).
+//   ravelscope_edit_bench [ROUNDS]
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "ops/Edgedetection.h"
+#include "ops/Hist_equal.h"
+#include "ops/Pixel_commands.h"
+#include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
+#include "viewer/Picture_view.h"
+#include "viewer/Unit1.h"
+#include "viewer/logic/Rect_object.h"
+#include "viewer/logic/Startup.h"
+#include "viewer/tests/Picture_files.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    constexpr int kSide = 4096;
+
+    QTemporaryDir scratch;
+    const std::string file = scratch.path().toStdString() + "/big.ppm";
+    if (!WriteTestPicture(file, kSide, kSide, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x);
+            p[1] = static_cast<std::uint8_t>(y);
+            p[2] = static_cast<std::uint8_t>(x ^ y);
+        })) {
+        std::fprintf(stderr, "cannot write %s\n", file.c_str());
+        return 1;
+    }
+    IniFile(scratch.path().toStdString() + "/RVS.ini").WriteInteger("Screen", "Width", 630);
+
+    QApplication app(argc, argv);
+    TIMAGE_INFO doc;
+    RECT_OBJ selection;
+    HELP_VIEWER help(QCoreApplication::applicationDirPath().toStdString());
+    FORM_OPTIONS options;
+    options.settings_dir = scratch.path().toStdString();
+    options.hand_off_fallback = HandOffPath(file);
+    TForm1 form(doc, selection, help, options);
+    form.show();
+    QApplication::processEvents();
+
+    Dib work;
+    struct Row {
+        const char* command;
+        std::function<void(Dib&)> op;
+    } rows[] = {
+        {"mn_Image_Mirror", [](Dib& d) { Mirror(d); }},
+        {"mn_Image_VerticalFlip", [](Dib& d) { FlipVertical(d); }},
+        {"mn_Image_RotateLeft", [](Dib& d) { Dib out; (void)RotateLeft(d, out); }},
+        {"mn_Colors_Negative", [](Dib& d) { Negative(d); }},
+        {"mn_Colors_GrayScale", [](Dib& d) { GrayScale(d); }},
+        {"mn_Colors_HistogramEqualization", [](Dib& d) { (void)EqualizeHistogram(d, d); }},
+        {"mn_Tests_EdgeDetection", [](Dib& d) { Dib out; (void)out.SetSize(d.Width(), d.Height(), 24); DetectEdges(d, out); }},
+    };
+    std::printf("%-34s %10s %10s %8s\n", "command", "op ms", "command ms", "share");
+    for (const Row& r : rows) {
+        std::vector<double> op, whole;
+        for (int i = 0; i < rounds; ++i) {
+            if (work.SetSize(kSide, kSide, 24) != kOk)
+                return 1;
+            for (int y = 0; y < kSide; ++y)
+                std::copy(doc.display->ScanLine(y), doc.display->ScanLine(y) + kSide * 3, work.ScanLine(y));
+            Clock::time_point t = Clock::now();
+            r.op(work);
+            op.push_back(Ms(Clock::now() - t));
+
+            t = Clock::now();
+            form.Command(r.command)->trigger();
+            form.View()->repaint();
+            whole.push_back(Ms(Clock::now() - t));
+        }
+        const double o = Median(op), w = Median(whole);
+        std::printf("%-34s %10.1f %10.1f %7.0f%%\n", r.command, o, w, 100.0 * (w - o) / o);
+    }
+    std::vector<double> undo;
+    for (int i = 0; i < rounds; ++i) {
+        const Clock::time_point t = Clock::now();
+        form.Command("mn_Edit_Undo")->trigger();
+        form.View()->repaint();
+        undo.push_back(Ms(Clock::now() - t));
+    }
+    std::printf("%-34s %10s %10.1f\n", "mn_Edit_Undo", "-", Median(undo));
+    return 0;
+}

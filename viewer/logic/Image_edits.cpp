@@ -1,0 +1,290 @@
+#include "viewer/logic/Image_edits.h"
+
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "ops/Edgedetection.h"
+#include "ops/Hist_equal.h"
+#include "ops/Pixel_commands.h"
+#include "ops/Rotation.h"
+#include "ops/Rcd.h"
+#include "viewer/logic/Undo_chain.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+bool IsEmpty(const RECT_BOUNDS& a) { return a.Width() <= 0 || a.Height() <= 0; }
+
+// The area an area command works on: the clamped selection, or the whole picture.
+RECT_BOUNDS AreaOf(const TIMAGE_INFO& doc, const RECT_BOUNDS* selection)
+{
+    const std::int32_t w = doc.display ? doc.display->Width() : 0;
+    const std::int32_t h = doc.display ? doc.display->Height() : 0;
+    return selection != nullptr ? ClampArea(*selection, w, h) : RECT_BOUNDS{0, 0, w, h};
+}
+
+bool Whole(const Dib& d, const RECT_BOUNDS& a)
+{
+    return a.left == 0 && a.top == 0 && a.right == d.Width() && a.bottom == d.Height();
+}
+
+// Copies area a of src (24 bits) to (dx, dy) of dst.
+void CopyBlock(const Dib& src, const RECT_BOUNDS& a, Dib& dst, int dx, int dy)
+{
+    const std::size_t n = static_cast<std::size_t>(a.Width()) * 3;
+    for (int y = 0; y < a.Height(); ++y)
+        std::memcpy(dst.ScanLine(dy + y) + static_cast<std::size_t>(dx) * 3,
+                    src.ScanLine(a.top + y) + static_cast<std::size_t>(a.left) * 3, n);
+}
+
+// Runs an in-place operation on area a of the display bitmap.
+int OnArea(Dib& d, const RECT_BOUNDS& a, const std::function<void(Dib&)>& op)
+{
+    if (d.PixelFormat() != 24)
+        if (const int rc = d.SetPixelFormat(24); rc != kOk)
+            return rc;
+    if (Whole(d, a)) {
+        op(d);
+        return kOk;
+    }
+    Dib part;
+    if (const int rc = part.SetSize(a.Width(), a.Height(), 24); rc != kOk)
+        return rc;
+    CopyBlock(d, a, part, 0, 0);
+    op(part);
+    CopyBlock(part, {0, 0, a.Width(), a.Height()}, d, a.left, a.top);
+    return kOk;
+}
+
+// Runs an operation from the display bitmap into a new bitmap that replaces it.
+int Replace(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)>& op)
+{
+    auto out = std::make_unique<Dib>();
+    if (const int rc = op(*doc.display, *out); rc != kOk)
+        return rc;
+    doc.display = std::move(out);
+    return kOk;
+}
+
+int ReduceColors(TIMAGE_INFO& doc)
+{
+    // The reduction reads the context's picture: give it the picture shown.
+    Dib& d = *doc.display;
+    CODEC_CTX& ctx = *doc.context;
+    const std::size_t row = static_cast<std::size_t>(d.Width()) * 3;
+    if (const int rc = ctx.work.Reserve(row * static_cast<std::size_t>(d.Height())); rc != kOk)
+        return rc;
+    for (int y = 0; y < d.Height(); ++y)
+        std::memcpy(ctx.work.data() + row * static_cast<std::size_t>(y), d.ScanLine(y), row);
+    ctx.width = d.Width();
+    ctx.height = d.Height();
+    ctx.edited = true;
+    auto rcd = std::make_unique<TRCD>();
+    if (const int rc = rcd->ReduceColorDepth(ctx); rc != kOk)
+        return rc;
+    const std::uint8_t* index = ctx.index.data();
+    for (int y = 0; y < d.Height(); ++y) {
+        std::uint8_t* p = d.ScanLine(y);
+        for (int x = 0; x < d.Width(); ++x, p += 3, ++index)
+            std::memcpy(p, ctx.palette + 3 * *index, 3);
+    }
+    ctx.out_bits_per_pixel = 8;
+    return kOk;
+}
+
+const char* SwapName(ImageCommand c)
+{
+    switch (c) {
+    case ImageCommand::kSwapRBG: return "RBG";
+    case ImageCommand::kSwapBGR: return "BGR";
+    case ImageCommand::kSwapBRG: return "BRG";
+    case ImageCommand::kSwapGRB: return "GRB";
+    default: return "GBR";
+    }
+}
+
+bool UsesSelection(ImageCommand c)
+{
+    switch (c) {
+    case ImageCommand::kNegative: case ImageCommand::kGrayScale: case ImageCommand::kSwapRBG:
+    case ImageCommand::kSwapBGR: case ImageCommand::kSwapBRG: case ImageCommand::kSwapGRB:
+    case ImageCommand::kSwapGBR: case ImageCommand::kEdgeDetection:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool HasPicture(const TIMAGE_INFO& doc) { return doc.display && !doc.display->Empty() && doc.context; }
+
+} // namespace
+
+RECT_BOUNDS ClampArea(const RECT_BOUNDS& s, std::int32_t width, std::int32_t height)
+{
+    RECT_BOUNDS a{std::min(s.left, s.right), std::min(s.top, s.bottom), std::max(s.left, s.right),
+                  std::max(s.top, s.bottom)};
+    a.left = std::clamp(a.left, 0, std::max(width, 0));
+    a.right = std::clamp(a.right, 0, std::max(width, 0));
+    a.top = std::clamp(a.top, 0, std::max(height, 0));
+    a.bottom = std::clamp(a.bottom, 0, std::max(height, 0));
+    return a;
+}
+
+int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const RECT_BOUNDS* selection)
+{
+    if (!HasPicture(doc))
+        return kDataError;
+    const RECT_BOUNDS area = AreaOf(doc, UsesSelection(cmd) ? selection : nullptr);
+    if (IsEmpty(area))
+        return kOk;
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        Dib& pic = *d.display;
+        switch (cmd) {
+        case ImageCommand::kMirror: return OnArea(pic, area, Mirror);
+        case ImageCommand::kVerticalFlip: return OnArea(pic, area, FlipVertical);
+        case ImageCommand::kRotateLeft: return Replace(d, RotateLeft);
+        case ImageCommand::kRotateRight: return Replace(d, RotateRight);
+        case ImageCommand::kNegative: return OnArea(pic, area, Negative);
+        case ImageCommand::kGrayScale: return OnArea(pic, area, GrayScale);
+        case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
+        case ImageCommand::kReduceColors: return ReduceColors(d);
+        case ImageCommand::kEdgeDetection: {
+            Dib edges;
+            if (const int rc = edges.SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
+                return rc;
+            DetectEdges(pic, edges);
+            // The detector does not write its one-pixel frame: the frame keeps the picture.
+            const RECT_BOUNDS inner{std::max(area.left, 1), std::max(area.top, 1),
+                                    std::min(area.right, pic.Width() - 1), std::min(area.bottom, pic.Height() - 1)};
+            if (!IsEmpty(inner))
+                CopyBlock(edges, inner, pic, inner.left, inner.top);
+            return kOk;
+        }
+        default: {
+            int order[3];
+            SwapOrder(SwapName(cmd), order);
+            return OnArea(pic, area, [&order](Dib& p) { SwapChannels(p, order); });
+        }
+        }
+    });
+}
+
+int ApplyEffectResult(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* selection)
+{
+    if (!HasPicture(doc))
+        return kDataError;
+    const Dib& result = doc.result_bitmap;
+    if (result.Width() != doc.display->Width() || result.Height() != doc.display->Height() ||
+        result.PixelFormat() != 24)
+        return kDataError;
+    const RECT_BOUNDS area = AreaOf(doc, selection);
+    if (IsEmpty(area))
+        return kOk;
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        if (d.display->PixelFormat() != 24)
+            if (const int rc = d.display->SetPixelFormat(24); rc != kOk)
+                return rc;
+        CopyBlock(result, area, *d.display, area.left, area.top);
+        return kOk;
+    });
+}
+
+int RotatePictureBy(TIMAGE_INFO& doc, UNDO_CHAIN& chain, double angle, const std::uint8_t background[3])
+{
+    if (!HasPicture(doc))
+        return kDataError;
+    if (angle == 0)
+        return kOk;
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        return Replace(d, [&](const Dib& src, Dib& dst) { return RotateBitmap(src, dst, angle, background); });
+    });
+}
+
+int CropPicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selection)
+{
+    if (!HasPicture(doc))
+        return kDataError;
+    const RECT_BOUNDS area = AreaOf(doc, &selection);
+    if (IsEmpty(area))
+        return kOk;
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        auto out = std::make_unique<Dib>();
+        if (const int rc = out->SetSize(area.Width(), area.Height(), 24); rc != kOk)
+            return rc;
+        CopyBlock(*d.display, area, *out, 0, 0);
+        d.display = std::move(out);
+        return kOk;
+    });
+}
+
+int CopyArea(const TIMAGE_INFO& doc, const RECT_BOUNDS& selection, Dib& out)
+{
+    if (!HasPicture(doc) || doc.display->PixelFormat() != 24)
+        return kDataError;
+    const RECT_BOUNDS area = AreaOf(doc, &selection);
+    if (IsEmpty(area))
+        return kDataError;
+    if (const int rc = out.SetSize(area.Width(), area.Height(), 24); rc != kOk)
+        return rc;
+    CopyBlock(*doc.display, area, out, 0, 0);
+    return kOk;
+}
+
+int CutArea(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selection, Dib& out)
+{
+    if (!HasPicture(doc))
+        return kDataError;
+    if (doc.display->PixelFormat() != 24)
+        if (const int rc = doc.display->SetPixelFormat(24); rc != kOk)
+            return rc;
+    const RECT_BOUNDS area = AreaOf(doc, &selection);
+    if (IsEmpty(area))
+        return kDataError;
+    if (const int rc = CopyArea(doc, area, out); rc != kOk)
+        return rc;
+    const std::uint8_t fill[3] = {static_cast<std::uint8_t>(doc.fill_colour & 0xFF),
+                                  static_cast<std::uint8_t>((doc.fill_colour >> 8) & 0xFF),
+                                  static_cast<std::uint8_t>((doc.fill_colour >> 16) & 0xFF)};
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        for (int y = area.top; y < area.bottom; ++y) {
+            std::uint8_t* p = d.display->ScanLine(y) + static_cast<std::size_t>(area.left) * 3;
+            for (int x = area.left; x < area.right; ++x, p += 3)
+                std::memcpy(p, fill, 3);
+        }
+        return kOk;
+    });
+}
+
+int PastePicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const Dib& picture)
+{
+    if (picture.Empty() || picture.PixelFormat() != 24)
+        return kDataError;
+    if (PictureBytes(picture.Width(), picture.Height(), 3) == SIZE_MAX)
+        return kImageTooLarge;
+    const RECT_BOUNDS all{0, 0, picture.Width(), picture.Height()};
+    if (doc.state == kPictureOpen && HasPicture(doc))
+        return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+            auto out = std::make_unique<Dib>();
+            if (const int rc = out->SetSize(picture.Width(), picture.Height(), 24); rc != kOk)
+                return rc;
+            CopyBlock(picture, all, *out, 0, 0);
+            d.display = std::move(out);
+            return kOk;
+        });
+    // Nothing (or a media file) is open: the pasted picture starts a document of its own.
+    auto out = std::make_unique<Dib>();
+    if (const int rc = out->SetSize(picture.Width(), picture.Height(), 24); rc != kOk)
+        return rc;
+    CopyBlock(picture, all, *out, 0, 0);
+    doc.display = std::move(out);
+    doc.state = kPictureOpen;
+    doc.picture_present = 1;
+    doc.current_path.clear();
+    doc.format_code = kFmtBmp;
+    doc.bits_per_pixel = 24;
+    doc.context->bits_per_pixel = 24;
+    doc.context->out_bits_per_pixel = 24;
+    return chain.ResetChain(doc, false);
+}
