@@ -2,6 +2,7 @@
 
 #include "core/File_io.h"
 #include "core/Imageinfo.h"
+#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "dialogs/Explossion_form.h"
 #include "dialogs/Gamma_form.h"
@@ -560,9 +561,10 @@ void TForm1::mn_File_SaveClick()
         mn_File_SaveAsClick(); // a pasted picture no file holds yet
         return;
     }
+    doc_.last_save_errno = 0;
     const std::int32_t rc = doc_.SaveCommand();
     if (rc != kOk) {
-        statusBar()->showMessage(QString("Save: ") + ResultText(rc));
+        ShowSaveFailure(doc_.current_path, rc);
         return;
     }
     chain_.MarkSaved(doc_);
@@ -584,15 +586,23 @@ void TForm1::mn_File_SaveAsClick()
         SaveTo(chosen);
 }
 
+// "photo.png: Open File Error. (No space left on device)": the result and the system's
+// reason behind it; the file on disk is as it was.
+void TForm1::ShowSaveFailure(const std::string& path, std::int32_t rc)
+{
+    statusBar()->showMessage(Q(FileNameOf(path)) + ": " + Q(ResultTextWithReason(rc, doc_.last_save_errno)));
+}
+
 void TForm1::SaveTo(const QString& path)
 {
     const std::string target = path.toStdString();
     std::int32_t code = SaveCodeForExtension(ExtensionOf(target));
+    doc_.last_save_errno = 0;
     std::int32_t rc = code == 0 ? kFormatNotSupported : PrepareSave(doc_, code, target);
     if (rc == kOk)
         rc = doc_.Save();
     if (rc != kOk) {
-        statusBar()->showMessage(QString("Save: ") + ResultText(rc));
+        ShowSaveFailure(target, rc);
         return;
     }
     statusBar()->showMessage("Saved " + Q(FileNameOf(target)));

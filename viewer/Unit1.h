@@ -148,6 +148,7 @@ private:
     void BuildCommands();
     void BindHandlers();
     void RebuildRecentMenu();
+    void ShowSaveFailure(const std::string& path, std::int32_t rc);
     void ShowOpenFailure(const std::string& path, std::int32_t rc);
     void ShowBrowseResult(const BROWSE_RESULT& r);
     void ApplyStates();

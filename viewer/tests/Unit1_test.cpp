@@ -720,6 +720,23 @@ private slots:
         QGuiApplication::clipboard()->clear();
     }
 
+    // A save that fails says why in the status bar and leaves no file behind.
+    void failedSaveNamesTheSystemsReason()
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QImage img(2, 2, QImage::Format_RGB32);
+        img.fill(QColor(9, 8, 7));
+        QGuiApplication::clipboard()->setImage(img);
+        form->Command("mn_Edit_Paste")->trigger();
+        QVERIFY(form->PictureShown());
+        form->SetSaveFileChooser([&] { return QString::fromStdString(Path("missing/x.png")); });
+        form->Command("mn_File_Save")->trigger();
+        QCOMPARE(form->statusBar()->currentMessage(), QString("x.png: Open File Error. (No such file or directory)"));
+        QVERIFY(!QFile::exists(QString::fromStdString(Path("missing"))));
+        QGuiApplication::clipboard()->clear();
+    }
+
     // The effect dialogs through their commands: Esc changes nothing; OK applies exactly the
     // preview shown, on the selection only when there is one.
     void effectDialogsApplyThePreviewOnOk_data()
