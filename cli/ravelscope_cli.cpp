@@ -1,6 +1,8 @@
 // ravelscope-cli: the headless front of the image document.
 //
-//   ravelscope-cli info FILE...                  one line of facts per file
+//   ravelscope-cli info FILE...                  one line of facts per file; an MPEG audio
+//                                                file adds its frame and tag facts on
+//                                                indented lines
 //   ravelscope-cli convert [OP...] IN OUT        open IN, apply the operations in order,
 //                                                write OUT in the format of its extension
 //   ravelscope-cli convert [OP...] IN... -o DIR --to EXT [-j N]
@@ -15,6 +17,7 @@
 // --verbose shows the library's diagnostic lines on stderr.
 // Results go to stdout, failures to stderr. Exit status: 0 success, 1 a file failed,
 // 2 bad usage.
+#include "audio/Mp3info.h"
 #include "core/Commit_edit.h"
 #include "core/Diagnostics.h"
 #include "core/Imageinfo.h"
@@ -429,6 +432,34 @@ int Histogram(TIMAGE_INFO& doc, const std::vector<std::string>& files)
     return 0;
 }
 
+// The frame and tag facts of an MPEG audio file on indented lines under its info line;
+// false (after a message) when the file cannot be read as a regular file.
+bool PrintMp3Facts(const std::string& path)
+{
+    CMP3INFO mp3;
+    if (mp3.Parse(path) == 0) {
+        std::fprintf(stderr, "%s: %s (not a readable regular file)\n", path.c_str(), ResultText(kOpenFileError));
+        return false;
+    }
+    static const char* const kChannels[4] = {"stereo", "joint stereo", "dual channel", "single channel"};
+    if (mp3.flags & CMP3INFO::kHasFrames)
+        std::printf("  %s layer %d, %d kbit/s, %d Hz, %s, %u frames, %d:%02d (%d s)\n",
+                    MpegVersionName(mp3.version_code), mp3.layer, mp3.bit_rate, mp3.sample_rate,
+                    kChannels[mp3.channel_mode & 3], mp3.frame_count, mp3.length / 60, mp3.length % 60, mp3.length);
+    else
+        std::printf("  no MPEG audio frames\n");
+    if (mp3.flags & CMP3INFO::kHasTag) {
+        const std::string genre = mp3.GenreName()[0] != '\0' ? std::string(" (") + mp3.GenreName() + ")" : "";
+        std::printf("  title \"%s\", artist \"%s\", album \"%s\", year \"%s\", comment \"%s\", track %d, genre %d%s\n",
+                    TextAsUtf8(mp3.title).c_str(), TextAsUtf8(mp3.artist).c_str(), TextAsUtf8(mp3.album).c_str(),
+                    TextAsUtf8(mp3.year).c_str(), TextAsUtf8(mp3.comment).c_str(), mp3.track, mp3.genre,
+                    genre.c_str());
+    } else {
+        std::printf("  no ID3v1 tag\n");
+    }
+    return true;
+}
+
 int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
 {
     if (files.empty())
@@ -444,6 +475,8 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
         if (doc.state == kMediaOpen) {
             std::printf("%s: %s media file, %lld bytes\n", path.c_str(), FormatName(doc.format_code),
                         static_cast<long long>(doc.file_size));
+            if (doc.format_code == kFmtMp3 && !PrintMp3Facts(path))
+                status = 1;
             continue;
         }
         std::printf("%s: %s %d x %d, bpp: %d, compression: %s, %lld bytes, %d ms\n", path.c_str(),

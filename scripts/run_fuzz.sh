@@ -41,6 +41,14 @@ done
 if [ -x "$build/fuzz/fuzz_rtf" ]; then
   run "$build/fuzz/fuzz_rtf" "$runs" -max_len=65536 -dict="$src/fuzz/dict/rtf.dict" "$src/fuzz/seeds/rtf"
 fi
+# The MPEG audio walk over its hand-made seeds and kept inputs.
+if [ -x "$build/fuzz/fuzz_mp3info" ]; then
+  args=(-max_len=65536)
+  for d in "$src/fuzz/seeds/mp3" "$src/fuzz/corpus/mp3" "$src/fuzz/regressions/mp3"; do
+    [ -d "$d" ] && args+=("$d")
+  done
+  run "$build/fuzz/fuzz_mp3info" "$runs" "${args[@]}"
+fi
 # The writers start from nothing; their inputs are pictures of up to 256 Ki pixels, so
 # they get a tenth of the readers' runs.
 for target in "$build"/fuzz/fuzz_write_*; do

@@ -240,3 +240,41 @@ TEST(Cli, BenchRunsTheDecodeTimingRunOverADirectory)
     EXPECT_NE(failed.find(dir.File("b.pgm") + ": "), std::string::npos) << failed;
     EXPECT_EQ(failed.find("index: 2"), std::string::npos) << failed;
 }
+
+TEST(Cli, InfoOnMediaFiles)
+{
+    TempDir dir;
+    // 400 frames of MPEG 1 layer 3 at 128 kbit/s, 44100 Hz, joint stereo (10.4 s), then an
+    // ID3v1 tag with a Latin-1 title, track 3 and genre 17.
+    Bytes song;
+    for (int i = 0; i < 400; ++i) {
+        const std::uint8_t header[4] = {0xFF, 0xFB, 0x90, 0x44};
+        song.insert(song.end(), header, header + 4);
+        song.resize(song.size() + 413);
+    }
+    Bytes tag(128, 0);
+    const std::string fields = "TAG<b>Caf\xE9</b>";
+    std::copy(fields.begin(), fields.end(), tag.begin());
+    tag[126] = 3;
+    tag[127] = 17;
+    song.insert(song.end(), tag.begin(), tag.end());
+    WriteBytes(dir.File("song.mp3"), song);
+    WriteBytes(dir.File("clip.wav"), Bytes(1234, 0));
+
+    int status = -1;
+    const std::string out = Cli("info '" + dir.File("clip.wav") + "' '" + dir.File("song.mp3") + "'", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, dir.File("clip.wav") + ": audio media file, 1234 bytes\n" + dir.File("song.mp3") +
+                       ": MPEG audio media file, 166928 bytes\n"
+                       "  MPEG 1 layer 3, 128 kbit/s, 44100 Hz, joint stereo, 400 frames, 0:10 (10 s)\n"
+                       "  title \"<b>Caf\xC3\xA9</b>\", artist \"\", album \"\", year \"\", comment \"\", track 3, "
+                       "genre 17 (Rock)\n");
+
+    // Missing media files, and a FIFO that would block a plain read, fail without a hang.
+    ASSERT_EQ(mkfifo(dir.File("fifo.mp3").c_str(), 0600), 0);
+    for (const char* name : {"missing.mp3", "missing.wav", "fifo.mp3"}) {
+        const std::string err = Cli("info '" + dir.File(name) + "'", &status, true);
+        EXPECT_EQ(status, 1) << name;
+        EXPECT_NE(err.find(dir.File(name) + ": "), std::string::npos) << err;
+    }
+}
