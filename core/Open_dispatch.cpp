@@ -186,13 +186,14 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
 
     for (const MediaRow& m : kMedia)
         if (ext == m.ext) {
-            if (access(current_path.c_str(), F_OK) != 0)
+            if (load && access(name.c_str(), F_OK) != 0)
                 return kOpenFileError; // a missing media file keeps what was open
             format_code = m.format_code;
             picture_present = 1;
             display.reset();
             state = kMediaOpen;
-            ReadFileFacts();
+            if (load)
+                ReadFileFacts();
             return kOk;
         }
 
