@@ -3,7 +3,9 @@
 #include "core/Byte_order.h"
 #include "core/Result_codes.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -21,6 +23,22 @@ std::int64_t FileSize(FILE* f)
     if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
     return static_cast<std::int64_t>(st.st_size);
+}
+
+FilePtr OpenForRead(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    FILE* f = fdopen(fd, "rb");
+    if (f == nullptr)
+        close(fd);
+    return FilePtr(f);
 }
 
 int LoadWholeFile(const std::string& path, PixelBuffer& buf)

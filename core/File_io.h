@@ -16,7 +16,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-inline FilePtr OpenForRead(const std::string& path) { return FilePtr(std::fopen(path.c_str(), "rb")); }
+// Opens a regular file for reading; null for anything else. A FIFO or a device named like
+// a picture is refused without waiting for a writer (the open never blocks).
+FilePtr OpenForRead(const std::string& path);
 // Opens for writing with a 1 MiB stream buffer: row-sized writes reach the system in
 // large blocks.
 FilePtr OpenForWrite(const std::string& path);

@@ -189,6 +189,26 @@ TEST(OpenDispatcher, AFailedOpenKeepsThePreviousPicture)
     EXPECT_EQ(doc.Open(dir.File("missing.pgm")), kOpenFileError);
 }
 
+// A FIFO or a directory named like a picture is refused at once; opening a FIFO for reading
+// would wait for a writer that never comes. (The test would hang, not fail, without that.)
+TEST(OpenDispatcher, FilesThatAreNotRegularAreRefusedWithoutWaiting)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.File("pipe.ppm").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(dir.File("pipe.xyz").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(dir.File("folder.png").c_str(), 0700), 0);
+    const struct {
+        const char* name;
+        int rc;
+    } cases[] = {{"pipe.ppm", kOpenFileError}, {"pipe.xyz", kDataError}, {"folder.png", kOpenFileError}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIMAGE_INFO doc;
+        EXPECT_EQ(doc.Open(dir.File(c.name)), c.rc);
+        EXPECT_EQ(doc.state, kNothingOpen);
+    }
+}
+
 TEST(OpenDispatcher, DirectDecodingDrawsTheDisplayBitmap)
 {
     TempDir dir;
