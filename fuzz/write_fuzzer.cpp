@@ -88,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc.display_height = h;
     doc.state = kPictureOpen;
     doc.edited = 0;
+    ctx.edited = false; // as an open leaves it: the decoded buffer holds the picture
     doc.format_code = kFmtPpm;
     ctx.index_matches_picture = false;
     if (flags & 1) {
