@@ -102,10 +102,13 @@ std::int32_t OpenTypeIndex(std::int32_t stored)
 std::string OpenTypeMask(std::int32_t index)
 {
     const std::vector<OPEN_TYPE>& types = Types();
-    if (index < 0 || index >= static_cast<std::int32_t>(types.size()) || types[index].exts.empty())
+    if (index < 0 || index >= static_cast<std::int32_t>(types.size()))
+        return "*";
+    const std::vector<std::string>& exts = types[static_cast<std::size_t>(index)].exts;
+    if (exts.empty())
         return "*";
     std::string mask;
-    for (const std::string& e : types[index].exts)
+    for (const std::string& e : exts)
         mask += (mask.empty() ? "*" : ";*") + e;
     return mask;
 }
@@ -113,13 +116,16 @@ std::string OpenTypeMask(std::int32_t index)
 bool OpenTypeMatches(std::int32_t index, const std::string& file_name)
 {
     const std::vector<OPEN_TYPE>& types = Types();
-    if (index < 0 || index >= static_cast<std::int32_t>(types.size()) || types[index].exts.empty())
+    if (index < 0 || index >= static_cast<std::int32_t>(types.size()))
+        return true;
+    const std::vector<std::string>& exts = types[static_cast<std::size_t>(index)].exts;
+    if (exts.empty())
         return true;
     const std::size_t dot = file_name.find_last_of('.');
     if (dot == std::string::npos)
         return false;
     const std::string ext = Lower(file_name.substr(dot));
-    return std::find(types[index].exts.begin(), types[index].exts.end(), ext) != types[index].exts.end();
+    return std::find(exts.begin(), exts.end(), ext) != exts.end();
 }
 
 PREVIEW_PLACE PreviewPlace(std::int32_t w, std::int32_t h)
