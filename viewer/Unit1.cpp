@@ -213,6 +213,7 @@ void TForm1::BindHandlers()
         {Cmd("mn_Image_Rotate"), &TForm1::mn_Image_RotateClick},
         {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
         {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
+        {Cmd("mn_Tests_SaveDialog"), &TForm1::mn_File_SaveAsClick},
         {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
         {Cmd("tb_Redo"), &TForm1::mn_Edit_RedoClick},
         {Cmd("tb_Copy"), &TForm1::mn_Edit_CopyClick},
@@ -543,12 +544,11 @@ void TForm1::mn_Tests_KeepListeningClick()
 
 void TForm1::mn_File_OpenClick()
 {
-    QString chosen;
-    if (choose_file_) {
-        chosen = choose_file_();
-    } else {
-        chosen = QFileDialog::getOpenFileName(this, "Open", Q(doc_.browse_directory));
+    if (!choose_file_) {
+        RunOpenDialog();
+        return;
     }
+    const QString chosen = choose_file_();
     if (chosen.isEmpty())
         return;
     doc_.current_path = chosen.toStdString();
@@ -576,12 +576,11 @@ void TForm1::mn_File_SaveAsClick()
 {
     if (!picture_shown_)
         return;
-    QString chosen;
-    if (choose_save_file_) {
-        chosen = choose_save_file_();
-    } else {
-        chosen = QFileDialog::getSaveFileName(this, "Save As", Q(doc_.open_directory));
+    if (!choose_save_file_) {
+        RunSaveDialog();
+        return;
     }
+    const QString chosen = choose_save_file_();
     if (!chosen.isEmpty())
         SaveTo(chosen);
 }

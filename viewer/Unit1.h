@@ -125,10 +125,10 @@ public:
     const RECT_OBJ& Selection() const { return rect_; }
     // The outer height of everything but the picture view.
     int ChromeHeight() const;
-    // The file chooser of File > Open (a plain file dialog until the program's own exists).
+    // Replaces the open dialog of File > Open by a chooser of a path; an empty answer cancels.
     void SetOpenFileChooser(std::function<QString()> chooser) { choose_file_ = std::move(chooser); }
-    // The file chooser of Save As and of a Save without a path (a plain file dialog until
-    // the program's own save dialog exists); an empty answer cancels.
+    // Replaces the save dialog of Save As and of a Save without a path by a chooser of a
+    // path (saved in the format of its extension); an empty answer cancels.
     void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
     const UNDO_CHAIN& UndoChain() const { return chain_; }
     // The PDF file Print writes when no printer is installed (a plain file dialog by
@@ -145,6 +145,11 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
+    // keeping the shown picture on failure; a good save marks the picture saved.
+    void RunOpenDialog();
+    void RunSaveDialog();
+
     void BuildCommands();
     void BindHandlers();
     void RebuildRecentMenu();

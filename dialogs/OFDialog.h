@@ -1,0 +1,95 @@
+// The open dialog with preview: a click on a file decodes it into a document the dialog
+// owns and shows a thumbnail with its width, height, depth and size (or, for audio and
+// video, the media preview). OK, or a double click after a good preview, remembers the
+// type and directory in the settings and hands the chosen path back; the main window then
+// opens it with the open that keeps the shown picture on failure. Cancel changes nothing.
+#pragma once
+
+#include <QDialog>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class HELP_VIEWER;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidgetItem;
+class QPushButton;
+class TFileChooser;
+class TIMAGE_INFO;
+class TPictureView;
+
+class TOFDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The media player's preview of an audio or video file: puts a paused player for path
+    // into host and sets *source to the picture's size (empty for audio). False when the
+    // file cannot be played. The media player installs it; until then media files show
+    // "Preview Unvailable" (an MPEG audio file its stream lines) and may still be opened.
+    using MediaPreview = std::function<bool(QWidget* host, const QString& path, QSize* source)>;
+    static void SetMediaPreview(MediaPreview preview);
+    // Forgets the directory and type the last OK of this run accepted (a new run).
+    static void ForgetRun();
+
+    static constexpr std::int32_t kHelpContext = 25;
+
+    // settings_path: the settings file "RVS.ini".
+    TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr);
+    ~TOFDialog() override;
+
+    // Shows the dialog window-modal and waits: QDialog::Accepted after OK.
+    int Run();
+    // The file accepted by OK.
+    const QString& ChosenPath() const { return chosen_; }
+    // The document the previews decode into.
+    const TIMAGE_INFO& PreviewDocument() const { return *preview_doc_; }
+    TFileChooser& Chooser() const { return *chooser_; }
+
+    // Event handlers under the form's names.
+    void FileListBox1Click();
+    void FileListBox1DblClick();
+    void Bttn_OKClick();
+    void Bttn_CancelClick();
+    void DirectoryListBox1Change(const QString& dir);
+    void FilterComboBox1Change(int index);
+    void PreviewClick();
+    void Edit1Enter();
+
+    QComboBox* FilterComboBox1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPushButton* Bttn_OK = nullptr;
+    QPushButton* Cancel_BitBtn = nullptr;
+    QCheckBox* Preview = nullptr;
+    TPictureView* Image1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLabel* Lb_Width = nullptr;
+    QLabel* Lb_Height = nullptr;
+    QLabel* Lb_colors = nullptr;
+    QLabel* Lb_size = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    // Decodes path into the dialog's document and shows it; true when OK may accept it.
+    bool PreviewFile(const QString& path);
+    void MediaPreviewOf(const QString& path);
+    void ClearMediaPreview();
+    void ShowInformationLines();
+    void SetLines(const QString& w, const QString& h, const QString& c, const QString& s);
+
+    std::string settings_path_;
+    HELP_VIEWER& help_;
+    std::unique_ptr<TIMAGE_INFO> preview_doc_;
+    TFileChooser* chooser_ = nullptr;
+    QString previewed_; // the file of the last good preview, "" when none
+    QString chosen_;
+    bool picture_shown_ = false;
+    bool fitted_ = false;
+};

@@ -1,0 +1,196 @@
+#include "dialogs/Tsdialog.h"
+
+#include "core/Imageinfo.h"
+#include "core/Replace_file.h"
+#include "core/Result_codes.h"
+#include "dialogs/File_chooser.h"
+#include "dialogs/logic/File_chooser_rules.h"
+#include "dialogs/logic/Save_dialog_rules.h"
+#include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
+#include "viewer/logic/Window_rules.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+constexpr int kWidth = 465, kHeight = 350;
+constexpr int kDesignedLeft = 215, kDesignedTop = 118;
+
+// Kept between the dialogs of one run: what the last OK accepted.
+QString g_last_dir;
+std::int32_t g_last_index = -1;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, const QRect& at)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);
+    l->setGeometry(at);
+    return l;
+}
+
+QString LowerPattern(std::int32_t index) { return QString(SaveTypes()[static_cast<std::size_t>(index)].pattern).toLower(); }
+
+} // namespace
+
+void TSaveDlg::ForgetRun()
+{
+    g_last_dir.clear();
+    g_last_index = -1;
+}
+
+TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent)
+    : QDialog(parent), doc_(doc), settings_path_(settings_path), help_(help)
+{
+    setObjectName("SaveDlg");
+    setWindowTitle("Save As");
+    setFixedSize(kWidth, kHeight);
+
+    chooser_ = new TFileChooser(this);
+    MakeLabel("Label3", "Look in:", this, {8, 8, 56, 22});
+    chooser_->DriveComboBox1->setGeometry(64, 8, 358, 22);
+    chooser_->UpDir_BitBtn->setGeometry(429, 8, 28, 22);
+    chooser_->DirectoryListBox1->setGeometry(8, 36, 200, 214);
+    chooser_->FileListBox1->setGeometry(214, 36, 243, 214);
+    MakeLabel("Label1", "File Name:", this, {8, 258, 72, 22});
+    Edit1 = new QLineEdit("*.*", this);
+    Edit1->setObjectName("Edit1");
+    Edit1->setGeometry(80, 258, 290, 22);
+    MakeLabel("Label2", "Files Type:", this, {8, 288, 72, 22});
+    FilterComboBox1 = new QComboBox(this);
+    FilterComboBox1->setObjectName("FilterComboBox1");
+    FilterComboBox1->setGeometry(80, 288, 290, 22);
+    for (const SAVE_TYPE& t : SaveTypes())
+        FilterComboBox1->addItem(t.text);
+    Bttn_OK = new QPushButton("OK", this);
+    Bttn_OK->setObjectName("Bttn_OK");
+    Bttn_OK->setGeometry(380, 256, 77, 26);
+    Bttn_OK->setDefault(true);
+    Cancel_BitBtn = new QPushButton("Cancel", this);
+    Cancel_BitBtn->setObjectName("Cancel_BitBtn");
+    Cancel_BitBtn->setGeometry(380, 286, 77, 26);
+    Cancel_BitBtn->setAutoDefault(false);
+    Lb_Result = MakeLabel("Lb_Result", "", this, {8, 320, 449, 22});
+
+    IniFile ini(settings_path_);
+    move(ini.ReadInteger("SaveFileDlg", "Left", kDesignedLeft), ini.ReadInteger("SaveFileDlg", "Top", kDesignedTop));
+    const QString recent = Q(ini.ReadString("SaveFileDlg", "RecentlyVisited", ""));
+    if (!(!g_last_dir.isEmpty() && chooser_->SetDirectory(g_last_dir)) && !chooser_->SetDirectory(recent) &&
+        !chooser_->SetDirectory(Q(doc_.open_directory)) && !chooser_->SetDirectory(QDir::currentPath()))
+        chooser_->SetDirectory(QDir::rootPath());
+    const std::int32_t index = SaveTypeIndex(ini.ReadInteger("SaveFileDlg", "Ext_Index", g_last_index));
+    FilterComboBox1->setCurrentIndex(index);
+    // The name of the picture's file with the type's extension; the type's pattern without one.
+    const std::string base = FileNameOf(doc_.current_path);
+    const SAVE_NAME prefilled = SaveNameFor(base, index);
+    Edit1->setText(prefilled.kind == SAVE_NAME_KIND::kFile ? Q(prefilled.text) : LowerPattern(index));
+    ShowTypeMask(index);
+
+    connect(FilterComboBox1, &QComboBox::currentIndexChanged, this, &TSaveDlg::FilterComboBox1Change);
+    connect(chooser_->FileListBox1, &QListWidget::itemClicked, this, &TSaveDlg::FileListBox1Click);
+    connect(Bttn_OK, &QPushButton::clicked, this, &TSaveDlg::Bttn_OKClick);
+    connect(Cancel_BitBtn, &QPushButton::clicked, this, &TSaveDlg::Cancel_BitBtnClick);
+    Edit1->setFocus();
+}
+
+int TSaveDlg::Run()
+{
+    setWindowModality(Qt::WindowModal);
+    return exec();
+}
+
+void TSaveDlg::ShowTypeMask(std::int32_t index)
+{
+    const std::string pattern = SaveTypes()[static_cast<std::size_t>(index)].pattern;
+    chooser_->SetMatcher([pattern](const QString& name) { return WildcardMatches(pattern, name.toStdString()); });
+}
+
+void TSaveDlg::FilterComboBox1Change(int index)
+{
+    if (index < 0)
+        return;
+    const QString typed = Edit1->text().trimmed();
+    const SAVE_NAME n = SaveNameFor(typed.toStdString(), index);
+    Edit1->setText(n.kind == SAVE_NAME_KIND::kFile ? Q(n.text) : LowerPattern(index));
+    ShowTypeMask(index);
+}
+
+void TSaveDlg::FileListBox1Click()
+{
+    if (const QListWidgetItem* item = chooser_->FileListBox1->currentItem())
+        Edit1->setText(item->text());
+}
+
+bool TSaveDlg::AskOverwrite(const QString& path)
+{
+    if (ask_)
+        return ask_(path);
+    QMessageBox box(QMessageBox::Question, "Confirmation", "File Name already existed, overwrite?",
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setObjectName("Confirmation");
+    box.setWindowModality(Qt::WindowModal);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void TSaveDlg::Bttn_OKClick()
+{
+    const std::int32_t index = FilterComboBox1->currentIndex();
+    const SAVE_NAME n = SaveNameFor(Edit1->text().toStdString(), index);
+    if (n.kind == SAVE_NAME_KIND::kNothing)
+        return;
+    if (n.kind == SAVE_NAME_KIND::kFilter) {
+        chooser_->SetMatcher([p = n.text](const QString& name) { return WildcardMatches(p, name.toStdString()); });
+        return;
+    }
+    g_last_dir = chooser_->Directory();
+    g_last_index = index;
+    {
+        // Stored before the overwrite question: a declined overwrite keeps them too.
+        IniFile ini(settings_path_);
+        ini.WriteInteger("SaveFileDlg", "Ext_Index", index);
+        ini.WriteInteger("SaveFileDlg", "Top", y());
+        ini.WriteInteger("SaveFileDlg", "Left", x());
+        ini.WriteString("SaveFileDlg", "RecentlyVisited", chooser_->Directory().toStdString());
+    }
+    const std::string path = ChosenPath(chooser_->Directory().toStdString(), n.text);
+    Edit1->setText(Q(n.text));
+    if (QFileInfo::exists(Q(path)) && !AskOverwrite(Q(path)))
+        return;
+    if (index < 0)
+        return;
+    doc_.last_save_errno = 0;
+    std::int32_t rc = PrepareSave(doc_, SaveTypes()[static_cast<std::size_t>(index)].save_code, path);
+    if (rc == kOk)
+        rc = doc_.Save();
+    if (rc != kOk) {
+        Lb_Result->setText(Q(FileNameOf(path) + ": " + ResultTextWithReason(rc, doc_.last_save_errno)));
+        chooser_->Refill();
+        return;
+    }
+    saved_ = Q(path);
+    accept();
+}
+
+void TSaveDlg::Cancel_BitBtnClick() { reject(); }
+
+void TSaveDlg::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1) {
+        help_.ShowContext(kHelpContext);
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}

@@ -1,0 +1,67 @@
+// The save dialog: a directory, a file name and one of twelve output types. The name is
+// prefilled from the picture and its extension follows the chosen type. OK forces the
+// type's extension onto the name's file part, asks before overwriting, prepares the
+// document through PrepareSave and calls the save dispatcher (which replaces an old file
+// only when the writer succeeded). A failed save shows the result's text and keeps the
+// dialog open with the document's edited flag as it was; a good one closes it.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class HELP_VIEWER;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TFileChooser;
+class TIMAGE_INFO;
+
+class TSaveDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr std::int32_t kHelpContext = 38;
+    // Forgets the directory and type the last OK of this run accepted (a new run).
+    static void ForgetRun();
+
+    // settings_path: the settings file "RVS.ini".
+    TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr);
+
+    // Shows the dialog window-modal and waits: QDialog::Accepted after a good save.
+    int Run();
+    // The file the accepted save wrote.
+    const QString& SavedPath() const { return saved_; }
+    TFileChooser& Chooser() const { return *chooser_; }
+    // The overwrite question; true to overwrite. A message box by default.
+    void SetOverwriteQuestion(std::function<bool(const QString& path)> ask) { ask_ = std::move(ask); }
+
+    // Event handlers under the form's names.
+    void Bttn_OKClick();
+    void Cancel_BitBtnClick();
+    void FilterComboBox1Change(int index);
+    void FileListBox1Click();
+
+    QLineEdit* Edit1 = nullptr;
+    QComboBox* FilterComboBox1 = nullptr;
+    QPushButton* Bttn_OK = nullptr;
+    QPushButton* Cancel_BitBtn = nullptr;
+    QLabel* Lb_Result = nullptr; // why the last save failed
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    bool AskOverwrite(const QString& path);
+    void ShowTypeMask(std::int32_t index);
+
+    TIMAGE_INFO& doc_;
+    std::string settings_path_;
+    HELP_VIEWER& help_;
+    TFileChooser* chooser_ = nullptr;
+    std::function<bool(const QString&)> ask_;
+    QString saved_;
+};
