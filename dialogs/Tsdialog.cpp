@@ -180,6 +180,7 @@ void TSaveDlg::Bttn_OKClick()
         chooser_->Refill();
         return;
     }
+    doc_.edited = 0;
     saved_ = Q(path);
     accept();
 }
