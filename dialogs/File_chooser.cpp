@@ -3,6 +3,7 @@
 #include "dialogs/logic/File_chooser_rules.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -39,9 +41,23 @@ TFileChooser::TFileChooser(QWidget* dialog) : QObject(dialog)
     for (int c = 1; c < model_->columnCount(); ++c)
         DirectoryListBox1->hideColumn(c);
     DirectoryListBox1->header()->hide();
+    DirectoryListBox1->header()->setStretchLastSection(false);
+    DirectoryListBox1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     DirectoryListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFileChooser::DirectoryListBox1Change);
+    // The model reads directories in the background: once the path to the shown directory
+    // has been read, the tree opens it and scrolls to it.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        if (!dir_.isEmpty() && (dir_ == loaded || dir_.startsWith(loaded)))
+            ShowInTree();
+    });
+    // Its sorting comes later still and moves rows: the tree follows the shown directory for
+    // a moment after each change of it.
+    connect(model_, &QAbstractItemModel::layoutChanged, this, &TFileChooser::FollowDirectory);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &TFileChooser::FollowDirectory);
+
+    DirectoryListBox1->installEventFilter(this);
 
     FileListBox1 = new QListWidget(dialog);
     FileListBox1->setObjectName("FileListBox1");
@@ -57,15 +73,54 @@ bool TFileChooser::SetDirectory(const QString& dir)
     const bool changed = clean != dir_;
     dir_ = clean;
     UpDir_BitBtn->setEnabled(!ParentDirectory(dir_.toStdString()).empty());
-    syncing_ = true;
-    const QModelIndex at = model_->index(dir_);
-    DirectoryListBox1->setCurrentIndex(at);
-    DirectoryListBox1->scrollTo(at);
-    syncing_ = false;
+    ShowInTree();
+    // The drive box shows the volume holding the directory: its longest matching root.
+    int drive = 0;
+    for (int i = 1; i < DriveComboBox1->count(); ++i) {
+        const QString root = DriveComboBox1->itemText(i);
+        if ((dir_ == root || dir_.startsWith(root.endsWith('/') ? root : root + '/')) &&
+            root.size() > DriveComboBox1->itemText(drive).size())
+            drive = i;
+    }
+    DriveComboBox1->setCurrentIndex(drive);
     Refill();
     if (changed)
         emit DirectoryChanged(dir_);
     return true;
+}
+
+void TFileChooser::ShowInTree()
+{
+    syncing_ = true;
+    const QModelIndex at = model_->index(dir_);
+    for (QModelIndex up = at.parent(); up.isValid(); up = up.parent())
+        DirectoryListBox1->expand(up);
+    DirectoryListBox1->setCurrentIndex(at);
+    DirectoryListBox1->scrollTo(at, QAbstractItemView::PositionAtCenter);
+    syncing_ = false;
+    follow_.start();
+}
+
+void TFileChooser::FollowDirectory()
+{
+    constexpr qint64 kFollowMs = 2000;
+    if (!follow_.isValid() || follow_.elapsed() > kFollowMs || scroll_pending_)
+        return;
+    scroll_pending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        scroll_pending_ = false;
+        DirectoryListBox1->scrollTo(DirectoryListBox1->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
+}
+
+bool TFileChooser::eventFilter(QObject* watched, QEvent* e)
+{
+    // A tree scrolled while hidden forgets it: it scrolls again once shown.
+    if (watched == DirectoryListBox1 && e->type() == QEvent::Show) {
+        follow_.start();
+        FollowDirectory();
+    }
+    return QObject::eventFilter(watched, e);
 }
 
 QString TFileChooser::PathOf(const QString& name) const

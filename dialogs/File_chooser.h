@@ -5,6 +5,7 @@
 // working directory is never read for it nor changed.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -37,11 +38,16 @@ public:
     QTreeView* DirectoryListBox1 = nullptr;
     QListWidget* FileListBox1 = nullptr;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 signals:
     // The shown directory changed (drive box, tree, Up One Level or SetDirectory).
     void DirectoryChanged(const QString& dir);
 
 private:
+    void ShowInTree();
+    void FollowDirectory();
     void UpDir_BitBtnClick();
     void DirectoryListBox1Change();
     void DriveComboBox1Change(int index);
@@ -50,4 +56,6 @@ private:
     QString dir_;
     std::function<bool(const QString&)> matcher_;
     bool syncing_ = false;
+    bool scroll_pending_ = false;
+    QElapsedTimer follow_; // since the shown directory last changed
 };
