@@ -166,7 +166,6 @@ void TSaveDlg::Bttn_OKClick()
         ini.WriteString("SaveFileDlg", "RecentlyVisited", chooser_->Directory().toStdString());
     }
     const std::string path = ChosenPath(chooser_->Directory().toStdString(), n.text);
-    Edit1->setText(Q(n.text));
     if (QFileInfo::exists(Q(path)) && !AskOverwrite(Q(path)))
         return;
     if (index < 0)

@@ -559,7 +559,7 @@ private slots:
             QTest::mouseClick(d.Bttn_OK, Qt::LeftButton);
             QCOMPARE(asked, 1);
             QVERIFY(d.isVisible());
-            QCOMPARE(d.Edit1->text(), QString("keep.png"));
+            QCOMPARE(d.Edit1->text(), QString("keep")); // as typed
             QCOMPARE(IniFile(Settings()).ReadInteger("SaveFileDlg", "Ext_Index", -1), 6); // stored before asking
         });
         QCOMPARE(ReadAll(dir_->filePath("keep.png")), old);
