@@ -93,10 +93,10 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     Panel1 = new QWidget(this);
     Panel1->setObjectName("Panel1");
     Panel1->setGeometry(kPanelRest);
-    Lb_Width = MakeLabel("Lb_Width", "", this, {370, 172, 144, 18});
-    Lb_Height = MakeLabel("Lb_Height", "", this, {370, 190, 144, 18});
-    Lb_colors = MakeLabel("Lb_colors", "", this, {370, 208, 144, 18});
-    Lb_size = MakeLabel("Lb_size", "", this, {370, 226, 144, 18});
+    Lb_Width = MakeLabel("Lb_Width", "", this, {360, 172, 154, 18});
+    Lb_Height = MakeLabel("Lb_Height", "", this, {360, 190, 154, 18});
+    Lb_colors = MakeLabel("Lb_colors", "", this, {360, 208, 154, 18});
+    Lb_size = MakeLabel("Lb_size", "", this, {360, 226, 154, 18});
     MakeLabel("Label4", " ", this, {370, 244, 8, 8});
 
     Bttn_OK = new QPushButton("OK", this);
@@ -147,10 +147,12 @@ int TOFDialog::Run()
 
 void TOFDialog::SetLines(const QString& w, const QString& h, const QString& c, const QString& s)
 {
-    Lb_Width->setText(w);
-    Lb_Height->setText(h);
-    Lb_colors->setText(c);
-    Lb_size->setText(s);
+    // A long line (an MPEG stream's) is cut at the dialog's edge; its tip shows it whole.
+    const std::pair<QLabel*, const QString*> lines[] = {{Lb_Width, &w}, {Lb_Height, &h}, {Lb_colors, &c}, {Lb_size, &s}};
+    for (const auto& [label, text] : lines) {
+        label->setText(*text);
+        label->setToolTip(*text);
+    }
 }
 
 void TOFDialog::DirectoryListBox1Change(const QString& /*dir*/)
@@ -248,7 +250,7 @@ void TOFDialog::MediaPreviewOf(const QString& path)
     }
     ShowInformationLines();
     if (!playing && d.format_code != kFmtMp3)
-        Lb_Width->setText("Preview Unvailable");
+        SetLines("Preview Unvailable", Lb_Height->text(), Lb_colors->text(), Lb_size->text());
 }
 
 void TOFDialog::ClearMediaPreview()
