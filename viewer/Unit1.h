@@ -158,6 +158,7 @@ public:
 private:
     void BuildMediaPanel();
     void LayOutMediaPanel(bool video, QSize frame);
+    int PlaceMediaPanel();
     void MediaFrameSize(QSize size);
     void MediaLengthKnown(qint64 ms);
     void MediaEnded();

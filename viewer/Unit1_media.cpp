@@ -11,6 +11,7 @@
 #include "viewer/logic/Window_rules.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -22,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -49,6 +51,24 @@ QLabel* PlainLabel(QWidget* parent, const char* name)
     l->setTextFormat(Qt::PlainText); // tag texts and file names are never markup
     return l;
 }
+
+// Places the panel again whenever the window lays itself out (menu bar and toolbar get
+// their real heights only then, and the toolbar can be hidden).
+class MEDIA_PANEL_PLACER : public QObject {
+public:
+    MEDIA_PANEL_PLACER(QObject* parent, std::function<void()> place) : QObject(parent), place_(std::move(place)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::LayoutRequest || e->type() == QEvent::Resize || e->type() == QEvent::Show)
+            QTimer::singleShot(0, this, place_);
+        return QObject::eventFilter(watched, e);
+    }
+
+private:
+    std::function<void()> place_;
+};
 
 } // namespace
 
@@ -171,6 +191,24 @@ void TForm1::BuildMediaPanel()
     ui.timer->setInterval(kPositionTimerMs);
     connect(ui.timer, &QTimer::timeout, this, &TForm1::MediaTimerTick);
     ui.panel->hide();
+    installEventFilter(new MEDIA_PANEL_PLACER(this, [this] { PlaceMediaPanel(); }));
+}
+
+// The panel sits where the picture view would be, right under the menu bar and toolbar.
+// Returns its top.
+int TForm1::PlaceMediaPanel()
+{
+    MEDIA_UI& ui = *media_ui_;
+    int top = menuBar()->sizeHint().height() + (toolbar_visible_ ? toolbar_->sizeHint().height() : 0);
+    if (isVisible()) {
+        top = menuBar()->geometry().bottom() + 1;
+        if (toolbar_->isVisible())
+            top = std::max(top, toolbar_->geometry().bottom() + 1);
+    }
+    ui.panel->layout()->activate();
+    const QSize panel = ui.panel->sizeHint().expandedTo(QSize(kAudioPanelWidth, 0));
+    ui.panel->setGeometry(0, top, panel.width(), panel.height());
+    return top;
 }
 
 void TForm1::StartMedia()
@@ -255,15 +293,9 @@ void TForm1::LayOutMediaPanel(bool video, QSize frame)
     ui.video_bar->setMinimumWidth(video ? shown.width() : 0);
     ui.audio_buttons->setVisible(!video);
 
-    // The panel sits where the picture view would, right under the toolbar.
-    int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
-    if (toolbar_->isVisible())
-        top = std::max(top, toolbar_->geometry().bottom() + 1);
-    ui.panel->layout()->activate();
-    const QSize panel = ui.panel->sizeHint().expandedTo(QSize(kAudioPanelWidth, 0));
-    ui.panel->setGeometry(0, top, panel.width(), panel.height());
+    const int top = PlaceMediaPanel();
     if (!isMaximized() && !isFullScreen())
-        resize(panel.width(), top + panel.height() + statusBar()->sizeHint().height());
+        resize(ui.panel->width(), top + ui.panel->height() + statusBar()->sizeHint().height());
 }
 
 void TForm1::MediaFrameSize(QSize size)
