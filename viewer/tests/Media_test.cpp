@@ -18,6 +18,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
+#include <QToolBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -80,7 +82,7 @@ private:
     }
     bool MjpegAvi(const QString& name)
     {
-        return Make(name, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=2", "-c:v", "mjpeg"});
+        return Make(name, {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-c:v", "mjpeg"});
     }
 
     TForm1& Form()
@@ -272,6 +274,24 @@ private slots:
         QCOMPARE(Form().VolumeKnobX(), quarter);
     }
 
+    // A file handed over on the command line opens before the window is shown: the panel
+    // still ends up under the menu bar and the toolbar, and the window holds it whole.
+    void panelUnderTheToolbar()
+    {
+        QVERIFY(Tone("cmd.wav", 1));
+        FORM_OPTIONS o;
+        o.settings_dir = settings_->path().toStdString();
+        o.hand_off_fallback = Path("cmd.wav").toStdString();
+        form_ = std::make_unique<TForm1>(*doc_, *selection_, *help_, o);
+        QVERIFY(Form().MediaWindow() != nullptr);
+        form_->show();
+        QWidget* panel = Form().MediaPanelWidget();
+        auto* toolbar = Form().findChild<QToolBar*>();
+        QVERIFY(toolbar != nullptr && toolbar->isVisible());
+        QTRY_VERIFY(panel->geometry().top() > toolbar->geometry().bottom());
+        QVERIFY(panel->geometry().bottom() < Form().statusBar()->geometry().top());
+    }
+
     // A picture opened after a media file closes the media window and hides the panel.
     void pictureClosesTheMediaWindow()
     {
@@ -318,28 +338,34 @@ private slots:
         QTest::qWait(200);
     }
 
-    // An MJPEG AVI delivers frames into the window, whose size comes from a sound header or
+    // A video delivers frames into the window, whose size comes from a sound AVI header or
     // else from the first frame; the video bar replaces the audio buttons.
-    void aviDeliversFrames_data()
+    void videoDeliversFrames_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("codec");
         QTest::addColumn<bool>("bad_header");
-        QTest::newRow("header size") << false;
-        QTest::newRow("header size out of range") << true;
+        QTest::newRow("MJPEG AVI") << "v.avi" << QStringList{"-c:v", "mjpeg"} << false;
+        QTest::newRow("MJPEG AVI, header size out of range") << "v.avi" << QStringList{"-c:v", "mjpeg"} << true;
+        QTest::newRow("MPEG-1") << "v.mpg" << QStringList{"-c:v", "mpeg1video", "-f", "mpeg"} << false;
+        QTest::newRow("WMV") << "v.wmv" << QStringList{"-c:v", "wmv2", "-f", "asf"} << false;
     }
-    void aviDeliversFrames()
+    void videoDeliversFrames()
     {
+        QFETCH(QString, name);
+        QFETCH(QStringList, codec);
         QFETCH(bool, bad_header);
-        QVERIFY(MjpegAvi("v.avi"));
+        QVERIFY(Make(name, QStringList{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2"} + codec));
         if (bad_header) {
-            QFile f(Path("v.avi"));
+            QFile f(Path(name));
             QVERIFY(f.open(QIODevice::ReadWrite));
             QVERIFY(f.seek(64));
             f.write("\xFF\xFF\xFF\x7F\0\0\0\0", 8); // 2147483647 × 0
         }
-        Open("v.avi");
+        Open(name);
         const QString why = WaitPlayable();
         if (!why.isEmpty())
-            QSKIP(qPrintable("the player cannot play MJPEG AVI: " + why));
+            QSKIP(qPrintable("the player cannot play " + name + ": " + why));
         TMediaWindow* w = Form().MediaWindow();
         QTRY_VERIFY_WITH_TIMEOUT(w->FramesReceived() > 3, 5000);
         QCOMPARE(w->SourceRect(), QRect(0, 0, 160, 120));
