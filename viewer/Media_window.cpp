@@ -41,7 +41,9 @@ TMediaWindow::TMediaWindow(QWidget* parent) : QWidget(parent)
     connect(player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         if (s != QMediaPlayer::LoadingMedia)
             load_timer_->stop();
-        if (s == QMediaPlayer::EndOfMedia)
+        if (s == QMediaPlayer::LoadedMedia)
+            emit Loaded(player_->hasVideo());
+        else if (s == QMediaPlayer::EndOfMedia)
             emit Finished();
         else if (s == QMediaPlayer::InvalidMedia && error_.isEmpty())
             Fail("The file cannot be played.");

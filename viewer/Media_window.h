@@ -68,6 +68,8 @@ signals:
     // The first frame arrived, or a later one of another size.
     void FrameSizeChanged(QSize size);
     void LengthChanged(qint64 ms);
+    // The file is loaded: whether it holds a video stream.
+    void Loaded(bool has_video);
     // The end of the media was reached.
     void Finished();
     void ErrorOccurred(const QString& message);

@@ -228,6 +228,10 @@ void TForm1::StartMedia()
     connect(media_window_, &TMediaWindow::FrameSizeChanged, this, &TForm1::MediaFrameSize);
     connect(media_window_, &TMediaWindow::LengthChanged, this, &TForm1::MediaLengthKnown);
     connect(media_window_, &TMediaWindow::Finished, this, &TForm1::MediaEnded);
+    connect(media_window_, &TMediaWindow::Loaded, this, [this](bool has_video) {
+        if (!has_video && media_is_video_) // an .ASF file of sound only
+            LayOutMediaPanel(false, QSize());
+    });
     connect(media_window_, &TMediaWindow::ErrorOccurred, this, &TForm1::MediaError);
     const std::int32_t volume = IniFile(settings_path_).ReadInteger(kMediaSection, "Volume", 1000);
     media_window_->SetVolume(volume);

@@ -153,6 +153,7 @@ private slots:
         QTest::newRow("MP3") << "a.mp3" << QStringList{"-c:a", "libmp3lame"};
         QTest::newRow("WMA") << "a.wma" << QStringList{"-c:a", "wmav2", "-f", "asf"};
         QTest::newRow("MID") << "a.mid" << QStringList{};
+        QTest::newRow("ASF of sound only") << "a.asf" << QStringList{"-c:a", "wmav2", "-f", "asf"};
     }
     void audioKindsPlay()
     {
@@ -170,7 +171,7 @@ private slots:
             QSKIP(qPrintable("the player cannot play " + name + ": " + why));
         QVERIFY(Form().MediaPanel().running);
         QVERIFY(Child<QTimer>("MediaTimer")->isActive());
-        QVERIFY(Child<QWidget>("AudioButtons")->isVisible());
+        QTRY_VERIFY(Child<QWidget>("AudioButtons")->isVisible());
         QVERIFY(!Child<QWidget>("VideoBar")->isVisible());
         QVERIFY(Form().MediaPanelWidget()->isVisible());
         QCOMPARE(Child<QLabel>("MediaName")->text(), name);
