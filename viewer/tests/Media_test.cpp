@@ -25,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 namespace {
@@ -320,15 +322,20 @@ private slots:
         QTest::newRow("junk MP3") << "junk.mp3" << QByteArray(5000, '\x5A');
         QTest::newRow("empty WAV") << "empty.wav" << QByteArray();
         QTest::newRow("CD track stub") << "track01.cda" << QByteArray("RIFF\x24\0\0\0CDDAfmt ", 16);
+        QTest::newRow("FIFO") << "fifo.wav" << QByteArray(); // refused at once, never waited on
     }
     void unplayableFilesShowTheError()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QFile f(Path(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        f.close();
+        if (name.startsWith("fifo")) {
+            QCOMPARE(mkfifo(Path(name).toLocal8Bit().constData(), 0600), 0);
+        } else {
+            QFile f(Path(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+            f.close();
+        }
         Open(name);
         TMediaWindow* w = Form().MediaWindow();
         QVERIFY(w != nullptr);
