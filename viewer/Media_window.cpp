@@ -207,16 +207,18 @@ void TMediaWindow::FrameArrived(const QVideoFrame& frame)
 {
     if (!frame.isValid())
         return; // a stop or a seek between frames: the last picture stays
-    QImage image = frame.toImage();
-    if (image.isNull())
-        return;
     ++frames_;
-    frame_ = std::move(image);
-    if (frame_.size() != frame_size_) {
-        frame_size_ = frame_.size();
+    // Only a window on screen converts its frames to pictures.
+    if (isVisible()) {
+        QImage image = frame.toImage();
+        if (!image.isNull())
+            frame_ = std::move(image);
+        update();
+    }
+    if (frame.size() != frame_size_) {
+        frame_size_ = frame.size();
         emit FrameSizeChanged(frame_size_);
     }
-    update();
 }
 
 void TMediaWindow::Fail(const QString& message)
