@@ -5,6 +5,7 @@ RAVELSCOPE_PACKAGES=(
   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
   qt6-base-dev qt6-multimedia-dev libsane-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad fluid-soundfont-gm
   libgtest-dev libbenchmark-dev clang libclang-rt-dev
   python3 netpbm python3-pil imagemagick xvfb xauth
   pngcheck libtiff-tools libjpeg-turbo-progs ffmpeg

@@ -3,6 +3,7 @@
 #include "core/Imageinfo.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
+#include "viewer/Media_window.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
     TIMAGE_INFO document;
     pImageInfo = &document;
 
+    PreferGStreamerBackend();
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     // A path arrives as one argument, quoted or not by the shell.

@@ -449,6 +449,7 @@ void TForm1::ShowDocument()
         doc.rotation_angle = 0;
         DropSelection();
         picture_shown_ = true;
+        CloseMedia();
         view_->show();
         RefreshView();
         chain_.ResetChain(doc);
@@ -460,6 +461,7 @@ void TForm1::ShowDocument()
         picture_shown_ = false;
         chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
+        StartMedia();
         AddRecentFile(doc.current_path);
     }
     ShowStatus();
@@ -960,7 +962,13 @@ void TForm1::keyPressEvent(QKeyEvent* e)
     switch (text[0].unicode()) {
     case 8: mn_View_PreviousFileClick(); break;
     case 27: close(); return;
-    case 32: mn_View_NextFileClick(); break;
+    case 32:
+        if (media_window_ != nullptr) { // Space plays and pauses a media file
+            media_.running ? MediaPauseClick() : MediaPlayClick();
+            return;
+        }
+        mn_View_NextFileClick();
+        break;
     default: break;
     }
     ++key_count_;

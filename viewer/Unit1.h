@@ -5,6 +5,7 @@
 #include "viewer/logic/Browse.h"
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
+#include "viewer/logic/Media_panel.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
 #include "viewer/logic/Window_rules.h"
@@ -25,6 +26,8 @@ class QTimer;
 class QToolBar;
 class RECT_OBJ;
 class TEffectForm;
+class TMediaWindow;
+struct MEDIA_UI;
 class TIMAGE_INFO;
 class TPictureView;
 
@@ -134,6 +137,44 @@ public:
     // The PDF file Print writes when no printer is installed (a plain file dialog by
     // default); an empty answer cancels.
     void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
+
+    // ---- media (viewer/Unit1_media.cpp): the media panel over a media window ----
+    // Plays the document's media file: the panel replaces the picture view.
+    void StartMedia();
+    // Closes the media window and hides the panel (a picture is opened).
+    void CloseMedia();
+    void MediaPlayClick();
+    void MediaStopClick();
+    void MediaPauseClick();
+    void MediaTimerTick();
+    TMediaWindow* MediaWindow() const { return media_window_; }
+    const MEDIA_PANEL& MediaPanel() const { return media_; }
+    // The panel, the caption line shown, the position and volume knobs (tests and shots).
+    QWidget* MediaPanelWidget() const;
+    QString MediaCaption() const;
+    int PositionKnob() const;
+    int VolumeKnobX() const;
+
+private:
+    void BuildMediaPanel();
+    void LayOutMediaPanel(bool video, QSize frame);
+    int PlaceMediaPanel();
+    void MediaFrameSize(QSize size);
+    void MediaLengthKnown(qint64 ms);
+    void MediaEnded();
+    void MediaError(const QString& message);
+    void PositionDragged(int x);
+    void PositionReleased(int x);
+    void VolumeDragged(int x);
+    void VolumeReleased(int x);
+    void MoveKnobTo(double ratio);
+    void ShowMediaTime();
+
+    MEDIA_PANEL media_;
+    TRACK_FACTS track_;
+    TMediaWindow* media_window_ = nullptr;
+    std::shared_ptr<MEDIA_UI> media_ui_; // the panel's widgets, built at the first media file
+    bool media_is_video_ = false;
 
 signals:
     // The window closed: the run ends.
