@@ -81,6 +81,17 @@ public slots:
     void Open(const QUrl& url) { opened << url; }
 };
 
+// With RAVELSCOPE_SHOT_DIR set (scripts/screenshot_tests_menu.sh), saves the window as
+// it is drawn to NAME.png there.
+void Shot(QWidget* w, const char* name)
+{
+    const QByteArray dir = qgetenv("RAVELSCOPE_SHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QTest::qWait(50);
+    QVERIFY(w->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(QString(name) + ".png")));
+}
+
 QImage Solid(int w, int h, QColor c)
 {
     QImage img(w, h, QImage::Format_RGB32);
@@ -241,6 +252,7 @@ private slots:
         QCOMPARE(form->LastRun()->Loaded(), loaded); // nothing runs on after Stop
         QCOMPARE(form->Summary().size(), std::size_t{2});
         QCOMPARE(form->SummaryTable()->rowCount(), 2);
+        Shot(form.get(), "batch_dialog");
 
         const QString csv = dir_->filePath("summary.csv");
         form->SetCsvFileChooser([&] { return csv; });
@@ -298,6 +310,7 @@ private slots:
                 auto* chooser = qobject_cast<TBatchOutputDirForm*>(w);
                 QVERIFY(chooser != nullptr);
                 QCOMPARE(chooser->Folders()->Directory(), dir_->filePath("out/deep"));
+                Shot(chooser, "batch_output_dir");
                 QTest::mouseClick(chooser->UpButton(), Qt::LeftButton);
                 QTest::mouseClick(chooser->OkButton(), Qt::LeftButton);
             });
@@ -337,6 +350,7 @@ private slots:
             QCOMPARE(box.ProductLabel()->text(), QString("Ravelscope"));
             QCOMPARE(box.VersionLabel()->text(), QString("1.0.7"));
             QCOMPARE(box.pos(), TAboutFrom::kDesignedPosition);
+            Shot(&box, "about_box");
 
             const QRect r = box.AddressLabel()->geometry();
             const int right = r.x() + r.width(), bottom = r.y() + r.height();
@@ -381,6 +395,8 @@ private slots:
     void optionsKeepTheChosenColours()
     {
         TOptionsForm form(*help_);
+        form.show();
+        Shot(&form, "options");
         QColor answer = Qt::red;
         form.SetColorChooser([&](const QColor&) { return answer; });
         QTest::mouseClick(form.ForegroundButton(), Qt::LeftButton);
@@ -476,6 +492,7 @@ private slots:
         QCOMPARE(c.charFormat().fontWeight(), int(QFont::Bold));
         c.setPosition(20); // inside "<b>x</b>": text, not markup
         QCOMPARE(c.charFormat().fontWeight(), int(QFont::Normal));
+        Shot(form.get(), "text_viewer");
 
         form->resize(form->width() + 40, form->height() + 30);
         QCOMPARE(text->width(), form->width());
