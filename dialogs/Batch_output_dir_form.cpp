@@ -36,12 +36,13 @@ TBatchOutputDirForm::TBatchOutputDirForm(TIMAGE_INFO& doc, HELP_VIEWER& help, co
     grid->addWidget(new QLabel("Folder:", this), 0, 0);
     grid->addWidget(drives_, 0, 1);
     grid->addWidget(up_, 0, 2);
-    grid->addWidget(folders_, 1, 0, 1, 3);
+    grid->addWidget(DirectoryLabel(folders_, this), 1, 0, 1, 3);
+    grid->addWidget(folders_, 2, 0, 1, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
-    grid->addLayout(buttons, 2, 0, 1, 3);
+    grid->addLayout(buttons, 3, 0, 1, 3);
 
     // The list's directory when it is one, else the home directory: never the process's
     // working directory by accident.

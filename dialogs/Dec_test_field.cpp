@@ -86,11 +86,12 @@ TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string se
     auto* in_grid = new QGridLayout(input);
     in_grid->addWidget(new QLabel("Look in:", input), 0, 0);
     in_grid->addWidget(drives_in_, 0, 1);
-    in_grid->addWidget(dirs_in_, 1, 0, 1, 2);
-    in_grid->addWidget(file_edit_, 2, 0, 1, 2);
-    in_grid->addWidget(files_, 3, 0, 1, 2);
-    in_grid->addWidget(new QLabel("File Type:", input), 4, 0);
-    in_grid->addWidget(types_in_, 4, 1);
+    in_grid->addWidget(DirectoryLabel(dirs_in_, input), 1, 0, 1, 2);
+    in_grid->addWidget(dirs_in_, 2, 0, 1, 2);
+    in_grid->addWidget(file_edit_, 3, 0, 1, 2);
+    in_grid->addWidget(files_, 4, 0, 1, 2);
+    in_grid->addWidget(new QLabel("File Type:", input), 5, 0);
+    in_grid->addWidget(types_in_, 5, 1);
 
     // Thumbnail with its captions, and the buttons.
     thumb_box_ = Named(new QFrame(this), "ThumbBox");
@@ -150,15 +151,16 @@ TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string se
     out_grid->addWidget(new QLabel("Output Directory:", output), 0, 0, 1, 2);
     out_grid->addWidget(edit1_, 1, 0);
     out_grid->addWidget(browse_out_, 1, 1);
-    out_grid->addWidget(dirs_out_, 2, 0, 1, 2);
-    out_grid->addWidget(new QLabel("Output File Type:", output), 3, 0, 1, 2);
-    out_grid->addWidget(types_out_, 4, 0, 1, 2);
+    out_grid->addWidget(DirectoryLabel(dirs_out_, output), 2, 0, 1, 2);
+    out_grid->addWidget(dirs_out_, 3, 0, 1, 2);
+    out_grid->addWidget(new QLabel("Output File Type:", output), 4, 0, 1, 2);
+    out_grid->addWidget(types_out_, 5, 0, 1, 2);
     auto* ext_row = new QHBoxLayout;
     ext_row->addWidget(new QLabel("Ext.", output));
     ext_row->addWidget(edit3_);
-    out_grid->addLayout(ext_row, 5, 0, 1, 2);
-    out_grid->addWidget(new QLabel("Input Directory:", output), 6, 0, 1, 2);
-    out_grid->addWidget(edit2_, 7, 0, 1, 2);
+    out_grid->addLayout(ext_row, 6, 0, 1, 2);
+    out_grid->addWidget(new QLabel("Input Directory:", output), 7, 0, 1, 2);
+    out_grid->addWidget(edit2_, 8, 0, 1, 2);
 
     // The run: log, progress, Stop, summary.
     log_ = Named(new QPlainTextEdit(this), "RichEdit1");
@@ -168,13 +170,16 @@ TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string se
     progress_ = Named(new QProgressBar(this), "RunProgress");
     progress_->setRange(0, kRunLoads);
     progress_->setValue(0);
+    progress_->setFormat("%v / %m");
     stop_ = Named(new QPushButton("Stop", this), "StopButton");
     stop_->setEnabled(false);
     run_status_ = Named(new QLabel(this), "RunStatus");
     summary_table_ = Named(new QTableWidget(0, 6, this), "SummaryTable");
     summary_table_->setHorizontalHeaderLabels({"Format", "Files", "Loads", "Mean ms", "Median ms", "MP/s"});
     summary_table_->verticalHeader()->hide();
-    summary_table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    summary_table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    summary_table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    summary_table_->setWordWrap(false);
     summary_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     save_csv_ = Named(new QPushButton("Save CSV...", this), "SaveCsvButton");
     save_csv_->setEnabled(false);
@@ -196,7 +201,13 @@ TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string se
     grid->addLayout(summary_row, 3, 2);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(2, 3);
+    grid->setRowStretch(0, 1);
+    grid->setRowStretch(1, 1);
     grid->setRowStretch(2, 2);
+    dirs_in_->setMinimumHeight(60);
+    files_->setMinimumHeight(60);
+    queue_list_->setMinimumHeight(30);
+    queue_text_->setMinimumHeight(30);
 
     step_timer_ = new QTimer(this);
     step_timer_->setInterval(0);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QStorageInfo>
 
 TDirectoryList::TDirectoryList(QWidget* parent) : QListWidget(parent)
@@ -49,6 +50,19 @@ void TDirectoryList::Enter(QListWidgetItem* item)
         Up();
     else
         SetDirectory(QDir(dir_).filePath(item->text()));
+}
+
+QLabel* DirectoryLabel(TDirectoryList* list, QWidget* parent)
+{
+    auto* label = new QLabel(list->Directory(), parent);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setMinimumWidth(40);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QObject::connect(list, &TDirectoryList::DirectoryChanged, label, [label](const QString& dir) {
+        label->setText(dir);
+        label->setToolTip(dir);
+    });
+    return label;
 }
 
 TDriveBox::TDriveBox(QWidget* parent) : QComboBox(parent)

@@ -31,6 +31,10 @@ private:
     QString dir_;
 };
 
+// A label that shows the list's directory, kept up to date.
+class QLabel;
+QLabel* DirectoryLabel(TDirectoryList* list, QWidget* parent);
+
 class TDriveBox : public QComboBox {
     Q_OBJECT
 public:

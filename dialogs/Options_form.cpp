@@ -7,7 +7,20 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
+
+namespace {
+
+// The colour on its button.
+void ShowColour(QPushButton* b, const QColor& c)
+{
+    QPixmap swatch(24, 12);
+    swatch.fill(c);
+    b->setIcon(QIcon(swatch));
+}
+
+} // namespace
 
 QColor TOptionsForm::foreground_ = Qt::black;
 QColor TOptionsForm::background_ = Qt::white;
@@ -40,6 +53,8 @@ TOptionsForm::TOptionsForm(HELP_VIEWER& help, QWidget* parent) : QDialog(parent)
     buttons->addWidget(cancel_);
     grid->addLayout(buttons, 3, 0, 1, 2);
 
+    ShowColour(fg_, foreground_);
+    ShowColour(bg_, background_);
     connect(fg_, &QPushButton::clicked, this, &TOptionsForm::FG_BitBtnClick);
     connect(bg_, &QPushButton::clicked, this, &TOptionsForm::BG_BitBtnClick);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
@@ -59,14 +74,18 @@ QColor TOptionsForm::Choose(const QColor& initial)
 
 void TOptionsForm::FG_BitBtnClick()
 {
-    if (const QColor c = Choose(foreground_); c.isValid())
+    if (const QColor c = Choose(foreground_); c.isValid()) {
         foreground_ = c;
+        ShowColour(fg_, c);
+    }
 }
 
 void TOptionsForm::BG_BitBtnClick()
 {
-    if (const QColor c = Choose(background_); c.isValid())
+    if (const QColor c = Choose(background_); c.isValid()) {
         background_ = c;
+        ShowColour(bg_, c);
+    }
 }
 
 void TOptionsForm::keyPressEvent(QKeyEvent* e)

@@ -27,6 +27,9 @@
 
 namespace {
 
+constexpr int kTextMinWidth = 630;
+constexpr int kTextMinHeight = 514;
+
 // Keeps the text viewer over the picture area while the window's size and bars change.
 class TEXT_VIEWER_PLACER : public QObject {
 public:
@@ -164,6 +167,9 @@ void TForm1::mn_Tests_OpenRtfClick()
     text_viewer_->document()->setModified(false);
     DropSelection();
     view_->hide();
+    // A window fitted to a small picture grows to the default size to give the text room.
+    if (!isMaximized() && !isFullScreen() && (width() < kTextMinWidth || height() < kTextMinHeight))
+        resize(std::max(width(), kTextMinWidth), std::max(height(), kTextMinHeight));
     PlaceTextViewer();
     text_viewer_->show();
     text_viewer_->raise();

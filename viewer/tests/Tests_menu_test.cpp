@@ -12,6 +12,7 @@
 #include "dialogs/Options_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
+#include "viewer/logic/Help_file.h"
 #include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
@@ -404,6 +405,27 @@ private slots:
         QTest::mouseClick(form.BackgroundButton(), Qt::LeftButton);
         QCOMPARE(TOptionsForm::Foreground(), QColor(Qt::red));
         QCOMPARE(TOptionsForm::Background(), QColor(Qt::white));
+    }
+
+    // F1 opens each window's own help topic, which the help file holds.
+    void f1OpensEachWindowsTopic()
+    {
+        TDecTestField batch(*doc_, *help_, SettingsPath());
+        TBatchOutputDirForm chooser(*doc_, *help_, dir_->path());
+        TAboutFrom about(*doc_, *help_, SettingsPath());
+        TOptionsForm options(*help_);
+        const std::pair<QWidget*, int> cases[] = {{&batch, kHelpBatchConversion},
+                                                  {&chooser, kHelpBatchOutputDir},
+                                                  {&about, kHelpAbout},
+                                                  {&options, kHelpOptions}};
+        for (const auto& [w, context] : cases) {
+            w->show();
+            QTest::keyClick(w, Qt::Key_F1);
+            QVERIFY(help_->Form() != nullptr);
+            QCOMPARE(help_->Form()->CurrentContext(), context);
+            QVERIFY(w->isVisible());
+        }
+        QVERIFY(help_->ShowContext(kHelpTextViewer));
     }
 
     // ---- from the main window ----
