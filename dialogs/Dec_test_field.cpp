@@ -30,6 +30,8 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include <initializer_list>
+
 namespace {
 
 constexpr char kSection[] = "BatchConv";
@@ -234,7 +236,6 @@ TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string se
     connect(dirs_in_, &TDirectoryList::DirectoryChanged, this, &TDecTestField::DirectoryListBox1Change);
     connect(drives_in_, &QComboBox::textActivated, dirs_in_, [this](const QString& r) { dirs_in_->SetDirectory(r); });
     connect(file_edit_, &QLineEdit::editingFinished, this, &TDecTestField::FillFiles);
-    connect(files_, &QListWidget::itemClicked, this, &TDecTestField::FileListBox1Click);
     connect(files_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0)
             FileListBox1Click();
@@ -360,6 +361,7 @@ void TDecTestField::Bttn_OKClick()
     progress_->setValue(0);
     ok_->setEnabled(false);
     stop_->setEnabled(true);
+    SetInputEnabled(false);
     step_timer_->start();
 }
 
@@ -377,6 +379,14 @@ void TDecTestField::StepRun()
     progress_->setValue(run_->Loaded());
     if (!more)
         EndRun();
+}
+
+// The run works on the document's list of the input directory: that list stays put
+// while it runs.
+void TDecTestField::SetInputEnabled(bool on)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{drives_in_, dirs_in_, files_, file_edit_})
+        w->setEnabled(on);
 }
 
 void TDecTestField::AppendNewLogLines()
@@ -400,6 +410,7 @@ void TDecTestField::EndRun()
     step_timer_->stop();
     stop_->setEnabled(false);
     ok_->setEnabled(true);
+    SetInputEnabled(true);
     summary_ = SummariseRun(run_->Loads());
     summary_table_->setRowCount(static_cast<int>(summary_.size()));
     for (int r = 0; r < static_cast<int>(summary_.size()); ++r) {

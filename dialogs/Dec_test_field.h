@@ -104,6 +104,7 @@ private:
     void StepRun();
     void EndRun();
     void AppendNewLogLines();
+    void SetInputEnabled(bool on);
     QString SelectedPath() const;
 
     TIMAGE_INFO& doc_;

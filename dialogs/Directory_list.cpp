@@ -19,14 +19,11 @@ bool TDirectoryList::SetDirectory(const QString& dir)
         return false;
     const QString clean = QDir::cleanPath(info.absoluteFilePath());
     QDir d(clean);
-    const QStringList subdirs =
-        d.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QStringList subdirs = d.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     clear();
     if (!d.isRoot())
         addItem("..");
-    for (const QString& s : subdirs)
-        if (!s.startsWith('.'))
-            addItem(s);
+    addItems(subdirs);
     const bool moved = clean != dir_;
     dir_ = clean;
     if (moved)

@@ -243,9 +243,11 @@ private slots:
         QTest::mouseClick(form->OkButton(), Qt::LeftButton);
         QVERIFY(form->Running());
         QVERIFY(!form->OkButton()->isEnabled());
+        QVERIFY(!form->Files()->isEnabled()); // the run's list stays put
         QTRY_VERIFY(form->LastRun()->Loaded() >= 4);
         QTest::mouseClick(form->StopButton(), Qt::LeftButton);
         QVERIFY(!form->Running());
+        QVERIFY(form->Files()->isEnabled());
         const std::int32_t loaded = form->LastRun()->Loaded();
         QVERIFY(loaded < kRunLoads);
         QCOMPARE(form->Progress()->value(), loaded);
