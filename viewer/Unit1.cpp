@@ -234,6 +234,16 @@ void TForm1::BindHandlers()
         {Cmd("tb_DrawRect"), &TForm1::tb_DrawRectClick},
         {Cmd("tb_Previous"), &TForm1::mn_View_PreviousFileClick},
         {Cmd("tb_Next"), &TForm1::mn_View_NextFileClick},
+        // The Tests menu.
+        {Cmd("mn_Help_About"), &TForm1::mn_Help_AboutClick},
+        {Cmd("tb_About"), &TForm1::mn_Help_AboutClick},
+        {Cmd("mn_Tests_BatchConversion"), &TForm1::mn_Tests_BatchConversionClick},
+        {Cmd("mn_Tests_OptionsDialog"), &TForm1::mn_Tests_OptionsDialogClick},
+        {Cmd("mn_Tests_CaptureScreen"), &TForm1::mn_Tests_CaptureScreenClick},
+        {Cmd("mn_Tests_CaptureClient"), &TForm1::mn_Tests_CaptureClientClick},
+        {Cmd("mn_Tests_CaptureDeskTop"), &TForm1::mn_Tests_CaptureDeskTopClick},
+        {Cmd("mn_Tests_OpenRtf"), &TForm1::mn_Tests_OpenRtfClick},
+        {Cmd("mn_Tools_OpenText"), &TForm1::mn_Tests_OpenRtfClick},
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
@@ -445,6 +455,8 @@ void TForm1::DropSelection()
 void TForm1::ShowDocument()
 {
     TIMAGE_INFO& doc = doc_;
+    if (doc.picture_present != 0)
+        HideTextViewer();
     if (doc.picture_present != 0 && doc.display && doc.state == kPictureOpen) {
         doc.rotation_angle = 0;
         DropSelection();

@@ -22,6 +22,7 @@ class HELP_VIEWER;
 class QAction;
 class QLabel;
 class QMenu;
+class QTextEdit;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
@@ -176,6 +177,30 @@ private:
     std::shared_ptr<MEDIA_UI> media_ui_; // the panel's widgets, built at the first media file
     bool media_is_video_ = false;
 
+public:
+    // ---- the Tests menu: batch run, about box, options, screen capture, text viewer ----
+    void mn_Help_AboutClick();
+    void mn_Tests_BatchConversionClick();
+    void mn_Tests_OptionsDialogClick();
+    // "Screen" grabs the whole screen, "Client" the window below its menu bar, "DeskTop"
+    // takes the clipboard's picture; the first two put their grab on the clipboard. The
+    // picture then enters as a Paste does (one edit of the undo chain).
+    void mn_Tests_CaptureScreenClick();
+    void mn_Tests_CaptureClientClick();
+    void mn_Tests_CaptureDeskTopClick();
+    // Shows a rich-text or plain-text file in the text viewer over the picture area.
+    void mn_Tests_OpenRtfClick();
+    struct TEXT_CHOICE {
+        QString path; // empty: cancelled
+        bool read_only = false;
+    };
+    // The file chooser of Open RTF (a file dialog with a read-only box by default).
+    void SetTextFileChooser(std::function<TEXT_CHOICE()> chooser) { choose_text_file_ = std::move(chooser); }
+    // The text viewer, or null before the first text was shown.
+    QTextEdit* TextViewer() const { return text_viewer_; }
+    // Lays the text viewer over the area between the bars.
+    void PlaceTextViewer();
+
 signals:
     // The window closed: the run ends.
     void Closed();
@@ -227,6 +252,12 @@ private:
     std::function<QString()> choose_save_file_;
     std::function<QString()> choose_pdf_file_;
     UNDO_CHAIN chain_;
+    // The Tests menu's state.
+    void HideTextViewer();
+    void CaptureFromClipboard();
+    TEXT_CHOICE ChooseTextFile();
+    QTextEdit* text_viewer_ = nullptr;
+    std::function<TEXT_CHOICE()> choose_text_file_;
     RECT_BOUNDS selection_bounds_{};
     std::string shown_path_; // the file of the picture on screen
     bool picture_shown_ = false;

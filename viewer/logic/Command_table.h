@@ -107,6 +107,11 @@ inline constexpr COMMAND_ROW kRows[] = {
     {I, "mn_View_ToolBar", "mn_View", "ToolBar", "", "", nullptr, &S::toolbar_checked,
      kCmdCheckable | kCmdChecked},
 
+    // The screen capture and the text viewer, visible (their items sit in the Tests menu too).
+    {M, "mn_Tools", "", "&Tools", "", ""},
+    {M, "mn_Tools_ScreenCapture", "mn_Tools", "Screen Capture", "", ""},
+    {I, "mn_Tools_OpenText", "mn_Tools", "Open Text...", "", ""},
+
     {M, "mn_Help", "", "&Help", "", ""},
     {I, "mn_Help_About", "mn_Help", "&About...", "", ""},
     {I, "mn_Help_Content", "mn_Help", "&Content", "", ""},
@@ -172,6 +177,11 @@ inline constexpr COMMAND_ROW kRows[] = {
     {SEP, "", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_SlideShow", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_StopSlideShow", "mn_View", "", "", ""},
+
+    // The capture items of the Tests menu are also in the Tools menu.
+    {ALSO, "mn_Tests_CaptureScreen", "mn_Tools_ScreenCapture", "", "", ""},
+    {ALSO, "mn_Tests_CaptureClient", "mn_Tools_ScreenCapture", "", "", ""},
+    {ALSO, "mn_Tests_CaptureDeskTop", "mn_Tools_ScreenCapture", "", "", ""},
 
     // The toolbar, left to right; every enabled button copies its menu item's state.
     {B, "tb_Open", "", "Open|", "", "open"},

@@ -1,0 +1,141 @@
+#include "dialogs/About_form.h"
+
+#include "core/Imageinfo.h"
+#include "dialogs/Hyper_link.h"
+#include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
+#include "viewer/Toolbar_icons.h"
+#include "viewer/logic/Help_file.h"
+
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr char kSection[] = "AboutDlg";
+constexpr int kMinVisible = 32; // pixels of the box that must be on a screen
+
+QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+bool PositionOnScreen(QPoint pos, QSize size)
+{
+    const QRect box(pos, size);
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect on = s->geometry().intersected(box);
+        if (on.width() >= std::min(kMinVisible, size.width()) && on.height() >= std::min(kMinVisible, size.height()))
+            return true;
+    }
+    return false;
+}
+
+TAboutFrom::TAboutFrom(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
+    : QDialog(parent), help_(help), settings_path_(std::move(settings_path))
+{
+    setObjectName("AboutFrom");
+    setWindowTitle("About  Ravelscope");
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setMouseTracking(true);
+
+    auto* icon = NamedLabel("Image1", QString(), this);
+    icon->setPixmap(ToolbarIcon("about").pixmap(33, 33));
+    icon->setFixedSize(33, 33);
+    icon->setScaledContents(true);
+    label13_ = NamedLabel("Label13", QString::fromUtf8(doc.GetName()), this);
+    label2_ = NamedLabel("Label2", kVersion, this);
+    label14_ = NamedLabel("Label14", kAuthor, this);
+    label3_ = new THyperLink(this);
+    label3_->setObjectName("Label3");
+    label3_->setText(kHomePage);
+    label3_->SetURL(kHomePage);
+    ok_ = new QPushButton("OK", this);
+    ok_->setObjectName("BitBtn_OK");
+    ok_->setDefault(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(12);
+    grid->addWidget(icon, 0, 0, 4, 1, Qt::AlignTop);
+    const std::pair<QLabel*, QLabel*> rows[] = {
+        {NamedLabel("Label9", "Application:", this), label13_},
+        {NamedLabel("Label1", "Version:", this), label2_},
+        {NamedLabel("Label10", "Author: ", this), label14_},
+        {NamedLabel("Label11", "HomePage:", this), label3_},
+    };
+    for (int r = 0; r < 4; ++r) {
+        grid->addWidget(rows[r].first, r, 1);
+        grid->addWidget(rows[r].second, r, 2);
+    }
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(4, 1);
+    grid->addWidget(ok_, 5, 0, 1, 3, Qt::AlignHCenter);
+    setFixedSize(sizeHint().expandedTo(QSize(335, 184)));
+
+    connect(ok_, &QPushButton::clicked, this, &TAboutFrom::BitBtn_OKClick);
+    connect(label3_, &THyperLink::OpenFailed, this, &TAboutFrom::ShowAddressAsText);
+
+    IniFile ini(settings_path_);
+    const QPoint stored(ini.ReadInteger(kSection, "Left", kDesignedPosition.x()),
+                        ini.ReadInteger(kSection, "Top", kDesignedPosition.y()));
+    move(PositionOnScreen(stored, size()) ? stored : kDesignedPosition);
+}
+
+TAboutFrom::~TAboutFrom()
+{
+    IniFile ini(settings_path_);
+    ini.WriteInteger(kSection, "Top", y());
+    ini.WriteInteger(kSection, "Left", x());
+}
+
+int TAboutFrom::Run()
+{
+    setWindowModality(Qt::WindowModal);
+    return exec();
+}
+
+void TAboutFrom::Label3Click() { label3_->Click(); }
+
+void TAboutFrom::ShowAddressAsText()
+{
+    label3_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    label3_->setCursor(Qt::IBeamCursor);
+    label3_->setToolTip("No browser could be opened: select the address to copy it.");
+}
+
+void TAboutFrom::FormMouseMove(int x, int y)
+{
+    const QRect r = label3_->geometry();
+    const int left = r.x(), right = r.x() + r.width();
+    const int top = r.y() - 1, bottom = r.y() + r.height() + 1;
+    if (x >= left && x <= right && y >= top && y <= bottom)
+        setCursor(Qt::PointingHandCursor);
+    else
+        unsetCursor();
+}
+
+void TAboutFrom::mouseMoveEvent(QMouseEvent* e)
+{
+    const QPoint p = e->position().toPoint();
+    FormMouseMove(p.x(), p.y());
+    QDialog::mouseMoveEvent(e);
+}
+
+void TAboutFrom::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1) {
+        help_.ShowContext(kHelpAbout);
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}

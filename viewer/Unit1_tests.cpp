@@ -1,0 +1,200 @@
+// The main window's Tests menu (and the Tools menu's copies of its items): the batch run,
+// the about box, the options dialog, screen capture and the text viewer.
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
+#include "dialogs/About_form.h"
+#include "dialogs/Dec_test_field.h"
+#include "dialogs/Options_form.h"
+#include "viewer/Picture_view.h"
+#include "viewer/Unit1.h"
+#include "viewer/logic/Rtf_reader.h"
+#include "viewer/logic/Window_rules.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolBar>
+
+namespace {
+
+constexpr int kTextMinWidth = 630;
+constexpr int kTextMinHeight = 514;
+
+// Keeps the text viewer over the picture area while the window's size and bars change.
+class TEXT_VIEWER_PLACER : public QObject {
+public:
+    explicit TEXT_VIEWER_PLACER(TForm1* form) : QObject(form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (watched == form_ && (e->type() == QEvent::Resize || e->type() == QEvent::LayoutRequest))
+            form_->PlaceTextViewer();
+        return false;
+    }
+
+private:
+    TForm1* form_;
+};
+
+} // namespace
+
+void TForm1::mn_Help_AboutClick()
+{
+    TAboutFrom box(doc_, help_, settings_path_, this);
+    box.Run();
+}
+
+void TForm1::mn_Tests_OptionsDialogClick()
+{
+    TOptionsForm form(help_, this);
+    form.Run();
+}
+
+
+void TForm1::mn_Tests_BatchConversionClick()
+{
+    bool opened = false;
+    {
+        TDecTestField form(doc_, help_, settings_path_, this);
+        form.Run();
+        opened = form.OpenedFile();
+    }
+    // The dialog's loads changed the document: show it as an open does.
+    if (opened)
+        ShowOpened();
+}
+
+// ---- screen capture ----
+
+void TForm1::CaptureFromClipboard()
+{
+    try {
+        HideTextViewer();
+        mn_Edit_PasteClick();
+    } catch (...) {
+        // a capture that fails changes nothing and reports nothing
+    }
+}
+
+void TForm1::mn_Tests_CaptureScreenClick()
+{
+    try {
+        QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+        const QPixmap grab = s != nullptr ? s->grabWindow(0) : QPixmap();
+        if (!grab.isNull())
+            QGuiApplication::clipboard()->setImage(grab.toImage());
+    } catch (...) {
+        return;
+    }
+    CaptureFromClipboard();
+}
+
+void TForm1::mn_Tests_CaptureClientClick()
+{
+    try {
+        const int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
+        const QPixmap grab = this->grab(QRect(0, top, width(), height() - top));
+        if (!grab.isNull())
+            QGuiApplication::clipboard()->setImage(grab.toImage());
+    } catch (...) {
+        return;
+    }
+    CaptureFromClipboard();
+}
+
+void TForm1::mn_Tests_CaptureDeskTopClick() { CaptureFromClipboard(); }
+
+// ---- the text viewer ----
+
+TForm1::TEXT_CHOICE TForm1::ChooseTextFile()
+{
+    QFileDialog dialog(this, "Open", QString::fromStdString(doc_.open_directory),
+                       "Rich Text Files (*.rtf);;Text Files (*.txt)");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    auto* read_only = new QCheckBox("Open as read-only", &dialog);
+    read_only->setObjectName("ReadOnlyBox");
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(read_only, grid->rowCount(), 0, 1, -1);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return {dialog.selectedFiles().constFirst(), read_only->isChecked()};
+}
+
+void TForm1::mn_Tests_OpenRtfClick()
+{
+    const TEXT_CHOICE choice = choose_text_file_ ? choose_text_file_() : ChooseTextFile();
+    if (choice.path.isEmpty())
+        return;
+    RICH_TEXT text;
+    const std::int32_t rc = ReadRichTextFile(choice.path.toStdString(), text);
+    if (rc != kOk) {
+        statusBar()->showMessage(QString::fromStdString(FileNameOf(choice.path.toStdString())) + ": " +
+                                 ResultText(rc));
+        return;
+    }
+    if (text_viewer_ == nullptr) {
+        text_viewer_ = new QTextEdit(this);
+        text_viewer_->setObjectName("RichEdit1");
+        text_viewer_->setAcceptRichText(false);
+        installEventFilter(new TEXT_VIEWER_PLACER(this));
+    }
+    // The runs go in through a cursor with their formats: the text is never read as markup.
+    text_viewer_->clear();
+    QTextCursor cursor(text_viewer_->document());
+    for (const TEXT_RUN& run : text.runs) {
+        QTextCharFormat f;
+        f.setFontWeight(run.bold ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(run.italic);
+        f.setFontUnderline(run.underline);
+        f.setFontPointSize(run.half_points / 2.0);
+        cursor.insertText(QString::fromStdString(run.text), f);
+    }
+    text_viewer_->moveCursor(QTextCursor::Start);
+    text_viewer_->setReadOnly(choice.read_only);
+    text_viewer_->document()->setModified(false);
+    DropSelection();
+    CloseMedia();
+    view_->hide();
+    // A window fitted to a small picture grows to the default size to give the text room.
+    if (!isMaximized() && !isFullScreen() && (width() < kTextMinWidth || height() < kTextMinHeight))
+        resize(std::max(width(), kTextMinWidth), std::max(height(), kTextMinHeight));
+    PlaceTextViewer();
+    text_viewer_->show();
+    text_viewer_->raise();
+    text_viewer_->setFocus();
+    if (text.truncated)
+        statusBar()->showMessage(QString::fromStdString(FileNameOf(choice.path.toStdString())) +
+                                 ": the text is shown up to where the file breaks off.");
+}
+
+void TForm1::PlaceTextViewer()
+{
+    if (text_viewer_ == nullptr)
+        return;
+    int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
+    if (toolbar_->isVisible())
+        top = std::max(top, toolbar_->geometry().bottom() + 1);
+    const int bottom = statusBar()->isVisible() ? statusBar()->geometry().top() : height();
+    text_viewer_->setGeometry(0, top, width(), std::max(0, bottom - top));
+}
+
+void TForm1::HideTextViewer()
+{
+    if (text_viewer_ != nullptr && text_viewer_->isVisible()) {
+        text_viewer_->hide();
+        if (picture_shown_)
+            view_->show();
+    }
+}
