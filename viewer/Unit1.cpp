@@ -233,6 +233,9 @@ void TForm1::BindHandlers()
         {Cmd("tb_DrawRect"), &TForm1::tb_DrawRectClick},
         {Cmd("tb_Previous"), &TForm1::mn_View_PreviousFileClick},
         {Cmd("tb_Next"), &TForm1::mn_View_NextFileClick},
+        {Cmd("mn_Image_Info"), &TForm1::mn_Image_InfoClick},
+        {Cmd("tb_Info"), &TForm1::mn_Image_InfoClick},
+        {Cmd("mn_View_FullScreen"), &TForm1::mn_View_FullScreenClick},
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
