@@ -217,6 +217,12 @@ void TFSForm::paintEvent(QPaintEvent* /*e*/)
         p.drawImage(place_.left, place_.top, shown_);
 }
 
+void TFSForm::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    PlaceLabels(); // a window manager may settle the full-screen size after showing
+}
+
 void TFSForm::keyPressEvent(QKeyEvent* e)
 {
     const int k = e->key();
