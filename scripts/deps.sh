@@ -7,7 +7,7 @@ RAVELSCOPE_PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad fluid-soundfont-gm
   libgtest-dev libbenchmark-dev clang libclang-rt-dev
-  python3 netpbm python3-pil imagemagick xvfb xauth
+  python3 netpbm python3-pil imagemagick xvfb xauth openbox xdotool
   pngcheck libtiff-tools libjpeg-turbo-progs ffmpeg
   python3-astropy hyperfine libgdcm-dev python3-pydicom
 )

@@ -1,8 +1,26 @@
 #include "dialogs/logic/Fullscreen_rules.h"
 
+#include "core/Result_codes.h"
+#include "tests/test_support.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
+
+namespace {
+
+// A binary PPM of one colour.
+Bytes SolidPpm(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    Bytes out = ToBytes("P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n");
+    for (int i = 0; i < w * h; ++i)
+        out.insert(out.end(), {r, g, b});
+    return out;
+}
+
+} // namespace
 
 TEST(FullscreenRules, PlaceOnScreen)
 {
@@ -75,4 +93,69 @@ TEST(FullscreenRules, PositionText)
     EXPECT_EQ(FullscreenPositionText(1, 3), "2/3");
     EXPECT_EQ(FullscreenPositionText(0, 1), "1/1");
     EXPECT_EQ(FullscreenPositionText(1, 3, true), "2 / 3");
+}
+
+TEST(FullscreenRules, MediaPlace)
+{
+    const struct {
+        std::int32_t code, vw, vh;
+        FS_PLACE want;
+    } cases[] = {
+        {kFmtMp3, 0, 0, {1, 288, 512, 28, false}},
+        {kFmtWma, 640, 480, {1, 288, 512, 28, false}},
+        {kFmtAu, 0, 0, {512, 244, 185, 41, false}},
+        {kFmtMpeg, 0, 0, {512, 244, 185, 41, false}}, // size not known yet
+        {kFmtMpeg, 320, 240, {352, 264, 320, 240, false}},
+        {kFmtAvi, 2048, 768, {0, 192, 1024, 384, true}},
+        {kFmtWav, 0, 0, {0, 0, 0, 0, false}},
+        {kFmtPng, 0, 0, {0, 0, 0, 0, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.code << " " << c.vw << " x " << c.vh);
+        const FS_PLACE p = FullscreenMediaPlace(c.code, c.vw, c.vh, 1024, 768);
+        EXPECT_EQ(p.left, c.want.left);
+        EXPECT_EQ(p.top, c.want.top);
+        EXPECT_EQ(p.width, c.want.width);
+        EXPECT_EQ(p.height, c.want.height);
+    }
+}
+
+// Stepping over real files: broken ones are skipped; a list where nothing opens ends after
+// one round with the shown picture as it was, down to its bitmap.
+TEST(FullscreenRules, OpenerKeepsTheShownPictureWhenNothingOpens)
+{
+    TempDir dir;
+    WriteBytes(dir.File("a.ppm"), SolidPpm(4, 3, 200, 10, 10));
+    WriteBytes(dir.File("b.ppm"), ToBytes("P6\n0 0\n255\n"));
+    WriteBytes(dir.File("c.ppm"), SolidPpm(2, 2, 10, 200, 10));
+    WriteBytes(dir.File("d.png"), ToBytes("not a png"));
+    TIMAGE_INFO doc;
+    ASSERT_EQ(doc.Open(dir.File("a.ppm")), kOk);
+    ASSERT_TRUE(doc.BuildFileList(dir.path()));
+    ASSERT_EQ(doc.FindCurrent(), 0);
+    FULLSCREEN_OPENER opener;
+
+    EXPECT_EQ(opener.Step(doc, 1), 2); // b is broken
+    EXPECT_EQ(doc.display_width, 2);
+    EXPECT_EQ(opener.Step(doc, 1), 0); // d is broken, wraps to a
+    EXPECT_EQ(opener.Last(doc), 2);
+    EXPECT_EQ(opener.First(doc), 0);
+
+    // Now only broken files are left: every step comes back with nothing opened.
+    std::remove(dir.File("a.ppm").c_str());
+    std::remove(dir.File("c.ppm").c_str());
+    const Dib* shown = doc.display.get();
+    const Bytes pixels = DisplayPixels(doc);
+    for (const std::int32_t got : {opener.Step(doc, 1), opener.Step(doc, -1), opener.First(doc), opener.Last(doc)})
+        EXPECT_EQ(got, -1);
+    EXPECT_EQ(doc.display.get(), shown);
+    EXPECT_EQ(DisplayPixels(doc), pixels);
+    EXPECT_EQ(doc.current_path, dir.File("a.ppm"));
+    EXPECT_EQ(doc.current_index, 0);
+    EXPECT_EQ(doc.state, kPictureOpen);
+    EXPECT_EQ(doc.context->width, 4);
+
+    doc.file_list.clear();
+    EXPECT_EQ(opener.Step(doc, 1), -1);
+    EXPECT_EQ(opener.Last(doc), -1);
 }

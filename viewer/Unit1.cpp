@@ -244,6 +244,10 @@ void TForm1::BindHandlers()
         {Cmd("mn_Tests_CaptureDeskTop"), &TForm1::mn_Tests_CaptureDeskTopClick},
         {Cmd("mn_Tests_OpenRtf"), &TForm1::mn_Tests_OpenRtfClick},
         {Cmd("mn_Tools_OpenText"), &TForm1::mn_Tests_OpenRtfClick},
+        // Image information and full screen.
+        {Cmd("mn_Image_Info"), &TForm1::mn_Image_InfoClick},
+        {Cmd("tb_Info"), &TForm1::mn_Image_InfoClick},
+        {Cmd("mn_View_FullScreen"), &TForm1::mn_View_FullScreenClick},
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);

@@ -98,6 +98,10 @@ public:
     void SlideShowTimerTick();
     void ClipboardTimerTick();
 
+    // Image information and the full-screen viewer (Unit1_info.cpp).
+    void mn_Image_InfoClick();
+    void mn_View_FullScreenClick();
+
     // The view's mouse gestures, in widget coordinates of the view.
     void Image1MouseDown(Qt::MouseButton button, const QPoint& pos);
     void Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos);

@@ -1,6 +1,9 @@
 #include "dialogs/logic/Fullscreen_rules.h"
 
+#include "core/Result_codes.h"
+
 #include <algorithm>
+#include <utility>
 
 FS_PLACE FullscreenPlace(std::int64_t w, std::int64_t h, std::int32_t screen_w, std::int32_t screen_h)
 {
@@ -44,4 +47,67 @@ std::int32_t FullscreenStep(std::int32_t count, std::int32_t current, std::int32
 std::string FullscreenPositionText(std::int32_t index, std::int32_t count, bool media)
 {
     return std::to_string(index + 1) + (media ? " / " : "/") + std::to_string(count);
+}
+
+FS_PLACE FullscreenMediaPlace(std::int32_t format_code, std::int32_t video_w, std::int32_t video_h,
+                              std::int32_t screen_w, std::int32_t screen_h)
+{
+    const FS_PLACE designed {512, 244, 185, 41, false};
+    switch (format_code) {
+    case kFmtMp3:
+    case kFmtWma:
+        return {1, 288, 512, 28, false};
+    case kFmtAu:
+    case kFmtAiff:
+        return designed;
+    case kFmtAvi:
+    case kFmtMpeg:
+    case kFmtWmv:
+        if (video_w <= 0 || video_h <= 0)
+            return designed;
+        return FullscreenPlace(video_w, video_h, screen_w, screen_h);
+    default:
+        return {};
+    }
+}
+
+bool FULLSCREEN_OPENER::OpenEntry(TIMAGE_INFO& doc, std::int32_t index)
+{
+    const char* entry = doc.GetListEntry(index);
+    if (entry == nullptr || index < 0)
+        return false;
+    const std::string path = entry;
+    const std::uint8_t old_state = doc.state;
+    const std::uint8_t old_present = doc.picture_present;
+    // The reader works on the spare bitmap; the shown one comes back when it fails.
+    if (!spare_display_)
+        spare_display_ = std::make_unique<Dib>();
+    std::swap(doc.display, spare_display_);
+    const std::int32_t rc = browser_.OpenKeepingShown(doc, path);
+    if (rc != kOk) {
+        std::swap(doc.display, spare_display_);
+        doc.state = old_state;
+        doc.picture_present = old_present;
+        return false;
+    }
+    doc.edited = 0;
+    return true;
+}
+
+std::int32_t FULLSCREEN_OPENER::StepFrom(TIMAGE_INFO& doc, std::int32_t from, std::int32_t direction)
+{
+    return FullscreenStep(static_cast<std::int32_t>(doc.file_list.size()), from, direction,
+                          [&](std::int32_t i) { return OpenEntry(doc, i); });
+}
+
+std::int32_t FULLSCREEN_OPENER::Step(TIMAGE_INFO& doc, std::int32_t direction)
+{
+    return StepFrom(doc, doc.current_index, direction);
+}
+
+std::int32_t FULLSCREEN_OPENER::First(TIMAGE_INFO& doc) { return StepFrom(doc, -1, 1); }
+
+std::int32_t FULLSCREEN_OPENER::Last(TIMAGE_INFO& doc)
+{
+    return StepFrom(doc, static_cast<std::int32_t>(doc.file_list.size()), -1);
 }

@@ -1,0 +1,112 @@
+#include "dialogs/Image_info_form.h"
+
+#include "core/Imageinfo.h"
+#include "dialogs/logic/Image_info_rules.h"
+#include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
+#include "viewer/logic/Help_file.h"
+#include "viewer/logic/Window_rules.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include <vector>
+
+namespace {
+
+constexpr int kClientWidth = 307;
+constexpr int kClientHeight = 281;
+constexpr int kDesignedLeft = 377;
+constexpr int kDesignedTop = 165;
+constexpr char kSection[] = "ImageInfoDlg";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+} // namespace
+
+TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
+    : QDialog(parent), help_(help), settings_path_(std::move(settings_path))
+{
+    setObjectName("ImageInfoForm");
+    setWindowTitle("Image Information");
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    const CODEC_CTX& ctx = *doc.context;
+    // A value stays "---" when the document has nothing to say for it.
+    auto text = [](const std::string& s) { return s.empty() ? QString("---") : Q(s); };
+    struct ROW {
+        const char* caption_name;
+        const char* caption;
+        const char* value_name;
+        QString value;
+    };
+    std::vector<ROW> rows = {
+        {"lf_filename", "File name:", "lb_filename_info", text(FileNameOf(ctx.input_file_name))},
+        {"lb_directory", "File Type:", "lb_filetype_info", text(InfoFormatName(doc.format_code))},
+        {"lb_compression", "Compression:", "lb_compression_info", text(ctx.compression_name)},
+        {"lb_imagesize", "Image size:", "lb_imagesize_info", text(InfoImageSizeText(doc.display_width, doc.display_height))},
+        {"lb_filesize", "File size:", "lb_filesize_info", text(InfoFileSizeText(doc.file_size))},
+        {"lb_filedatetime", "File date/time:", "lb_filedatetime_info",
+         text(InfoDateTimeText(doc.month, doc.day, doc.year, doc.hour, doc.minute, doc.second))},
+        {"lb_Color", "Color:", "lb_Color_info",
+         text(InfoColorText(doc.bits_per_pixel, doc.edited != 0, ctx.bits_per_pixel, ctx.out_bits_per_pixel))},
+        {"lb_TimeLoad", "Time loaded:", "lb_timeload_info", text(InfoLoadTimeText(doc.load_timing != 0, doc.last_load_time))},
+    };
+    // A JPEG that says how the camera was held tells it (the picture is shown turned back).
+    if (doc.format_code == kFmtJpeg && doc.orientation != 0)
+        rows.push_back({"lb_Orientation", "Orientation:", "lb_orientation_info", text(InfoOrientationName(doc.orientation))});
+
+    auto* grid = new QGridLayout(this);
+    int r = 0;
+    for (const ROW& row : rows) {
+        auto* caption = new QLabel(row.caption, this);
+        caption->setObjectName(row.caption_name);
+        auto* value = new QLabel(row.value, this);
+        value->setObjectName(row.value_name);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setWordWrap(true);
+        grid->addWidget(caption, r, 0, Qt::AlignTop);
+        grid->addWidget(value, r, 1, Qt::AlignTop);
+        ++r;
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(r++, 1);
+    ok_ = new QPushButton("OK", this);
+    ok_->setObjectName("BitBtn_OK");
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &TImageInfoForm::BitBtn_OKClick);
+    grid->addWidget(ok_, r, 0, 1, 2, Qt::AlignHCenter);
+
+    const IniFile ini(settings_path_);
+    move(ini.ReadInteger(kSection, "Left", kDesignedLeft), ini.ReadInteger(kSection, "Top", kDesignedTop));
+}
+
+TImageInfoForm::~TImageInfoForm()
+{
+    IniFile ini(settings_path_);
+    ini.WriteInteger(kSection, "Top", y());
+    ini.WriteInteger(kSection, "Left", x());
+}
+
+int TImageInfoForm::Run()
+{
+    setWindowModality(Qt::WindowModal);
+    return exec();
+}
+
+void TImageInfoForm::BitBtn_OKClick() { accept(); }
+
+QLabel* TImageInfoForm::Value(const char* name) const { return findChild<QLabel*>(name); }
+
+void TImageInfoForm::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1) {
+        help_.ShowContext(kHelpImageInfo);
+        return;
+    }
+    QDialog::keyPressEvent(e); // Esc closes
+}

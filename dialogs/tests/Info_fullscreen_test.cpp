@@ -1,0 +1,394 @@
+// The image information dialog and the full-screen viewer, driven through the main
+// window's commands and exec() on a 1024 x 768 screen.
+#include "core/Imageinfo.h"
+#include "dialogs/Fs_form.h"
+#include "dialogs/Image_info_form.h"
+#include "platform/Ini_file.h"
+#include "viewer/Help_window.h"
+#include "viewer/Unit1.h"
+#include "viewer/logic/Rect_object.h"
+#include "viewer/tests/Picture_files.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QDate>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// A solid colour per letter, so the pictures tell themselves apart.
+QColor ColourOf(char name) { return QColor((name * 37) & 0xFF, (name * 91) & 0xFF, (name * 53) & 0xFF); }
+
+// Runs body on the dialog of type W once its exec() shows it, then makes sure it closes
+// (a failed check inside body returns early and must not leave exec() waiting).
+template <class W>
+void WhenShown(QObject* context, bool& seen, std::function<void(W*)> body)
+{
+    QTimer::singleShot(0, context, [&seen, body] {
+        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+        if (w == nullptr)
+            return;
+        seen = true;
+        body(w);
+        if (w->isVisible())
+            w->reject();
+    });
+}
+
+void Wheel(QWidget* w, int delta)
+{
+    QWheelEvent e(QPointF(10, 10), w->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+QString PlaceText(const FS_PLACE& p) { return QString("%1,%2 %3x%4").arg(p.left).arg(p.top).arg(p.width).arg(p.height); }
+
+} // namespace
+
+class TestInfoFullscreen : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<QTemporaryDir> settings_;
+    std::unique_ptr<TIMAGE_INFO> doc_;
+    std::unique_ptr<RECT_OBJ> selection_;
+    std::unique_ptr<HELP_VIEWER> help_;
+
+    std::string Path(const char* name) const { return dir_->filePath(name).toStdString(); }
+    std::string SettingsPath() const { return settings_->filePath("RVS.ini").toStdString(); }
+
+    // A picture of one colour, named after its letter.
+    bool WriteLetter(const char* name, int w, int h)
+    {
+        const QColor c = ColourOf(name[0]);
+        return WriteSolidPicture(Path(name), w, h, static_cast<std::uint8_t>(c.blue()),
+                                 static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.red()));
+    }
+
+    // The main window showing the named picture of the test directory.
+    std::unique_ptr<TForm1> OpenForm(const char* name)
+    {
+        IniFile(SettingsPath()).WriteInteger("Screen", "Width", 630);
+        FORM_OPTIONS o;
+        o.settings_dir = settings_->path().toStdString();
+        auto form = std::make_unique<TForm1>(*doc_, *selection_, *help_, o);
+        form->show();
+        doc_->current_path = Path(name);
+        form->OpenCurrentPath();
+        return form;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1024, 768));
+    }
+
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        settings_ = std::make_unique<QTemporaryDir>();
+        doc_ = std::make_unique<TIMAGE_INFO>();
+        selection_ = std::make_unique<RECT_OBJ>();
+        help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
+    }
+
+    void cleanup()
+    {
+        help_.reset();
+        doc_.reset();
+        dir_.reset();
+        settings_.reset();
+    }
+
+    // Image > Info and its button show the open picture's facts; Esc closes; the dialog's
+    // place is kept; F1 opens its help topic.
+    void infoShowsTheFacts()
+    {
+        QVERIFY(WriteLetter("a.ppm", 40, 30));
+        auto form = OpenForm("a.ppm");
+        const qint64 bytes = QFileInfo(dir_->filePath("a.ppm")).size();
+        bool seen = false;
+        WhenShown<TImageInfoForm>(form.get(), seen, [&](TImageInfoForm* d) {
+            QCOMPARE(d->windowTitle(), "Image Information");
+            QCOMPARE(d->windowModality(), Qt::WindowModal);
+            QCOMPARE(d->Value("lb_filename_info")->text(), "a.ppm");
+            QCOMPARE(d->Value("lb_filetype_info")->text(), "Portable Pixmap Utilities");
+            QCOMPARE(d->Value("lb_imagesize_info")->text(), "40 x 30 Pixels");
+            QCOMPARE(d->Value("lb_filesize_info")->text(),
+                     QString::asprintf("%.2f KB (%lld Bytes)", static_cast<double>(bytes) / 1024, bytes));
+            QCOMPARE(d->Value("lb_Color_info")->text(), "24 BPP");
+            QVERIFY(d->Value("lb_timeload_info")->text().endsWith(" ms."));
+            QVERIFY(d->Value("lb_filedatetime_info")->text().contains(QString::number(QDate::currentDate().year())));
+            QTest::keyClick(d, Qt::Key_F1);
+            QVERIFY(help_->Form() != nullptr);
+            QCOMPARE(help_->Form()->CurrentContext(), 33);
+            d->move(50, 60);
+            QTest::keyClick(d, Qt::Key_Escape);
+            QVERIFY(!d->isVisible());
+        });
+        form->Command("mn_Image_Info")->trigger();
+        QVERIFY(seen);
+        const IniFile ini(SettingsPath());
+        QCOMPARE(ini.ReadInteger("ImageInfoDlg", "Left", 0), 50);
+        QCOMPARE(ini.ReadInteger("ImageInfoDlg", "Top", 0), 60);
+
+        seen = false;
+        WhenShown<TImageInfoForm>(form.get(), seen, [&](TImageInfoForm* d) { QCOMPARE(d->pos(), QPoint(50, 60)); });
+        form->Command("tb_Info")->trigger();
+        QVERIFY(seen);
+    }
+
+    // Sizes of 2 GiB and more, an edited picture and facts the document lacks.
+    void infoAtTheEdges()
+    {
+        QVERIFY(WriteLetter("a.ppm", 4, 3));
+        QCOMPARE(doc_->Open(Path("a.ppm")), 0);
+        doc_->file_size = 5000000000LL;
+        doc_->edited = 1;
+        doc_->load_timing = 0;
+        {
+            TImageInfoForm d(*doc_, *help_, SettingsPath());
+            QCOMPARE(d.Value("lb_filesize_info")->text(), "4768.37 MB (5000000000 Bytes)");
+            QCOMPARE(d.Value("lb_Color_info")->text(), "24 BPP (Modified)");
+            QCOMPARE(d.Value("lb_timeload_info")->text(), "---");
+            QCOMPARE(d.pos(), QPoint(377, 165)); // no settings yet: the designed place
+        }
+        doc_->format_code = kFmtMp3;
+        doc_->bits_per_pixel = 0;
+        TImageInfoForm d(*doc_, *help_, SettingsPath());
+        QCOMPARE(d.Value("lb_filetype_info")->text(), "---");
+        QCOMPARE(d.Value("lb_Color_info")->text(), "---");
+    }
+
+    // The viewer covers the screen, fits the oversize picture, wraps at both ends and
+    // hands the last picture back to the main window as a fresh open.
+    void fullScreenStepsAndWraps()
+    {
+        QVERIFY(WriteLetter("a.ppm", 800, 600));
+        QVERIFY(WriteLetter("b.ppm", 40, 30));
+        QVERIFY(WriteLetter("c.ppm", 1200, 1100));
+        auto form = OpenForm("b.ppm");
+        bool seen = false;
+        WhenShown<TFSForm>(form.get(), seen, [&](TFSForm* fs) {
+            QCOMPARE(fs->geometry(), QRect(0, 0, 1024, 768));
+            QVERIFY(fs->isFullScreen());
+            QVERIFY(fs->windowFlags() & Qt::FramelessWindowHint);
+            QCOMPARE(fs->PositionLabel()->text(), "2/3");
+            QCOMPARE(fs->PathLabel()->text().toStdString(), Path("b.ppm"));
+            QCOMPARE(PlaceText(fs->Place()), "492,369 40x30");
+
+            QTest::keyClick(fs, Qt::Key_Space);
+            QCOMPARE(fs->PositionLabel()->text(), "3/3");
+            QCOMPARE(PlaceText(fs->Place()), "93,0 837x768");
+            QCOMPARE(fs->Shown().size(), QSize(837, 768)); // scaled once, drawn as it is
+            QCOMPARE(fs->grab().toImage().pixelColor(512, 384), ColourOf('c'));
+            QCOMPARE(fs->grab().toImage().pixelColor(40, 384), QColor(Qt::black)); // the background
+
+            QTest::keyClick(fs, Qt::Key_Space);
+            QCOMPARE(fs->PositionLabel()->text(), "1/3");
+            QCOMPARE(PlaceText(fs->Place()), "112,84 800x600");
+            QTest::keyClick(fs, Qt::Key_Backspace);
+            QCOMPARE(fs->PositionLabel()->text(), "3/3");
+            QTest::keyClick(fs, Qt::Key_Escape);
+            QVERIFY(!fs->isVisible());
+        });
+        form->Command("mn_View_FullScreen")->trigger();
+        QVERIFY(seen);
+        QCOMPARE(form->windowTitle(), "Ravelscope -- c.ppm");
+        QCOMPARE(doc_->current_path, Path("c.ppm"));
+        QVERIFY(!form->UndoChain().CanUndo());
+    }
+
+    void fullScreenKeys_data()
+    {
+        QTest::addColumn<QString>("steps"); // one key a letter, applied in order
+        QTest::addColumn<QString>("want");  // the position after each
+        // R right, D down, N page down, L left, U up, P page up, H home, E end, w wheel
+        // down, W wheel up, n Ctrl+N, p Ctrl+P
+        QTest::newRow("arrows") << "RDLU" << "2/4 3/4 2/4 1/4";
+        QTest::newRow("pages wrap") << "PNN" << "4/4 1/4 2/4";
+        QTest::newRow("home and end") << "EH" << "4/4 1/4";
+        QTest::newRow("wheel") << "wwW" << "2/4 3/4 2/4";
+        QTest::newRow("control keys") << "npp" << "2/4 1/4 4/4";
+    }
+
+    void fullScreenKeys()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, want);
+        for (const char* n : {"a.ppm", "b.ppm", "c.ppm", "d.ppm"})
+            QVERIFY(WriteLetter(n, 8, 6));
+        auto form = OpenForm("a.ppm");
+        TFSForm fs(*doc_, *help_, SettingsPath(), form.get());
+        fs.show();
+        QStringList got;
+        for (const QChar s : steps) {
+            switch (s.unicode()) {
+            case 'R': QTest::keyClick(&fs, Qt::Key_Right); break;
+            case 'D': QTest::keyClick(&fs, Qt::Key_Down); break;
+            case 'N': QTest::keyClick(&fs, Qt::Key_PageDown); break;
+            case 'L': QTest::keyClick(&fs, Qt::Key_Left); break;
+            case 'U': QTest::keyClick(&fs, Qt::Key_Up); break;
+            case 'P': QTest::keyClick(&fs, Qt::Key_PageUp); break;
+            case 'H': QTest::keyClick(&fs, Qt::Key_Home); break;
+            case 'E': QTest::keyClick(&fs, Qt::Key_End); break;
+            case 'w': Wheel(&fs, -120); break;
+            case 'W': Wheel(&fs, 120); break;
+            case 'n': QTest::keyClick(&fs, Qt::Key_N, Qt::ControlModifier); break;
+            case 'p': QTest::keyClick(&fs, Qt::Key_P, Qt::ControlModifier); break;
+            default: QFAIL("unknown step");
+            }
+            got << fs.PositionLabel()->text();
+        }
+        QCOMPARE(got.join(' '), want);
+    }
+
+    void fullScreenLeaves_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Enter") << 0;
+        QTest::newRow("keypad Enter") << 1;
+        QTest::newRow("Ctrl+F") << 2;
+        QTest::newRow("double click") << 3;
+        QTest::newRow("context menu Exit") << 4;
+    }
+
+    void fullScreenLeaves()
+    {
+        QFETCH(int, how);
+        QVERIFY(WriteLetter("a.ppm", 8, 6));
+        auto form = OpenForm("a.ppm");
+        TFSForm fs(*doc_, *help_, SettingsPath(), form.get());
+        bool seen = false;
+        WhenShown<TFSForm>(form.get(), seen, [&](TFSForm* w) {
+            switch (how) {
+            case 0: QTest::keyClick(w, Qt::Key_Return); break;
+            case 1: QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); break;
+            case 2: QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier); break;
+            case 3: QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100)); break;
+            default: w->ContextMenu()->findChild<QAction*>("mn_context_exit")->trigger(); break;
+            }
+            QVERIFY(!w->isVisible());
+        });
+        QCOMPARE(fs.Run(), int(QDialog::Accepted));
+        QVERIFY(seen);
+    }
+
+    // Nothing else in the list opens: a step tries each entry once and stops, and the main
+    // window gets back its picture with its edit and undo step as they were.
+    void fullScreenBrokenListKeepsThePicture()
+    {
+        QVERIFY(WriteLetter("a.ppm", 40, 30));
+        QFile::copy(dir_->filePath("a.ppm"), dir_->filePath("a-copy.txt")); // not listed
+        auto form = OpenForm("a.ppm");
+        for (const char* n : {"b.ppm", "c.png"}) {
+            QFile f(dir_->filePath(n));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("broken");
+        }
+        QVERIFY(doc_->BuildFileList(dir_->path().toStdString()));
+        doc_->FindCurrent();
+        form->Command("mn_Colors_Negative")->trigger();
+        QVERIFY(form->UndoChain().CanUndo());
+        QVERIFY(QFile::remove(dir_->filePath("a.ppm"))); // the shown file is gone too
+        bool seen = false;
+        WhenShown<TFSForm>(form.get(), seen, [&](TFSForm* fs) {
+            QCOMPARE(fs->PositionLabel()->text(), "1/3");
+            QVERIFY(!fs->ViewNext());
+            QVERIFY(!fs->ViewPrevious());
+            QTest::keyClick(fs, Qt::Key_End);
+            QCOMPARE(fs->PositionLabel()->text(), "1/3");
+            QCOMPARE(PlaceText(fs->Place()), "492,369 40x30");
+            QVERIFY(!fs->Stepped());
+            doc_->file_list.clear(); // an empty list stops as well
+            QVERIFY(!fs->ViewNext());
+        });
+        form->Command("mn_View_FullScreen")->trigger();
+        QVERIFY(seen);
+        QCOMPARE(form->windowTitle().section(" -- ", 1).remove('*').trimmed(), "a.ppm");
+        QCOMPARE(doc_->current_path, Path("a.ppm"));
+        QCOMPARE(doc_->edited, std::uint8_t{1});
+        QVERIFY(form->UndoChain().CanUndo());
+        const QColor a = ColourOf('a');
+        QCOMPARE(QColor(doc_->display->ScanLine(0)[2], doc_->display->ScanLine(0)[1], doc_->display->ScanLine(0)[0]),
+                 QColor(255 - a.red(), 255 - a.green(), 255 - a.blue()));
+    }
+
+    // The background colour is kept for the next viewer; the cursor hides when the mouse
+    // rests and comes back when it moves; F1 opens the viewer's help topic.
+    void fullScreenBackgroundCursorHelp()
+    {
+        QVERIFY(WriteLetter("a.ppm", 40, 30));
+        auto form = OpenForm("a.ppm");
+        {
+            TFSForm fs(*doc_, *help_, SettingsPath(), form.get());
+            QCOMPARE(fs.Background(), 0u);
+            fs.SetBackground(0x0000FF); // red in the settings' order
+        }
+        QCOMPARE(IniFile(SettingsPath()).ReadInteger("FS", "BG", -1), 255);
+        TFSForm fs(*doc_, *help_, SettingsPath(), form.get());
+        fs.show();
+        QCOMPARE(fs.Background(), 0xFFu);
+        QCOMPARE(fs.grab().toImage().pixelColor(5, 400), QColor(255, 0, 0));
+
+        fs.CursorTimer()->setInterval(1);
+        fs.CursorTimer()->start();
+        QTRY_COMPARE(fs.cursor().shape(), Qt::BlankCursor);
+        QMouseEvent move(QEvent::MouseMove, QPointF(300, 300), fs.mapToGlobal(QPointF(300, 300)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&fs, &move);
+        QCOMPARE(fs.cursor().shape(), Qt::ArrowCursor);
+
+        QTest::keyClick(&fs, Qt::Key_F1);
+        QVERIFY(help_->Form() != nullptr);
+        QCOMPARE(help_->Form()->CurrentContext(), 27);
+    }
+
+    // A media file goes to the player given, on a panel placed for its kind, shows its
+    // place as "2 / 2", and the player's window goes when the viewer steps on.
+    void fullScreenMediaSeam()
+    {
+        QVERIFY(WriteLetter("a.ppm", 40, 30));
+        QFile mp3(dir_->filePath("m.mp3"));
+        QVERIFY(mp3.open(QIODevice::WriteOnly));
+        mp3.close();
+        auto form = OpenForm("a.ppm");
+        doc_->file_list.push_back(Path("m.mp3")); // media files are not browsed, but may be listed
+        TFSForm fs(*doc_, *help_, SettingsPath(), form.get());
+        int played = 0;
+        fs.SetMediaView([&](QWidget* panel, const TIMAGE_INFO& doc) {
+            ++played;
+            new QLabel(QString::fromStdString(doc.current_path), panel);
+        });
+        fs.show();
+        QVERIFY(fs.ViewNext());
+        QCOMPARE(played, 1);
+        QCOMPARE(fs.PositionLabel()->text(), "2 / 2");
+        QCOMPARE(fs.MediaPanel()->geometry(), QRect(1, 288, 512, 28));
+        QVERIFY(fs.MediaPanel()->isVisible());
+        QVERIFY(fs.Shown().isNull());
+        QVERIFY(fs.ViewNext());
+        QCOMPARE(fs.PositionLabel()->text(), "1/2");
+        QVERIFY(!fs.MediaPanel()->isVisible());
+        QVERIFY(fs.MediaPanel()->findChildren<QLabel*>().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestInfoFullscreen)
+#include "Info_fullscreen_test.moc"

@@ -1,0 +1,32 @@
+// The main window's Image > Info and View > Full Screen.
+#include "core/Imageinfo.h"
+#include "dialogs/Fs_form.h"
+#include "dialogs/Image_info_form.h"
+#include "viewer/Unit1.h"
+
+void TForm1::mn_Image_InfoClick()
+{
+    if (!picture_shown_)
+        return;
+    TImageInfoForm form(doc_, help_, settings_path_, this);
+    form.Run();
+}
+
+void TForm1::mn_View_FullScreenClick()
+{
+    if (doc_.picture_present == 0)
+        return;
+    bool stepped = false;
+    {
+        TFSForm form(doc_, help_, settings_path_, this);
+        form.Run();
+        stepped = form.Stepped();
+    }
+    // The viewer hands the document back as it last showed it: a picture stepped to is
+    // shown as a fresh open (no undo step); without a step nothing changed here.
+    if (stepped) {
+        ShowDocument();
+        selection_mode_ = kSelectIdle;
+    }
+    RefreshCommands();
+}
