@@ -7,6 +7,7 @@
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -288,6 +289,11 @@ bool ReadScanChoices(const std::string& device, SCAN_CHOICES& out, std::string& 
                     out.resolutions.push_back(v);
             if (out.resolutions.empty())
                 out.resolutions.push_back(lo);
+            // The device's current value is offered too, in its place.
+            if (out.resolution >= lo && out.resolution <= hi &&
+                std::find(out.resolutions.begin(), out.resolutions.end(), out.resolution) == out.resolutions.end())
+                out.resolutions.insert(std::lower_bound(out.resolutions.begin(), out.resolutions.end(), out.resolution),
+                                       out.resolution);
         }
     }
     return true;

@@ -107,6 +107,13 @@ inline constexpr COMMAND_ROW kRows[] = {
     {I, "mn_View_ToolBar", "mn_View", "ToolBar", "", "", nullptr, &S::toolbar_checked,
      kCmdCheckable | kCmdChecked},
 
+    // The tools: scanner, wallpaper and file association.
+    {M, "mn_Tools", "", "&Tools", "", ""},
+    {I, "mn_Tools_Acquire", "mn_Tools", "Acquire...", "", ""},
+    {I, "mn_Tools_SelectSource", "mn_Tools", "Select Source...", "", ""},
+    {M, "mn_Tools_SetWallpaper", "mn_Tools", "Set as Wallpaper", "", "", &S::wallpaper},
+    {I, "mn_Tools_FileAssociations", "mn_Tools", "File Associations...", "", ""},
+
     {M, "mn_Help", "", "&Help", "", ""},
     {I, "mn_Help_About", "mn_Help", "&About...", "", ""},
     {I, "mn_Help_Content", "mn_Help", "&Content", "", ""},
@@ -172,6 +179,11 @@ inline constexpr COMMAND_ROW kRows[] = {
     {SEP, "", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_SlideShow", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_StopSlideShow", "mn_View", "", "", ""},
+
+    // The wallpaper arrangements of the Tests menu are also in the Tools menu.
+    {ALSO, "mn_Tests_WallPaperCenter", "mn_Tools_SetWallpaper", "", "", ""},
+    {ALSO, "mn_Tests_WallPaperTile", "mn_Tools_SetWallpaper", "", "", ""},
+    {ALSO, "mn_Tests_WallPaperStretch", "mn_Tools_SetWallpaper", "", "", ""},
 
     // The toolbar, left to right; every enabled button copies its menu item's state.
     {B, "tb_Open", "", "Open|", "", "open"},
