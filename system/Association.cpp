@@ -223,8 +223,11 @@ std::string MimePackageText()
             continue;
         xml << "  <mime-type type=\"" << e.mime << "\">\n";
         if (std::string_view(e.ext) == ".img") {
-            // VICAR pictures by their label alone: "*.img" also names disk images.
+            // VICAR pictures by their label: "*.img" also names disk images. The light
+            // glob only puts the type beside the shared database's disk image (weight 50),
+            // which makes GIO look at the bytes; a file without the label stays a disk image.
             xml << "    <comment>VICAR picture</comment>\n"
+                   "    <glob pattern=\"*.img\" weight=\"10\"/>\n"
                    "    <magic priority=\"60\"><match type=\"string\" offset=\"0\" value=\"LBLSIZE=\"/></magic>\n";
         } else {
             xml << "    <comment>Ravelscope " << (e.ext + 1) << " picture</comment>\n"

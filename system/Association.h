@@ -53,7 +53,8 @@ struct ASSOC_REPORT {
 // The desktop entry text for the program at exe_path; empty when the path cannot be put
 // on an Exec line (it holds '%' or a control character).
 std::string DesktopEntryText(const std::string& exe_path);
-// Our MIME package: the types of the entries marked ours, .img by the VICAR magic alone.
+// Our MIME package: the types of the entries marked ours; a .img file is ours only with
+// the VICAR label at its start.
 std::string MimePackageText();
 
 // Associates the list entries of the indices given (the ticked ones, in list order).
