@@ -164,6 +164,11 @@ std::uint8_t Sample(const Frame& f, const std::uint8_t* line, std::int64_t x, in
     }
 }
 
+const std::uint8_t* LineOf(const Frame& f, int y)
+{
+    return f.data.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(f.p.bytes_per_line);
+}
+
 bool ReadFrame(SANE_Handle h, SCAN_PROGRESS& progress, Frame& f, SCAN_RESULT& r)
 {
     if (f.p.bytes_per_line <= 0 || f.p.pixels_per_line <= 0) {
@@ -365,7 +370,12 @@ SCAN_RESULT ScanPicture(const SCAN_REQUEST& request, SCAN_PROGRESS& progress, Di
             sane_cancel(h.get());
             return r;
         }
-        progress.expected = f.p.lines < 0 ? -1 : static_cast<std::int64_t>(f.p.bytes_per_line) * f.p.lines;
+        // A three-pass scan sends the picture's bytes three times.
+        const int passes = f.p.format == SANE_FRAME_RED || f.p.format == SANE_FRAME_GREEN ||
+                                   f.p.format == SANE_FRAME_BLUE
+                               ? 3
+                               : 1;
+        progress.expected = f.p.lines < 0 ? -1 : static_cast<std::int64_t>(f.p.bytes_per_line) * f.p.lines * passes;
         if (!ReadFrame(h.get(), progress, f, r)) {
             sane_cancel(h.get());
             return r;
@@ -396,16 +406,15 @@ SCAN_RESULT ScanPicture(const SCAN_REQUEST& request, SCAN_PROGRESS& progress, Di
             std::uint8_t rgb[3] = {};
             if (first.p.format == SANE_FRAME_GRAY) {
                 rgb[0] = rgb[1] = rgb[2] =
-                    Sample(first, first.data.data() + static_cast<std::size_t>(y) * first.p.bytes_per_line, x, 0, 1);
+                    Sample(first, LineOf(first, y), x, 0, 1);
             } else if (first.p.format == SANE_FRAME_RGB) {
                 for (int c = 0; c < 3; ++c)
-                    rgb[c] = Sample(first, first.data.data() + static_cast<std::size_t>(y) * first.p.bytes_per_line,
-                                    x, c, 3);
+                    rgb[c] = Sample(first, LineOf(first, y), x, c, 3);
             } else {
                 for (int i = 0; i < frame_count; ++i) {
                     const Frame& f = frames[i];
                     const int c = f.p.format == SANE_FRAME_RED ? 0 : f.p.format == SANE_FRAME_GREEN ? 1 : 2;
-                    rgb[c] = Sample(f, f.data.data() + static_cast<std::size_t>(y) * f.p.bytes_per_line, x, 0, 1);
+                    rgb[c] = Sample(f, LineOf(f, y), x, 0, 1);
                 }
             }
             dst[3 * x] = rgb[2];
