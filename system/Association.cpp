@@ -1,6 +1,8 @@
 #include "system/Association.h"
 
 #include "core/Picture_types.h"
+#include "core/Replace_file.h"
+#include "core/Result_codes.h"
 #include "system/Run_program.h"
 #include "system/Xdg_text.h"
 
@@ -8,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -100,26 +101,16 @@ bool ReadText(const std::string& path, std::string& text)
     return true;
 }
 
-// Writes through a temporary file renamed over the target, so a failed write keeps the old file.
+// Replaces the file only when the whole text is written; a symbolic link (a dotfile
+// kept elsewhere) is followed and stays a link.
 bool WriteText(const std::string& path, const std::string& text)
 {
-    const std::string tmp = path + ".ravelscope-tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out << text;
-        out.flush();
-        if (!out) {
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileWith(path, [&text](const std::string& write_path) {
+               std::ofstream out(write_path, std::ios::binary | std::ios::trunc);
+               out << text;
+               out.flush();
+               return out ? kOk : kOpenFileError;
+           }) == kOk;
 }
 
 // The list value with ours first and every earlier entry behind it, ours once.

@@ -173,6 +173,16 @@ TEST_F(AssociationTest, SkipsRefusesAndReportsOverrides)
     EXPECT_EQ(Read(config_ / "mimeapps.list"), before);
 }
 
+TEST_F(AssociationTest, AListKeptElsewhereStaysALink)
+{
+    fs::rename(config_ / "mimeapps.list", root_ / "dotfiles.list");
+    fs::create_symlink(root_ / "dotfiles.list", config_ / "mimeapps.list");
+    ASSERT_EQ(Associate({IndexOf(".ppm")}, exe_, paths_, false).done.size(), 1u);
+    EXPECT_TRUE(fs::is_symlink(config_ / "mimeapps.list"));
+    EXPECT_NE(Read(root_ / "dotfiles.list").find("image/x-portable-pixmap=ravelscope.desktop;other.desktop;"),
+              std::string::npos);
+}
+
 TEST_F(AssociationTest, AnAwkwardFileNameOpensThroughGio)
 {
     // The program is a script in a directory whose name needs quoting on the Exec line;
