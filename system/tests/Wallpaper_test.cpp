@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -134,6 +135,70 @@ TEST_F(WallpaperTest, AFailedWriteLeavesTheDesktopAlone)
     EXPECT_NE(r.message.find("not written"), std::string::npos);
     EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), before);
     EXPECT_EQ(Get("org.gnome.desktop.background", "picture-options"), "'centered'");
+}
+
+// Cinnamon's and MATE's schemas (the keys we write) compiled into a directory of the test,
+// and a stand-in for xfconf-query that keeps each property in a file.
+TEST_F(WallpaperTest, OtherDesktopsGetTheirOwnKeys)
+{
+    const fs::path schemas = root_ / "schemas";
+    fs::create_directories(schemas);
+    std::ofstream(schemas / "test.gschema.xml") << R"(<schemalist>
+  <schema id="org.cinnamon.desktop.background" path="/org/cinnamon/desktop/background/">
+    <key name="picture-uri" type="s"><default>''</default></key>
+    <key name="picture-options" type="s"><default>'zoom'</default></key>
+  </schema>
+  <schema id="org.mate.background" path="/org/mate/desktop/background/">
+    <key name="picture-filename" type="s"><default>''</default></key>
+    <key name="picture-options" type="s"><default>'zoom'</default></key>
+  </schema>
+</schemalist>
+)";
+    ASSERT_EQ(RunProgram({"glib-compile-schemas", schemas.string()}).exit_code, 0);
+    setenv("GSETTINGS_SCHEMA_DIR", schemas.c_str(), 1);
+
+    const fs::path bin = root_ / "bin";
+    const fs::path store = root_ / "xfconf";
+    fs::create_directories(bin);
+    fs::create_directories(store);
+    std::ofstream(bin / "xfconf-query") << "#!/bin/sh\nstore='" + store.string() + "'\n" + R"SH(prop=; val=; set=0
+while [ $# -gt 0 ]; do case "$1" in
+  -p) prop=$2; shift;; -s) val=$2; set=1; shift;; -c|-t) shift;;
+esac; shift; done
+f="$store/$(printf %s "$prop" | tr / _)"
+if [ $set = 1 ]; then printf %s "$val" > "$f"; else cat "$f" && echo; fi
+)SH";
+    fs::permissions(bin / "xfconf-query", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+
+    const std::string file = (root_ / "data/ravelscope/wallpaper/Ravelscope_sea.png").string();
+    const std::string uri = "'file://" + file + "'";
+    const auto xfconf = [&store](const char* property) {
+        std::ifstream in(store / property);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const char* const kStyles[] = {"centered", "wallpaper", "stretched"};
+    const char* const kXfceStyles[] = {"1", "2", "3"};
+    for (int k = 0; k < 3; ++k) {
+        const auto style = static_cast<WallpaperStyle>(k);
+        setenv("XDG_CURRENT_DESKTOP", "X-Cinnamon", 1);
+        EXPECT_TRUE(SetWallpaper(picture_, "/p/sea.ppm", style).applied);
+        EXPECT_EQ(Get("org.cinnamon.desktop.background", "picture-uri"), uri);
+        EXPECT_EQ(Get("org.cinnamon.desktop.background", "picture-options"), std::string("'") + kStyles[k] + "'");
+
+        setenv("XDG_CURRENT_DESKTOP", "MATE", 1);
+        EXPECT_TRUE(SetWallpaper(picture_, "/p/sea.ppm", style).applied);
+        EXPECT_EQ(Get("org.mate.background", "picture-filename"), "'" + file + "'");
+        EXPECT_EQ(Get("org.mate.background", "picture-options"), std::string("'") + kStyles[k] + "'");
+
+        setenv("XDG_CURRENT_DESKTOP", "XFCE", 1);
+        EXPECT_TRUE(SetWallpaper(picture_, "/p/sea.ppm", style).applied);
+        EXPECT_EQ(xfconf("_backdrop_screen0_monitor0_workspace0_last-image"), file);
+        EXPECT_EQ(xfconf("_backdrop_screen0_monitor0_workspace0_image-style"), kXfceStyles[k]);
+    }
+    setenv("PATH", path.c_str(), 1);
+    unsetenv("GSETTINGS_SCHEMA_DIR");
 }
 
 TEST(WallpaperDesktop, FamilyOfTheCurrentDesktop)
