@@ -756,8 +756,9 @@ void TForm1::mn_Edit_PasteClick()
     }
     for (int y = 0; y < rgb.height(); ++y)
         std::memcpy(pic.ScanLine(y), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
-    if (PasteDib(pic))
-        clipboard_state_ = 1;
+    if (!PasteDib(pic))
+        return;
+    clipboard_state_ = 1;
     RefreshCommands();
 }
 
