@@ -10,6 +10,7 @@ RAVELSCOPE_PACKAGES=(
   python3 netpbm python3-pil imagemagick xvfb xauth openbox xdotool
   pngcheck libtiff-tools libjpeg-turbo-progs ffmpeg
   python3-astropy hyperfine libgdcm-dev python3-pydicom
+  libglib2.0-bin shared-mime-info gsettings-desktop-schemas
 )
 
 ensure_packages() {

@@ -49,6 +49,10 @@ if [ -x "$build/fuzz/fuzz_mp3info" ]; then
   done
   run "$build/fuzz/fuzz_mp3info" "$runs" "${args[@]}"
 fi
+# The key-file editing of mimeapps.list and desktop entries, from its hand-made seeds.
+if [ -x "$build/fuzz/fuzz_keyfile" ]; then
+  run "$build/fuzz/fuzz_keyfile" "$runs" -max_len=4096 "$src/fuzz/seeds/keyfile"
+fi
 # The writers start from nothing; their inputs are pictures of up to 256 Ki pixels, so
 # they get a tenth of the readers' runs.
 for target in "$build"/fuzz/fuzz_write_*; do

@@ -248,6 +248,16 @@ void TForm1::BindHandlers()
         {Cmd("mn_Image_Info"), &TForm1::mn_Image_InfoClick},
         {Cmd("tb_Info"), &TForm1::mn_Image_InfoClick},
         {Cmd("mn_View_FullScreen"), &TForm1::mn_View_FullScreenClick},
+        // Scanner, wallpaper and file association.
+        {Cmd("mn_Tests_TwainSelect"), &TForm1::mn_Tests_TwainSelectClick},
+        {Cmd("mn_Tests_TwainAcquire"), &TForm1::mn_Tests_TwainAcquireClick},
+        {Cmd("mn_Tests_WallPaperCenter"), &TForm1::mn_Tests_WallPaperCenterClick},
+        {Cmd("mn_Tests_WallPaperTile"), &TForm1::mn_Tests_WallPaperTileClick},
+        {Cmd("mn_Tests_WallPaperStretch"), &TForm1::mn_Tests_WallPaperStretchClick},
+        {Cmd("mn_Tests_Association"), &TForm1::mn_Tests_AssociationClick},
+        {Cmd("mn_Tools_Acquire"), &TForm1::mn_Tests_TwainAcquireClick},
+        {Cmd("mn_Tools_SelectSource"), &TForm1::mn_Tests_TwainSelectClick},
+        {Cmd("mn_Tools_FileAssociations"), &TForm1::mn_Tests_AssociationClick},
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
@@ -763,6 +773,14 @@ void TForm1::mn_Edit_PasteClick()
     }
     for (int y = 0; y < rgb.height(); ++y)
         std::memcpy(pic.ScanLine(y), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
+    if (!PasteDib(pic))
+        return;
+    clipboard_state_ = 1;
+    RefreshCommands();
+}
+
+bool TForm1::PasteDib(const Dib& pic)
+{
     bool pasted = false;
     RunEdit([&] {
         const int rc = PastePicture(doc_, chain_, pic);
@@ -770,13 +788,12 @@ void TForm1::mn_Edit_PasteClick()
         return rc;
     });
     if (!pasted)
-        return;
+        return false;
     if (doc_.current_path.empty())
         shown_path_.clear();
     DropSelection();
     selection_mode_ = kSelectIdle;
-    clipboard_state_ = 1;
-    RefreshCommands();
+    return true;
 }
 
 void TForm1::mn_Edit_CropClick()

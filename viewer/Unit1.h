@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class Dib;
 class HELP_VIEWER;
 class QAction;
 class QLabel;
@@ -95,6 +96,16 @@ public:
     void mn_Tests_ZoomOutClick();
     void mn_Tests_ContextMenuClick();
     void tb_DrawRectClick();
+    // system: scanner, wallpaper and file association (Unit1_system.cpp).
+    void mn_Tests_TwainSelectClick();
+    void mn_Tests_TwainAcquireClick();
+    void mn_Tests_WallPaperCenterClick();
+    void mn_Tests_WallPaperTileClick();
+    void mn_Tests_WallPaperStretchClick();
+    void mn_Tests_AssociationClick();
+    // The 24-bit picture becomes the picture shown through the Paste edit; false when the
+    // edit failed (its status is shown).
+    bool PasteDib(const Dib& pic);
     void SlideShowTimerTick();
     void ClipboardTimerTick();
 
@@ -236,6 +247,13 @@ private:
     // Runs an effect dialog and applies its result, on the selection or the whole picture,
     // when it was confirmed.
     void RunEffectDialog(TEffectForm& form);
+    // system
+    void SetWallpaperClick(int style);
+    // Picks a scanner and keeps it in the settings file: a single one without asking, else
+    // the remembered one unless always_ask (or none is remembered). False when there is
+    // none or the user cancelled.
+    bool ChooseScanSource(bool always_ask);
+    bool scan_source_chosen_ = false; // the first-time source choice of the run is made
 
     TIMAGE_INFO& doc_;
     RECT_OBJ& rect_;

@@ -107,10 +107,15 @@ inline constexpr COMMAND_ROW kRows[] = {
     {I, "mn_View_ToolBar", "mn_View", "ToolBar", "", "", nullptr, &S::toolbar_checked,
      kCmdCheckable | kCmdChecked},
 
-    // The screen capture and the text viewer, visible (their items sit in the Tests menu too).
+    // The tools: screen capture and the text viewer (their items sit in the Tests menu too),
+    // scanner, wallpaper and file association.
     {M, "mn_Tools", "", "&Tools", "", ""},
     {M, "mn_Tools_ScreenCapture", "mn_Tools", "Screen Capture", "", ""},
     {I, "mn_Tools_OpenText", "mn_Tools", "Open Text...", "", ""},
+    {I, "mn_Tools_Acquire", "mn_Tools", "Acquire...", "", ""},
+    {I, "mn_Tools_SelectSource", "mn_Tools", "Select Source...", "", ""},
+    {M, "mn_Tools_SetWallpaper", "mn_Tools", "Set as Wallpaper", "", "", &S::wallpaper},
+    {I, "mn_Tools_FileAssociations", "mn_Tools", "File Associations...", "", ""},
 
     {M, "mn_Help", "", "&Help", "", ""},
     {I, "mn_Help_About", "mn_Help", "&About...", "", ""},
@@ -182,6 +187,10 @@ inline constexpr COMMAND_ROW kRows[] = {
     {ALSO, "mn_Tests_CaptureScreen", "mn_Tools_ScreenCapture", "", "", ""},
     {ALSO, "mn_Tests_CaptureClient", "mn_Tools_ScreenCapture", "", "", ""},
     {ALSO, "mn_Tests_CaptureDeskTop", "mn_Tools_ScreenCapture", "", "", ""},
+    // The wallpaper arrangements of the Tests menu are also in the Tools menu.
+    {ALSO, "mn_Tests_WallPaperCenter", "mn_Tools_SetWallpaper", "", "", ""},
+    {ALSO, "mn_Tests_WallPaperTile", "mn_Tools_SetWallpaper", "", "", ""},
+    {ALSO, "mn_Tests_WallPaperStretch", "mn_Tools_SetWallpaper", "", "", ""},
 
     // The toolbar, left to right; every enabled button copies its menu item's state.
     {B, "tb_Open", "", "Open|", "", "open"},
