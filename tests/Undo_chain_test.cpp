@@ -56,7 +56,10 @@ Picture TwoColours(int w, int h)
     return p;
 }
 
-enum Step { kMirror, kNegative, kRotateLeft, kCrop, kCut, kPaste, kReduce, kUndo, kRedo, kSave, kSaveAs };
+enum Step {
+    kMirror, kNegative, kNegativeArea, kSwapBrg, kGray, kRotateLeft, kCrop, kCut, kPaste, kReduce,
+    kUndo, kRedo, kSave, kSaveAs,
+};
 
 struct Script {
     const char* name;
@@ -94,6 +97,12 @@ TEST_F(UndoChainTest, EverySavedPictureIsThePictureShown)
         {"save, edit, save as", {kNegative, kSave, kMirror, kSaveAs}, false, 1},
         {"save, then reduce colours", {kNegative, kSave, kReduce}, false, 1},
         {"an edit after undo drops the redo tail", {kMirror, kUndo, kNegative, kRedo}, false, 1},
+        // Recorded edits (re-applied on undo and redo) mixed with kept pixels.
+        {"grey, mirror, undo and redo across both", {kGray, kMirror, kUndo, kUndo, kRedo, kRedo, kUndo}, false, 1},
+        {"a three-way swap undone by its inverse", {kSwapBrg, kSwapBrg, kUndo, kUndo}, true, 0},
+        {"negative of the selection, grey, back and forth", {kNegativeArea, kGray, kNegativeArea, kUndo, kUndo, kUndo, kRedo, kRedo, kRedo}, false, 1},
+        {"rotate, grey, crop, all undone", {kRotateLeft, kGray, kCrop, kUndo, kUndo, kUndo}, true, 0},
+        {"grey after undo drops the redo tail", {kGray, kMirror, kUndo, kUndo, kGray, kRedo, kUndo, kRedo}, false, 1},
     };
     for (const Script& s : scripts) {
         SCOPED_TRACE(s.name);
@@ -110,6 +119,9 @@ TEST_F(UndoChainTest, EverySavedPictureIsThePictureShown)
             switch (step) {
             case kMirror: rc = RunImageCommand(doc, chain, ImageCommand::kMirror, nullptr); break;
             case kNegative: rc = RunImageCommand(doc, chain, ImageCommand::kNegative, nullptr); break;
+            case kNegativeArea: rc = RunImageCommand(doc, chain, ImageCommand::kNegative, &sel); break;
+            case kSwapBrg: rc = RunImageCommand(doc, chain, ImageCommand::kSwapBRG, nullptr); break;
+            case kGray: rc = RunImageCommand(doc, chain, ImageCommand::kGrayScale, nullptr); break;
             case kRotateLeft: rc = RunImageCommand(doc, chain, ImageCommand::kRotateLeft, nullptr); break;
             case kReduce: rc = RunImageCommand(doc, chain, ImageCommand::kReduceColors, nullptr); break;
             case kCrop: rc = CropPicture(doc, chain, sel); break;
@@ -272,21 +284,54 @@ TEST_F(UndoChainTest, FailedEditsKeepThePictureAndTheChain)
 
 TEST_F(UndoChainTest, KeepsWithinItsBudgetDroppingTheOldestSteps)
 {
+    // The budget counts the picture shown and the snapshots: room for two steps that keep
+    // pixels; recorded edits keep none and are never dropped for memory.
     const std::size_t one = 12 * 9 * 3;
+    struct Case {
+        const char* name;
+        ImageCommand cmd;
+        std::int32_t length;      // after six commands
+        std::int32_t undos;       // that succeed after them
+        std::int32_t snapshots;   // held after six commands
+        int edited;               // at the first state left
+    } cases[] = {
+        {"grey scale keeps pixels", ImageCommand::kGrayScale, 2, 2, 2, 1},
+        {"negative is recorded", ImageCommand::kNegative, 6, 6, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UNDO_CHAIN small(3 * one);
+        OpenOriginal();
+        small.ResetChain(doc);
+        for (int i = 0; i < 6; ++i)
+            ASSERT_EQ(RunImageCommand(doc, small, c.cmd, nullptr), kOk);
+        EXPECT_LE(small.Bytes(), 3 * one);
+        EXPECT_EQ(small.Length(), c.length);
+        EXPECT_EQ(small.Snapshots(), c.snapshots);
+        for (int i = 0; i < c.undos; ++i) {
+            ASSERT_EQ(small.Undo(doc), kOk);
+            EXPECT_LE(small.Bytes(), 3 * one) << "undo keeps within the budget";
+        }
+        EXPECT_EQ(small.Undo(doc), kDataError);
+        EXPECT_EQ(small.Position(), 0);
+        EXPECT_EQ(doc.edited, c.edited) << "1: the picture as read was dropped, nothing says it is the file";
+        EXPECT_EQ(Saved(doc, dir.File("check.ppm")), Shown(doc));
+        ASSERT_EQ(small.Redo(doc), kOk);
+        EXPECT_EQ(Saved(doc, dir.File("check.ppm")), Shown(doc));
+        small.ResetChain(doc);
+        EXPECT_EQ(small.Bytes(), 0u);
+        EXPECT_EQ(small.Snapshots(), 0);
+    }
     UNDO_CHAIN small(3 * one);
     OpenOriginal();
     small.ResetChain(doc);
     for (int i = 0; i < 6; ++i)
         ASSERT_EQ(RunImageCommand(doc, small, ImageCommand::kNegative, nullptr), kOk);
-    EXPECT_LE(small.Bytes(), 3 * one);
-    EXPECT_EQ(small.Length(), 2);
-    ASSERT_EQ(small.Undo(doc), kOk);
-    ASSERT_EQ(small.Undo(doc), kOk);
-    EXPECT_EQ(small.Undo(doc), kDataError);
-    EXPECT_EQ(Shown(doc), original) << "an even number of negatives";
-    EXPECT_EQ(doc.edited, 1) << "the picture as read was dropped: nothing says it is the file";
-    small.ResetChain(doc);
-    EXPECT_EQ(small.Bytes(), 0u);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(small.Undo(doc), kOk);
+    EXPECT_EQ(Shown(doc), original);
+    ASSERT_EQ(RunImageCommand(doc, small, ImageCommand::kGrayScale, nullptr), kOk);
+    EXPECT_EQ(small.Length(), 1) << "the redo tail is gone";
 }
 
 TEST_F(UndoChainTest, APasteWithNothingOpenIsADocumentWithoutAFile)

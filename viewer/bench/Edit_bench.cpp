@@ -2,7 +2,11 @@
 // bitmap against the whole command (menu action to repainted view, the undo step
 // included), and the window's share over the operation. Runs offscreen; prints
 // milliseconds (medians).
-//   ravelscope_edit_bench [ROUNDS]
+//
+// Each command starts after a pause of 200 ms, as a person gives the window between two
+// commands: the undo chain uses such pauses to fault in the memory of the next snapshot.
+// With --back-to-back the commands follow each other at once.
+//   ravelscope_edit_bench [ROUNDS] [--back-to-back]
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "ops/Edgedetection.h"
@@ -23,9 +27,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -33,6 +39,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Reads and writes a block larger than any cache, so that the operation alone and the
+// whole command both start with the picture out of the caches (a fresh copy of the
+// picture would otherwise give the operation alone a head start).
+void EvictCaches()
+{
+    static std::vector<std::uint8_t> block(std::size_t{256} << 20, 1);
+    for (std::size_t i = 0; i < block.size(); i += 64)
+        block[i] = static_cast<std::uint8_t>(block[i] + 1);
+}
 
 double Median(std::vector<double> v)
 {
@@ -46,6 +62,12 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const bool back_to_back = argc > 2 && std::string(argv[2]) == "--back-to-back";
+    const auto pause = [back_to_back] {
+        if (!back_to_back)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EvictCaches();
+    };
     constexpr int kSide = 4096;
 
     QTemporaryDir scratch;
@@ -92,10 +114,12 @@ int main(int argc, char** argv)
                 return 1;
             for (int y = 0; y < kSide; ++y)
                 std::copy(doc.display->ScanLine(y), doc.display->ScanLine(y) + kSide * 3, work.ScanLine(y));
+            EvictCaches();
             Clock::time_point t = Clock::now();
             r.op(work);
             op.push_back(Ms(Clock::now() - t));
 
+            pause();
             t = Clock::now();
             form.Command(r.command)->trigger();
             form.View()->repaint();
@@ -106,6 +130,7 @@ int main(int argc, char** argv)
     }
     std::vector<double> undo;
     for (int i = 0; i < rounds; ++i) {
+        pause();
         const Clock::time_point t = Clock::now();
         form.Command("mn_Edit_Undo")->trigger();
         form.View()->repaint();

@@ -1,5 +1,6 @@
 #include "viewer/logic/Image_edits.h"
 
+#include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "ops/Edgedetection.h"
@@ -10,6 +11,7 @@
 #include "viewer/logic/Undo_chain.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -73,13 +75,8 @@ int ReduceColors(TIMAGE_INFO& doc)
     // The reduction reads the context's picture: give it the picture shown.
     Dib& d = *doc.display;
     CODEC_CTX& ctx = *doc.context;
-    const std::size_t row = static_cast<std::size_t>(d.Width()) * 3;
-    if (const int rc = ctx.work.Reserve(row * static_cast<std::size_t>(d.Height())); rc != kOk)
+    if (const int rc = CopyDisplayToWork(doc); rc != kOk)
         return rc;
-    for (int y = 0; y < d.Height(); ++y)
-        std::memcpy(ctx.work.data() + row * static_cast<std::size_t>(y), d.ScanLine(y), row);
-    ctx.width = d.Width();
-    ctx.height = d.Height();
     ctx.edited = true;
     auto rcd = std::make_unique<TRCD>();
     if (const int rc = rcd->ReduceColorDepth(ctx); rc != kOk)
@@ -119,6 +116,48 @@ bool UsesSelection(ImageCommand c)
 
 bool HasPicture(const TIMAGE_INFO& doc) { return doc.display && !doc.display->Empty() && doc.context; }
 
+using Draw = UNDO_CHAIN::Draw;
+
+// The edits another edit undoes exactly, as that pair (see UNDO_CHAIN::PushRecorded);
+// false for the others.
+bool Recordable(ImageCommand cmd, const RECT_BOUNDS& area, Draw& draw, Draw& inverse)
+{
+    const auto on_area = [area](void (*op)(Dib&)) {
+        return [area, op](TIMAGE_INFO& d) { return OnArea(*d.display, area, op); };
+    };
+    switch (cmd) {
+    case ImageCommand::kMirror: draw = inverse = on_area(Mirror); return true;
+    case ImageCommand::kVerticalFlip: draw = inverse = on_area(FlipVertical); return true;
+    case ImageCommand::kNegative: draw = inverse = on_area(Negative); return true;
+    case ImageCommand::kRotateLeft:
+    case ImageCommand::kRotateRight: {
+        const auto left = [](TIMAGE_INFO& d) { return Replace(d, RotateLeft); };
+        const auto right = [](TIMAGE_INFO& d) { return Replace(d, RotateRight); };
+        draw = cmd == ImageCommand::kRotateLeft ? Draw(left) : Draw(right);
+        inverse = cmd == ImageCommand::kRotateLeft ? Draw(right) : Draw(left);
+        return true;
+    }
+    case ImageCommand::kSwapRBG: case ImageCommand::kSwapBGR: case ImageCommand::kSwapBRG:
+    case ImageCommand::kSwapGRB: case ImageCommand::kSwapGBR: {
+        std::array<int, 3> order{};
+        SwapOrder(SwapName(cmd), order.data());
+        std::array<int, 3> back{};
+        for (int i = 0; i < 3; ++i)
+            back[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])] = i;
+        const auto swap = [area](std::array<int, 3> o) {
+            return [area, o](TIMAGE_INFO& d) {
+                return OnArea(*d.display, area, [&o](Dib& p) { SwapChannels(p, o.data()); });
+            };
+        };
+        draw = swap(order);
+        inverse = swap(back);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 RECT_BOUNDS ClampArea(const RECT_BOUNDS& s, std::int32_t width, std::int32_t height)
@@ -139,18 +178,16 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
     const RECT_BOUNDS area = AreaOf(doc, UsesSelection(cmd) ? selection : nullptr);
     if (IsEmpty(area))
         return kOk;
+    Draw draw, inverse;
+    if (Recordable(cmd, area, draw, inverse))
+        return chain.PushRecorded(doc, std::move(draw), std::move(inverse));
     return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
         Dib& pic = *d.display;
         switch (cmd) {
-        case ImageCommand::kMirror: return OnArea(pic, area, Mirror);
-        case ImageCommand::kVerticalFlip: return OnArea(pic, area, FlipVertical);
-        case ImageCommand::kRotateLeft: return Replace(d, RotateLeft);
-        case ImageCommand::kRotateRight: return Replace(d, RotateRight);
-        case ImageCommand::kNegative: return OnArea(pic, area, Negative);
         case ImageCommand::kGrayScale: return OnArea(pic, area, GrayScale);
         case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
         case ImageCommand::kReduceColors: return ReduceColors(d);
-        case ImageCommand::kEdgeDetection: {
+        default: {
             Dib edges;
             if (const int rc = edges.SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
                 return rc;
@@ -161,11 +198,6 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
             if (!IsEmpty(inner))
                 CopyBlock(edges, inner, pic, inner.left, inner.top);
             return kOk;
-        }
-        default: {
-            int order[3];
-            SwapOrder(SwapName(cmd), order);
-            return OnArea(pic, area, [&order](Dib& p) { SwapChannels(p, order); });
         }
         }
     });

@@ -5,30 +5,27 @@
 
 #include <cstring>
 #include <new>
+#include <system_error>
 
 namespace {
 
-// Copies the 24-bit display bitmap into a buffer sized to it.
-int TakePicture(const Dib& d, PixelBuffer& to)
-{
-    const std::size_t bytes = PictureBytes(d.Width(), d.Height(), 3);
-    if (bytes == SIZE_MAX)
-        return kImageTooLarge;
-    if (const int rc = to.Reserve(bytes); rc != kOk)
-        return rc;
-    const std::size_t row = static_cast<std::size_t>(d.Width()) * 3;
-    for (int y = 0; y < d.Height(); ++y)
-        std::memcpy(to.data() + static_cast<std::size_t>(y) * row, d.ScanLine(y), row);
-    return kOk;
-}
+// Freed snapshot blocks kept for the next snapshots.
+constexpr std::size_t kPoolBlocks = 2;
+
+std::size_t ShownBytes(const Dib& d) { return d.Stride() * static_cast<std::size_t>(d.Height()); }
+
+bool Usable(const TIMAGE_INFO& doc) { return doc.display && !doc.display->Empty() && doc.context; }
 
 } // namespace
 
 int UNDO_CHAIN::ResetChain(TIMAGE_INFO& doc, bool has_file)
 {
     states_.clear();
-    spare_.Release();
-    bytes_ = 0;
+    if (preparing_.valid())
+        preparing_.wait();
+    preparing_ = {};
+    pool_.clear();
+    bytes_ = shown_bytes_ = 0;
     position_ = 0;
     clean_ = has_file ? 0 : -1;
     doc.current_state = doc.context.get();
@@ -37,19 +34,23 @@ int UNDO_CHAIN::ResetChain(TIMAGE_INFO& doc, bool has_file)
     doc.undo_position = doc.undo_length = 0;
     if (has_file)
         return kOk;
-    if (!doc.display || doc.display->Empty() || !doc.context)
+    if (!Usable(doc))
         return kDataError;
-    try {
-        if (const int rc = CaptureFirst(doc); rc != kOk)
-            return rc;
-    } catch (const std::bad_alloc&) {
-        return kMemoryError;
-    }
+    if (const int rc = Begin(doc); rc != kOk)
+        return rc;
     Publish(doc);
     return kOk;
 }
 
-int UNDO_CHAIN::CaptureFirst(TIMAGE_INFO& doc)
+std::int32_t UNDO_CHAIN::Snapshots() const
+{
+    std::int32_t n = 0;
+    for (const STATE& s : states_)
+        n += s.has_pixels ? 1 : 0;
+    return n;
+}
+
+int UNDO_CHAIN::Begin(TIMAGE_INFO& doc)
 {
     if (!states_.empty())
         return kOk;
@@ -57,112 +58,191 @@ int UNDO_CHAIN::CaptureFirst(TIMAGE_INFO& doc)
     if (d.PixelFormat() != 24)
         if (const int rc = d.SetPixelFormat(24); rc != kOk)
             return rc;
-    // The picture shown becomes the first state, in the working buffer.
-    if (const int rc = TakePicture(d, doc.context->work); rc != kOk)
-        return rc;
-    PICTURE_STATE first;
+    STATE first;
     first.width = d.Width();
     first.height = d.Height();
-    bytes_ = first.Bytes();
     states_.push_back(std::move(first));
     position_ = 0;
+    shown_bytes_ = ShownBytes(d);
     return kOk;
 }
 
-int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const std::function<int(TIMAGE_INFO& doc)>& draw)
+PixelBuffer UNDO_CHAIN::TakeBlock(std::size_t n)
 {
-    if (!doc.display || doc.display->Empty() || !doc.context)
+    if (preparing_.valid())
+        pool_.push_back(preparing_.get());
+    PixelBuffer block;
+    // The largest block, so a smaller picture never grows a block a larger one could use.
+    auto best = pool_.end();
+    for (auto it = pool_.begin(); it != pool_.end(); ++it)
+        if (best == pool_.end() || it->capacity() > best->capacity())
+            best = it;
+    if (best != pool_.end() && (best->capacity() >= n || pool_.size() >= kPoolBlocks)) {
+        block = std::move(*best);
+        pool_.erase(best);
+    }
+    return block;
+}
+
+void UNDO_CHAIN::PrepareBlock()
+{
+    const std::size_t n = shown_bytes_;
+    if (preparing_.valid() || n == 0 || pool_.size() >= kPoolBlocks)
+        return;
+    for (const PixelBuffer& b : pool_)
+        if (b.capacity() >= n)
+            return;
+    try {
+        preparing_ = std::async(std::launch::async, [n] {
+            PixelBuffer block;
+            if (block.Reserve(n) == kOk)
+                for (std::size_t i = 0; i < n; i += 4096)
+                    block.data()[i] = 0;
+            return block;
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the next snapshot allocates its block itself.
+    }
+}
+
+int UNDO_CHAIN::Snapshot(const TIMAGE_INFO& doc, STATE& s)
+{
+    const Dib& d = *doc.display;
+    const std::size_t n = ShownBytes(d);
+    PixelBuffer block = TakeBlock(n);
+    if (const int rc = block.Reserve(n); rc != kOk) {
+        if (block.capacity() != 0)
+            pool_.push_back(std::move(block));
+        return rc;
+    }
+    std::memcpy(block.data(), d.Bits(), n);
+    s.pixels = std::move(block);
+    s.has_pixels = true;
+    bytes_ += n;
+    return kOk;
+}
+
+int UNDO_CHAIN::Restore(TIMAGE_INFO& doc, const STATE& s)
+{
+    if (!s.has_pixels)
+        return kDataError;
+    Dib& d = *doc.display;
+    if (d.Width() != s.width || d.Height() != s.height || d.PixelFormat() != 24)
+        if (const int rc = d.SetSize(s.width, s.height, 24); rc != kOk)
+            return rc;
+    std::memcpy(d.Bits(), s.pixels.data(), s.pixels.size());
+    return kOk;
+}
+
+void UNDO_CHAIN::Free(STATE& s)
+{
+    if (!s.has_pixels)
+        return;
+    bytes_ -= s.pixels.size();
+    s.has_pixels = false;
+    if (pool_.size() < kPoolBlocks)
+        pool_.push_back(std::move(s.pixels));
+    else
+        s.pixels.Release();
+}
+
+void UNDO_CHAIN::DropRedoTail()
+{
+    while (CanRedo()) {
+        Free(states_.back());
+        states_.pop_back();
+    }
+    if (clean_ > position_)
+        clean_ = -1;
+}
+
+int UNDO_CHAIN::Append(TIMAGE_INFO& doc, STATE added)
+{
+    DropRedoTail();
+    added.width = doc.display->Width();
+    added.height = doc.display->Height();
+    states_.push_back(std::move(added));
+    ++position_;
+    shown_bytes_ = ShownBytes(*doc.display);
+    KeepWithinBudget();
+    Publish(doc);
+    PrepareBlock();
+    return kOk;
+}
+
+int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const Draw& draw)
+{
+    if (!Usable(doc))
+        return kDataError;
+    bool took = false;
+    // Puts the picture back from the snapshot this call took and gives the snapshot back.
+    const auto fail = [&](int rc) {
+        if (took) {
+            STATE& cur = states_[static_cast<std::size_t>(position_)];
+            if (!doc.display)
+                doc.display = std::make_unique<Dib>();
+            (void)Restore(doc, cur);
+            Free(cur);
+        }
+        return rc;
+    };
+    try {
+        if (const int rc = Begin(doc); rc != kOk)
+            return rc;
+        if (const int rc = Snapshot(doc, states_[static_cast<std::size_t>(position_)]); rc != kOk)
+            return rc;
+        took = true;
+        int rc = draw(doc);
+        if (rc == kOk && (!doc.display || doc.display->Empty() || doc.display->PixelFormat() != 24))
+            rc = kDataError;
+        if (rc != kOk)
+            return fail(rc);
+        return Append(doc, STATE{});
+    } catch (const std::bad_alloc&) {
+        return fail(kMemoryError);
+    } catch (...) {
+        return fail(kUnknownError);
+    }
+}
+
+int UNDO_CHAIN::PushRecorded(TIMAGE_INFO& doc, Draw draw, Draw inverse)
+{
+    if (!Usable(doc))
         return kDataError;
     try {
-        if (const int rc = CaptureFirst(doc); rc != kOk)
+        if (const int rc = Begin(doc); rc != kOk)
             return rc;
-        int rc = draw(doc);
-        PixelBuffer next = std::move(spare_);
-        if (!doc.display)
-            doc.display = std::make_unique<Dib>();
-        if (rc == kOk && (doc.display->Empty() || doc.display->PixelFormat() != 24))
-            rc = kDataError;
-        if (rc == kOk)
-            rc = TakePicture(*doc.display, next);
-        if (rc != kOk) {
-            spare_ = std::move(next);
-            Show(doc, position_);
+        if (const int rc = draw(doc); rc != kOk)
             return rc;
-        }
-        while (CanRedo()) {
-            Recycle(states_.back());
-            states_.pop_back();
-        }
-        if (clean_ > position_)
-            clean_ = -1;
-        // The old current state takes its pixels back from the working buffer, which
-        // takes the new picture's.
-        CODEC_CTX& ctx = *doc.context;
-        states_[static_cast<std::size_t>(position_)].pixels = std::move(ctx.work);
-        ctx.work = std::move(next);
-        PICTURE_STATE added;
-        added.width = doc.display->Width();
-        added.height = doc.display->Height();
-        bytes_ += added.Bytes();
-        states_.push_back(std::move(added));
-        ++position_;
-        KeepWithinBudget();
-        Publish(doc);
-        return kOk;
+        STATE added;
+        added.redo = std::move(draw);
+        added.undo = std::move(inverse);
+        return Append(doc, std::move(added));
     } catch (const std::bad_alloc&) {
-        if (!states_.empty())
-            Show(doc, position_);
         return kMemoryError;
     } catch (...) {
-        if (!states_.empty())
-            Show(doc, position_);
         return kUnknownError;
     }
 }
 
 void UNDO_CHAIN::KeepWithinBudget()
 {
-    while (bytes_ > budget_ && position_ > 0) {
-        Recycle(states_.front());
+    while (Bytes() > budget_ && position_ > 0) {
+        Free(states_.front());
         states_.pop_front();
         --position_;
         clean_ = clean_ > 0 ? clean_ - 1 : -1;
     }
 }
 
-void UNDO_CHAIN::Recycle(PICTURE_STATE& s)
-{
-    bytes_ -= s.Bytes();
-    if (s.pixels.capacity() != 0)
-        spare_ = std::move(s.pixels);
-}
-
-int UNDO_CHAIN::Show(TIMAGE_INFO& doc, std::int32_t k)
-{
-    CODEC_CTX& ctx = *doc.context;
-    PICTURE_STATE& s = states_[static_cast<std::size_t>(k)];
-    const PixelBuffer& from = k == position_ ? ctx.work : s.pixels;
-    Dib& d = *doc.display;
-    if (d.Width() != s.width || d.Height() != s.height || d.PixelFormat() != 24)
-        if (const int rc = d.SetSize(s.width, s.height, 24); rc != kOk)
-            return rc;
-    const std::size_t row = static_cast<std::size_t>(s.width) * 3;
-    for (int y = 0; y < s.height; ++y)
-        std::memcpy(d.ScanLine(y), from.data() + static_cast<std::size_t>(y) * row, row);
-    if (k != position_) {
-        states_[static_cast<std::size_t>(position_)].pixels = std::move(ctx.work);
-        ctx.work = std::move(s.pixels);
-    }
-    return kOk;
-}
-
 void UNDO_CHAIN::Publish(TIMAGE_INFO& doc)
 {
-    const PICTURE_STATE& s = states_[static_cast<std::size_t>(position_)];
+    const STATE& s = states_[static_cast<std::size_t>(position_)];
     CODEC_CTX& ctx = *doc.context;
     ctx.width = s.width;
     ctx.height = s.height;
     ctx.edited = true;
+    ctx.work_behind = true;
     ctx.index_matches_picture = false;
     doc.display_width = s.width;
     doc.display_height = s.height;
@@ -171,27 +251,46 @@ void UNDO_CHAIN::Publish(TIMAGE_INFO& doc)
     doc.undo_length = Length();
 }
 
-int UNDO_CHAIN::Undo(TIMAGE_INFO& doc)
+int UNDO_CHAIN::Step(TIMAGE_INFO& doc, std::int32_t to)
 {
-    if (!CanUndo() || !doc.display || !doc.context)
+    if (!Usable(doc))
         return kDataError;
-    if (const int rc = Show(doc, position_ - 1); rc != kOk)
-        return rc;
-    --position_;
+    const bool back = to < position_;
+    STATE& cur = states_[static_cast<std::size_t>(position_)];
+    STATE& target = states_[static_cast<std::size_t>(to)];
+    // The step between the two states: the later one's.
+    const STATE& step = back ? cur : target;
+    try {
+        if (step.undo) {
+            if (const int rc = (back ? step.undo : step.redo)(doc); rc != kOk)
+                return rc;
+        } else {
+            if (!target.has_pixels)
+                return kDataError;
+            // The picture shown keeps its pixels for the way back; the target's snapshot
+            // becomes the picture shown.
+            if (const int rc = Snapshot(doc, cur); rc != kOk)
+                return rc;
+            if (const int rc = Restore(doc, target); rc != kOk) {
+                Free(cur);
+                return rc;
+            }
+            Free(target);
+        }
+    } catch (const std::bad_alloc&) {
+        return kMemoryError;
+    }
+    position_ = to;
+    shown_bytes_ = ShownBytes(*doc.display);
+    KeepWithinBudget();
     Publish(doc);
+    PrepareBlock();
     return kOk;
 }
 
-int UNDO_CHAIN::Redo(TIMAGE_INFO& doc)
-{
-    if (!CanRedo() || !doc.display || !doc.context)
-        return kDataError;
-    if (const int rc = Show(doc, position_ + 1); rc != kOk)
-        return rc;
-    ++position_;
-    Publish(doc);
-    return kOk;
-}
+int UNDO_CHAIN::Undo(TIMAGE_INFO& doc) { return CanUndo() ? Step(doc, position_ - 1) : kDataError; }
+
+int UNDO_CHAIN::Redo(TIMAGE_INFO& doc) { return CanRedo() ? Step(doc, position_ + 1) : kDataError; }
 
 void UNDO_CHAIN::MarkSaved(TIMAGE_INFO& doc)
 {
