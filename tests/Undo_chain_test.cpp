@@ -2,6 +2,7 @@
 // picture shown, and Undo/Redo bring back exactly the pictures of earlier steps.
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "ops/Edgedetection.h"
 #include "ops/Pixel_commands.h"
 #include "tests/test_support.h"
 #include "viewer/logic/Image_edits.h"
@@ -236,16 +237,41 @@ TEST_F(UndoChainTest, SelectionsAreIntersectedWithThePicture)
         }
 }
 
-TEST_F(UndoChainTest, EdgeDetectionWithoutSelectionWorksOnTheWholePicture)
+TEST_F(UndoChainTest, EdgeDetectionWorksOnTheSelectionOrTheWholePicture)
 {
-    OpenOriginal();
-    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kEdgeDetection, nullptr), kOk);
-    EXPECT_EQ(chain.Length(), 1);
-    int changed = 0;
-    const Picture now = Shown(doc);
-    for (std::size_t i = 0; i < now.bgr.size(); ++i)
-        changed += now.bgr[i] != original.bgr[i];
-    EXPECT_GT(changed, static_cast<int>(now.bgr.size()) / 2);
+    // The detector's own result on the picture; its one-pixel frame keeps the picture.
+    Dib src, edges;
+    ASSERT_EQ(src.SetSize(12, 9, 24), kOk);
+    ASSERT_EQ(edges.SetSize(12, 9, 24), kOk);
+    for (int y = 0; y < 9; ++y)
+        std::memcpy(src.ScanLine(y), original.bgr.data() + y * 36, 36);
+    DetectEdges(src, edges);
+    struct Case {
+        const char* name;
+        bool selected;
+        RECT_BOUNDS sel;
+        RECT_BOUNDS inner; // where the edges show
+    } cases[] = {
+        {"no selection", false, {}, {1, 1, 11, 8}},
+        {"inside", true, {3, 2, 9, 7}, {3, 2, 9, 7}},
+        {"over the top left corner", true, {-2, -2, 5, 5}, {1, 1, 5, 5}},
+        {"over the bottom right corner", true, {8, 6, 20, 20}, {8, 6, 11, 8}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenOriginal();
+        ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kEdgeDetection, c.selected ? &c.sel : nullptr), kOk);
+        EXPECT_EQ(chain.Length(), 1);
+        const Picture now = Shown(doc);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 12; ++x) {
+                const bool in = x >= c.inner.left && x < c.inner.right && y >= c.inner.top && y < c.inner.bottom;
+                const std::uint8_t* want = in ? edges.ScanLine(y) + x * 3 : original.bgr.data() + (y * 12 + x) * 3;
+                EXPECT_EQ(std::memcmp(now.bgr.data() + (y * 12 + x) * 3, want, 3), 0) << x << "," << y;
+            }
+        ASSERT_EQ(chain.Undo(doc), kOk);
+        EXPECT_EQ(Shown(doc), original);
+    }
 }
 
 TEST_F(UndoChainTest, CutFillsWithTheFillColourAndCopiesTheArea)

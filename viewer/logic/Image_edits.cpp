@@ -188,15 +188,27 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
         case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
         case ImageCommand::kReduceColors: return ReduceColors(d);
         default: {
-            Dib edges;
-            if (const int rc = edges.SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
+            // The edges go into a new bitmap that takes the picture's place; outside the
+            // area, and on the one-pixel frame the detector does not write, it keeps the
+            // picture.
+            auto edges = std::make_unique<Dib>();
+            if (const int rc = edges->SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
                 return rc;
-            DetectEdges(pic, edges);
-            // The detector does not write its one-pixel frame: the frame keeps the picture.
+            DetectEdges(pic, *edges);
             const RECT_BOUNDS inner{std::max(area.left, 1), std::max(area.top, 1),
                                     std::min(area.right, pic.Width() - 1), std::min(area.bottom, pic.Height() - 1)};
-            if (!IsEmpty(inner))
-                CopyBlock(edges, inner, pic, inner.left, inner.top);
+            const std::size_t row = static_cast<std::size_t>(pic.Width()) * 3;
+            for (int y = 0; y < pic.Height(); ++y) {
+                if (IsEmpty(inner) || y < inner.top || y >= inner.bottom) {
+                    std::memcpy(edges->ScanLine(y), pic.ScanLine(y), row);
+                    continue;
+                }
+                const std::size_t left = static_cast<std::size_t>(inner.left) * 3;
+                const std::size_t right = static_cast<std::size_t>(inner.right) * 3;
+                std::memcpy(edges->ScanLine(y), pic.ScanLine(y), left);
+                std::memcpy(edges->ScanLine(y) + right, pic.ScanLine(y) + right, row - right);
+            }
+            d.display = std::move(edges);
             return kOk;
         }
         }
