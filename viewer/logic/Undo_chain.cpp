@@ -140,7 +140,7 @@ void UNDO_CHAIN::Free(STATE& s)
         return;
     bytes_ -= s.pixels.size();
     s.has_pixels = false;
-    if (pool_.size() < kPoolBlocks)
+    if (pool_.size() + (preparing_.valid() ? 1 : 0) < kPoolBlocks)
         pool_.push_back(std::move(s.pixels));
     else
         s.pixels.Release();
