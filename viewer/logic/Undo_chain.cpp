@@ -71,13 +71,16 @@ PixelBuffer UNDO_CHAIN::TakeBlock(std::size_t n)
 {
     if (preparing_.valid())
         pool_.push_back(preparing_.get());
-    PixelBuffer block;
-    // The largest block, so a smaller picture never grows a block a larger one could use.
+    // The smallest block that holds n bytes; with none, a block to grow once the pool is
+    // full (growing maps fresh memory, so which one does not matter).
     auto best = pool_.end();
     for (auto it = pool_.begin(); it != pool_.end(); ++it)
-        if (best == pool_.end() || it->capacity() > best->capacity())
+        if (it->capacity() >= n && (best == pool_.end() || it->capacity() < best->capacity()))
             best = it;
-    if (best != pool_.end() && (best->capacity() >= n || pool_.size() >= kPoolBlocks)) {
+    if (best == pool_.end() && pool_.size() >= kPoolBlocks)
+        best = pool_.begin();
+    PixelBuffer block;
+    if (best != pool_.end()) {
         block = std::move(*best);
         pool_.erase(best);
     }
