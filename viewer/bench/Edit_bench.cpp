@@ -144,14 +144,16 @@ int main(int argc, char** argv)
         std::printf("%-34s %8.1f %10.1f %5.0f%% %8.1f %10.1f %5.0f%%\n", r.command, o, w, 100.0 * (w - o) / o, oc, wc,
                     100.0 * (wc - oc) / oc);
     }
-    std::vector<double> undo;
+    std::vector<double> undo, undo_cpu;
     for (int i = 0; i < rounds; ++i) {
         pause();
         const Clock::time_point t = Clock::now();
+        const double c = ThreadCpuMs();
         form.Command("mn_Edit_Undo")->trigger();
         form.View()->repaint();
         undo.push_back(Ms(Clock::now() - t));
+        undo_cpu.push_back(ThreadCpuMs() - c);
     }
-    std::printf("%-34s %8s %10.1f\n", "mn_Edit_Undo", "-", Median(undo));
+    std::printf("%-34s %8s %10.1f %6s %8s %10.1f\n", "mn_Edit_Undo", "-", Median(undo), "", "-", Median(undo_cpu));
     return 0;
 }

@@ -46,7 +46,7 @@ std::int32_t UNDO_CHAIN::Snapshots() const
 {
     std::int32_t n = 0;
     for (const STATE& s : states_)
-        n += s.has_pixels ? 1 : 0;
+        n += s.pixels ? 1 : 0;
     return n;
 }
 
@@ -67,19 +67,19 @@ int UNDO_CHAIN::Begin(TIMAGE_INFO& doc)
     return kOk;
 }
 
-PixelBuffer UNDO_CHAIN::TakeBlock(std::size_t n)
+std::unique_ptr<Dib> UNDO_CHAIN::TakeBlock(std::size_t n)
 {
     if (preparing_.valid())
-        pool_.push_back(preparing_.get());
-    // The smallest block that holds n bytes; with none, a block to grow once the pool is
-    // full (growing maps fresh memory, so which one does not matter).
+        Pool(preparing_.get());
+    // The smallest block that held n bytes or more; with none, a block to grow once the
+    // pool is full (growing maps fresh memory, so which one does not matter).
     auto best = pool_.end();
     for (auto it = pool_.begin(); it != pool_.end(); ++it)
-        if (it->capacity() >= n && (best == pool_.end() || it->capacity() < best->capacity()))
+        if (ShownBytes(**it) >= n && (best == pool_.end() || ShownBytes(**it) < ShownBytes(**best)))
             best = it;
     if (best == pool_.end() && pool_.size() >= kPoolBlocks)
         best = pool_.begin();
-    PixelBuffer block;
+    std::unique_ptr<Dib> block;
     if (best != pool_.end()) {
         block = std::move(*best);
         pool_.erase(best);
@@ -87,20 +87,28 @@ PixelBuffer UNDO_CHAIN::TakeBlock(std::size_t n)
     return block;
 }
 
-void UNDO_CHAIN::PrepareBlock()
+void UNDO_CHAIN::Pool(std::unique_ptr<Dib> block)
 {
-    const std::size_t n = shown_bytes_;
+    if (block && pool_.size() + (preparing_.valid() ? 1 : 0) < kPoolBlocks)
+        pool_.push_back(std::move(block));
+}
+
+void UNDO_CHAIN::PrepareBlock(const Dib& shown)
+{
+    const std::size_t n = ShownBytes(shown);
     if (preparing_.valid() || n == 0 || pool_.size() >= kPoolBlocks)
         return;
-    for (const PixelBuffer& b : pool_)
-        if (b.capacity() >= n)
+    for (const auto& b : pool_)
+        if (ShownBytes(*b) >= n)
             return;
     try {
-        preparing_ = std::async(std::launch::async, [n] {
-            PixelBuffer block;
-            if (block.Reserve(n) == kOk)
-                for (std::size_t i = 0; i < n; i += 4096)
-                    block.data()[i] = 0;
+        preparing_ = std::async(std::launch::async, [w = shown.Width(), h = shown.Height()] {
+            auto block = std::make_unique<Dib>();
+            if (block->SetSize(w, h, 24) == kOk) {
+                const std::size_t bytes = ShownBytes(*block);
+                for (std::size_t i = 0; i < bytes; i += 4096)
+                    block->Bits()[i] = 0;
+            }
             return block;
         });
     } catch (const std::system_error&) {
@@ -112,41 +120,38 @@ int UNDO_CHAIN::Snapshot(const TIMAGE_INFO& doc, STATE& s)
 {
     const Dib& d = *doc.display;
     const std::size_t n = ShownBytes(d);
-    PixelBuffer block = TakeBlock(n);
-    if (const int rc = block.Reserve(n); rc != kOk) {
-        if (block.capacity() != 0)
-            pool_.push_back(std::move(block));
+    std::unique_ptr<Dib> block = TakeBlock(n);
+    if (!block)
+        block = std::make_unique<Dib>();
+    if (const int rc = block->SetSize(d.Width(), d.Height(), 24); rc != kOk) {
+        Pool(std::move(block));
         return rc;
     }
-    std::memcpy(block.data(), d.Bits(), n);
+    std::memcpy(block->Bits(), d.Bits(), n);
     s.pixels = std::move(block);
-    s.has_pixels = true;
     bytes_ += n;
     return kOk;
 }
 
-int UNDO_CHAIN::Restore(TIMAGE_INFO& doc, const STATE& s)
+void UNDO_CHAIN::SwapIn(TIMAGE_INFO& doc, STATE& s, STATE* into)
 {
-    if (!s.has_pixels)
-        return kDataError;
-    Dib& d = *doc.display;
-    if (d.Width() != s.width || d.Height() != s.height || d.PixelFormat() != 24)
-        if (const int rc = d.SetSize(s.width, s.height, 24); rc != kOk)
-            return rc;
-    std::memcpy(d.Bits(), s.pixels.data(), s.pixels.size());
-    return kOk;
+    std::unique_ptr<Dib> shown = std::move(doc.display);
+    bytes_ -= ShownBytes(*s.pixels);
+    doc.display = std::move(s.pixels);
+    if (into != nullptr && shown) {
+        bytes_ += ShownBytes(*shown);
+        into->pixels = std::move(shown);
+    } else {
+        Pool(std::move(shown));
+    }
 }
 
 void UNDO_CHAIN::Free(STATE& s)
 {
-    if (!s.has_pixels)
+    if (!s.pixels)
         return;
-    bytes_ -= s.pixels.size();
-    s.has_pixels = false;
-    if (pool_.size() + (preparing_.valid() ? 1 : 0) < kPoolBlocks)
-        pool_.push_back(std::move(s.pixels));
-    else
-        s.pixels.Release();
+    bytes_ -= ShownBytes(*s.pixels);
+    Pool(std::move(s.pixels));
 }
 
 void UNDO_CHAIN::DropRedoTail()
@@ -169,7 +174,7 @@ int UNDO_CHAIN::Append(TIMAGE_INFO& doc, STATE added)
     shown_bytes_ = ShownBytes(*doc.display);
     KeepWithinBudget();
     Publish(doc);
-    PrepareBlock();
+    PrepareBlock(*doc.display);
     return kOk;
 }
 
@@ -180,13 +185,8 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const Draw& draw)
     bool took = false;
     // Puts the picture back from the snapshot this call took and gives the snapshot back.
     const auto fail = [&](int rc) {
-        if (took) {
-            STATE& cur = states_[static_cast<std::size_t>(position_)];
-            if (!doc.display)
-                doc.display = std::make_unique<Dib>();
-            (void)Restore(doc, cur);
-            Free(cur);
-        }
+        if (took)
+            SwapIn(doc, states_[static_cast<std::size_t>(position_)], nullptr);
         return rc;
     };
     try {
@@ -268,17 +268,10 @@ int UNDO_CHAIN::Step(TIMAGE_INFO& doc, std::int32_t to)
             if (const int rc = (back ? step.undo : step.redo)(doc); rc != kOk)
                 return rc;
         } else {
-            if (!target.has_pixels)
+            // The picture shown becomes the snapshot of the state left.
+            if (!target.pixels)
                 return kDataError;
-            // The picture shown keeps its pixels for the way back; the target's snapshot
-            // becomes the picture shown.
-            if (const int rc = Snapshot(doc, cur); rc != kOk)
-                return rc;
-            if (const int rc = Restore(doc, target); rc != kOk) {
-                Free(cur);
-                return rc;
-            }
-            Free(target);
+            SwapIn(doc, target, &cur);
         }
     } catch (const std::bad_alloc&) {
         return kMemoryError;
@@ -287,7 +280,7 @@ int UNDO_CHAIN::Step(TIMAGE_INFO& doc, std::int32_t to)
     shown_bytes_ = ShownBytes(*doc.display);
     KeepWithinBudget();
     Publish(doc);
-    PrepareBlock();
+    PrepareBlock(*doc.display);
     return kOk;
 }
 

@@ -4,9 +4,9 @@
 // A state is a picture's size and, when it needs them, its pixels (a snapshot). An edit
 // that another edit undoes exactly (a flip, a quarter turn, the negative, a channel
 // swap) is recorded as that pair of edits: its state keeps no pixels, Undo runs the
-// inverse and Redo runs the edit again. Any other edit first snapshots the picture it
-// changes; Undo or Redo across it snapshots the picture shown and puts the other
-// state's snapshot on display. The current state never keeps a snapshot: the display
+// inverse and Redo runs the edit again. Any other edit first copies the picture it
+// changes into a snapshot bitmap; Undo or Redo across it swaps that bitmap with the
+// display bitmap, copying nothing. The current state never keeps a snapshot: the display
 // bitmap is its picture.
 //
 // The chain owns its states. The first state is the display bitmap at the first edit
@@ -29,16 +29,16 @@
 // fails leaves picture and chain as they were.
 #pragma once
 
-#include "core/Pixel_buffer.h"
+#include "platform/Dib.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <vector>
 
-class Dib;
 class TIMAGE_INFO;
 
 class UNDO_CHAIN {
@@ -84,8 +84,7 @@ private:
     struct STATE {
         std::int32_t width = 0;
         std::int32_t height = 0;
-        bool has_pixels = false;
-        PixelBuffer pixels; // the display bitmap's memory as it was: rows at its stride
+        std::unique_ptr<Dib> pixels; // the snapshot, or null
         Draw redo;          // recorded edits: from the state before to this one
         Draw undo;          // and back
     };
@@ -94,18 +93,20 @@ private:
     // Undo (to = position - 1) or Redo (to = position + 1).
     int Step(TIMAGE_INFO& doc, std::int32_t to);
     int Snapshot(const TIMAGE_INFO& doc, STATE& s);
-    int Restore(TIMAGE_INFO& doc, const STATE& s);
+    // The state's snapshot becomes the display bitmap; the display bitmap goes to into.
+    void SwapIn(TIMAGE_INFO& doc, STATE& s, STATE* into);
     void DropRedoTail();
     int Append(TIMAGE_INFO& doc, STATE added);
     void Publish(TIMAGE_INFO& doc);
     void KeepWithinBudget();
     void Free(STATE& s);
-    PixelBuffer TakeBlock(std::size_t n);
-    void PrepareBlock();
+    std::unique_ptr<Dib> TakeBlock(std::size_t n);
+    void Pool(std::unique_ptr<Dib> block);
+    void PrepareBlock(const Dib& shown);
 
     std::deque<STATE> states_;
-    std::vector<PixelBuffer> pool_;
-    std::future<PixelBuffer> preparing_; // a block the worker is faulting in
+    std::vector<std::unique_ptr<Dib>> pool_;
+    std::future<std::unique_ptr<Dib>> preparing_; // a block the worker is faulting in
     std::int32_t position_ = 0;
     // The index of the state the file holds; -1 when none does (dropped or never saved).
     std::int32_t clean_ = 0;
