@@ -306,6 +306,20 @@ TEST_F(UndoChainTest, FailedEditsKeepThePictureAndTheChain)
         EXPECT_EQ(chain.Position(), 1);
         EXPECT_EQ(Saved(doc, dir.File("check.ppm")), before);
     }
+    const UNDO_CHAIN::Make make_failures[] = {
+        [](const Dib&, Dib& out) { return out.SetSize(4, 4, 24) == kOk ? static_cast<int>(kMemoryError) : 0; },
+        [](const Dib&, Dib& out) -> int { (void)out.SetSize(4, 4, 24); throw std::bad_alloc(); },
+        [](const Dib&, Dib& out) { return out.SetSize(3, 3, 8); }, // not a 24-bit picture
+    };
+    for (const auto& f : make_failures) {
+        EXPECT_NE(chain.PushReplacement(doc, f), kOk);
+        EXPECT_EQ(Shown(doc), before);
+        EXPECT_EQ(chain.Length(), 1);
+        EXPECT_EQ(chain.Snapshots(), 0) << "a mirror keeps none, a failed edit leaves none";
+        EXPECT_EQ(Saved(doc, dir.File("check.ppm")), before);
+    }
+    ASSERT_EQ(chain.Undo(doc), kOk);
+    EXPECT_EQ(Shown(doc), original);
 }
 
 TEST_F(UndoChainTest, KeepsWithinItsBudgetDroppingTheOldestSteps)

@@ -181,36 +181,34 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
     Draw draw, inverse;
     if (Recordable(cmd, area, draw, inverse))
         return chain.PushRecorded(doc, std::move(draw), std::move(inverse));
-    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-        Dib& pic = *d.display;
-        switch (cmd) {
-        case ImageCommand::kGrayScale: return OnArea(pic, area, GrayScale);
-        case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
-        case ImageCommand::kReduceColors: return ReduceColors(d);
-        default: {
-            // The edges go into a new bitmap that takes the picture's place; outside the
-            // area, and on the one-pixel frame the detector does not write, it keeps the
-            // picture.
-            auto edges = std::make_unique<Dib>();
-            if (const int rc = edges->SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
+    if (cmd == ImageCommand::kEdgeDetection)
+        return chain.PushReplacement(doc, [&](const Dib& pic, Dib& edges) -> int {
+            if (const int rc = edges.SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
                 return rc;
-            DetectEdges(pic, *edges);
+            DetectEdges(pic, edges);
+            // Outside the area, and on the one-pixel frame the detector does not write,
+            // the new picture keeps the old one.
             const RECT_BOUNDS inner{std::max(area.left, 1), std::max(area.top, 1),
                                     std::min(area.right, pic.Width() - 1), std::min(area.bottom, pic.Height() - 1)};
             const std::size_t row = static_cast<std::size_t>(pic.Width()) * 3;
             for (int y = 0; y < pic.Height(); ++y) {
                 if (IsEmpty(inner) || y < inner.top || y >= inner.bottom) {
-                    std::memcpy(edges->ScanLine(y), pic.ScanLine(y), row);
+                    std::memcpy(edges.ScanLine(y), pic.ScanLine(y), row);
                     continue;
                 }
                 const std::size_t left = static_cast<std::size_t>(inner.left) * 3;
                 const std::size_t right = static_cast<std::size_t>(inner.right) * 3;
-                std::memcpy(edges->ScanLine(y), pic.ScanLine(y), left);
-                std::memcpy(edges->ScanLine(y) + right, pic.ScanLine(y) + right, row - right);
+                std::memcpy(edges.ScanLine(y), pic.ScanLine(y), left);
+                std::memcpy(edges.ScanLine(y) + right, pic.ScanLine(y) + right, row - right);
             }
-            d.display = std::move(edges);
             return kOk;
-        }
+        });
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        Dib& pic = *d.display;
+        switch (cmd) {
+        case ImageCommand::kGrayScale: return OnArea(pic, area, GrayScale);
+        case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
+        default: return ReduceColors(d);
         }
     });
 }
@@ -241,9 +239,7 @@ int RotatePictureBy(TIMAGE_INFO& doc, UNDO_CHAIN& chain, double angle, const std
         return kDataError;
     if (angle == 0)
         return kOk;
-    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-        return Replace(d, [&](const Dib& src, Dib& dst) { return RotateBitmap(src, dst, angle, background); });
-    });
+    return chain.PushReplacement(doc, [&](const Dib& src, Dib& dst) { return RotateBitmap(src, dst, angle, background); });
 }
 
 int CropPicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selection)
@@ -253,12 +249,10 @@ int CropPicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selectio
     const RECT_BOUNDS area = AreaOf(doc, &selection);
     if (IsEmpty(area))
         return kOk;
-    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-        auto out = std::make_unique<Dib>();
-        if (const int rc = out->SetSize(area.Width(), area.Height(), 24); rc != kOk)
+    return chain.PushReplacement(doc, [&](const Dib& pic, Dib& out) -> int {
+        if (const int rc = out.SetSize(area.Width(), area.Height(), 24); rc != kOk)
             return rc;
-        CopyBlock(*d.display, area, *out, 0, 0);
-        d.display = std::move(out);
+        CopyBlock(pic, area, out, 0, 0);
         return kOk;
     });
 }
@@ -309,12 +303,10 @@ int PastePicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const Dib& picture)
         return kImageTooLarge;
     const RECT_BOUNDS all{0, 0, picture.Width(), picture.Height()};
     if (doc.state == kPictureOpen && HasPicture(doc))
-        return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-            auto out = std::make_unique<Dib>();
-            if (const int rc = out->SetSize(picture.Width(), picture.Height(), 24); rc != kOk)
+        return chain.PushReplacement(doc, [&](const Dib&, Dib& out) -> int {
+            if (const int rc = out.SetSize(picture.Width(), picture.Height(), 24); rc != kOk)
                 return rc;
-            CopyBlock(picture, all, *out, 0, 0);
-            d.display = std::move(out);
+            CopyBlock(picture, all, out, 0, 0);
             return kOk;
         });
     // Nothing (or a media file) is open: the pasted picture starts a document of its own.

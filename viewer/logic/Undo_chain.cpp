@@ -208,6 +208,35 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const Draw& draw)
     }
 }
 
+int UNDO_CHAIN::PushReplacement(TIMAGE_INFO& doc, const Make& make)
+{
+    if (!Usable(doc))
+        return kDataError;
+    try {
+        if (const int rc = Begin(doc); rc != kOk)
+            return rc;
+        std::unique_ptr<Dib> out = TakeBlock(ShownBytes(*doc.display));
+        if (!out)
+            out = std::make_unique<Dib>();
+        int rc = make(*doc.display, *out);
+        if (rc == kOk && (out->Empty() || out->PixelFormat() != 24))
+            rc = kDataError;
+        if (rc != kOk) {
+            Pool(std::move(out));
+            return rc;
+        }
+        STATE& cur = states_[static_cast<std::size_t>(position_)];
+        bytes_ += ShownBytes(*doc.display);
+        cur.pixels = std::move(doc.display);
+        doc.display = std::move(out);
+        return Append(doc, STATE{});
+    } catch (const std::bad_alloc&) {
+        return kMemoryError;
+    } catch (...) {
+        return kUnknownError;
+    }
+}
+
 int UNDO_CHAIN::PushRecorded(TIMAGE_INFO& doc, Draw draw, Draw inverse)
 {
     if (!Usable(doc))

@@ -61,6 +61,12 @@ public:
     // back. On success the new picture becomes the state after the current one and the
     // current state.
     int PushState(TIMAGE_INFO& doc, const Draw& draw);
+    // One edit that makes a new picture from the picture shown (any size, 24 bits, in out,
+    // which comes from the chain's pool) rather than changing it: the picture shown
+    // becomes the snapshot as it is, with no copy. make returns kOk or a code (nothing
+    // changed then).
+    using Make = std::function<int(const Dib& picture, Dib& out)>;
+    int PushReplacement(TIMAGE_INFO& doc, const Make& make);
     // One edit that inverse undoes exactly: both are kept instead of pixels. Either may
     // fail only before changing the picture (a replacing draw that cannot allocate).
     int PushRecorded(TIMAGE_INFO& doc, Draw draw, Draw inverse);
