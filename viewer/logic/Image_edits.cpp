@@ -60,16 +60,6 @@ int OnArea(Dib& d, const RECT_BOUNDS& a, const std::function<void(Dib&)>& op)
     return kOk;
 }
 
-// Runs an operation from the display bitmap into a new bitmap that replaces it.
-int Replace(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)>& op)
-{
-    auto out = std::make_unique<Dib>();
-    if (const int rc = op(*doc.display, *out); rc != kOk)
-        return rc;
-    doc.display = std::move(out);
-    return kOk;
-}
-
 int ReduceColors(TIMAGE_INFO& doc)
 {
     // The reduction reads the context's picture: give it the picture shown.
@@ -120,7 +110,7 @@ using Draw = UNDO_CHAIN::Draw;
 
 // The edits another edit undoes exactly, as that pair (see UNDO_CHAIN::PushRecorded);
 // false for the others.
-bool Recordable(ImageCommand cmd, const RECT_BOUNDS& area, Draw& draw, Draw& inverse)
+bool Recordable(UNDO_CHAIN& chain, ImageCommand cmd, const RECT_BOUNDS& area, Draw& draw, Draw& inverse)
 {
     const auto on_area = [area](void (*op)(Dib&)) {
         return [area, op](TIMAGE_INFO& d) { return OnArea(*d.display, area, op); };
@@ -131,8 +121,24 @@ bool Recordable(ImageCommand cmd, const RECT_BOUNDS& area, Draw& draw, Draw& inv
     case ImageCommand::kNegative: draw = inverse = on_area(Negative); return true;
     case ImageCommand::kRotateLeft:
     case ImageCommand::kRotateRight: {
-        const auto left = [](TIMAGE_INFO& d) { return Replace(d, RotateLeft); };
-        const auto right = [](TIMAGE_INFO& d) { return Replace(d, RotateRight); };
+        // The turned picture goes into a bitmap of the chain's pool, which takes the
+        // replaced one back.
+        const auto turn = [&chain](int (*op)(const Dib&, Dib&)) {
+            return [chain = &chain, op](TIMAGE_INFO& d) -> int {
+                std::unique_ptr<Dib> out = chain->SpareBitmap(d.display->Stride() * static_cast<std::size_t>(d.display->Height()));
+                if (!out)
+                    out = std::make_unique<Dib>();
+                if (const int rc = op(*d.display, *out); rc != kOk) {
+                    chain->GiveBack(std::move(out));
+                    return rc;
+                }
+                chain->GiveBack(std::move(d.display));
+                d.display = std::move(out);
+                return kOk;
+            };
+        };
+        const Draw left = turn(RotateLeft);
+        const Draw right = turn(RotateRight);
         draw = cmd == ImageCommand::kRotateLeft ? Draw(left) : Draw(right);
         inverse = cmd == ImageCommand::kRotateLeft ? Draw(right) : Draw(left);
         return true;
@@ -179,7 +185,7 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
     if (IsEmpty(area))
         return kOk;
     Draw draw, inverse;
-    if (Recordable(cmd, area, draw, inverse))
+    if (Recordable(chain, cmd, area, draw, inverse))
         return chain.PushRecorded(doc, std::move(draw), std::move(inverse));
     if (cmd == ImageCommand::kEdgeDetection)
         return chain.PushReplacement(doc, [&](const Dib& pic, Dib& edges) -> int {

@@ -76,6 +76,11 @@ public:
     // The current state is what the document's file now holds (after a successful save).
     void MarkSaved(TIMAGE_INFO& doc);
 
+    // A bitmap for a recorded edit to draw its new picture into (from the pool when it has
+    // one; null when not), and the way back to the pool for the bitmap it replaced.
+    std::unique_ptr<Dib> SpareBitmap(std::size_t bytes) { return TakeBlock(bytes); }
+    void GiveBack(std::unique_ptr<Dib> bitmap) { Pool(std::move(bitmap)); }
+
     bool CanUndo() const { return position_ > 0; }
     bool CanRedo() const { return position_ + 1 < static_cast<std::int32_t>(states_.size()); }
     std::int32_t Position() const { return position_; }
