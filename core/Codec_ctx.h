@@ -73,6 +73,10 @@ struct CODEC_CTX {
     // Set by the caller before a writer or colour reduction runs (the save dispatcher and
     // the edit commit): the working pixel buffer, not the decoded one, holds the picture.
     bool edited = false;
+    // Set by an editor that changes the display bitmap without copying it here: the
+    // working pixel buffer is behind the picture shown, and the next save copies the
+    // display bitmap into it before a writer runs.
+    bool work_behind = false;
     // Set by the caller before a writer runs: the display bitmap whose rows the JPEG and
     // XWD writers encode as they stand; null: they take the context's own buffers.
     const Dib* source_bitmap = nullptr;

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-int CommitEdit(TIMAGE_INFO& doc)
+int CopyDisplayToWork(TIMAGE_INFO& doc)
 {
     if (!doc.display || !doc.context || doc.display->Empty())
         return kDataError;
@@ -25,9 +25,17 @@ int CommitEdit(TIMAGE_INFO& doc)
         std::memcpy(ctx.work.data() + static_cast<std::size_t>(y) * row, d.ScanLine(y), row);
     ctx.width = w;
     ctx.height = h;
-    doc.display_width = w;
-    doc.display_height = h;
+    ctx.work_behind = false;
+    return kOk;
+}
+
+int CommitEdit(TIMAGE_INFO& doc)
+{
+    if (const int rc = CopyDisplayToWork(doc); rc != kOk)
+        return rc;
+    doc.display_width = doc.display->Width();
+    doc.display_height = doc.display->Height();
     doc.edited = 1;
-    ctx.edited = true;
+    doc.context->edited = true;
     return kOk;
 }

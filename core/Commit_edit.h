@@ -9,3 +9,8 @@ class TIMAGE_INFO;
 // picture. Returns kOk or a
 // sizing code (the document is unchanged then).
 int CommitEdit(TIMAGE_INFO& doc);
+
+// The copy alone: the working pixel buffer and the context's size take the display
+// bitmap's picture (converted to 24 bits) and the context's work_behind flag is cleared;
+// the edited flags stay as they are. Returns kOk or a sizing code.
+int CopyDisplayToWork(TIMAGE_INFO& doc);

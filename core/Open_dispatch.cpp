@@ -146,6 +146,7 @@ void FinishOpen(TIMAGE_INFO& doc)
     doc.picture_present = 1;
     doc.edited = 0;
     doc.context->edited = false;
+    doc.context->work_behind = false;
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The save dispatcher, the context preparation every save shares, and the Save command.
+#include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
 #include "core/Pixel_ops.h"
 #include "core/Replace_file.h"
@@ -113,6 +114,9 @@ std::int32_t TIMAGE_INFO::Save()
 {
     CODEC_CTX& ctx = *context;
     last_save_errno = 0;
+    if (ctx.work_behind)
+        if (const int rc = CopyDisplayToWork(*this); rc != kOk)
+            return rc;
     WriterFn writer = nullptr;
     if (save_code == kSaveBmp) {
         if (!display)

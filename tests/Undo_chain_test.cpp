@@ -2,6 +2,7 @@
 // picture shown, and Undo/Redo bring back exactly the pictures of earlier steps.
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "ops/Edgedetection.h"
 #include "ops/Pixel_commands.h"
 #include "tests/test_support.h"
 #include "viewer/logic/Image_edits.h"
@@ -56,7 +57,10 @@ Picture TwoColours(int w, int h)
     return p;
 }
 
-enum Step { kMirror, kNegative, kRotateLeft, kCrop, kCut, kPaste, kReduce, kUndo, kRedo, kSave, kSaveAs };
+enum Step {
+    kMirror, kNegative, kNegativeArea, kSwapBrg, kGray, kRotateLeft, kCrop, kCut, kPaste, kReduce,
+    kUndo, kRedo, kSave, kSaveAs,
+};
 
 struct Script {
     const char* name;
@@ -94,6 +98,12 @@ TEST_F(UndoChainTest, EverySavedPictureIsThePictureShown)
         {"save, edit, save as", {kNegative, kSave, kMirror, kSaveAs}, false, 1},
         {"save, then reduce colours", {kNegative, kSave, kReduce}, false, 1},
         {"an edit after undo drops the redo tail", {kMirror, kUndo, kNegative, kRedo}, false, 1},
+        // Recorded edits (re-applied on undo and redo) mixed with kept pixels.
+        {"grey, mirror, undo and redo across both", {kGray, kMirror, kUndo, kUndo, kRedo, kRedo, kUndo}, false, 1},
+        {"a three-way swap undone by its inverse", {kSwapBrg, kSwapBrg, kUndo, kUndo}, true, 0},
+        {"negative of the selection, grey, back and forth", {kNegativeArea, kGray, kNegativeArea, kUndo, kUndo, kUndo, kRedo, kRedo, kRedo}, false, 1},
+        {"rotate, grey, crop, all undone", {kRotateLeft, kGray, kCrop, kUndo, kUndo, kUndo}, true, 0},
+        {"grey after undo drops the redo tail", {kGray, kMirror, kUndo, kUndo, kGray, kRedo, kUndo, kRedo}, false, 1},
     };
     for (const Script& s : scripts) {
         SCOPED_TRACE(s.name);
@@ -110,6 +120,9 @@ TEST_F(UndoChainTest, EverySavedPictureIsThePictureShown)
             switch (step) {
             case kMirror: rc = RunImageCommand(doc, chain, ImageCommand::kMirror, nullptr); break;
             case kNegative: rc = RunImageCommand(doc, chain, ImageCommand::kNegative, nullptr); break;
+            case kNegativeArea: rc = RunImageCommand(doc, chain, ImageCommand::kNegative, &sel); break;
+            case kSwapBrg: rc = RunImageCommand(doc, chain, ImageCommand::kSwapBRG, nullptr); break;
+            case kGray: rc = RunImageCommand(doc, chain, ImageCommand::kGrayScale, nullptr); break;
             case kRotateLeft: rc = RunImageCommand(doc, chain, ImageCommand::kRotateLeft, nullptr); break;
             case kReduce: rc = RunImageCommand(doc, chain, ImageCommand::kReduceColors, nullptr); break;
             case kCrop: rc = CropPicture(doc, chain, sel); break;
@@ -224,16 +237,41 @@ TEST_F(UndoChainTest, SelectionsAreIntersectedWithThePicture)
         }
 }
 
-TEST_F(UndoChainTest, EdgeDetectionWithoutSelectionWorksOnTheWholePicture)
+TEST_F(UndoChainTest, EdgeDetectionWorksOnTheSelectionOrTheWholePicture)
 {
-    OpenOriginal();
-    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kEdgeDetection, nullptr), kOk);
-    EXPECT_EQ(chain.Length(), 1);
-    int changed = 0;
-    const Picture now = Shown(doc);
-    for (std::size_t i = 0; i < now.bgr.size(); ++i)
-        changed += now.bgr[i] != original.bgr[i];
-    EXPECT_GT(changed, static_cast<int>(now.bgr.size()) / 2);
+    // The detector's own result on the picture; its one-pixel frame keeps the picture.
+    Dib src, edges;
+    ASSERT_EQ(src.SetSize(12, 9, 24), kOk);
+    ASSERT_EQ(edges.SetSize(12, 9, 24), kOk);
+    for (int y = 0; y < 9; ++y)
+        std::memcpy(src.ScanLine(y), original.bgr.data() + y * 36, 36);
+    DetectEdges(src, edges);
+    struct Case {
+        const char* name;
+        bool selected;
+        RECT_BOUNDS sel;
+        RECT_BOUNDS inner; // where the edges show
+    } cases[] = {
+        {"no selection", false, {}, {1, 1, 11, 8}},
+        {"inside", true, {3, 2, 9, 7}, {3, 2, 9, 7}},
+        {"over the top left corner", true, {-2, -2, 5, 5}, {1, 1, 5, 5}},
+        {"over the bottom right corner", true, {8, 6, 20, 20}, {8, 6, 11, 8}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenOriginal();
+        ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kEdgeDetection, c.selected ? &c.sel : nullptr), kOk);
+        EXPECT_EQ(chain.Length(), 1);
+        const Picture now = Shown(doc);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 12; ++x) {
+                const bool in = x >= c.inner.left && x < c.inner.right && y >= c.inner.top && y < c.inner.bottom;
+                const std::uint8_t* want = in ? edges.ScanLine(y) + x * 3 : original.bgr.data() + (y * 12 + x) * 3;
+                EXPECT_EQ(std::memcmp(now.bgr.data() + (y * 12 + x) * 3, want, 3), 0) << x << "," << y;
+            }
+        ASSERT_EQ(chain.Undo(doc), kOk);
+        EXPECT_EQ(Shown(doc), original);
+    }
 }
 
 TEST_F(UndoChainTest, CutFillsWithTheFillColourAndCopiesTheArea)
@@ -268,25 +306,72 @@ TEST_F(UndoChainTest, FailedEditsKeepThePictureAndTheChain)
         EXPECT_EQ(chain.Position(), 1);
         EXPECT_EQ(Saved(doc, dir.File("check.ppm")), before);
     }
+    const UNDO_CHAIN::Make make_failures[] = {
+        [](const Dib&, Dib& out) { return out.SetSize(4, 4, 24) == kOk ? static_cast<int>(kMemoryError) : 0; },
+        [](const Dib&, Dib& out) -> int { (void)out.SetSize(4, 4, 24); throw std::bad_alloc(); },
+        [](const Dib&, Dib& out) { return out.SetSize(3, 3, 8); }, // not a 24-bit picture
+    };
+    for (const auto& f : make_failures) {
+        EXPECT_NE(chain.PushReplacement(doc, f), kOk);
+        EXPECT_EQ(Shown(doc), before);
+        EXPECT_EQ(chain.Length(), 1);
+        EXPECT_EQ(chain.Snapshots(), 0) << "a mirror keeps none, a failed edit leaves none";
+        EXPECT_EQ(Saved(doc, dir.File("check.ppm")), before);
+    }
+    ASSERT_EQ(chain.Undo(doc), kOk);
+    EXPECT_EQ(Shown(doc), original);
 }
 
 TEST_F(UndoChainTest, KeepsWithinItsBudgetDroppingTheOldestSteps)
 {
+    // The budget counts the picture shown and the snapshots: room for two steps that keep
+    // pixels; recorded edits keep none and are never dropped for memory.
     const std::size_t one = 12 * 9 * 3;
+    struct Case {
+        const char* name;
+        ImageCommand cmd;
+        std::int32_t length;      // after six commands
+        std::int32_t undos;       // that succeed after them
+        std::int32_t snapshots;   // held after six commands
+        int edited;               // at the first state left
+    } cases[] = {
+        {"grey scale keeps pixels", ImageCommand::kGrayScale, 2, 2, 2, 1},
+        {"negative is recorded", ImageCommand::kNegative, 6, 6, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UNDO_CHAIN small(3 * one);
+        OpenOriginal();
+        small.ResetChain(doc);
+        for (int i = 0; i < 6; ++i)
+            ASSERT_EQ(RunImageCommand(doc, small, c.cmd, nullptr), kOk);
+        EXPECT_LE(small.Bytes(), 3 * one);
+        EXPECT_EQ(small.Length(), c.length);
+        EXPECT_EQ(small.Snapshots(), c.snapshots);
+        for (int i = 0; i < c.undos; ++i) {
+            ASSERT_EQ(small.Undo(doc), kOk);
+            EXPECT_LE(small.Bytes(), 3 * one) << "undo keeps within the budget";
+        }
+        EXPECT_EQ(small.Undo(doc), kDataError);
+        EXPECT_EQ(small.Position(), 0);
+        EXPECT_EQ(doc.edited, c.edited) << "1: the picture as read was dropped, nothing says it is the file";
+        EXPECT_EQ(Saved(doc, dir.File("check.ppm")), Shown(doc));
+        ASSERT_EQ(small.Redo(doc), kOk);
+        EXPECT_EQ(Saved(doc, dir.File("check.ppm")), Shown(doc));
+        small.ResetChain(doc);
+        EXPECT_EQ(small.Bytes(), 0u);
+        EXPECT_EQ(small.Snapshots(), 0);
+    }
     UNDO_CHAIN small(3 * one);
     OpenOriginal();
     small.ResetChain(doc);
     for (int i = 0; i < 6; ++i)
         ASSERT_EQ(RunImageCommand(doc, small, ImageCommand::kNegative, nullptr), kOk);
-    EXPECT_LE(small.Bytes(), 3 * one);
-    EXPECT_EQ(small.Length(), 2);
-    ASSERT_EQ(small.Undo(doc), kOk);
-    ASSERT_EQ(small.Undo(doc), kOk);
-    EXPECT_EQ(small.Undo(doc), kDataError);
-    EXPECT_EQ(Shown(doc), original) << "an even number of negatives";
-    EXPECT_EQ(doc.edited, 1) << "the picture as read was dropped: nothing says it is the file";
-    small.ResetChain(doc);
-    EXPECT_EQ(small.Bytes(), 0u);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(small.Undo(doc), kOk);
+    EXPECT_EQ(Shown(doc), original);
+    ASSERT_EQ(RunImageCommand(doc, small, ImageCommand::kGrayScale, nullptr), kOk);
+    EXPECT_EQ(small.Length(), 1) << "the redo tail is gone";
 }
 
 TEST_F(UndoChainTest, APasteWithNothingOpenIsADocumentWithoutAFile)

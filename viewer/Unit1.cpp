@@ -875,7 +875,13 @@ void TForm1::mn_File_PrintClick()
         printer.setOutputFileName(path);
     }
     printer.setFullPage(true);
-    const QImage img = ImageOf(*doc_.display);
+    // The picture's own memory: printing is done before anything can change it.
+    if (doc_.display->PixelFormat() != 24 && doc_.display->SetPixelFormat(24) != kOk) {
+        statusBar()->showMessage(ResultText(kMemoryError));
+        return;
+    }
+    const Dib& d = *doc_.display;
+    const QImage img(d.Bits(), d.Width(), d.Height(), static_cast<qsizetype>(d.Stride()), QImage::Format_BGR888);
     QPainter painter;
     if (img.isNull() || !painter.begin(&printer)) {
         statusBar()->showMessage("Print: the printer could not be started.");

@@ -1,5 +1,6 @@
 #include "viewer/logic/Image_edits.h"
 
+#include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "ops/Edgedetection.h"
@@ -10,6 +11,7 @@
 #include "viewer/logic/Undo_chain.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -58,28 +60,13 @@ int OnArea(Dib& d, const RECT_BOUNDS& a, const std::function<void(Dib&)>& op)
     return kOk;
 }
 
-// Runs an operation from the display bitmap into a new bitmap that replaces it.
-int Replace(TIMAGE_INFO& doc, const std::function<int(const Dib&, Dib&)>& op)
-{
-    auto out = std::make_unique<Dib>();
-    if (const int rc = op(*doc.display, *out); rc != kOk)
-        return rc;
-    doc.display = std::move(out);
-    return kOk;
-}
-
 int ReduceColors(TIMAGE_INFO& doc)
 {
     // The reduction reads the context's picture: give it the picture shown.
     Dib& d = *doc.display;
     CODEC_CTX& ctx = *doc.context;
-    const std::size_t row = static_cast<std::size_t>(d.Width()) * 3;
-    if (const int rc = ctx.work.Reserve(row * static_cast<std::size_t>(d.Height())); rc != kOk)
+    if (const int rc = CopyDisplayToWork(doc); rc != kOk)
         return rc;
-    for (int y = 0; y < d.Height(); ++y)
-        std::memcpy(ctx.work.data() + row * static_cast<std::size_t>(y), d.ScanLine(y), row);
-    ctx.width = d.Width();
-    ctx.height = d.Height();
     ctx.edited = true;
     auto rcd = std::make_unique<TRCD>();
     if (const int rc = rcd->ReduceColorDepth(ctx); rc != kOk)
@@ -119,6 +106,64 @@ bool UsesSelection(ImageCommand c)
 
 bool HasPicture(const TIMAGE_INFO& doc) { return doc.display && !doc.display->Empty() && doc.context; }
 
+using Draw = UNDO_CHAIN::Draw;
+
+// The edits another edit undoes exactly, as that pair (see UNDO_CHAIN::PushRecorded);
+// false for the others.
+bool Recordable(UNDO_CHAIN& chain, ImageCommand cmd, const RECT_BOUNDS& area, Draw& draw, Draw& inverse)
+{
+    const auto on_area = [area](void (*op)(Dib&)) {
+        return [area, op](TIMAGE_INFO& d) { return OnArea(*d.display, area, op); };
+    };
+    switch (cmd) {
+    case ImageCommand::kMirror: draw = inverse = on_area(Mirror); return true;
+    case ImageCommand::kVerticalFlip: draw = inverse = on_area(FlipVertical); return true;
+    case ImageCommand::kNegative: draw = inverse = on_area(Negative); return true;
+    case ImageCommand::kRotateLeft:
+    case ImageCommand::kRotateRight: {
+        // The turned picture goes into a bitmap of the chain's pool, which takes the
+        // replaced one back.
+        const auto turn = [&chain](int (*op)(const Dib&, Dib&)) {
+            return [chain = &chain, op](TIMAGE_INFO& d) -> int {
+                std::unique_ptr<Dib> out = chain->SpareBitmap(d.display->Stride() * static_cast<std::size_t>(d.display->Height()));
+                if (!out)
+                    out = std::make_unique<Dib>();
+                if (const int rc = op(*d.display, *out); rc != kOk) {
+                    chain->GiveBack(std::move(out));
+                    return rc;
+                }
+                chain->GiveBack(std::move(d.display));
+                d.display = std::move(out);
+                return kOk;
+            };
+        };
+        const Draw left = turn(RotateLeft);
+        const Draw right = turn(RotateRight);
+        draw = cmd == ImageCommand::kRotateLeft ? Draw(left) : Draw(right);
+        inverse = cmd == ImageCommand::kRotateLeft ? Draw(right) : Draw(left);
+        return true;
+    }
+    case ImageCommand::kSwapRBG: case ImageCommand::kSwapBGR: case ImageCommand::kSwapBRG:
+    case ImageCommand::kSwapGRB: case ImageCommand::kSwapGBR: {
+        std::array<int, 3> order{};
+        SwapOrder(SwapName(cmd), order.data());
+        std::array<int, 3> back{};
+        for (int i = 0; i < 3; ++i)
+            back[static_cast<std::size_t>(order[static_cast<std::size_t>(i)])] = i;
+        const auto swap = [area](std::array<int, 3> o) {
+            return [area, o](TIMAGE_INFO& d) {
+                return OnArea(*d.display, area, [&o](Dib& p) { SwapChannels(p, o.data()); });
+            };
+        };
+        draw = swap(order);
+        inverse = swap(back);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 RECT_BOUNDS ClampArea(const RECT_BOUNDS& s, std::int32_t width, std::int32_t height)
@@ -139,34 +184,37 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
     const RECT_BOUNDS area = AreaOf(doc, UsesSelection(cmd) ? selection : nullptr);
     if (IsEmpty(area))
         return kOk;
-    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-        Dib& pic = *d.display;
-        switch (cmd) {
-        case ImageCommand::kMirror: return OnArea(pic, area, Mirror);
-        case ImageCommand::kVerticalFlip: return OnArea(pic, area, FlipVertical);
-        case ImageCommand::kRotateLeft: return Replace(d, RotateLeft);
-        case ImageCommand::kRotateRight: return Replace(d, RotateRight);
-        case ImageCommand::kNegative: return OnArea(pic, area, Negative);
-        case ImageCommand::kGrayScale: return OnArea(pic, area, GrayScale);
-        case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
-        case ImageCommand::kReduceColors: return ReduceColors(d);
-        case ImageCommand::kEdgeDetection: {
-            Dib edges;
+    Draw draw, inverse;
+    if (Recordable(chain, cmd, area, draw, inverse))
+        return chain.PushRecorded(doc, std::move(draw), std::move(inverse));
+    if (cmd == ImageCommand::kEdgeDetection)
+        return chain.PushReplacement(doc, [&](const Dib& pic, Dib& edges) -> int {
             if (const int rc = edges.SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
                 return rc;
             DetectEdges(pic, edges);
-            // The detector does not write its one-pixel frame: the frame keeps the picture.
+            // Outside the area, and on the one-pixel frame the detector does not write,
+            // the new picture keeps the old one.
             const RECT_BOUNDS inner{std::max(area.left, 1), std::max(area.top, 1),
                                     std::min(area.right, pic.Width() - 1), std::min(area.bottom, pic.Height() - 1)};
-            if (!IsEmpty(inner))
-                CopyBlock(edges, inner, pic, inner.left, inner.top);
+            const std::size_t row = static_cast<std::size_t>(pic.Width()) * 3;
+            for (int y = 0; y < pic.Height(); ++y) {
+                if (IsEmpty(inner) || y < inner.top || y >= inner.bottom) {
+                    std::memcpy(edges.ScanLine(y), pic.ScanLine(y), row);
+                    continue;
+                }
+                const std::size_t left = static_cast<std::size_t>(inner.left) * 3;
+                const std::size_t right = static_cast<std::size_t>(inner.right) * 3;
+                std::memcpy(edges.ScanLine(y), pic.ScanLine(y), left);
+                std::memcpy(edges.ScanLine(y) + right, pic.ScanLine(y) + right, row - right);
+            }
             return kOk;
-        }
-        default: {
-            int order[3];
-            SwapOrder(SwapName(cmd), order);
-            return OnArea(pic, area, [&order](Dib& p) { SwapChannels(p, order); });
-        }
+        });
+    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
+        Dib& pic = *d.display;
+        switch (cmd) {
+        case ImageCommand::kGrayScale: return OnArea(pic, area, GrayScale);
+        case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
+        default: return ReduceColors(d);
         }
     });
 }
@@ -197,9 +245,7 @@ int RotatePictureBy(TIMAGE_INFO& doc, UNDO_CHAIN& chain, double angle, const std
         return kDataError;
     if (angle == 0)
         return kOk;
-    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-        return Replace(d, [&](const Dib& src, Dib& dst) { return RotateBitmap(src, dst, angle, background); });
-    });
+    return chain.PushReplacement(doc, [&](const Dib& src, Dib& dst) { return RotateBitmap(src, dst, angle, background); });
 }
 
 int CropPicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selection)
@@ -209,12 +255,10 @@ int CropPicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selectio
     const RECT_BOUNDS area = AreaOf(doc, &selection);
     if (IsEmpty(area))
         return kOk;
-    return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-        auto out = std::make_unique<Dib>();
-        if (const int rc = out->SetSize(area.Width(), area.Height(), 24); rc != kOk)
+    return chain.PushReplacement(doc, [&](const Dib& pic, Dib& out) -> int {
+        if (const int rc = out.SetSize(area.Width(), area.Height(), 24); rc != kOk)
             return rc;
-        CopyBlock(*d.display, area, *out, 0, 0);
-        d.display = std::move(out);
+        CopyBlock(pic, area, out, 0, 0);
         return kOk;
     });
 }
@@ -265,12 +309,10 @@ int PastePicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const Dib& picture)
         return kImageTooLarge;
     const RECT_BOUNDS all{0, 0, picture.Width(), picture.Height()};
     if (doc.state == kPictureOpen && HasPicture(doc))
-        return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
-            auto out = std::make_unique<Dib>();
-            if (const int rc = out->SetSize(picture.Width(), picture.Height(), 24); rc != kOk)
+        return chain.PushReplacement(doc, [&](const Dib&, Dib& out) -> int {
+            if (const int rc = out.SetSize(picture.Width(), picture.Height(), 24); rc != kOk)
                 return rc;
-            CopyBlock(picture, all, *out, 0, 0);
-            d.display = std::move(out);
+            CopyBlock(picture, all, out, 0, 0);
             return kOk;
         });
     // Nothing (or a media file) is open: the pasted picture starts a document of its own.

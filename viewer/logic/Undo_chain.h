@@ -1,43 +1,52 @@
-// The undo chain of the main window: the pictures an edit replaced, so that Undo and Redo
-// can bring them back.
+// The undo chain of the main window: how to get back to the pictures earlier edits
+// replaced, and forward again.
 //
-// The chain owns its states (a state is a picture's size and its 24-bit pixels). The
-// first state is taken from the display bitmap at the first edit after an open, so an
-// open costs nothing. A new edit frees the redo tail; ResetChain frees everything. The
-// states keep within a memory budget: the oldest steps are dropped first, the current
-// picture never. The budget counts the states; besides them the chain keeps the pixel
-// memory of the last state it dropped, for the next edit to reuse (a fresh picture-sized
-// block costs the kernel a zero fill of every page).
+// A state is a picture's size and, when it needs them, its pixels (a snapshot). An edit
+// that another edit undoes exactly (a flip, a quarter turn, the negative, a channel
+// swap) is recorded as that pair of edits: its state keeps no pixels, Undo runs the
+// inverse and Redo runs the edit again. Any other edit first copies the picture it
+// changes into a snapshot bitmap; Undo or Redo across it swaps that bitmap with the
+// display bitmap, copying nothing. The current state never keeps a snapshot: the display
+// bitmap is its picture.
 //
-// The current state's pixels are the context's working pixel buffer itself (its own
-// buffer is empty while it is current), so an edit copies its picture once, and Undo and
-// Redo move buffers rather than copy them into the working buffer.
+// The chain owns its states. The first state is the display bitmap at the first edit
+// after an open, so an open costs nothing. A new edit frees the redo tail; ResetChain
+// frees everything. The snapshots and the picture shown keep within a memory budget: the
+// oldest steps are dropped first, the current picture never. Freed snapshot memory goes
+// to a small pool the next snapshots reuse: a fresh picture-sized block costs the kernel
+// a zero fill of every page, 10 to 60 ms at 4096 × 4096. While the pool has no block of
+// the picture's size (the pool holds at most two, outside the budget), a worker faults one
+// in after each step, so the next edit finds its snapshot memory ready.
 //
-// After every call that returns kOk the display bitmap, the current state and the
-// context's working pixel buffer hold the same picture (size included), the context's
-// edited flag is set so the writers save it, and the document's undo counters and edited
-// flag tell where the chain stands. A call that fails leaves picture and chain as they were.
+// The display bitmap is the picture: edits change it in place, and the context's working
+// pixel buffer (what most writers save from) is not copied per step. Instead the chain
+// sets the context's work_behind flag and the next save copies the display bitmap into
+// the working buffer first; so the bytes a save writes are always the picture shown.
+//
+// After every call that returns kOk the display bitmap holds the current state's picture
+// (size included), the context's edited flag is set so the writers save it, and the
+// document's undo counters and edited flag tell where the chain stands. A call that
+// fails leaves picture and chain as they were.
 #pragma once
 
-#include "core/Pixel_buffer.h"
+#include "platform/Dib.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <future>
+#include <memory>
+#include <vector>
 
-class Dib;
 class TIMAGE_INFO;
-
-struct PICTURE_STATE {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    PixelBuffer pixels; // width × height × 3 bytes, rows top to bottom, no padding
-    std::size_t Bytes() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3; }
-};
 
 class UNDO_CHAIN {
 public:
+    // Changes the document's display bitmap (in place or by replacing it; any size, 24
+    // bits) and returns kOk, or a code.
+    using Draw = std::function<int(TIMAGE_INFO& doc)>;
+
     static constexpr std::size_t kDefaultBudget = std::size_t{512} << 20; // 512 MiB
 
     explicit UNDO_CHAIN(std::size_t budget = kDefaultBudget) : budget_(budget) {}
@@ -48,39 +57,71 @@ public:
     // has_file false the picture shown is one no file holds: it becomes the first state
     // at once, edited until saved. kOk, or a sizing code (has_file false only).
     int ResetChain(TIMAGE_INFO& doc, bool has_file = true);
-    // One edit: draw changes the document's display bitmap (in place or by replacing it;
-    // any size, 24 bits) and returns kOk, or a code, in which case the picture shown
-    // before is put back. On success the new picture becomes the state after the current
-    // one and the current state.
-    int PushState(TIMAGE_INFO& doc, const std::function<int(TIMAGE_INFO& doc)>& draw);
+    // One edit: draw returns kOk, or a code, in which case the picture shown before is put
+    // back. On success the new picture becomes the state after the current one and the
+    // current state.
+    int PushState(TIMAGE_INFO& doc, const Draw& draw);
+    // One edit that makes a new picture from the picture shown (any size, 24 bits, in out,
+    // which comes from the chain's pool) rather than changing it: the picture shown
+    // becomes the snapshot as it is, with no copy. make returns kOk or a code (nothing
+    // changed then).
+    using Make = std::function<int(const Dib& picture, Dib& out)>;
+    int PushReplacement(TIMAGE_INFO& doc, const Make& make);
+    // One edit that inverse undoes exactly: both are kept instead of pixels. Either may
+    // fail only before changing the picture (a replacing draw that cannot allocate).
+    int PushRecorded(TIMAGE_INFO& doc, Draw draw, Draw inverse);
     // Shows the previous or next state; kOk, or kDataError at the end of the chain.
     int Undo(TIMAGE_INFO& doc);
     int Redo(TIMAGE_INFO& doc);
     // The current state is what the document's file now holds (after a successful save).
     void MarkSaved(TIMAGE_INFO& doc);
 
+    // A bitmap for a recorded edit to draw its new picture into (from the pool when it has
+    // one; null when not), and the way back to the pool for the bitmap it replaced.
+    std::unique_ptr<Dib> SpareBitmap(std::size_t bytes) { return TakeBlock(bytes); }
+    void GiveBack(std::unique_ptr<Dib> bitmap) { Pool(std::move(bitmap)); }
+
     bool CanUndo() const { return position_ > 0; }
     bool CanRedo() const { return position_ + 1 < static_cast<std::int32_t>(states_.size()); }
     std::int32_t Position() const { return position_; }
     // States after the first.
     std::int32_t Length() const { return states_.empty() ? 0 : static_cast<std::int32_t>(states_.size()) - 1; }
-    // Bytes of pixels the states hold (the spare buffer not counted).
-    std::size_t Bytes() const { return bytes_; }
+    // Bytes the budget counts: the snapshots and the picture shown (the pool not counted).
+    std::size_t Bytes() const { return bytes_ + shown_bytes_; }
+    // Snapshots held (recorded edits hold none).
+    std::int32_t Snapshots() const;
 
 private:
-    int CaptureFirst(TIMAGE_INFO& doc);
-    // Shows state k (its pixels, or the working buffer's for the current one) in the
-    // display bitmap and makes it the state whose pixels the working buffer holds.
-    int Show(TIMAGE_INFO& doc, std::int32_t k);
+    struct STATE {
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        std::unique_ptr<Dib> pixels; // the snapshot, or null
+        Draw redo;          // recorded edits: from the state before to this one
+        Draw undo;          // and back
+    };
+
+    int Begin(TIMAGE_INFO& doc);
+    // Undo (to = position - 1) or Redo (to = position + 1).
+    int Step(TIMAGE_INFO& doc, std::int32_t to);
+    int Snapshot(const TIMAGE_INFO& doc, STATE& s);
+    // The state's snapshot becomes the display bitmap; the display bitmap goes to into.
+    void SwapIn(TIMAGE_INFO& doc, STATE& s, STATE* into);
+    void DropRedoTail();
+    int Append(TIMAGE_INFO& doc, STATE added);
     void Publish(TIMAGE_INFO& doc);
     void KeepWithinBudget();
-    void Recycle(PICTURE_STATE& s);
+    void Free(STATE& s);
+    std::unique_ptr<Dib> TakeBlock(std::size_t n);
+    void Pool(std::unique_ptr<Dib> block);
+    void PrepareBlock(const Dib& shown);
 
-    std::deque<PICTURE_STATE> states_;
-    PixelBuffer spare_; // the pixels of the last state dropped
+    std::deque<STATE> states_;
+    std::vector<std::unique_ptr<Dib>> pool_;
+    std::future<std::unique_ptr<Dib>> preparing_; // a block the worker is faulting in
     std::int32_t position_ = 0;
     // The index of the state the file holds; -1 when none does (dropped or never saved).
     std::int32_t clean_ = 0;
-    std::size_t bytes_ = 0;
+    std::size_t bytes_ = 0;       // snapshot bytes
+    std::size_t shown_bytes_ = 0; // the current picture's bytes
     std::size_t budget_;
 };

@@ -15,7 +15,9 @@
 #include "viewer/tests/Picture_files.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QImage>
 #include <QDir>
 #include <QFile>
@@ -811,6 +813,58 @@ private slots:
                 const bool inside = outcome == 1 || (x >= 10 && x < 30 && y >= 5 && y < 15);
                 QCOMPARE(after.pixelColor(x, y), (inside ? preview : before).pixelColor(x, y));
             }
+    }
+
+    // F1 in each editing dialog opens its own help topic, which names the undo budget;
+    // Esc then leaves picture and chain alone.
+    void editingDialogsOpenTheirHelpTopic_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("topic");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("gamma") << "mn_Colors_Gamma" << 11 << "Gamma Correction";
+        QTest::newRow("median") << "mn_Tests_MedianFilter" << 13 << "Median Filter";
+        QTest::newRow("rotate") << "mn_Image_Rotate" << 43 << "Rotate...";
+        QTest::newRow("explosion") << "mn_Image_Explosion" << 44 << "Explosion";
+        QTest::newRow("pixelate") << "mn_Image_Pixelate" << 45 << "Pixelate";
+        QTest::newRow("histogram") << "mn_Colors_Histogram" << 47 << "Histogram...";
+        QTest::newRow("solarize") << "mn_Image_Solarize" << 54 << "Solarize";
+    }
+
+    void editingDialogsOpenTheirHelpTopic()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, topic);
+        QFETCH(QString, title);
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 40, 30, [](int x, int y, std::uint8_t* p) {
+            p[0] = static_cast<std::uint8_t>(x * 6);
+            p[1] = static_cast<std::uint8_t>(y * 8);
+            p[2] = 90;
+        }));
+        WriteSettings();
+        auto form = OpenForm("p.ppm");
+        const QImage before = ShownImage();
+        bool seen = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            seen = true;
+            QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+            QTest::keyClick(dialog, Qt::Key_F1);
+            QVERIFY(dialog->isVisible());
+            QVERIFY(help_->Form() != nullptr && help_->Form()->isVisible());
+            QCOMPARE(help_->Form()->CurrentContext(), topic);
+            const QString text = help_->Form()->Browser()->toPlainText();
+            QVERIFY2(text.contains(title), qPrintable(text));
+            QVERIFY(text.contains("512 MiB"));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command(command)->trigger();
+        QVERIFY(seen);
+        QCOMPARE(ShownImage(), before);
+        QCOMPARE(doc_->undo_length, 0);
     }
 
     // Without a printer, Print writes a PDF whose page holds the picture's exact pixels.
