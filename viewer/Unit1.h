@@ -5,8 +5,10 @@
 #include "viewer/logic/Browse.h"
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
+#include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
+#include "viewer/logic/View_zoom.h"
 #include "viewer/logic/Window_rules.h"
 
 #include <QMainWindow>
@@ -109,7 +111,7 @@ public:
     int ClipboardState() const { return clipboard_state_; }
     void SetClipboardState(int s) { clipboard_state_ = s; }
     bool RepeatPlay() const { return repeat_play_; }
-    double ZoomFactor() const { return zoom_; }
+    double ZoomFactor() const { return zoom_state_.Factor(); }
     std::int32_t KeyCount() const { return key_count_; }
     const RECENT_FILES& RecentFiles() const { return recent_; }
     const std::string& SettingsPath() const { return settings_path_; }
@@ -135,6 +137,24 @@ public:
     // default); an empty answer cancels.
     void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
 
+    // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
+    void mn_View_ActualSizeClick();
+    void mn_View_FitToWindowClick();
+    bool FitToWindow() const { return fit_to_window_; }
+    const ZOOM_STATE& Zoom() const { return zoom_state_; }
+    PRELOAD_CACHE& Preloads() { return *preload_; }
+    // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
+    // else an open through the browser.
+    BROWSE_RESULT StepFile(int direction);
+    // Asks the preload cache for the neighbours of the shown entry.
+    void PreloadNeighbours();
+    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on.
+    void ResetZoom();
+    // The zoom factor changed: the view, the window size and the status bar follow.
+    void ApplyZoom();
+    // The status-bar panel with the zoom ("" at 100 %).
+    QString ZoomPanel() const;
+
 signals:
     // The window closed: the run ends.
     void Closed();
@@ -143,6 +163,10 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // view area
+    void wheelEvent(QWheelEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void BuildCommands();
@@ -190,6 +214,12 @@ private:
     bool settings_saved_ = false;
     int selection_mode_ = kSelectIdle;
     int clipboard_state_ = 0;
-    double zoom_ = 1.0;
     std::int32_t key_count_ = 0;
+    // view area
+    void SetUpView();
+    ZOOM_STATE zoom_state_;
+    bool fit_to_window_ = false;
+    QLabel* zoom_panel_ = nullptr;
+    int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
+    std::unique_ptr<PRELOAD_CACHE> preload_;
 };

@@ -172,6 +172,12 @@ inline constexpr COMMAND_ROW kRows[] = {
     {SEP, "", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_SlideShow", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_StopSlideShow", "mn_View", "", "", ""},
+    // So are the zoom items, beside Actual Size and Fit to Window.
+    {SEP, "", "mn_View", "", "", ""},
+    {ALSO, "mn_Tests_ZoomIn", "mn_View", "", "", ""},
+    {ALSO, "mn_Tests_ZoomOut", "mn_View", "", "", ""},
+    {I, "mn_View_ActualSize", "mn_View", "Actual Size", "1", ""},
+    {I, "mn_View_FitToWindow", "mn_View", "Fit to Window", "W", "", nullptr, nullptr, kCmdCheckable},
 
     // The toolbar, left to right; every enabled button copies its menu item's state.
     {B, "tb_Open", "", "Open|", "", "open"},
