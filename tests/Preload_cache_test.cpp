@@ -131,3 +131,29 @@ TEST_F(PreloadTest, AdoptingMovesThePictureAndKeepsTheList)
     EXPECT_EQ(shown.file_size, pre.file_size);
     EXPECT_EQ(Level(shown), 'b');
 }
+
+TEST_F(PreloadTest, FittedCopiesAreMadeForPicturesLargerThanTheRoom)
+{
+    const std::string big = Write("b.ppm", 200, 100), small = Write("s.ppm", 40, 20);
+    PRELOAD_CACHE cache;
+    cache.Want({big, small}, FIT_ROOM{50, 50});
+    cache.WaitIdle();
+    FITTED_COPY fitted;
+    ASSERT_NE(cache.Take(big, &fitted), nullptr);
+    ASSERT_NE(fitted.picture, nullptr);
+    EXPECT_DOUBLE_EQ(fitted.factor, 0.25);
+    EXPECT_EQ(fitted.picture->Width(), 50);
+    EXPECT_EQ(fitted.picture->Height(), 25);
+    EXPECT_EQ(fitted.picture->ScanLine(24)[3 * 49], 'b'); // a solid picture scales to itself
+    ASSERT_NE(cache.Take(small, &fitted), nullptr);
+    EXPECT_EQ(fitted.picture, nullptr); // fits as it is
+    EXPECT_EQ(fitted.factor, 1.0);
+
+    // Another room: what was decoded for the old one is decoded again.
+    cache.Want({big}, FIT_ROOM{50, 50});
+    cache.WaitIdle();
+    cache.Want({big}, FIT_ROOM{100, 100});
+    cache.WaitIdle();
+    ASSERT_NE(cache.Take(big, &fitted), nullptr);
+    EXPECT_EQ(fitted.picture->Width(), 100);
+}

@@ -52,7 +52,15 @@ void TPictureView::SetZoom(double factor)
 void TPictureView::PictureChanged()
 {
     scaled_from_ = nullptr;
-    scaled_.Release();
+    scaled_.reset();
+    update();
+}
+
+void TPictureView::AdoptScaledCopy(const Dib* picture, double factor, std::unique_ptr<Dib> copy)
+{
+    scaled_ = std::move(copy);
+    scaled_from_ = scaled_ ? picture : nullptr;
+    scaled_at_ = factor;
     update();
 }
 
@@ -79,15 +87,18 @@ QSize TPictureView::ShownSize() const
 
 const Dib* TPictureView::ScaledCopy(const Dib& picture)
 {
-    if (scaled_from_ == &picture && scaled_at_ == zoom_)
-        return &scaled_;
-    scaled_from_ = nullptr;
     const VIEW_MAP m = VIEW_MAP::Make(picture.Width(), picture.Height(), zoom_, 0, 0);
-    if (ScaleDownArea(picture, m.shown_w, m.shown_h, scaled_) != 0)
+    if (scaled_from_ == &picture && scaled_at_ == zoom_ && scaled_->Width() == m.shown_w &&
+        scaled_->Height() == m.shown_h)
+        return scaled_.get();
+    scaled_from_ = nullptr;
+    if (!scaled_)
+        scaled_ = std::make_unique<Dib>();
+    if (ScaleDownArea(picture, m.shown_w, m.shown_h, *scaled_) != 0)
         return nullptr;
     scaled_from_ = &picture;
     scaled_at_ = zoom_;
-    return &scaled_;
+    return scaled_.get();
 }
 
 void TPictureView::SetPan(QPoint pan)

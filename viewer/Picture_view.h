@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class RECT_OBJ;
 
@@ -37,6 +38,8 @@ public:
     double Zoom() const { return zoom_; }
     // The picture's pixels changed: the downscaled copy is made again at the next paint.
     void PictureChanged();
+    // A downscaled copy of picture at factor made elsewhere, used in place of making one.
+    void AdoptScaledCopy(const Dib* picture, double factor, std::unique_ptr<Dib> copy);
     // The mapping between widget positions and picture pixels at the zoom and pan.
     VIEW_MAP Map() const;
     // Widget position → picture pixel, with the zoom and the pan offset applied.
@@ -65,7 +68,7 @@ private:
     QPoint pan_;
     bool fit_ = false;
     double zoom_ = 1.0;
-    Dib scaled_;
+    std::unique_ptr<Dib> scaled_;
     const Dib* scaled_from_ = nullptr; // the picture scaled_ was made from
     double scaled_at_ = 0.0;           // and its factor
 };

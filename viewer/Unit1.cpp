@@ -481,6 +481,7 @@ void TForm1::RefreshView()
     ShowTitle();
     view_->PictureChanged();
     view_->SetZoom(zoom_state_.Factor());
+    OfferFittedCopy();
     zoom_panel_->setText(ZoomPanel());
     zoom_panel_->setVisible(!zoom_panel_->text().isEmpty());
     if (!isMaximized() && !isFullScreen()) {

@@ -154,6 +154,12 @@ public:
     void ApplyZoom();
     // The status-bar panel with the zoom ("" at 100 %).
     QString ZoomPanel() const;
+    // The room a fitted picture gets: the screen's available area less the window frame,
+    // the window rules' margin and the menus, toolbar and status bar.
+    FIT_ROOM FitRoom() const;
+    // Hands the view the fitted copy a preload made, when it is of the picture shown at
+    // the factor shown.
+    void OfferFittedCopy();
 
 signals:
     // The window closed: the run ends.
@@ -222,4 +228,5 @@ private:
     QLabel* zoom_panel_ = nullptr;
     int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
     std::unique_ptr<PRELOAD_CACHE> preload_;
+    FITTED_COPY fitted_; // from the last preload taken, until the view takes it
 };

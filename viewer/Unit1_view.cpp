@@ -53,18 +53,28 @@ QString TForm1::ZoomPanel() const
     return picture_shown_ ? QString::fromStdString(ZoomText(zoom_state_.Factor())) : QString();
 }
 
+FIT_ROOM TForm1::FitRoom() const
+{
+    const QRect avail = screen()->availableGeometry();
+    const int frame_w = frameGeometry().width() - width();
+    return {avail.width() - frame_w - 10, MaxViewHeight(avail.height(), ChromeHeight())};
+}
+
 void TForm1::ResetZoom()
 {
     double base = 1.0;
     if (fit_to_window_ && doc_.display && !doc_.display->Empty()) {
-        // The room the screen leaves the view: its available area less the window frame,
-        // the margin the window rules add and the menus, toolbar and status bar.
-        const QRect avail = screen()->availableGeometry();
-        const int frame_w = frameGeometry().width() - width();
-        base = FitFactor(doc_.display->Width(), doc_.display->Height(), avail.width() - frame_w - 10,
-                         MaxViewHeight(avail.height(), ChromeHeight()));
+        const FIT_ROOM room = FitRoom();
+        base = FitFactor(doc_.display->Width(), doc_.display->Height(), room.width, room.height);
     }
     zoom_state_.Reset(base);
+}
+
+void TForm1::OfferFittedCopy()
+{
+    if (fitted_.picture && doc_.display && fitted_.factor == zoom_state_.Factor())
+        view_->AdoptScaledCopy(doc_.display.get(), fitted_.factor, std::move(fitted_.picture));
+    fitted_ = {};
 }
 
 void TForm1::ApplyZoom()
@@ -108,6 +118,7 @@ void TForm1::mn_View_FitToWindowClick()
     ResetZoom();
     if (picture_shown_)
         ApplyZoom();
+    PreloadNeighbours(); // with or without fitted copies now
 }
 
 // ---- decoding ahead ----
@@ -122,7 +133,7 @@ void TForm1::PreloadNeighbours()
     }
     const std::size_t n = list.size();
     const auto i = static_cast<std::size_t>(at - list.begin());
-    preload_->Want({list[(i + 1) % n], list[(i + n - 1) % n]});
+    preload_->Want({list[(i + 1) % n], list[(i + n - 1) % n]}, fit_to_window_ ? FitRoom() : FIT_ROOM{});
 }
 
 BROWSE_RESULT TForm1::StepFile(int direction)
@@ -132,7 +143,7 @@ BROWSE_RESULT TForm1::StepFile(int direction)
     const std::int32_t i = doc_.current_index;
     if (n > 1 && i >= 0 && i < n) {
         const std::string path = list[static_cast<std::size_t>((i + direction + n) % n)];
-        if (std::unique_ptr<TIMAGE_INFO> ready = preload_->Take(path)) {
+        if (std::unique_ptr<TIMAGE_INFO> ready = preload_->Take(path, &fitted_)) {
             AdoptPreloaded(doc_, *ready);
             BROWSE_RESULT r;
             r.shown = true;

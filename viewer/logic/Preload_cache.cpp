@@ -1,6 +1,7 @@
 #include "viewer/logic/Preload_cache.h"
 
 #include "core/Result_codes.h"
+#include "viewer/logic/View_zoom.h"
 
 #include <sys/stat.h>
 
@@ -56,7 +57,7 @@ PRELOAD_CACHE::ENTRY* PRELOAD_CACHE::Find(const std::string& path)
     return nullptr;
 }
 
-void PRELOAD_CACHE::Want(std::vector<std::string> paths)
+void PRELOAD_CACHE::Want(std::vector<std::string> paths, FIT_ROOM room)
 {
     paths.erase(std::remove(paths.begin(), paths.end(), std::string()), paths.end());
     for (std::size_t i = 0; i < paths.size(); ++i)
@@ -66,6 +67,13 @@ void PRELOAD_CACHE::Want(std::vector<std::string> paths)
     std::vector<std::unique_ptr<TIMAGE_INFO>> dropped; // freed outside the lock
     {
         std::lock_guard lock(mutex_);
+        if (room != room_) { // the fitted copies are of another size: decoded again
+            for (ENTRY& e : entries_)
+                if (e.doc)
+                    dropped.push_back(std::move(e.doc));
+            entries_.clear();
+            room_ = room;
+        }
         std::vector<ENTRY> kept;
         for (const std::string& p : paths) {
             ENTRY* e = Find(p);
@@ -73,7 +81,7 @@ void PRELOAD_CACHE::Want(std::vector<std::string> paths)
                 kept.push_back(std::move(*e));
                 e->path.clear(); // moved: not found again
             } else {
-                kept.push_back(ENTRY{p, State::kQueued, nullptr, {}, 0});
+                kept.push_back(ENTRY{p, State::kQueued, nullptr, {}, 0, {}});
             }
         }
         for (ENTRY& e : entries_)
@@ -105,6 +113,7 @@ void PRELOAD_CACHE::Run()
             return;
         job->state = State::kDecoding;
         const std::string path = job->path;
+        const FIT_ROOM room = room_;
         std::size_t held = 0;
         for (const ENTRY& e : entries_)
             if (e.state == State::kReady)
@@ -128,6 +137,19 @@ void PRELOAD_CACHE::Run()
             bytes = DocumentBytes(*doc);
         }
         const bool good = rc == kOk && doc->state == kPictureOpen && doc->display && !doc->display->Empty();
+        FITTED_COPY fitted;
+        if (good && room.width > 0 && room.height > 0) {
+            const Dib& pic = *doc->display;
+            fitted.factor = FitFactor(pic.Width(), pic.Height(), room.width, room.height);
+            const VIEW_MAP m = VIEW_MAP::Make(pic.Width(), pic.Height(), fitted.factor, 0, 0);
+            if (!m.Natural()) {
+                fitted.picture = std::make_unique<Dib>();
+                if (ScaleDownArea(pic, m.shown_w, m.shown_h, *fitted.picture) == kOk)
+                    bytes += fitted.picture->Stride() * static_cast<std::size_t>(fitted.picture->Height());
+                else
+                    fitted.picture.reset();
+            }
+        }
 
         lock.lock();
         // The entry may have been dropped or replaced meanwhile: find it again by path.
@@ -141,6 +163,7 @@ void PRELOAD_CACHE::Run()
                 e->doc = std::move(doc);
                 e->stamp = stamp;
                 e->bytes = bytes;
+                e->fitted = std::move(fitted);
                 e->state = State::kReady;
             } else {
                 e->state = State::kFailed;
@@ -155,9 +178,10 @@ void PRELOAD_CACHE::Run()
     }
 }
 
-std::unique_ptr<TIMAGE_INFO> PRELOAD_CACHE::Take(const std::string& path)
+std::unique_ptr<TIMAGE_INFO> PRELOAD_CACHE::Take(const std::string& path, FITTED_COPY* fitted)
 {
     std::unique_ptr<TIMAGE_INFO> doc;
+    FITTED_COPY copy;
     FILE_STAMP stamp;
     {
         std::unique_lock lock(mutex_);
@@ -170,6 +194,7 @@ std::unique_ptr<TIMAGE_INFO> PRELOAD_CACHE::Take(const std::string& path)
             return nullptr;
         if (e->state == State::kReady) {
             doc = std::move(e->doc);
+            copy = std::move(e->fitted);
             stamp = e->stamp;
         }
         // Taken, failed or queued: the caller opens it now, so the entry goes.
@@ -177,6 +202,8 @@ std::unique_ptr<TIMAGE_INFO> PRELOAD_CACHE::Take(const std::string& path)
     }
     if (doc && StampOf(path) != stamp)
         doc.reset(); // the file changed since it was read
+    if (doc && fitted != nullptr)
+        *fitted = std::move(copy);
     return doc;
 }
 

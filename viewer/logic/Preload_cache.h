@@ -32,6 +32,20 @@ struct FILE_STAMP {
 // The stamp of a regular file, or nullopt-like size -1 when it cannot be read.
 FILE_STAMP StampOf(const std::string& path);
 
+// The room a fitted picture is shown in (view pixels); 0 x 0 for none.
+struct FIT_ROOM {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool operator==(const FIT_ROOM&) const = default;
+};
+
+// A preload's copy of its picture scaled down to fit a room, made on the worker so the
+// first paint of a fitted picture needs no scaling.
+struct FITTED_COPY {
+    std::unique_ptr<Dib> picture; // null when the picture fits the room at its own size
+    double factor = 1.0;          // the factor it was scaled by (FitFactor)
+};
+
 // The memory a decoded document holds: its pixel buffers, display bitmap and file copy.
 std::size_t DocumentBytes(const TIMAGE_INFO& doc);
 
@@ -53,13 +67,15 @@ public:
 
     // The paths to hold decoded, most wanted first (at most two are taken; empty paths are
     // skipped). Entries of other paths are dropped; a decode under way for one of them
-    // finishes and is then thrown away.
-    void Want(std::vector<std::string> paths);
+    // finishes and is then thrown away. With a room, pictures larger than it also get a
+    // fitted copy.
+    void Want(std::vector<std::string> paths, FIT_ROOM room = {});
     // The decoded document of path when it is ready and the file's size and modification
     // time are still those it was read with; waits for a decode of path that is under way.
     // Null when path was not asked for, is still queued, failed, did not fit the budget or
     // has changed since: the caller opens it itself, and a failure is then reported there.
-    std::unique_ptr<TIMAGE_INFO> Take(const std::string& path);
+    // With fitted, the entry's fitted copy (if any) is handed over too.
+    std::unique_ptr<TIMAGE_INFO> Take(const std::string& path, FITTED_COPY* fitted = nullptr);
     // Waits until nothing is queued or being decoded.
     void WaitIdle();
     // The bytes the ready documents hold.
@@ -76,6 +92,7 @@ private:
         std::unique_ptr<TIMAGE_INFO> doc;
         FILE_STAMP stamp;
         std::size_t bytes = 0;
+        FITTED_COPY fitted;
     };
 
     void Run();
@@ -87,6 +104,7 @@ private:
     std::condition_variable wake_;  // the worker: work queued or stop
     std::condition_variable done_;  // the takers: a decode finished
     std::vector<ENTRY> entries_;
+    FIT_ROOM room_;
     bool stop_ = false;
     std::thread worker_; // started by the first Want
 };
