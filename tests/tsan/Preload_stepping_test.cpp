@@ -34,7 +34,7 @@ std::vector<std::string> Folder(const TempDir& dir)
 
 // Walks forward, back and forward again, wishing for both neighbours after every step as
 // the window does, and checks every picture shown is the one stepped to.
-void Step(PRELOAD_CACHE& cache, const std::vector<std::string>& paths, int& taken)
+void Step(PRELOAD_CACHE& cache, const std::vector<std::string>& paths, int& taken, FIT_ROOM room = {})
 {
     TIMAGE_INFO shown;
     ASSERT_EQ(shown.Open(paths[0]), kOk);
@@ -43,12 +43,18 @@ void Step(PRELOAD_CACHE& cache, const std::vector<std::string>& paths, int& take
     for (int round = 0; round < 6; ++round)
         for (const int d : moves) {
             cache.Want({paths[static_cast<std::size_t>((i + 1) % kFiles)],
-                        paths[static_cast<std::size_t>((i + kFiles - 1) % kFiles)]});
+                        paths[static_cast<std::size_t>((i + kFiles - 1) % kFiles)]},
+                       room);
             i = (i + d + kFiles) % kFiles;
             const std::string& path = paths[static_cast<std::size_t>(i)];
-            if (std::unique_ptr<TIMAGE_INFO> pre = cache.Take(path)) {
+            FITTED_COPY fitted;
+            if (std::unique_ptr<TIMAGE_INFO> pre = cache.Take(path, &fitted)) {
                 AdoptPreloaded(shown, *pre);
                 ++taken;
+                if (room.width > 0) {
+                    ASSERT_NE(fitted.picture, nullptr);
+                    ASSERT_EQ(fitted.picture->ScanLine(fitted.picture->Height() - 1)[0], 10 * i);
+                }
             } else {
                 ASSERT_EQ(shown.Open(path), kOk);
             }
@@ -71,6 +77,16 @@ TEST(PreloadStepping, TheLibraryOpen)
     PRELOAD_CACHE cache;
     int taken = 0;
     Step(cache, paths, taken);
+    EXPECT_GT(taken, 0);
+}
+
+TEST(PreloadStepping, WithFittedCopies)
+{
+    TempDir dir;
+    const std::vector<std::string> paths = Folder(dir);
+    PRELOAD_CACHE cache;
+    int taken = 0;
+    Step(cache, paths, taken, FIT_ROOM{100, 80});
     EXPECT_GT(taken, 0);
 }
 
