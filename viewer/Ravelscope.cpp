@@ -47,15 +47,20 @@ int main(int argc, char** argv)
     TIMAGE_INFO document;
     pImageInfo = &document;
 
-    TApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
     // A path arrives as one argument, quoted or not by the shell.
     const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
+    // The picture decodes while the application and its windows start.
+    auto start_preload = std::make_shared<PRELOAD_CACHE>(PRELOAD_CACHE::kStartBudget);
+    start_preload->Want({handed});
+
+    TApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
 
     const std::string exe_dir = ExecutableDirectory();
     FORM_OPTIONS options;
     options.settings_dir = SettingsDirectory(exe_dir);
     options.hand_off_fallback = handed;
+    options.start_preload = std::move(start_preload);
 
     // The windows, in the order of their creation; the main window is the first. Each
     // receives the document and what else it works on by reference.

@@ -110,7 +110,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
         help_.ShowContext(kHelpMainWindow);
     }
     RebuildRecentMenu();
-    SetUpView();
+    SetUpView(options);
 
     slide_timer_ = new QTimer(this);
     slide_timer_->setInterval(kSlideShowMs);
@@ -417,7 +417,7 @@ void TForm1::OpenCurrentPath()
     // picture's path stays the document's.
     const std::string requested = doc_.current_path;
     doc_.current_path = shown_path_;
-    const std::int32_t rc = browser_.OpenAndList(doc_, requested);
+    const std::int32_t rc = OpenAndListStart(requested);
     if (rc == kOk)
         ShowDocument();
     selection_mode_ = kSelectIdle;

@@ -34,6 +34,8 @@ class TPictureView;
 struct FORM_OPTIONS {
     std::string settings_dir;      // where "RVS.ini" lives
     std::string hand_off_fallback; // the command-line path when "~tmp.xb" could not be written
+    // A cache already decoding the start picture while the application starts, or null.
+    std::shared_ptr<PRELOAD_CACHE> start_preload;
 };
 
 enum SelectionMode : int { kSelectArmed = 0, kSelectIdle = 6, kSelectPanning = 7 };
@@ -222,7 +224,11 @@ private:
     int clipboard_state_ = 0;
     std::int32_t key_count_ = 0;
     // view area
-    void SetUpView();
+    void SetUpView(const FORM_OPTIONS& options);
+    // Opens path and lists its directory, taking the start picture from the start-up
+    // preload when it has it.
+    std::int32_t OpenAndListStart(const std::string& path);
+    std::shared_ptr<PRELOAD_CACHE> start_preload_;
     ZOOM_STATE zoom_state_;
     bool fit_to_window_ = false;
     QLabel* zoom_panel_ = nullptr;

@@ -35,8 +35,9 @@ QString DraggedFile(const QMimeData* m)
 
 } // namespace
 
-void TForm1::SetUpView()
+void TForm1::SetUpView(const FORM_OPTIONS& options)
 {
+    start_preload_ = options.start_preload;
     setAcceptDrops(true);
     zoom_panel_ = new QLabel(this);
     zoom_panel_->setObjectName("ZoomPanel");
@@ -134,6 +135,20 @@ void TForm1::PreloadNeighbours()
     const std::size_t n = list.size();
     const auto i = static_cast<std::size_t>(at - list.begin());
     preload_->Want({list[(i + 1) % n], list[(i + n - 1) % n]}, fit_to_window_ ? FitRoom() : FIT_ROOM{});
+}
+
+std::int32_t TForm1::OpenAndListStart(const std::string& requested)
+{
+    std::shared_ptr<PRELOAD_CACHE> start = std::move(start_preload_); // used once
+    const std::string path = AbsolutePath(requested);
+    std::unique_ptr<TIMAGE_INFO> ready = start ? start->Take(path) : nullptr;
+    if (!ready)
+        return browser_.OpenAndList(doc_, requested);
+    AdoptPreloaded(doc_, *ready);
+    const std::string dir = DirectoryOf(path);
+    if (!dir.empty() && doc_.BuildFileList(dir))
+        doc_.FindCurrent();
+    return kOk;
 }
 
 BROWSE_RESULT TForm1::StepFile(int direction)

@@ -58,6 +58,8 @@ public:
     // JPEG's 4-byte rows fit.
     static constexpr std::size_t kDefaultBudget = std::size_t{320} << 20;
     static constexpr std::size_t kMaxEntries = 2;
+    // The start picture is shown whatever its size: any picture the library opens.
+    static constexpr std::size_t kStartBudget = std::size_t{4} << 30;
 
     explicit PRELOAD_CACHE(std::size_t budget = kDefaultBudget, Opener open = {});
     // Stops the worker; a decode under way finishes first and is dropped.
