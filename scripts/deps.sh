@@ -6,7 +6,7 @@ RAVELSCOPE_PACKAGES=(
   qt6-base-dev qt6-multimedia-dev libsane-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libgtest-dev libbenchmark-dev clang libclang-rt-dev
-  python3 netpbm python3-pil imagemagick xvfb xauth
+  python3 netpbm python3-pil imagemagick xvfb xauth xdotool
   pngcheck libtiff-tools libjpeg-turbo-progs ffmpeg
   python3-astropy hyperfine libgdcm-dev python3-pydicom
 )

@@ -537,7 +537,7 @@ void TForm1::mn_View_PreviousFileClick()
 
 void TForm1::SlideShowTimerTick()
 {
-    const BROWSE_RESULT r = browser_.SlideShowTick(doc_);
+    const BROWSE_RESULT r = SlideShowStep();
     ShowBrowseResult(r);
     if (doc_.file_list.empty())
         slide_timer_->stop(); // nothing is left to show

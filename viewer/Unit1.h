@@ -148,6 +148,8 @@ public:
     // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
     // else an open through the browser.
     BROWSE_RESULT StepFile(int direction);
+    // The slide show's tick, from a ready preload when there is one.
+    BROWSE_RESULT SlideShowStep();
     // Asks the preload cache for the neighbours of the shown entry.
     void PreloadNeighbours();
     // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on.

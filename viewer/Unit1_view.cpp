@@ -170,6 +170,25 @@ BROWSE_RESULT TForm1::StepFile(int direction)
     return direction > 0 ? browser_.Next(doc_) : browser_.Previous(doc_);
 }
 
+BROWSE_RESULT TForm1::SlideShowStep()
+{
+    const auto n = static_cast<std::int32_t>(doc_.file_list.size());
+    const std::int32_t i = doc_.current_index >= 0 && doc_.current_index < n ? doc_.current_index : 0;
+    if (n > 0) {
+        const std::string path = doc_.file_list[static_cast<std::size_t>(i)];
+        if (std::unique_ptr<TIMAGE_INFO> ready = preload_->Take(path, &fitted_)) {
+            AdoptPreloaded(doc_, *ready);
+            doc_.current_index = i + 1; // the tick after shows the entry after
+            BROWSE_RESULT r;
+            r.shown = true;
+            r.rc = kOk;
+            r.path = path;
+            return r;
+        }
+    }
+    return browser_.SlideShowTick(doc_);
+}
+
 // ---- the wheel, drag and drop ----
 
 void TForm1::wheelEvent(QWheelEvent* e)

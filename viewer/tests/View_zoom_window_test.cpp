@@ -288,6 +288,20 @@ private slots:
         QCOMPARE(doc_->file_list.size(), std::size_t{2});
     }
 
+    void slideShowTakesPreloads()
+    {
+        WriteSolid("a.ppm", 30, 20, 10);
+        WriteSolid("b.ppm", 30, 20, 20);
+        WriteSolid("c.ppm", 30, 20, 30);
+        auto form = OpenForm("a.ppm", false);
+        for (const int level : {10, 20, 30, 10}) { // from the current entry on, wrapping
+            form->Preloads().WaitIdle();
+            form->SlideShowTimerTick();
+            QCOMPARE(ShownLevel(*doc_), level);
+        }
+        QCOMPARE(doc_->current_index, 1);
+    }
+
     void dropOpensTheFileAndListsItsFolder()
     {
         WriteSolid("a.ppm", 30, 20, 10);
