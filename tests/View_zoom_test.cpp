@@ -55,6 +55,9 @@ TEST(ZoomState, FitFactorAndTexts)
     EXPECT_EQ(ScaledLength(3000, 0.4), 1200);
     EXPECT_EQ(ScaledLength(3, 0.1), 1); // never vanishes
     EXPECT_EQ(ScaledLength(0, 2.0), 0);
+    EXPECT_EQ(HandleBand(1.0), 5);
+    EXPECT_EQ(HandleBand(0.4), 13); // five view pixels wide at any zoom
+    EXPECT_EQ(HandleBand(10.0), 1); // never narrower than a picture pixel
     EXPECT_EQ(ZoomText(1.0), "");
     EXPECT_EQ(ZoomText(0.9 * 1.1 / 0.99), ""); // rounding noise still reads 100 %
     EXPECT_EQ(ZoomText(0.4), "Zoom 40%");

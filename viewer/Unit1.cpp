@@ -983,6 +983,7 @@ void TForm1::tb_DrawRectClick()
 void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
 {
     const QPoint p = view_->ToPicture(pos);
+    rect_.band = HandleBand(zoom_state_.Factor());
     if (button == Qt::LeftButton && selection_mode_ == kSelectArmed) {
         rect_.Press(p.x(), p.y());
         if (rect_.mode == kRectDraw)
@@ -997,6 +998,7 @@ void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
 void TForm1::Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
 {
     const QPoint p = view_->ToPicture(pos);
+    rect_.band = HandleBand(zoom_state_.Factor());
     if ((buttons & Qt::LeftButton) && selection_mode_ == kSelectArmed) {
         if (rect_.DragTo(p.x(), p.y(), doc_.display_width, doc_.display_height))
             view_->update();

@@ -68,6 +68,14 @@ std::int32_t ScaledLength(std::int32_t n, double factor)
     return s < 1 ? 1 : static_cast<std::int32_t>(std::min(s, 2147483647.0));
 }
 
+std::int32_t HandleBand(double factor)
+{
+    if (factor <= 0)
+        return 5;
+    const double band = std::floor(5.0 / factor + 0.5);
+    return band < 1 ? 1 : static_cast<std::int32_t>(std::min(band, 1e6));
+}
+
 std::string ZoomText(double factor)
 {
     const long percent = std::lround(factor * 100);

@@ -50,6 +50,9 @@ private:
 double FitFactor(std::int32_t pic_w, std::int32_t pic_h, std::int32_t avail_w, std::int32_t avail_h);
 // A picture length at a factor, rounded, at least 1 (0 stays 0).
 std::int32_t ScaledLength(std::int32_t n, double factor);
+// The selection's handle band (RECT_OBJ::band) for a zoom factor: 5 view pixels in picture
+// pixels, at least 1.
+std::int32_t HandleBand(double factor);
 // "Zoom 25%" for the status bar; "" at 100 %.
 std::string ZoomText(double factor);
 

@@ -169,7 +169,7 @@ private slots:
         const QPoint from(23, 17), to(151, 103);
         Drag(view, from, to);
         QVERIFY(form->SelectionActive());
-        const RECT_BOUNDS b = form->Selection().Bounds();
+        RECT_BOUNDS b = form->Selection().Bounds();
         QCOMPARE(b.left, map.PictureX(from.x()));
         QCOMPARE(b.top, map.PictureY(from.y()));
         QCOMPARE(b.right, map.PictureX(to.x()));
@@ -194,6 +194,12 @@ private slots:
             const QColor inside = painted.pixelColor(left + 1, top + 1);
             QCOMPARE(inside, QColor(expected[2], expected[1], expected[0]));
         }
+
+        // The right edge is grabbed 4 view pixels beside it at any zoom, and dragged.
+        Drag(view, QPoint(right + 4, mid_y), QPoint(right + 30, mid_y));
+        b = form->Selection().Bounds();
+        QCOMPARE(b.left, map.PictureX(from.x()));
+        QCOMPARE(b.right, map.PictureX(right + 30));
 
         form->Command("mn_Edit_Crop")->trigger();
         const Dib& cropped = *doc_->display;
