@@ -130,6 +130,10 @@ TEST_F(PreloadTest, AdoptingMovesThePictureAndKeepsTheList)
     EXPECT_EQ(shown.state, kPictureOpen);
     EXPECT_EQ(shown.file_size, pre.file_size);
     EXPECT_EQ(Level(shown), 'b');
+
+    PRELOAD_CACHE idle;
+    idle.Dispose(std::make_unique<TIMAGE_INFO>()); // without a worker: freed at once
+    EXPECT_EQ(idle.ReadyCount(), 0u);
 }
 
 TEST_F(PreloadTest, FittedCopiesAreMadeForPicturesLargerThanTheRoom)

@@ -160,6 +160,7 @@ BROWSE_RESULT TForm1::StepFile(int direction)
         const std::string path = list[static_cast<std::size_t>((i + direction + n) % n)];
         if (std::unique_ptr<TIMAGE_INFO> ready = preload_->Take(path, &fitted_)) {
             AdoptPreloaded(doc_, *ready);
+            preload_->Dispose(std::move(ready)); // the picture shown before
             BROWSE_RESULT r;
             r.shown = true;
             r.rc = kOk;
@@ -178,6 +179,7 @@ BROWSE_RESULT TForm1::SlideShowStep()
         const std::string path = doc_.file_list[static_cast<std::size_t>(i)];
         if (std::unique_ptr<TIMAGE_INFO> ready = preload_->Take(path, &fitted_)) {
             AdoptPreloaded(doc_, *ready);
+            preload_->Dispose(std::move(ready));
             doc_.current_index = i + 1; // the tick after shows the entry after
             BROWSE_RESULT r;
             r.shown = true;

@@ -50,6 +50,7 @@ void Step(PRELOAD_CACHE& cache, const std::vector<std::string>& paths, int& take
             FITTED_COPY fitted;
             if (std::unique_ptr<TIMAGE_INFO> pre = cache.Take(path, &fitted)) {
                 AdoptPreloaded(shown, *pre);
+                cache.Dispose(std::move(pre)); // the picture this thread showed and read
                 ++taken;
                 if (room.width > 0) {
                     ASSERT_NE(fitted.picture, nullptr);

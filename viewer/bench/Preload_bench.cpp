@@ -143,6 +143,9 @@ int main(int argc, char** argv)
                 *std::max_element(natural_ms.begin(), natural_ms.end()));
     std::printf("the same with Fit to Window on:              %8.2f ms (max %.2f)\n", Median(fit_ms),
                 *std::max_element(fit_ms.begin(), fit_ms.end()));
+    if (getenv("RAVELSCOPE_BENCH_ALL") != nullptr)
+        for (const double t : natural_ms)
+            std::printf("  step %.2f ms\n", t);
     std::printf("peak memory stepping at natural size: %.0f MiB (%.0f MiB before the window; preloads held %.0f MiB, "
                 "budget %.0f MiB)\n",
                 peak, rss_before, static_cast<double>(held) / (1 << 20),

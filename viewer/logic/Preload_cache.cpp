@@ -94,13 +94,26 @@ void PRELOAD_CACHE::Want(std::vector<std::string> paths, FIT_ROOM room)
     wake_.notify_all();
 }
 
+void PRELOAD_CACHE::Dispose(std::unique_ptr<TIMAGE_INFO> doc)
+{
+    if (!doc)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        if (!worker_.joinable())
+            return; // no worker: freed here, on leaving
+        trash_.push_back(std::move(doc));
+    }
+    wake_.notify_all();
+}
+
 void PRELOAD_CACHE::Run()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
         ENTRY* job = nullptr;
         wake_.wait(lock, [&] {
-            if (stop_)
+            if (stop_ || !trash_.empty())
                 return true;
             for (ENTRY& e : entries_)
                 if (e.state == State::kQueued) {
@@ -111,6 +124,14 @@ void PRELOAD_CACHE::Run()
         });
         if (stop_)
             return;
+        if (!trash_.empty()) {
+            std::vector<std::unique_ptr<TIMAGE_INFO>> trash = std::move(trash_);
+            trash_.clear();
+            lock.unlock();
+            trash.clear();
+            lock.lock();
+            continue;
+        }
         job->state = State::kDecoding;
         const std::string path = job->path;
         const FIT_ROOM room = room_;

@@ -78,6 +78,8 @@ public:
     // has changed since: the caller opens it itself, and a failure is then reported there.
     // With fitted, the entry's fitted copy (if any) is handed over too.
     std::unique_ptr<TIMAGE_INFO> Take(const std::string& path, FITTED_COPY* fitted = nullptr);
+    // Frees doc on the worker, so the caller does not wait for its memory to go back.
+    void Dispose(std::unique_ptr<TIMAGE_INFO> doc);
     // Waits until nothing is queued or being decoded.
     void WaitIdle();
     // The bytes the ready documents hold.
@@ -106,6 +108,7 @@ private:
     std::condition_variable wake_;  // the worker: work queued or stop
     std::condition_variable done_;  // the takers: a decode finished
     std::vector<ENTRY> entries_;
+    std::vector<std::unique_ptr<TIMAGE_INFO>> trash_; // freed by the worker
     FIT_ROOM room_;
     bool stop_ = false;
     std::thread worker_; // started by the first Want
