@@ -31,7 +31,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     echo $(( ($(date +%s%N) - t0) / 1000000 ))
     kill "$pid"; wait "$pid" 2>/dev/null || true
   }
-  median() { sort -n | awk "{ v[NR] = \$1 } END { print v[int((NR + 1) / 2)] }"; }
+  median() { grep -E "^[0-9]+$" | sort -n | awk "{ v[NR] = \$1 } END { print v[int((NR + 1) / 2)] }"; }
   run() {
     local name=$1; shift
     command -v "$1" >/dev/null || { printf "%-12s not installed\n" "$name"; return; }
