@@ -479,11 +479,7 @@ void TForm1::RefreshView()
     if (selection_active_ && !rect_.drawn)
         rect_.Toggle();
     ShowTitle();
-    view_->PictureChanged();
-    view_->SetZoom(zoom_state_.Factor());
-    OfferFittedCopy();
-    zoom_panel_->setText(ZoomPanel());
-    zoom_panel_->setVisible(!zoom_panel_->text().isEmpty());
+    PrepareView();
     if (!isMaximized() && !isFullScreen()) {
         const QRect screen_rect = screen()->geometry();
         const int frame_w = frameGeometry().width() - width();

@@ -164,6 +164,10 @@ public:
     // Hands the view the fitted copy a preload made, when it is of the picture shown at
     // the factor shown.
     void OfferFittedCopy();
+    // Part of every view refresh: the picture may have changed (a fitted picture that no
+    // zoom command has touched is fitted again), the zoom goes to the view and the
+    // status bar.
+    void PrepareView();
 
 signals:
     // The window closed: the run ends.
@@ -233,6 +237,7 @@ private:
     std::shared_ptr<PRELOAD_CACHE> start_preload_;
     ZOOM_STATE zoom_state_;
     bool fit_to_window_ = false;
+    bool zoom_follows_fit_ = true; // no zoom command since the picture was fitted
     QLabel* zoom_panel_ = nullptr;
     int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
     std::unique_ptr<PRELOAD_CACHE> preload_;

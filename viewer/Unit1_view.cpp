@@ -69,6 +69,18 @@ void TForm1::ResetZoom()
         base = FitFactor(doc_.display->Width(), doc_.display->Height(), room.width, room.height);
     }
     zoom_state_.Reset(base);
+    zoom_follows_fit_ = true;
+}
+
+void TForm1::PrepareView()
+{
+    if (fit_to_window_ && zoom_follows_fit_)
+        ResetZoom(); // an edit may have changed the picture's size
+    view_->PictureChanged();
+    view_->SetZoom(zoom_state_.Factor());
+    OfferFittedCopy();
+    zoom_panel_->setText(ZoomPanel());
+    zoom_panel_->setVisible(!zoom_panel_->text().isEmpty());
 }
 
 void TForm1::OfferFittedCopy()
@@ -94,19 +106,24 @@ void TForm1::ApplyZoom()
 
 void TForm1::mn_Tests_ZoomInClick()
 {
-    if (picture_shown_ && zoom_state_.In())
+    if (picture_shown_ && zoom_state_.In()) {
+        zoom_follows_fit_ = false;
         ApplyZoom();
+    }
 }
 
 void TForm1::mn_Tests_ZoomOutClick()
 {
-    if (picture_shown_ && zoom_state_.Out())
+    if (picture_shown_ && zoom_state_.Out()) {
+        zoom_follows_fit_ = false;
         ApplyZoom();
+    }
 }
 
 void TForm1::mn_View_ActualSizeClick()
 {
     zoom_state_.Reset(1.0);
+    zoom_follows_fit_ = false;
     if (picture_shown_)
         ApplyZoom();
 }

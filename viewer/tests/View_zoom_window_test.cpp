@@ -202,6 +202,9 @@ private slots:
         QCOMPARE(b.right, map.PictureX(right + 30));
 
         form->Command("mn_Edit_Crop")->trigger();
+        // A fitted picture cropped to less than the screen shows at its natural size; a
+        // zoom chosen by the user stays.
+        QCOMPARE(form->ZoomFactor() == 1.0, fit);
         const Dib& cropped = *doc_->display;
         QCOMPARE(cropped.Width(), b.right - b.left);
         QCOMPARE(cropped.Height(), b.bottom - b.top);
