@@ -51,7 +51,8 @@ int main(int argc, char** argv)
     const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
     // The picture decodes while the application and its windows start.
     auto start_preload = std::make_shared<PRELOAD_CACHE>(PRELOAD_CACHE::kStartBudget);
-    start_preload->Want({handed});
+    if (!handed.empty())
+        start_preload->Want({handed});
 
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
     // receives the document and what else it works on by reference.
     HELP_VIEWER help(exe_dir);
     TForm1 form1(document, rect_obj, help, options);
+    options.start_preload.reset(); // taken by the window's first open, or of no use now
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
     form1.show();
     const int rc = app.exec();

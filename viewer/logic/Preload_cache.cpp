@@ -143,7 +143,6 @@ void PRELOAD_CACHE::Run()
 
         // Everything from here to the lock is the worker's own: the document, the stamp.
         auto doc = std::make_unique<TIMAGE_INFO>();
-        doc->load_timing = 0;
         // The stamp is read before the file: a change while it is read shows as a change.
         const FILE_STAMP stamp = StampOf(path);
         std::int32_t rc = kOpenFileError;
@@ -277,7 +276,7 @@ void AdoptPreloaded(TIMAGE_INFO& shown, TIMAGE_INFO& from)
     shown.hour = from.hour;
     shown.minute = from.minute;
     shown.second = from.second;
-    shown.last_load_time = 0;
+    shown.last_load_time = from.last_load_time;
     shown.edited = 0;
     shown.FindCurrent();
 }
