@@ -11,10 +11,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -309,6 +311,39 @@ private slots:
             QCOMPARE(ShownLevel(*doc_), level);
         }
         QCOMPARE(doc_->current_index, 1);
+    }
+
+    // The start picture decoded while the application started is the one shown; a broken
+    // one is reported as any open would.
+    void startPictureComesFromTheStartPreload()
+    {
+        WriteSolid("a.ppm", 30, 20, 10);
+        WriteSolid("b.ppm", 30, 20, 20);
+        QFile broken(dir_->filePath("c.ppm"));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("P6 broken");
+        broken.close();
+        IniFile(Ini()).WriteInteger("Screen", "Width", 630);
+        for (const char* name : {"b.ppm", "c.ppm"}) {
+            FORM_OPTIONS o;
+            o.settings_dir = settings_->path().toStdString();
+            o.hand_off_fallback = HandOffPath(Path(name));
+            o.start_preload = std::make_shared<PRELOAD_CACHE>();
+            o.start_preload->Want({Path(name)});
+            o.start_preload->WaitIdle();
+            const bool good = name[0] == 'b';
+            QCOMPARE(o.start_preload->ReadyCount(), std::size_t{good ? 1u : 0u});
+            TForm1 form(*doc_, *selection_, *help_, o);
+            QCOMPARE(o.start_preload->ReadyCount(), std::size_t{0}); // taken
+            QCOMPARE(form.PictureShown(), good);
+            if (good) {
+                QCOMPARE(ShownLevel(*doc_), 20);
+                QCOMPARE(doc_->file_list.size(), std::size_t{3});
+                QCOMPARE(doc_->current_index, 1);
+            } else {
+                QVERIFY(form.statusBar()->currentMessage().startsWith("c.ppm: "));
+            }
+        }
     }
 
     void dropOpensTheFileAndListsItsFolder()
