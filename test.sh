@@ -12,11 +12,13 @@ werror=ON
 passed=0
 failed=0
 
-# Runs ctest in a build directory and adds its counts to the totals.
+# Runs ctest in a build directory (further arguments go to ctest) and adds its counts to
+# the totals.
 run_ctest() {
   local dir=$1 log
+  shift
   log=$(mktemp)
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" 2>&1) | tee "$log" | tail -n 30
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@" 2>&1) | tee "$log" | tail -n 30
   local line
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
   if [ -z "$line" ]; then
@@ -38,7 +40,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DRAVELSCOPE_WERROR=$wer
   cmake --build build -j "$jobs" && cmake --build build --target bench -j "$jobs" ||
   { echo "build failed"; echo "test: 0 passed, 1 failed"; exit 1; }
 step "tests (release)"
-run_ctest build
+run_ctest build -LE tsan
+step "tests (thread sanitizer: the preload worker's hand-over)"
+run_ctest build -L tsan
 
 step "build (address and undefined-behaviour sanitizers)"
 if cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELSCOPE_SANITIZE=ON \

@@ -1,16 +1,21 @@
 // A picture view: a 24-bit Dib painted through a QImage over the same memory, one pixel
-// a pixel, one pixel in from the view's top left corner and shifted by the pan offset,
-// with an optional selection outline over it; or, in fit mode, scaled whole into the
-// view (the preview boxes). The view reports mouse gestures as signals and knows nothing
-// of the window that holds it.
+// in from the view's top left corner and shifted by the pan offset, with an optional
+// selection outline over it; or, in fit mode, scaled whole into the view (the preview
+// boxes). At a zoom factor below 1 the view paints a downscaled copy it makes once per
+// picture and factor; above 1 every picture pixel is a sharp block, and only the part
+// being painted is enlarged. Pan offsets are in view pixels. The view reports mouse
+// gestures as signals and knows nothing of the window that holds it.
 #pragma once
+
+#include "platform/Dib.h"
+#include "viewer/logic/View_zoom.h"
 
 #include <QPoint>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
-class Dib;
 class RECT_OBJ;
 
 class TPictureView : public QWidget {
@@ -28,8 +33,19 @@ public:
     void SetFit(bool fit);
     void SetPan(QPoint pan);
     QPoint Pan() const { return pan_; }
-    // Widget position → picture pixel, with the pan offset applied (natural size).
-    QPoint ToPicture(const QPoint& p) const { return p - QPoint(1, 1) + pan_; }
+    // The zoom factor of the natural-size mode.
+    void SetZoom(double factor);
+    double Zoom() const { return zoom_; }
+    // The picture's pixels changed: the downscaled copy is made again at the next paint.
+    void PictureChanged();
+    // A downscaled copy of picture at factor made elsewhere, used in place of making one.
+    void AdoptScaledCopy(const Dib* picture, double factor, std::unique_ptr<Dib> copy);
+    // The mapping between widget positions and picture pixels at the zoom and pan.
+    VIEW_MAP Map() const;
+    // Widget position → picture pixel, with the zoom and the pan offset applied.
+    QPoint ToPicture(const QPoint& p) const;
+    // The size the picture shows at the zoom factor (0 x 0 without a picture).
+    QSize ShownSize() const;
 
 signals:
     void MousePressed(Qt::MouseButton button, QPoint pos);
@@ -43,8 +59,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    // The downscaled copy for the current picture and factor, made when missing; null
+    // when it cannot get its memory.
+    const Dib* ScaledCopy(const Dib& picture);
+
     Source source_;
     const RECT_OBJ* outline_ = nullptr;
     QPoint pan_;
     bool fit_ = false;
+    double zoom_ = 1.0;
+    std::unique_ptr<Dib> scaled_;
+    const Dib* scaled_from_ = nullptr; // the picture scaled_ was made from
+    double scaled_at_ = 0.0;           // and its factor
 };

@@ -48,21 +48,29 @@ int main(int argc, char** argv)
     TIMAGE_INFO document;
     pImageInfo = &document;
 
-    PreferGStreamerBackend();
-    TApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
     // A path arrives as one argument, quoted or not by the shell.
     const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
+    // The environment is set before any other thread runs.
+    PreferGStreamerBackend();
+    // The picture decodes while the application and its windows start.
+    auto start_preload = std::make_shared<PRELOAD_CACHE>(PRELOAD_CACHE::kStartBudget);
+    if (!handed.empty())
+        start_preload->Want({handed});
+
+    TApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
 
     const std::string exe_dir = ExecutableDirectory();
     FORM_OPTIONS options;
     options.settings_dir = SettingsDirectory(exe_dir);
     options.hand_off_fallback = handed;
+    options.start_preload = std::move(start_preload);
 
     // The windows, in the order of their creation; the main window is the first. Each
     // receives the document and what else it works on by reference.
     HELP_VIEWER help(exe_dir);
     TForm1 form1(document, rect_obj, help, options);
+    options.start_preload.reset(); // taken by the window's first open, or of no use now
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
     form1.show();
     const int rc = app.exec();

@@ -110,6 +110,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
         help_.ShowContext(kHelpMainWindow);
     }
     RebuildRecentMenu();
+    SetUpView(options);
 
     slide_timer_ = new QTimer(this);
     slide_timer_->setInterval(kSlideShowMs);
@@ -227,6 +228,8 @@ void TForm1::BindHandlers()
         {Cmd("mn_Tests_KeepListening"), &TForm1::mn_Tests_KeepListeningClick},
         {Cmd("mn_Tests_ZoomIn"), &TForm1::mn_Tests_ZoomInClick},
         {Cmd("mn_Tests_ZoomOut"), &TForm1::mn_Tests_ZoomOutClick},
+        {Cmd("mn_View_ActualSize"), &TForm1::mn_View_ActualSizeClick},
+        {Cmd("mn_View_FitToWindow"), &TForm1::mn_View_FitToWindowClick},
         {Cmd("mn_Tests_ContextMenu"), &TForm1::mn_Tests_ContextMenuClick},
         {Cmd("mn_Tests_SlideShow"), &TForm1::mn_Tests_SlideShowClick},
         {Cmd("mn_Tests_StopSlideShow"), &TForm1::mn_Tests_StopSlideShowClick},
@@ -439,7 +442,7 @@ void TForm1::OpenCurrentPath()
     // picture's path stays the document's.
     const std::string requested = doc_.current_path;
     doc_.current_path = shown_path_;
-    const std::int32_t rc = browser_.OpenAndList(doc_, requested);
+    const std::int32_t rc = OpenAndListStart(requested);
     if (rc == kOk)
         ShowDocument();
     selection_mode_ = kSelectIdle;
@@ -477,6 +480,7 @@ void TForm1::ShowDocument()
         picture_shown_ = true;
         CloseMedia();
         view_->show();
+        ResetZoom();
         RefreshView();
         chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
@@ -491,6 +495,7 @@ void TForm1::ShowDocument()
         AddRecentFile(doc.current_path);
     }
     ShowStatus();
+    PreloadNeighbours();
 }
 
 void TForm1::RefreshView()
@@ -503,11 +508,13 @@ void TForm1::RefreshView()
     if (selection_active_ && !rect_.drawn)
         rect_.Toggle();
     ShowTitle();
+    PrepareView();
     if (!isMaximized() && !isFullScreen()) {
         const QRect screen_rect = screen()->geometry();
         const int frame_w = frameGeometry().width() - width();
         const int frame_h = frameGeometry().height() - height();
-        const WINDOW_FIT fit = FitWindow(doc.display_width, doc.display_height, screen_rect.width(),
+        const QSize shown = view_->ShownSize(); // the picture at the zoom factor
+        const WINDOW_FIT fit = FitWindow(shown.width(), shown.height(), screen_rect.width(),
                                          screen_rect.height(), frameGeometry().width(),
                                          frameGeometry().height(), ChromeHeight());
         resize(fit.width - frame_w, fit.height - frame_h);
@@ -543,19 +550,19 @@ void TForm1::ShowBrowseResult(const BROWSE_RESULT& r)
 
 void TForm1::mn_View_NextFileClick()
 {
-    ShowBrowseResult(browser_.Next(doc_));
+    ShowBrowseResult(StepFile(1));
     RefreshCommands();
 }
 
 void TForm1::mn_View_PreviousFileClick()
 {
-    ShowBrowseResult(browser_.Previous(doc_));
+    ShowBrowseResult(StepFile(-1));
     RefreshCommands();
 }
 
 void TForm1::SlideShowTimerTick()
 {
-    const BROWSE_RESULT r = browser_.SlideShowTick(doc_);
+    const BROWSE_RESULT r = SlideShowStep();
     ShowBrowseResult(r);
     if (doc_.file_list.empty())
         slide_timer_->stop(); // nothing is left to show
@@ -968,20 +975,6 @@ void TForm1::mn_View_ToolBarClick()
 void TForm1::mn_Help_ContentClick() { help_.ShowContext(kHelpMainWindow); }
 void TForm1::mn_Tests_ContextMenuClick() { help_.ShowIndex(); }
 
-void TForm1::mn_Tests_ZoomInClick()
-{
-    if (zoom_ * 1.1 <= 10)
-        zoom_ *= 1.1;
-    RefreshView();
-}
-
-void TForm1::mn_Tests_ZoomOutClick()
-{
-    if (zoom_ * 0.9 >= 0.1)
-        zoom_ *= 0.9;
-    RefreshView();
-}
-
 void TForm1::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
@@ -1032,6 +1025,7 @@ void TForm1::tb_DrawRectClick()
 void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
 {
     const QPoint p = view_->ToPicture(pos);
+    rect_.band = HandleBand(zoom_state_.Factor());
     if (button == Qt::LeftButton && selection_mode_ == kSelectArmed) {
         rect_.Press(p.x(), p.y());
         if (rect_.mode == kRectDraw)
@@ -1046,12 +1040,14 @@ void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
 void TForm1::Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
 {
     const QPoint p = view_->ToPicture(pos);
+    rect_.band = HandleBand(zoom_state_.Factor());
     if ((buttons & Qt::LeftButton) && selection_mode_ == kSelectArmed) {
         if (rect_.DragTo(p.x(), p.y(), doc_.display_width, doc_.display_height))
             view_->update();
     } else if ((buttons & Qt::RightButton) && selection_mode_ == kSelectPanning) {
         const QRect s = screen()->geometry();
-        if (pan_.Move(pos.x(), pos.y(), doc_.display_width, doc_.display_height, s.width(),
+        const QSize shown = view_->ShownSize(); // panning is in view pixels
+        if (pan_.Move(pos.x(), pos.y(), shown.width(), shown.height(), s.width(),
                       MaxViewHeight(s.height(), ChromeHeight())))
             view_->SetPan(PaintedPan());
     } else if (buttons == Qt::NoButton && selection_mode_ == kSelectArmed) {

@@ -6,8 +6,10 @@
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
 #include "viewer/logic/Media_panel.h"
+#include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
+#include "viewer/logic/View_zoom.h"
 #include "viewer/logic/Window_rules.h"
 
 #include <QMainWindow>
@@ -37,6 +39,8 @@ class TPictureView;
 struct FORM_OPTIONS {
     std::string settings_dir;      // where "RVS.ini" lives
     std::string hand_off_fallback; // the command-line path when "~tmp.xb" could not be written
+    // A cache already decoding the start picture while the application starts, or null.
+    std::shared_ptr<PRELOAD_CACHE> start_preload;
 };
 
 enum SelectionMode : int { kSelectArmed = 0, kSelectIdle = 6, kSelectPanning = 7 };
@@ -128,7 +132,7 @@ public:
     int ClipboardState() const { return clipboard_state_; }
     void SetClipboardState(int s) { clipboard_state_ = s; }
     bool RepeatPlay() const { return repeat_play_; }
-    double ZoomFactor() const { return zoom_; }
+    double ZoomFactor() const { return zoom_state_.Factor(); }
     std::int32_t KeyCount() const { return key_count_; }
     const RECENT_FILES& RecentFiles() const { return recent_; }
     const std::string& SettingsPath() const { return settings_path_; }
@@ -216,6 +220,36 @@ public:
     // Lays the text viewer over the area between the bars.
     void PlaceTextViewer();
 
+    // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
+    void mn_View_ActualSizeClick();
+    void mn_View_FitToWindowClick();
+    bool FitToWindow() const { return fit_to_window_; }
+    const ZOOM_STATE& Zoom() const { return zoom_state_; }
+    PRELOAD_CACHE& Preloads() { return *preload_; }
+    // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
+    // else an open through the browser.
+    BROWSE_RESULT StepFile(int direction);
+    // The slide show's tick, from a ready preload when there is one.
+    BROWSE_RESULT SlideShowStep();
+    // Asks the preload cache for the neighbours of the shown entry.
+    void PreloadNeighbours();
+    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on.
+    void ResetZoom();
+    // The zoom factor changed: the view, the window size and the status bar follow.
+    void ApplyZoom();
+    // The status-bar panel with the zoom ("" at 100 %).
+    QString ZoomPanel() const;
+    // The room a fitted picture gets: the screen's available area less the window frame,
+    // the window rules' margin and the menus, toolbar and status bar.
+    FIT_ROOM FitRoom() const;
+    // Hands the view the fitted copy a preload made, when it is of the picture shown at
+    // the factor shown.
+    void OfferFittedCopy();
+    // Part of every view refresh: the picture may have changed (a fitted picture that no
+    // zoom command has touched is fitted again), the zoom goes to the view and the
+    // status bar.
+    void PrepareView();
+
 signals:
     // The window closed: the run ends.
     void Closed();
@@ -224,6 +258,10 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // view area
+    void wheelEvent(QWheelEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
@@ -289,6 +327,18 @@ private:
     bool settings_saved_ = false;
     int selection_mode_ = kSelectIdle;
     int clipboard_state_ = 0;
-    double zoom_ = 1.0;
     std::int32_t key_count_ = 0;
+    // view area
+    void SetUpView(const FORM_OPTIONS& options);
+    // Opens path and lists its directory, taking the start picture from the start-up
+    // preload when it has it.
+    std::int32_t OpenAndListStart(const std::string& path);
+    std::shared_ptr<PRELOAD_CACHE> start_preload_;
+    ZOOM_STATE zoom_state_;
+    bool fit_to_window_ = false;
+    bool zoom_follows_fit_ = true; // no zoom command since the picture was fitted
+    QLabel* zoom_panel_ = nullptr;
+    int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
+    std::unique_ptr<PRELOAD_CACHE> preload_;
+    FITTED_COPY fitted_; // from the last preload taken, until the view takes it
 };

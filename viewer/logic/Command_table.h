@@ -182,6 +182,12 @@ inline constexpr COMMAND_ROW kRows[] = {
     {SEP, "", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_SlideShow", "mn_View", "", "", ""},
     {ALSO, "mn_Tests_StopSlideShow", "mn_View", "", "", ""},
+    // So are the zoom items, beside Actual Size and Fit to Window.
+    {SEP, "", "mn_View", "", "", ""},
+    {ALSO, "mn_Tests_ZoomIn", "mn_View", "", "", ""},
+    {ALSO, "mn_Tests_ZoomOut", "mn_View", "", "", ""},
+    {I, "mn_View_ActualSize", "mn_View", "Actual Size", "1", ""},
+    {I, "mn_View_FitToWindow", "mn_View", "Fit to Window", "W", "", nullptr, nullptr, kCmdCheckable},
 
     // The capture items of the Tests menu are also in the Tools menu.
     {ALSO, "mn_Tests_CaptureScreen", "mn_Tools_ScreenCapture", "", "", ""},

@@ -7,35 +7,32 @@ RECT_OBJ rect_obj;
 
 namespace {
 
-constexpr std::int32_t kBand = 5;  // half the width of an edge or corner handle
-constexpr std::int32_t kInner = 6; // a press this far inside every edge moves the rectangle
-
-bool Near(std::int32_t v, std::int32_t edge) { return v >= edge - kBand && v <= edge + kBand; }
+bool Near(std::int32_t v, std::int32_t edge, std::int32_t band) { return v >= edge - band && v <= edge + band; }
 bool Between(std::int32_t v, std::int32_t lo, std::int32_t hi) { return v >= lo && v <= hi; }
 
 std::int32_t Clamp(std::int32_t v, std::int32_t lo, std::int32_t hi) { return std::max(lo, std::min(v, hi)); }
 
 // The handle under (x, y), tested edges first, then corners; kHandleNone elsewhere.
-std::int32_t HandleAt(const RECT_POINT* c, std::int32_t x, std::int32_t y)
+std::int32_t HandleAt(const RECT_POINT* c, std::int32_t x, std::int32_t y, std::int32_t band)
 {
     const RECT_POINT tl = c[RECT_OBJ::kTL], tr = c[RECT_OBJ::kTR], br = c[RECT_OBJ::kBR], bl = c[RECT_OBJ::kBL];
-    const bool edge_x = Between(x, tl.x + kBand, tr.x - kBand);
-    const bool edge_y = Between(y, tl.y + kBand, br.y - kBand);
-    if (edge_x && Near(y, tl.y))
+    const bool edge_x = Between(x, tl.x + band, tr.x - band);
+    const bool edge_y = Between(y, tl.y + band, br.y - band);
+    if (edge_x && Near(y, tl.y, band))
         return kHandleTop;
-    if (edge_x && Near(y, br.y))
+    if (edge_x && Near(y, br.y, band))
         return kHandleBottom;
-    if (edge_y && Near(x, tr.x))
+    if (edge_y && Near(x, tr.x, band))
         return kHandleRight;
-    if (edge_y && Near(x, tl.x))
+    if (edge_y && Near(x, tl.x, band))
         return kHandleLeft;
-    if (Near(x, tl.x) && Near(y, tl.y))
+    if (Near(x, tl.x, band) && Near(y, tl.y, band))
         return kHandleTopLeft;
-    if (Near(x, tr.x) && Near(y, tr.y))
+    if (Near(x, tr.x, band) && Near(y, tr.y, band))
         return kHandleTopRight;
-    if (Near(x, br.x) && Near(y, br.y))
+    if (Near(x, br.x, band) && Near(y, br.y, band))
         return kHandleBottomRight;
-    if (Near(x, bl.x) && Near(y, bl.y))
+    if (Near(x, bl.x, band) && Near(y, bl.y, band))
         return kHandleBottomLeft;
     return kHandleNone;
 }
@@ -62,12 +59,13 @@ void RECT_OBJ::SetSpan(RECT_POINT a, RECT_POINT b)
 void RECT_OBJ::Press(std::int32_t x, std::int32_t y)
 {
     const RECT_POINT tl = corners[kTL];
-    if (x >= tl.x + kInner && x <= corners[kTR].x - kInner && y >= tl.y + kInner && y <= corners[kBR].y - kInner) {
+    const std::int32_t inner = band + 1; // a press this far inside every edge moves the rectangle
+    if (x >= tl.x + inner && x <= corners[kTR].x - inner && y >= tl.y + inner && y <= corners[kBR].y - inner) {
         mode = kRectMove;
         drag_start = {x, y};
         drag_offset = {};
         size = {saved[kTR].x - saved[kTL].x, saved[kBR].y - saved[kTL].y};
-    } else if (const std::int32_t h = HandleAt(corners, x, y); h != kHandleNone) {
+    } else if (const std::int32_t h = HandleAt(corners, x, y, band); h != kHandleNone) {
         mode = kRectResize;
         handle = h;
     } else {
@@ -172,9 +170,9 @@ bool RECT_OBJ::Release()
 RectCursor RECT_OBJ::CursorAt(std::int32_t x, std::int32_t y)
 {
     const RECT_POINT tl = corners[kTL];
-    if (x > tl.x + kBand && x < corners[kTR].x - kBand && y > tl.y + kBand && y < corners[kBR].y - kBand)
+    if (x > tl.x + band && x < corners[kTR].x - band && y > tl.y + band && y < corners[kBR].y - band)
         return RectCursor::Arrow;
-    const std::int32_t h = HandleAt(corners, x, y);
+    const std::int32_t h = HandleAt(corners, x, y, band);
     if (h != kHandleNone)
         handle = h;
     switch (h) {

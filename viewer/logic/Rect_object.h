@@ -48,6 +48,9 @@ public:
     RECT_POINT size;
     RECT_POINT saved[4];
     std::int32_t handle = kHandleNone; // the handle a resize moves
+    // Half a handle's width in picture pixels: 5, or what 5 view pixels are at the view's
+    // zoom. A press band + 1 inside every edge moves the rectangle.
+    std::int32_t band = 5;
 
     // All corners and saved corners, anchor and current 0; not drawn.
     void Reset();
