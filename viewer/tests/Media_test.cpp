@@ -216,6 +216,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Form().MediaWindow()->IsPlaying(), 2000);
     }
 
+    // While a file plays: Tests > "Keep Listenning..." ticks the panel's boxes at once, and
+    // F1 opens the media topic.
+    void keepListeningAndHelp()
+    {
+        QVERIFY(Tone("k.wav", 2));
+        Open("k.wav");
+        QCOMPARE(WaitPlayable(), QString());
+        QVERIFY(!Child<QCheckBox>("RepeatBox0")->isChecked());
+        Form().Command("mn_Tests_KeepListening")->trigger();
+        QVERIFY(Child<QCheckBox>("RepeatBox0")->isChecked());
+        QVERIFY(Child<QCheckBox>("RepeatBox1")->isChecked());
+        QVERIFY(Form().MediaPanel().repeat);
+        QTest::keyClick(&Form(), Qt::Key_F1);
+        QVERIFY(help_->Form() != nullptr);
+        QCOMPARE(help_->Form()->CurrentContext(), 107);
+    }
+
     // Stop rewinds; Pause halts with the timer; a drag while paused only seeks (the timer
     // stays off and nothing plays); Space plays and pauses.
     void stopPauseAndDrag()
