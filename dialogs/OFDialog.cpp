@@ -241,6 +241,8 @@ void TOFDialog::MediaPreviewOf(const QString& path)
         } else {
             Panel1->setGeometry(kAudioPanel);
         }
+        for (QWidget* player : Panel1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            player->setGeometry(Panel1->rect());
         Panel1->show();
     }
     if (playing && d.format_code == kFmtMpeg) {

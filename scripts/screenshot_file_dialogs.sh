@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Screenshots of the open dialog (previewing a picture) and the save dialog, under a
-# virtual X server:
+# Screenshots of the open dialog (previewing a picture, and a video made with ffmpeg when
+# it is installed) and the save dialog, under a virtual X server:
 #   scripts/screenshot_file_dialogs.sh [PICTURE] [OUT_DIR]
 # Defaults: the bundled gradient sample, build/screenshots/. Needs a build of the
 # file_dialogs_shot target and xvfb-run. Settings go to a scratch directory.
@@ -16,3 +16,11 @@ for which in open save; do
   xvfb-run -a -s "-screen 0 1024x768x24" "$shot" "$which" "$picture" "$out/${which}_dialog.png"
   echo "$out/${which}_dialog.png"
 done
+if command -v ffmpeg >/dev/null; then
+  clips=$(mktemp -d)
+  trap 'rm -rf "$clips"' EXIT
+  ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
+    -c:v mjpeg "$clips/clip.avi"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$shot" open "$clips/clip.avi" "$out/open_dialog_video.png"
+  echo "$out/open_dialog_video.png"
+fi

@@ -3,6 +3,7 @@
 #include "core/File_io.h"
 
 #include <QAudioOutput>
+#include <QEventLoop>
 #include <QMediaPlayer>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,6 +20,8 @@ namespace {
 // after this long the file is opened again, and after the last try the error stands.
 constexpr int kLoadTimeoutMs = 2500;
 constexpr int kLoadTries = 3;
+// How long a preview waits for the player to tell its picture's size.
+constexpr int kPreviewWaitMs = 4000;
 
 } // namespace
 
@@ -209,7 +212,8 @@ void TMediaWindow::FrameArrived(const QVideoFrame& frame)
         return; // a stop or a seek between frames: the last picture stays
     ++frames_;
     // Only a window on screen converts its frames to pictures.
-    if (isVisible()) {
+    // The first frame is always kept: a paused preview delivers no other.
+    if (isVisible() || frame_.isNull()) {
         QImage image = frame.toImage();
         if (!image.isNull())
             frame_ = std::move(image);
@@ -291,4 +295,36 @@ void PreferGStreamerBackend()
 {
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "gstreamer");
+}
+
+bool PreviewMedia(QWidget* host, const QString& path, QSize* source)
+{
+    *source = QSize();
+    TMediaWindow* w = TMediaWindow::Create(host, path);
+    w->setGeometry(host->rect());
+    w->show();
+    if (!w->ErrorString().isEmpty()) {
+        delete w;
+        return false;
+    }
+    // The caller places the host by the picture's size, so wait (bounded, without user
+    // input) until the player knows whether there is a picture and, if so, its size.
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(w, &TMediaWindow::ErrorOccurred, &loop, &QEventLoop::quit);
+    QObject::connect(w, &TMediaWindow::FrameSizeChanged, &loop, &QEventLoop::quit);
+    QObject::connect(w, &TMediaWindow::Loaded, &loop, [&loop](bool has_video) {
+        if (!has_video)
+            loop.quit();
+    });
+    limit.start(kPreviewWaitMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!w->ErrorString().isEmpty()) {
+        delete w;
+        return false;
+    }
+    *source = w->SourceRect().size();
+    return true;
 }

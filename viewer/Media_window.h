@@ -126,6 +126,11 @@ private:
     bool dragging_ = false;
 };
 
+// A paused player for path put into host (the open dialog's preview): sets *source to the
+// video's frame size from the video sink, empty for audio. False, with no player left,
+// when the file cannot be played.
+bool PreviewMedia(QWidget* host, const QString& path, QSize* source);
+
 // Keeps Qt Multimedia off its ffmpeg backend (it fails without an audio device): sets
 // QT_MEDIA_BACKEND to gstreamer unless the user chose one. Call before QApplication.
 void PreferGStreamerBackend();

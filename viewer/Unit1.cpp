@@ -575,6 +575,7 @@ void TForm1::mn_Tests_KeepListeningClick()
 {
     repeat_play_ = true;
     Command(Cmd("mn_Tests_KeepListening"))->setChecked(true);
+    ShowRepeatPlay();
 }
 
 void TForm1::mn_File_OpenClick()
@@ -986,6 +987,10 @@ void TForm1::showEvent(QShowEvent* e)
 
 void TForm1::keyPressEvent(QKeyEvent* e)
 {
+    if (e->key() == Qt::Key_F1 && media_window_ != nullptr) { // the media panel's own topic
+        help_.ShowContext(kHelpMedia);
+        return;
+    }
     const QString text = e->text();
     if (text.isEmpty()) { // not a character key
         QMainWindow::keyPressEvent(e);

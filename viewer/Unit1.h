@@ -167,6 +167,8 @@ public:
     void MediaStopClick();
     void MediaPauseClick();
     void MediaTimerTick();
+    // The panel's "Repeated Play" boxes follow the repeat flag (set from the Tests menu).
+    void ShowRepeatPlay();
     TMediaWindow* MediaWindow() const { return media_window_; }
     const MEDIA_PANEL& MediaPanel() const { return media_; }
     // The panel, the caption line shown, the position and volume knobs (tests and shots).

@@ -4,12 +4,14 @@
 #include "core/Imageinfo.h"
 #include "dialogs/OFDialog.h"
 #include "dialogs/Tsdialog.h"
+#include "viewer/Media_window.h"
 #include "viewer/logic/Window_rules.h"
 
 #include <QStatusBar>
 
 void TForm1::RunOpenDialog()
 {
+    TOFDialog::SetMediaPreview(PreviewMedia);
     TOFDialog dialog(settings_path_, help_, this);
     if (dialog.Run() != QDialog::Accepted)
         return;

@@ -2,6 +2,7 @@
 #include "core/Imageinfo.h"
 #include "dialogs/Fs_form.h"
 #include "dialogs/Image_info_form.h"
+#include "viewer/Media_window.h"
 #include "viewer/Unit1.h"
 
 void TForm1::mn_Image_InfoClick()
@@ -19,6 +20,19 @@ void TForm1::mn_View_FullScreenClick()
     bool stepped = false;
     {
         TFSForm form(doc_, help_, settings_path_, this);
+        form.SetMediaView([&form](QWidget* panel, const TIMAGE_INFO& doc) {
+            auto* player = TMediaWindow::Create(panel, QString::fromStdString(doc.current_path));
+            player->setGeometry(panel->rect());
+            QObject::connect(player, &TMediaWindow::FrameSizeChanged, &form, [&form, player](QSize size) {
+                form.PlaceMediaPanel(size.width(), size.height());
+                player->setGeometry(form.MediaPanel()->rect());
+            });
+            player->show();
+            player->Play();
+        });
+        // One player for the program: the panel's pauses while the viewer plays.
+        if (media_window_ != nullptr && doc_.format_code > 100)
+            MediaPauseClick();
         form.Run();
         stepped = form.Stepped();
     }

@@ -258,6 +258,16 @@ void TForm1::StartMedia()
         MediaPlayClick();
 }
 
+void TForm1::ShowRepeatPlay()
+{
+    if (!media_ui_)
+        return;
+    media_.repeat = repeat_play_;
+    for (QCheckBox* box : media_ui_->repeat)
+        if (box != nullptr)
+            box->setChecked(repeat_play_);
+}
+
 void TForm1::CloseMedia()
 {
     if (!media_ui_)

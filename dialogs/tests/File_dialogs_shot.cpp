@@ -1,4 +1,4 @@
-// Shows the open dialog (previewing a picture) or the save dialog (for that picture) on a
+// Shows the open dialog (previewing a picture, or a video or sound through the player) or the save dialog (for that picture) on a
 // real screen and saves what it looks like:
 //   file_dialogs_shot open|save PICTURE OUT.png
 // scripts/screenshot_file_dialogs.sh runs it under a virtual X server.
@@ -7,6 +7,7 @@
 #include "dialogs/OFDialog.h"
 #include "dialogs/Tsdialog.h"
 #include "viewer/Help_window.h"
+#include "viewer/Media_window.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 
 int main(int argc, char** argv)
 {
+    PreferGStreamerBackend();
     QApplication app(argc, argv);
     if (argc != 4) {
         std::fprintf(stderr, "usage: file_dialogs_shot open|save PICTURE OUT.png\n");
@@ -35,6 +37,7 @@ int main(int argc, char** argv)
     TIMAGE_INFO doc;
     std::unique_ptr<QDialog> dialog;
     if (which == "open") {
+        TOFDialog::SetMediaPreview(PreviewMedia);
         auto d = std::make_unique<TOFDialog>(ini, help);
         d->FilterComboBox1->setCurrentIndex(1);
         d->Chooser().SetDirectory(picture.absolutePath());

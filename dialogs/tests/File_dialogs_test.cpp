@@ -10,6 +10,7 @@
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
+#include "viewer/Media_window.h"
 #include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
@@ -24,8 +25,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -358,6 +362,74 @@ private slots:
         IniFile ini(Settings());
         QCOMPARE(ini.ReadInteger("File", "Ext_Index", -1), 1);
         QCOMPARE(Q(ini.ReadString("Dir", "RecentlyVisited", "")), dir_->filePath("sub"));
+    }
+
+    // Real clips through File > Open and the real player: a paused MJPEG AVI shows its first
+    // frame in a box placed by the frame's size, an MP3 previews as audio with its stream
+    // lines, one player at a time, and Cancel leaves the main window's picture alone.
+    void realMediaPreviewsAndCancel()
+    {
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+            QSKIP("ffmpeg is not installed: no clips to preview");
+        const auto make = [&](const char* name, const QStringList& args) {
+            QProcess p;
+            p.start("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + args +
+                                  QStringList{dir_->filePath(name)});
+            return p.waitForFinished(60000) && p.exitCode() == 0;
+        };
+        QVERIFY(make("v.avi", {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-c:v", "mjpeg"}));
+        QVERIFY(make("s.mp3", {"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "libmp3lame",
+                               "-b:a", "128k", "-ar", "44100"}));
+        QVERIFY(WriteGradient(Path("a.ppm"), 12, 9));
+        IniFile(Settings()).WriteInteger("File", "Ext_Index", 1);
+        IniFile(Settings()).WriteString("Dir", "RecentlyVisited", dir_->path().toStdString());
+        TIMAGE_INFO doc;
+        RECT_OBJ selection;
+        FORM_OPTIONS options;
+        options.settings_dir = settings_->path().toStdString();
+        TForm1 form(doc, selection, *help_, options);
+        form.show();
+        doc.current_path = Path("a.ppm");
+        form.OpenCurrentPath();
+        form.Command("mn_Image_Mirror")->trigger();
+        const std::uint8_t mirrored = doc.display->ScanLine(0)[0];
+
+        QString skipped;
+        QPointer<TMediaWindow> last;
+        WhenOpen<TOFDialog>(&form, [&](TOFDialog& d) {
+            QListWidget* list = d.Chooser().FileListBox1;
+            list->setCurrentItem(Item(list, "v.avi"));
+            QList<TMediaWindow*> players = d.Panel1->findChildren<TMediaWindow*>();
+            if (players.size() != 1 || players[0]->SourceRect().isEmpty()) {
+                skipped = "the player cannot play MJPEG AVI";
+                return;
+            }
+            QVERIFY(d.Bttn_OK->isEnabled());
+            QCOMPARE(d.Panel1->geometry(), QRect(378, 93, 85, 63)); // 160 x 120 fitted to 85
+            QCOMPARE(players[0]->geometry(), QRect(0, 0, 85, 63));
+            QVERIFY(!players[0]->IsPlaying());
+            const QImage frame = players[0]->grab().toImage();
+            QVERIFY(frame.pixelColor(42, 31) != QColor(Qt::black) || frame.pixelColor(10, 10) != QColor(Qt::black));
+            QPointer<TMediaWindow> video = players[0];
+            list->setCurrentItem(Item(list, "s.mp3"));
+            QVERIFY(video.isNull());
+            players = d.Panel1->findChildren<TMediaWindow*>();
+            QCOMPARE(players.size(), 1);
+            QVERIFY(players[0]->SourceRect().isEmpty());
+            QCOMPARE(d.Lb_Width->text(), QString("s.mp3"));
+            QVERIFY(d.Lb_Height->text().startsWith("MPEG 1.0 128 kbps 44100 Hz"));
+            last = players[0];
+            QTest::mouseClick(d.Cancel_BitBtn, Qt::LeftButton);
+        });
+        form.Command("mn_File_Open")->trigger();
+        if (!skipped.isEmpty())
+            QSKIP(qPrintable(skipped));
+        QVERIFY(last.isNull()); // the player went with the dialog
+        QCOMPARE(doc.current_path, Path("a.ppm"));
+        QCOMPARE(doc.edited, std::uint8_t{1});
+        QCOMPARE(doc.display->Width(), 12);
+        QCOMPARE(doc.display->ScanLine(0)[0], mirrored);
+        QVERIFY(form.MediaWindow() == nullptr);
     }
 
     // OK writes both keys; a dialog of a later run starts on that directory and type.

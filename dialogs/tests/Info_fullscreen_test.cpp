@@ -5,6 +5,7 @@
 #include "dialogs/Image_info_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
+#include "viewer/Media_window.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Picture_files.h"
@@ -18,7 +19,10 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMenu>
+#include <QPointer>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -387,6 +391,51 @@ private slots:
         QCOMPARE(fs.PositionLabel()->text(), "1/2");
         QVERIFY(!fs.MediaPanel()->isVisible());
         QVERIFY(fs.MediaPanel()->findChildren<QLabel*>().isEmpty());
+    }
+    // Through View > Full Screen with the real player: a video stepped to plays in the
+    // panel, which takes the frame's size once the first frame arrives; stepping away
+    // closes the player.
+    void fullScreenPlaysAVideo()
+    {
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+            QSKIP("ffmpeg is not installed: no clip to play");
+        QProcess make;
+        make.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                              "testsrc=size=160x120:rate=25:duration=3", "-c:v", "mjpeg", dir_->filePath("v.avi")});
+        QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+        QVERIFY(WriteLetter("a.ppm", 40, 30));
+        auto form = OpenForm("a.ppm");
+        doc_->file_list.push_back(Path("v.avi"));
+        bool seen = false;
+        QString skipped;
+        QPointer<TMediaWindow> player;
+        WhenShown<TFSForm>(form.get(), seen, [&](TFSForm* fs) {
+            QTest::keyClick(fs, Qt::Key_Space);
+            QCOMPARE(fs->PositionLabel()->text(), "2 / 2");
+            const QList<TMediaWindow*> players = fs->MediaPanel()->findChildren<TMediaWindow*>();
+            QCOMPARE(players.size(), 1);
+            player = players[0];
+            QTRY_VERIFY_WITH_TIMEOUT(player->FramesReceived() > 3 || !player->ErrorString().isEmpty(), 10000);
+            if (!player->ErrorString().isEmpty()) {
+                skipped = "the player cannot play MJPEG AVI: " + player->ErrorString();
+                QTest::keyClick(fs, Qt::Key_Escape);
+                return;
+            }
+            QVERIFY(player->IsPlaying());
+            QCOMPARE(fs->MediaPanel()->geometry(), QRect(432, 324, 160, 120));
+            QCOMPARE(player->geometry(), QRect(0, 0, 160, 120));
+            const QImage shown = fs->grab().toImage();
+            QVERIFY(shown.pixelColor(512, 384) != QColor(Qt::black) || shown.pixelColor(440, 330) != QColor(Qt::black));
+            QTest::keyClick(fs, Qt::Key_Space);
+            QCOMPARE(fs->PositionLabel()->text(), "1/2");
+            QVERIFY(player.isNull());
+            QTest::keyClick(fs, Qt::Key_Escape);
+        });
+        form->Command("mn_View_FullScreen")->trigger();
+        QVERIFY(seen);
+        if (!skipped.isEmpty())
+            QSKIP(qPrintable(skipped));
+        QCOMPARE(doc_->current_path, Path("a.ppm"));
     }
 };
 

@@ -14,7 +14,8 @@ enum HelpContext : std::int32_t {
     kHelpMainWindow = 10, kHelpGamma = 11, kHelpMedian = 13, kHelpOpenDialog = 25, kHelpFullScreen = 27,
     kHelpImageInfo = 33, kHelpSaveDialog = 38, kHelpRotation = 43, kHelpExplosion = 44, kHelpPixelate = 45,
     kHelpHistogram = 47, kHelpSolarize = 54,
-    kHelpBatchConversion = 60, kHelpBatchOutputDir = 61, kHelpAbout = 62, kHelpOptions = 63, kHelpTextViewer = 108,
+    kHelpBatchConversion = 60, kHelpBatchOutputDir = 61, kHelpAbout = 62, kHelpOptions = 63, kHelpMedia = 107,
+    kHelpTextViewer = 108,
 };
 
 inline constexpr const char* kHelpFileName = "RVS_HELP.HLP";

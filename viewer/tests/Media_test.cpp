@@ -216,6 +216,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(Form().MediaWindow()->IsPlaying(), 2000);
     }
 
+    // While a file plays: Tests > "Keep Listenning..." ticks the panel's boxes at once, and
+    // F1 opens the media topic.
+    void keepListeningAndHelp()
+    {
+        QVERIFY(Tone("k.wav", 2));
+        Open("k.wav");
+        QCOMPARE(WaitPlayable(), QString());
+        QVERIFY(!Child<QCheckBox>("RepeatBox0")->isChecked());
+        Form().Command("mn_Tests_KeepListening")->trigger();
+        QVERIFY(Child<QCheckBox>("RepeatBox0")->isChecked());
+        QVERIFY(Child<QCheckBox>("RepeatBox1")->isChecked());
+        QVERIFY(Form().MediaPanel().repeat);
+        QTest::keyClick(&Form(), Qt::Key_F1);
+        QVERIFY(help_->Form() != nullptr);
+        QCOMPARE(help_->Form()->CurrentContext(), 107);
+    }
+
     // Stop rewinds; Pause halts with the timer; a drag while paused only seeks (the timer
     // stays off and nothing plays); Space plays and pauses.
     void stopPauseAndDrag()
@@ -445,6 +462,49 @@ private slots:
         QVERIFY(!w->IsPlaying());
         QVERIFY(!w->Open(Path("missing.avi")));
         QVERIFY(!w->ErrorString().isEmpty());
+    }
+    // The open dialog's preview: a paused player sized from the video sink, audio with no
+    // picture, and nothing left behind for a file that does not play.
+    void previewOfAFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("plays");
+        QTest::addColumn<QSize>("source");
+        QTest::newRow("MJPEG AVI") << "p.avi" << true << QSize(160, 120);
+        QTest::newRow("MP3") << "p.mp3" << true << QSize();
+        QTest::newRow("junk named .mp3") << "junk.mp3" << false << QSize();
+    }
+    void previewOfAFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, plays);
+        QFETCH(QSize, source);
+        if (name == "p.avi")
+            QVERIFY(MjpegAvi(name));
+        else if (name == "p.mp3")
+            QVERIFY(Tone(name, 1, {"-c:a", "libmp3lame"}));
+        else
+        {
+            QFile junk(Path(name));
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write(QByteArray(4000, 'Z'));
+        }
+        QWidget host;
+        host.resize(129, 100);
+        host.show();
+        QSize got(-1, -1);
+        const bool ok = PreviewMedia(&host, Path(name), &got);
+        if (plays && !ok)
+            QSKIP(qPrintable("the player cannot play " + name));
+        QCOMPARE(ok, plays);
+        QCOMPARE(got, source);
+        const QList<TMediaWindow*> players = host.findChildren<TMediaWindow*>();
+        QCOMPARE(players.size(), plays ? 1 : 0);
+        if (!plays)
+            return;
+        QTest::qWait(300);
+        QVERIFY(!players[0]->IsPlaying());
+        QCOMPARE(players[0]->Position(), 0);
     }
 };
 
