@@ -235,6 +235,10 @@ public:
     BROWSE_RESULT SlideShowStep();
     // Asks the preload cache for the neighbours of the shown entry.
     void PreloadNeighbours();
+    // The window started from the command line holds the neighbours' decoding back until
+    // it has painted its first picture, so that the worker does not share the processor
+    // with the first paint.
+    bool event(QEvent* e) override;
     // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on.
     void ResetZoom();
     // The zoom factor changed: the view, the window size and the status bar follow.
@@ -336,6 +340,7 @@ private:
     // preload when it has it.
     std::int32_t OpenAndListStart(const std::string& path);
     std::shared_ptr<PRELOAD_CACHE> start_preload_;
+    bool neighbours_held_ = false; // until the first paint of a window started with a path
     ZOOM_STATE zoom_state_;
     bool fit_to_window_ = false;
     bool zoom_follows_fit_ = true; // no zoom command since the picture was fitted

@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -38,6 +39,7 @@ QString DraggedFile(const QMimeData* m)
 void TForm1::SetUpView(const FORM_OPTIONS& options)
 {
     start_preload_ = options.start_preload;
+    neighbours_held_ = start_preload_ != nullptr;
     setAcceptDrops(true);
     zoom_panel_ = new QLabel(this);
     zoom_panel_->setObjectName("ZoomPanel");
@@ -143,6 +145,8 @@ void TForm1::mn_View_FitToWindowClick()
 
 void TForm1::PreloadNeighbours()
 {
+    if (neighbours_held_)
+        return; // asked again once the window has painted
     const std::vector<std::string>& list = doc_.file_list;
     const auto at = std::find(list.begin(), list.end(), doc_.current_path);
     if (list.size() < 2 || at == list.end() || doc_.state == kNothingOpen) {
@@ -152,6 +156,21 @@ void TForm1::PreloadNeighbours()
     const std::size_t n = list.size();
     const auto i = static_cast<std::size_t>(at - list.begin());
     preload_->Want({list[(i + 1) % n], list[(i + n - 1) % n]}, fit_to_window_ ? FitRoom() : FIT_ROOM{});
+}
+
+bool TForm1::event(QEvent* e)
+{
+    const bool done = QMainWindow::event(e);
+    if (neighbours_held_ && e->type() == QEvent::Paint) {
+        // Posted, so that it runs after the painted window reaches the screen.
+        QTimer::singleShot(0, this, [this] {
+            if (!neighbours_held_)
+                return;
+            neighbours_held_ = false;
+            PreloadNeighbours();
+        });
+    }
+    return done;
 }
 
 std::int32_t TForm1::OpenAndListStart(const std::string& requested)
