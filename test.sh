@@ -29,6 +29,14 @@ run_ctest() {
     bad=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
     passed=$((passed + total - bad))
     failed=$((failed + bad))
+    # The summary above cuts the output of the failing tests: show each one's last lines.
+    if [ "$bad" -gt 0 ]; then
+      awk 'function flush() { for (k = (n > 80 ? n - 80 : 0); k < n; k++) print buf[k % 80]; n = 0 }
+           /\*\*\*(Failed|Timeout|Exception)/ {flush(); show=1; print "--- " $0; next}
+           /^ *Start +[0-9]+:|^ *[0-9]+\/[0-9]+ Test +#/ {flush(); show=0}
+           show {buf[n % 80] = $0; n++}
+           END {flush()}' "$log"
+    fi
   fi
   rm -f "$log"
 }
