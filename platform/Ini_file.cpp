@@ -125,6 +125,8 @@ Location Find(const std::string& bytes, const std::vector<Line>& lines, const st
               const std::string& key)
 {
     Location loc;
+    const std::string want_section = Trim(section);
+    const std::string want_key = Trim(key);
     bool inside = false;
     for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
         const Parsed p = ParseLine(bytes, lines[static_cast<std::size_t>(i)]);
@@ -133,14 +135,14 @@ Location Find(const std::string& bytes, const std::vector<Line>& lines, const st
                 loc.section_end = i;
                 return loc;
             }
-            if (loc.section < 0 && SameName(p.name, section)) {
+            if (loc.section < 0 && SameName(p.name, want_section)) {
                 inside = true;
                 loc.section = i;
                 loc.last_entry = i;
             }
         } else if (inside && p.kind == Parsed::kKey) {
             loc.last_entry = i;
-            if (loc.key < 0 && !key.empty() && SameName(p.name, key)) {
+            if (loc.key < 0 && !want_key.empty() && SameName(p.name, want_key)) {
                 loc.key = i;
                 loc.value = p.value;
             }
@@ -164,7 +166,81 @@ bool IsWritableDirectory(const std::string& dir)
     return !dir.empty() && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(dir.c_str(), W_OK) == 0;
 }
 
+bool IsBlankOrEmpty(const std::string& s) { return Trim(s).empty(); }
+
+bool HasLineBreakOrNul(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+
 } // namespace
+
+namespace ini_bytes {
+
+std::optional<std::string> Read(const std::string& bytes, const std::string& section, const std::string& key)
+{
+    Location loc = Find(bytes, SplitLines(bytes), section, key);
+    if (loc.key < 0)
+        return std::nullopt;
+    return std::move(loc.value);
+}
+
+bool HasSection(const std::string& bytes, const std::string& section)
+{
+    return Find(bytes, SplitLines(bytes), section, std::string()).section >= 0;
+}
+
+bool Write(std::string& bytes, const std::string& section, const std::string& key, const std::string& value)
+{
+    const std::string name = Trim(key);
+    if (HasLineBreakOrNul(section) || HasLineBreakOrNul(key) || HasLineBreakOrNul(value) ||
+        IsBlankOrEmpty(key) || name.find('=') != std::string::npos || name[0] == ';' || name[0] == '[' ||
+        section.find(']') != std::string::npos)
+        return false;
+    const std::vector<Line> lines = SplitLines(bytes);
+    const Location loc = Find(bytes, lines, section, key);
+    const std::string br = LineBreakOf(bytes);
+    const std::string entry = key + "=" + value;
+    if (loc.key >= 0) {
+        const Line& l = lines[static_cast<std::size_t>(loc.key)];
+        bytes.replace(l.begin, l.text_end - l.begin, entry);
+    } else if (loc.section >= 0) {
+        const Line& l = lines[static_cast<std::size_t>(loc.last_entry)];
+        std::string insert = entry + br;
+        if (bytes[l.end - 1] != '\n') // the last line of the file had no line break
+            insert = br + insert;
+        bytes.insert(l.end, insert);
+    } else {
+        if (!bytes.empty() && bytes.back() != '\n')
+            bytes += br;
+        bytes += "[" + section + "]" + br + entry + br;
+    }
+    return true;
+}
+
+bool DeleteKey(std::string& bytes, const std::string& section, const std::string& key)
+{
+    const std::vector<Line> lines = SplitLines(bytes);
+    const Location loc = Find(bytes, lines, section, key);
+    if (loc.key < 0)
+        return false;
+    const Line& l = lines[static_cast<std::size_t>(loc.key)];
+    bytes.erase(l.begin, l.end - l.begin);
+    return true;
+}
+
+bool EraseSection(std::string& bytes, const std::string& section)
+{
+    const std::vector<Line> lines = SplitLines(bytes);
+    const Location loc = Find(bytes, lines, section, std::string());
+    if (loc.section < 0)
+        return false;
+    const std::size_t begin = lines[static_cast<std::size_t>(loc.section)].begin;
+    const std::size_t end = loc.section_end < static_cast<int>(lines.size())
+                                ? lines[static_cast<std::size_t>(loc.section_end)].begin
+                                : bytes.size();
+    bytes.erase(begin, end - begin);
+    return true;
+}
+
+} // namespace ini_bytes
 
 bool IniFile::Exists() const
 {
@@ -177,8 +253,7 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
     std::string bytes;
     if (!LoadFile(path_, bytes))
         return def;
-    const Location loc = Find(bytes, SplitLines(bytes), section, key);
-    return loc.key >= 0 ? loc.value : def;
+    return ini_bytes::Read(bytes, section, key).value_or(def);
 }
 
 std::int32_t IniFile::ReadInteger(const std::string& section, const std::string& key, std::int32_t def) const
@@ -209,42 +284,20 @@ std::int32_t IniFile::ReadInteger(const std::string& section, const std::string&
 bool IniFile::SectionExists(const std::string& section) const
 {
     std::string bytes;
-    if (!LoadFile(path_, bytes))
-        return false;
-    return Find(bytes, SplitLines(bytes), section, std::string()).section >= 0;
+    return LoadFile(path_, bytes) && ini_bytes::HasSection(bytes, section);
 }
 
 bool IniFile::ValueExists(const std::string& section, const std::string& key) const
 {
     std::string bytes;
-    if (!LoadFile(path_, bytes))
-        return false;
-    return Find(bytes, SplitLines(bytes), section, key).key >= 0;
+    return LoadFile(path_, bytes) && ini_bytes::Read(bytes, section, key).has_value();
 }
 
 bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
     std::string bytes;
     LoadFile(path_, bytes); // a missing file is created
-    const std::vector<Line> lines = SplitLines(bytes);
-    const Location loc = Find(bytes, lines, section, key);
-    const std::string br = LineBreakOf(bytes);
-    const std::string entry = key + "=" + value;
-    if (loc.key >= 0) {
-        const Line& l = lines[static_cast<std::size_t>(loc.key)];
-        bytes.replace(l.begin, l.text_end - l.begin, entry);
-    } else if (loc.section >= 0) {
-        const Line& l = lines[static_cast<std::size_t>(loc.last_entry)];
-        std::string insert = entry + br;
-        if (l.end == l.text_end) // the last line of the file had no line break
-            insert = br + insert;
-        bytes.insert(l.end, insert);
-    } else {
-        if (!bytes.empty() && bytes.back() != '\n')
-            bytes += br;
-        bytes += "[" + section + "]" + br + entry + br;
-    }
-    return StoreFile(path_, bytes);
+    return ini_bytes::Write(bytes, section, key, value) && StoreFile(path_, bytes);
 }
 
 bool IniFile::WriteInteger(const std::string& section, const std::string& key, std::int32_t value)
@@ -257,13 +310,7 @@ bool IniFile::DeleteKey(const std::string& section, const std::string& key)
     std::string bytes;
     if (!LoadFile(path_, bytes))
         return false;
-    const std::vector<Line> lines = SplitLines(bytes);
-    const Location loc = Find(bytes, lines, section, key);
-    if (loc.key < 0)
-        return true;
-    const Line& l = lines[static_cast<std::size_t>(loc.key)];
-    bytes.erase(l.begin, l.end - l.begin);
-    return StoreFile(path_, bytes);
+    return !ini_bytes::DeleteKey(bytes, section, key) || StoreFile(path_, bytes);
 }
 
 bool IniFile::EraseSection(const std::string& section)
@@ -271,16 +318,7 @@ bool IniFile::EraseSection(const std::string& section)
     std::string bytes;
     if (!LoadFile(path_, bytes))
         return false;
-    const std::vector<Line> lines = SplitLines(bytes);
-    const Location loc = Find(bytes, lines, section, std::string());
-    if (loc.section < 0)
-        return true;
-    const std::size_t begin = lines[static_cast<std::size_t>(loc.section)].begin;
-    const std::size_t end = loc.section_end < static_cast<int>(lines.size())
-                                ? lines[static_cast<std::size_t>(loc.section_end)].begin
-                                : bytes.size();
-    bytes.erase(begin, end - begin);
-    return StoreFile(path_, bytes);
+    return !ini_bytes::EraseSection(bytes, section) || StoreFile(path_, bytes);
 }
 
 bool IniFile::WriteRaw(const std::string& bytes) { return StoreFile(path_, bytes); }

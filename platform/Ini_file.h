@@ -10,7 +10,25 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+// The reading and editing of the file's bytes, which IniFile applies between one load and one
+// store. Names are matched trimmed and in any case.
+namespace ini_bytes {
+// The value of the first key of the name in the first section of the name.
+std::optional<std::string> Read(const std::string& bytes, const std::string& section, const std::string& key);
+bool HasSection(const std::string& bytes, const std::string& section);
+// Sets the key, replacing the text of its line or adding a line (and the section at the end
+// when it is missing). False, with the bytes untouched, for what the file cannot hold: a
+// line break or NUL byte in any of the three, an empty key, a key with '=' or starting with
+// ';' or '[', a section with ']'.
+bool Write(std::string& bytes, const std::string& section, const std::string& key, const std::string& value);
+// Remove the key's line, or the section from its header up to the next section; false when
+// there was nothing to remove.
+bool DeleteKey(std::string& bytes, const std::string& section, const std::string& key);
+bool EraseSection(std::string& bytes, const std::string& section);
+} // namespace ini_bytes
 
 class IniFile {
 public:
@@ -25,7 +43,8 @@ public:
     bool SectionExists(const std::string& section) const;
     bool ValueExists(const std::string& section, const std::string& key) const;
 
-    // Writes return false when the file could not be written; nothing reports it further.
+    // Writes return false when the file could not be written or the names or value cannot be
+    // stored (see ini_bytes::Write); nothing reports it further.
     bool WriteString(const std::string& section, const std::string& key, const std::string& value);
     bool WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
     bool DeleteKey(const std::string& section, const std::string& key);

@@ -53,6 +53,14 @@ fi
 if [ -x "$build/fuzz/fuzz_keyfile" ]; then
   run "$build/fuzz/fuzz_keyfile" "$runs" -max_len=4096 "$src/fuzz/seeds/keyfile"
 fi
+# The settings file, from its hand-made seeds (the first-start line with its NUL byte among them).
+if [ -x "$build/fuzz/fuzz_ini" ]; then
+  run "$build/fuzz/fuzz_ini" "$runs" -max_len=4096 "$src/fuzz/seeds/ini"
+fi
+# Paste's reading of the clipboard's PNG and BMP bytes (built only where Qt's GUI module is).
+if [ -x "$build/fuzz/fuzz_clipboard" ]; then
+  QT_QPA_PLATFORM=offscreen run "$build/fuzz/fuzz_clipboard" "$runs" -max_len=65536 "$src/fuzz/seeds/clipboard"
+fi
 # The writers start from nothing; their inputs are pictures of up to 256 Ki pixels, so
 # they get a tenth of the readers' runs.
 for target in "$build"/fuzz/fuzz_write_*; do

@@ -119,3 +119,40 @@ TEST(SettingsDirectory, PortableBuildElseXdgConfig)
     else
         unsetenv("XDG_CONFIG_HOME");
 }
+
+// A section header that ends the file with a bare carriage return: the new key goes on a
+// line of its own instead of joining the header's line (where it was lost).
+TEST(IniBytes, KeyAddedAfterAHeaderEndingInACarriageReturn)
+{
+    for (const std::string file : {"[Options]\r", "[Options]", "x=1\n[Options]\r"}) {
+        std::string bytes = file;
+        ASSERT_TRUE(ini_bytes::Write(bytes, "Options", "Zoom", "200"));
+        EXPECT_EQ(bytes.substr(0, file.size()), file);
+        EXPECT_EQ(ini_bytes::Read(bytes, "Options", "Zoom"), "200") << bytes;
+    }
+}
+
+// What a line cannot hold is refused and the file stays as it was; names given with blanks
+// match the trimmed names of the file.
+TEST(IniBytes, RefusesWhatALineCannotHold)
+{
+    const std::string file = "[MRU]\nFile_0=a.png\n";
+    const struct {
+        const char* section;
+        const char* key;
+        std::string value;
+    } refused[] = {
+        {"MRU", "File_0", "a\nFile_1=b.png"}, {"MRU", "File_0", "a\rb"},  {"MRU", "File_0", std::string("a\0b", 3)},
+        {"MRU", "File=0", "a"},               {"MRU", " ", "a"},          {"MRU", "[x", "a"},
+        {"MRU", ";x", "a"},                   {"M]RU", "File_0", "a"},    {"M\nRU", "File_0", "a"},
+    };
+    for (const auto& c : refused) {
+        std::string bytes = file;
+        EXPECT_FALSE(ini_bytes::Write(bytes, c.section, c.key, c.value)) << c.section << "/" << c.key;
+        EXPECT_EQ(bytes, file);
+    }
+    std::string bytes = file;
+    ASSERT_TRUE(ini_bytes::Write(bytes, " MRU ", " File_0 ", "b.png"));
+    EXPECT_EQ(bytes, "[MRU]\n File_0 =b.png\n");
+    EXPECT_EQ(ini_bytes::Read(bytes, "MRU", "File_0"), "b.png");
+}

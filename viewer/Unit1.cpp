@@ -12,6 +12,7 @@
 #include "dialogs/Rotate_preview_form.h"
 #include "dialogs/Solar_form.h"
 #include "platform/Ini_file.h"
+#include "viewer/Clipboard_picture.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
 #include "viewer/Toolbar_icons.h"
@@ -758,29 +759,11 @@ void TForm1::mn_Edit_PasteClick()
     const QImage src = QGuiApplication::clipboard()->image();
     if (src.isNull())
         return;
-    if (PictureBytes(src.width(), src.height(), 3) == SIZE_MAX) {
-        statusBar()->showMessage(ResultText(kImageTooLarge));
-        return;
-    }
-    // A picture with alpha is laid over white.
-    QImage rgb;
-    if (src.hasAlphaChannel()) {
-        rgb = QImage(src.size(), QImage::Format_BGR888);
-        if (!rgb.isNull()) {
-            rgb.fill(Qt::white);
-            QPainter p(&rgb);
-            p.drawImage(0, 0, src);
-        }
-    } else {
-        rgb = src.convertToFormat(QImage::Format_BGR888);
-    }
     Dib pic;
-    if (rgb.isNull() || pic.SetSize(rgb.width(), rgb.height(), 24) != kOk) {
-        statusBar()->showMessage(ResultText(kMemoryError));
+    if (const int rc = ClipboardPicture(src, pic); rc != kOk) {
+        statusBar()->showMessage(ResultText(rc));
         return;
     }
-    for (int y = 0; y < rgb.height(); ++y)
-        std::memcpy(pic.ScanLine(y), rgb.constScanLine(y), static_cast<std::size_t>(rgb.width()) * 3);
     if (!PasteDib(pic))
         return;
     clipboard_state_ = 1;
