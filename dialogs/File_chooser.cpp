@@ -8,12 +8,41 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+
+QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, const QRect& at)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);
+    l->setGeometry(at);
+    return l;
+}
+
+TFileChooser::NAME_ROWS TFileChooser::PlaceWithNameRows(QWidget* dialog, const LAYOUT& at)
+{
+    MakeLabel("Label3", "Look in:", dialog, {8, 8, 56, 22});
+    DriveComboBox1->setGeometry(at.drive);
+    UpDir_BitBtn->setGeometry(at.up_dir);
+    DirectoryListBox1->setGeometry(at.tree);
+    FileListBox1->setGeometry(at.files);
+    MakeLabel("Label1", "File Name:", dialog, {8, at.name_y, 72, 22});
+    auto* edit = new QLineEdit("*.*", dialog);
+    edit->setObjectName("Edit1");
+    edit->setGeometry(80, at.name_y, at.edit_width, 22);
+    MakeLabel("Label2", "Files Type:", dialog, {8, at.name_y + 30, 72, 22});
+    auto* types = new QComboBox(dialog);
+    types->setObjectName("FilterComboBox1");
+    types->setGeometry(80, at.name_y + 30, at.edit_width, 22);
+    return {edit, types};
+}
 
 TFileChooser::TFileChooser(QWidget* dialog) : QObject(dialog)
 {

@@ -7,22 +7,42 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <functional>
 
 class QComboBox;
 class QFileSystemModel;
+class QLabel;
+class QLineEdit;
 class QListWidget;
 class QToolButton;
 class QTreeView;
 class QWidget;
+
+// A plain-text label with an object name, placed at at.
+QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, const QRect& at);
 
 class TFileChooser : public QObject {
     Q_OBJECT
 public:
     // Creates the controls as children of dialog; the dialog places them.
     explicit TFileChooser(QWidget* dialog);
+
+    // Where the open and save dialogs put the chooser and the rows below it: "Look in:" and
+    // the drive box, "Up One Level", the tree and the file list, then "File Name:" with its
+    // edit (starting at "*.*") at name_y and "Files Type:" with its box 30 pixels lower.
+    struct LAYOUT {
+        QRect drive, up_dir, tree, files;
+        int name_y;
+        int edit_width;
+    };
+    struct NAME_ROWS {
+        QLineEdit* edit;
+        QComboBox* types;
+    };
+    NAME_ROWS PlaceWithNameRows(QWidget* dialog, const LAYOUT& at);
 
     // Shows dir (made absolute and clean). False when it cannot be listed; nothing changes then.
     bool SetDirectory(const QString& dir);

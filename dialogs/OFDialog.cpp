@@ -37,15 +37,6 @@ TOFDialog::MediaPreview g_media_preview;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, const QRect& at)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setTextFormat(Qt::PlainText);
-    l->setGeometry(at);
-    return l;
-}
-
 } // namespace
 
 void TOFDialog::SetMediaPreview(MediaPreview preview) { g_media_preview = std::move(preview); }
@@ -64,19 +55,10 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     setFixedSize(kClientWidth, kClientHeight);
 
     chooser_ = new TFileChooser(this);
-    MakeLabel("Label3", "Look in:", this, {8, 8, 56, 22});
-    chooser_->DriveComboBox1->setGeometry(64, 8, 256, 22);
-    chooser_->UpDir_BitBtn->setGeometry(326, 8, 28, 22);
-    chooser_->DirectoryListBox1->setGeometry(8, 36, 160, 180);
-    chooser_->FileListBox1->setGeometry(174, 36, 180, 180);
-    MakeLabel("Label1", "File Name:", this, {8, 224, 72, 22});
-    Edit1 = new QLineEdit("*.*", this);
-    Edit1->setObjectName("Edit1");
-    Edit1->setGeometry(80, 224, 274, 22);
-    MakeLabel("Label2", "Files Type:", this, {8, 254, 72, 22});
-    FilterComboBox1 = new QComboBox(this);
-    FilterComboBox1->setObjectName("FilterComboBox1");
-    FilterComboBox1->setGeometry(80, 254, 274, 22);
+    const auto rows = chooser_->PlaceWithNameRows(
+        this, {{64, 8, 256, 22}, {326, 8, 28, 22}, {8, 36, 160, 180}, {174, 36, 180, 180}, 224, 274});
+    Edit1 = rows.edit;
+    FilterComboBox1 = rows.types;
     for (const OPEN_TYPE& t : OpenTypes())
         FilterComboBox1->addItem(Q(t.text));
 

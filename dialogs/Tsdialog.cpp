@@ -33,15 +33,6 @@ std::int32_t g_last_index = -1;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, const QRect& at)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setTextFormat(Qt::PlainText);
-    l->setGeometry(at);
-    return l;
-}
-
 QString LowerPattern(std::int32_t index) { return QString(SaveTypes()[static_cast<std::size_t>(index)].pattern).toLower(); }
 
 } // namespace
@@ -60,19 +51,10 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     setFixedSize(kWidth, kHeight);
 
     chooser_ = new TFileChooser(this);
-    MakeLabel("Label3", "Look in:", this, {8, 8, 56, 22});
-    chooser_->DriveComboBox1->setGeometry(64, 8, 358, 22);
-    chooser_->UpDir_BitBtn->setGeometry(429, 8, 28, 22);
-    chooser_->DirectoryListBox1->setGeometry(8, 36, 200, 214);
-    chooser_->FileListBox1->setGeometry(214, 36, 243, 214);
-    MakeLabel("Label1", "File Name:", this, {8, 258, 72, 22});
-    Edit1 = new QLineEdit("*.*", this);
-    Edit1->setObjectName("Edit1");
-    Edit1->setGeometry(80, 258, 290, 22);
-    MakeLabel("Label2", "Files Type:", this, {8, 288, 72, 22});
-    FilterComboBox1 = new QComboBox(this);
-    FilterComboBox1->setObjectName("FilterComboBox1");
-    FilterComboBox1->setGeometry(80, 288, 290, 22);
+    const auto rows = chooser_->PlaceWithNameRows(
+        this, {{64, 8, 358, 22}, {429, 8, 28, 22}, {8, 36, 200, 214}, {214, 36, 243, 214}, 258, 290});
+    Edit1 = rows.edit;
+    FilterComboBox1 = rows.types;
     for (const SAVE_TYPE& t : SaveTypes())
         FilterComboBox1->addItem(t.text);
     Bttn_OK = new QPushButton("OK", this);
