@@ -9,6 +9,7 @@
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Picture_files.h"
+#include "viewer/tests/Window_test_base.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,15 +64,10 @@ QString PlaceText(const FS_PLACE& p) { return QString("%1,%2 %3x%4").arg(p.left)
 
 } // namespace
 
-class TestInfoFullscreen : public QObject {
+class TestInfoFullscreen : public TWindowTestBase {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<QTemporaryDir> settings_;
-    std::unique_ptr<TIMAGE_INFO> doc_;
-    std::unique_ptr<RECT_OBJ> selection_;
-    std::unique_ptr<HELP_VIEWER> help_;
 
     std::string Path(const char* name) const { return dir_->filePath(name).toStdString(); }
     std::string SettingsPath() const { return settings_->filePath("RVS.ini").toStdString(); }
@@ -105,19 +101,12 @@ private slots:
 
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        settings_ = std::make_unique<QTemporaryDir>();
-        doc_ = std::make_unique<TIMAGE_INFO>();
-        selection_ = std::make_unique<RECT_OBJ>();
-        help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
+        MakeFixture();
     }
 
     void cleanup()
     {
-        help_.reset();
-        doc_.reset();
-        dir_.reset();
-        settings_.reset();
+        DropFixture();
     }
 
     // Image > Info and its button show the open picture's facts; Esc closes; the dialog's

@@ -9,6 +9,7 @@
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Picture_files.h"
+#include "viewer/tests/Window_test_base.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -57,15 +58,10 @@ QByteArray MidiNote()
 
 } // namespace
 
-class TestMedia : public QObject {
+class TestMedia : public TWindowTestBase {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<QTemporaryDir> settings_;
-    std::unique_ptr<TIMAGE_INFO> doc_;
-    std::unique_ptr<RECT_OBJ> selection_;
-    std::unique_ptr<HELP_VIEWER> help_;
     std::unique_ptr<TForm1> form_;
 
     QString Path(const QString& name) const { return dir_->filePath(name); }
@@ -125,21 +121,14 @@ private slots:
 
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        settings_ = std::make_unique<QTemporaryDir>();
+        MakeFixture();
         IniFile(settings_->filePath("RVS.ini").toStdString()).WriteInteger("Screen", "Width", 630);
-        doc_ = std::make_unique<TIMAGE_INFO>();
-        selection_ = std::make_unique<RECT_OBJ>();
-        help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
     }
 
     void cleanup()
     {
         form_.reset();
-        help_.reset();
-        doc_.reset();
-        dir_.reset();
-        settings_.reset();
+        DropFixture();
     }
 
     // Every audio kind plays as audio (none is left without a panel), through Play: the

@@ -13,6 +13,7 @@
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Picture_files.h"
+#include "viewer/tests/Window_test_base.h"
 
 #include <QAction>
 #include <QApplication>
@@ -67,15 +68,10 @@ QColor ViewPixel(TForm1& form, int x, int y) { return form.View()->grab().toImag
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public TWindowTestBase {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;      // pictures
-    std::unique_ptr<QTemporaryDir> settings_; // RVS.ini
-    std::unique_ptr<TIMAGE_INFO> doc_;
-    std::unique_ptr<RECT_OBJ> selection_;
-    std::unique_ptr<HELP_VIEWER> help_;
     QString start_dir_;
 
     std::string Path(const char* name) const { return dir_->filePath(name).toStdString(); }
@@ -130,20 +126,13 @@ private slots:
     void init()
     {
         start_dir_ = QDir::currentPath();
-        dir_ = std::make_unique<QTemporaryDir>();
-        settings_ = std::make_unique<QTemporaryDir>();
-        doc_ = std::make_unique<TIMAGE_INFO>();
-        selection_ = std::make_unique<RECT_OBJ>();
-        help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
+        MakeFixture();
     }
 
     void cleanup()
     {
-        help_.reset();
+        DropFixture();
         QDir::setCurrent(start_dir_);
-        doc_.reset();
-        dir_.reset();
-        settings_.reset();
     }
 
     void openFromCommandLine_data()

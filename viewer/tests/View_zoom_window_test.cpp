@@ -8,6 +8,7 @@
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Picture_files.h"
+#include "viewer/tests/Window_test_base.h"
 
 #include <QAction>
 #include <QApplication>
@@ -59,15 +60,10 @@ void Wheel(QWidget* w, int delta, Qt::KeyboardModifiers mods)
 
 } // namespace
 
-class TestViewZoom : public QObject {
+class TestViewZoom : public TWindowTestBase {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<QTemporaryDir> settings_;
-    std::unique_ptr<TIMAGE_INFO> doc_;
-    std::unique_ptr<RECT_OBJ> selection_;
-    std::unique_ptr<HELP_VIEWER> help_;
 
     std::string Path(const char* name) const { return dir_->filePath(name).toStdString(); }
     std::string Ini() const { return settings_->filePath("RVS.ini").toStdString(); }
@@ -95,19 +91,12 @@ private:
 private slots:
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        settings_ = std::make_unique<QTemporaryDir>();
-        doc_ = std::make_unique<TIMAGE_INFO>();
-        selection_ = std::make_unique<RECT_OBJ>();
-        help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
+        MakeFixture();
     }
 
     void cleanup()
     {
-        help_.reset();
-        doc_.reset();
-        dir_.reset();
-        settings_.reset();
+        DropFixture();
     }
 
     void fitShowsTheWholePicture()
