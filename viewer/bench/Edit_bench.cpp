@@ -13,12 +13,9 @@
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"
-#include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
-#include "viewer/logic/Startup.h"
+#include "viewer/shots/Tool_window.h"
 #include "viewer/tests/Picture_files.h"
 
 #include <QAction>
@@ -90,18 +87,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot write %s\n", file.c_str());
         return 1;
     }
-    IniFile(scratch.path().toStdString() + "/RVS.ini").WriteInteger("Screen", "Width", 630);
 
     QApplication app(argc, argv);
-    TIMAGE_INFO doc;
-    RECT_OBJ selection;
-    HELP_VIEWER help(QCoreApplication::applicationDirPath().toStdString());
-    FORM_OPTIONS options;
-    options.settings_dir = scratch.path().toStdString();
-    options.hand_off_fallback = HandOffPath(file);
-    TForm1 form(doc, selection, help, options);
-    form.show();
-    QApplication::processEvents();
+    TOOL_WINDOW window(file);
+    TForm1& form = window.form;
+    const TIMAGE_INFO& doc = window.doc;
 
     Dib work;
     // The operations' output bitmap, sized before the first round: the operation alone is

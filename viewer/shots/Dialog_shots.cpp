@@ -2,17 +2,11 @@
 // dialog's command and saves the dialog as it first shows (window frame excluded) as
 // OUT_DIR/<command>.png, then cancels it. Run by scripts/screenshot_dialogs.sh.
 //   ravelscope_dialog_shots PICTURE OUT_DIR
-#include "core/Imageinfo.h"
-#include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
-#include "viewer/logic/Startup.h"
+#include "viewer/shots/Tool_window.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,19 +20,9 @@ int main(int argc, char** argv)
     }
     const std::string picture = argv[1];
     const QString out_dir = QString::fromLocal8Bit(argv[2]);
-    QTemporaryDir scratch;
-    IniFile(scratch.path().toStdString() + "/RVS.ini").WriteInteger("Screen", "Width", 630);
-
     QApplication app(argc, argv);
-    TIMAGE_INFO doc;
-    RECT_OBJ selection;
-    HELP_VIEWER help(QCoreApplication::applicationDirPath().toStdString());
-    FORM_OPTIONS options;
-    options.settings_dir = scratch.path().toStdString();
-    options.hand_off_fallback = HandOffPath(picture);
-    TForm1 form(doc, selection, help, options);
-    form.show();
-    QApplication::processEvents();
+    TOOL_WINDOW window(picture);
+    TForm1& form = window.form;
 
     int failures = 0;
     for (const char* command : {"mn_Colors_Gamma", "mn_Image_Solarize", "mn_Tests_MedianFilter", "mn_Image_Pixelate",
