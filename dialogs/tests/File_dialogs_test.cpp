@@ -121,6 +121,31 @@ void AnswerNextQuestion(QMessageBox::StandardButton answer, int* asked)
     });
 }
 
+// The main window over a document of its own, showing a picture mirrored once (an edit
+// not saved).
+struct MIRRORED_WINDOW {
+    MIRRORED_WINDOW(const std::string& settings_dir, HELP_VIEWER& help, const std::string& picture)
+        : form(doc, selection, help, Options(settings_dir))
+    {
+        form.show();
+        doc.current_path = picture;
+        form.OpenCurrentPath();
+        form.Command("mn_Image_Mirror")->trigger();
+    }
+
+    TIMAGE_INFO doc;
+    RECT_OBJ selection;
+    TForm1 form;
+
+private:
+    static FORM_OPTIONS Options(const std::string& settings_dir)
+    {
+        FORM_OPTIONS options;
+        options.settings_dir = settings_dir;
+        return options;
+    }
+};
+
 } // namespace
 
 class TestFileDialogs : public QObject {
@@ -300,15 +325,9 @@ private slots:
             ini.WriteInteger("File", "Ext_Index", 27);
             ini.WriteString("Dir", "RecentlyVisited", dir_->path().toStdString());
         }
-        TIMAGE_INFO doc;
-        RECT_OBJ selection;
-        FORM_OPTIONS options;
-        options.settings_dir = settings_->path().toStdString();
-        TForm1 form(doc, selection, *help_, options);
-        form.show();
-        doc.current_path = Path("a.ppm");
-        form.OpenCurrentPath();
-        form.Command("mn_Image_Mirror")->trigger();
+        MIRRORED_WINDOW window(settings_->path().toStdString(), *help_, Path("a.ppm"));
+        TIMAGE_INFO& doc = window.doc;
+        TForm1& form = window.form;
         QCOMPARE(doc.edited, std::uint8_t{1});
         const std::uint8_t mirrored = doc.display->ScanLine(0)[0]; // blue of (0, 0): was x = 11
         QCOMPARE(mirrored, std::uint8_t{220});
@@ -383,15 +402,9 @@ private slots:
         QVERIFY(WriteGradient(Path("a.ppm"), 12, 9));
         IniFile(Settings()).WriteInteger("File", "Ext_Index", 1);
         IniFile(Settings()).WriteString("Dir", "RecentlyVisited", dir_->path().toStdString());
-        TIMAGE_INFO doc;
-        RECT_OBJ selection;
-        FORM_OPTIONS options;
-        options.settings_dir = settings_->path().toStdString();
-        TForm1 form(doc, selection, *help_, options);
-        form.show();
-        doc.current_path = Path("a.ppm");
-        form.OpenCurrentPath();
-        form.Command("mn_Image_Mirror")->trigger();
+        MIRRORED_WINDOW window(settings_->path().toStdString(), *help_, Path("a.ppm"));
+        TIMAGE_INFO& doc = window.doc;
+        TForm1& form = window.form;
         const std::uint8_t mirrored = doc.display->ScanLine(0)[0];
 
         QString skipped;
@@ -663,15 +676,8 @@ private slots:
     {
         QVERIFY(WriteGradient(Path("a.ppm"), 6, 5));
         IniFile(Settings()).WriteInteger("Screen", "Width", 630);
-        TIMAGE_INFO doc;
-        RECT_OBJ selection;
-        FORM_OPTIONS options;
-        options.settings_dir = settings_->path().toStdString();
-        TForm1 form(doc, selection, *help_, options);
-        form.show();
-        doc.current_path = Path("a.ppm");
-        form.OpenCurrentPath();
-        form.Command("mn_Image_Mirror")->trigger();
+        MIRRORED_WINDOW window(settings_->path().toStdString(), *help_, Path("a.ppm"));
+        TForm1& form = window.form;
         QVERIFY(form.windowTitle().contains("*"));
         WhenOpen<TSaveDlg>(&form, [&](TSaveDlg& d) {
             QCOMPARE(d.Chooser().Directory(), dir_->path());

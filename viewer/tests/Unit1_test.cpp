@@ -66,6 +66,15 @@ QColor ColourOf(char name) { return QColor((name * 37) & 0xFF, (name * 91) & 0xF
 
 QColor ViewPixel(TForm1& form, int x, int y) { return form.View()->grab().toImage().pixelColor(x, y); }
 
+// Pastes a w × h picture of one colour from the clipboard.
+void PasteSolid(TForm1& form, int w, int h, QColor colour)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(colour);
+    QGuiApplication::clipboard()->setImage(img);
+    form.Command("mn_Edit_Paste")->trigger();
+}
+
 } // namespace
 
 class TestMainWindow : public TWindowTestBase {
@@ -692,10 +701,7 @@ private slots:
     {
         WriteSettings();
         auto form = MakeForm();
-        QImage img(4, 3, QImage::Format_RGB32);
-        img.fill(QColor(1, 2, 3));
-        QGuiApplication::clipboard()->setImage(img);
-        form->Command("mn_Edit_Paste")->trigger();
+        PasteSolid(*form, 4, 3, QColor(1, 2, 3));
         QVERIFY(form->PictureShown());
         QVERIFY(!form->Command("mn_Edit_Undo")->isEnabled());
         int asked = 0;
@@ -716,10 +722,7 @@ private slots:
     {
         WriteSettings();
         auto form = MakeForm();
-        QImage img(2, 2, QImage::Format_RGB32);
-        img.fill(QColor(9, 8, 7));
-        QGuiApplication::clipboard()->setImage(img);
-        form->Command("mn_Edit_Paste")->trigger();
+        PasteSolid(*form, 2, 2, QColor(9, 8, 7));
         QVERIFY(form->PictureShown());
         form->SetSaveFileChooser([&] { return QString::fromStdString(Path("missing/x.png")); });
         form->Command("mn_File_Save")->trigger();
