@@ -85,7 +85,7 @@ void BM_OpsMemcpy(benchmark::State& state)
     });
 }
 void BM_Negative(benchmark::State& s) { RunInPlace(s, Negative); }
-void BM_GrayScale(benchmark::State& s) { RunInPlace(s, GrayScale); }
+void BM_GrayScale(benchmark::State& s) { RunInPlace(s, [](Dib& d) { GrayScale(d); }); }
 void BM_SwapGbr(benchmark::State& s)
 {
     const int order[3] = {1, 2, 0};

@@ -98,8 +98,9 @@ const Shuffle48& ReverseShuffle()
     return x;
 }
 
-// Grey levels of every whole 16-pixel block of a row in place; returns the pixels done.
-[[gnu::target("ssse3")]] int GreyBlocks(std::uint8_t* row, int w)
+// Grey levels of every whole 16-pixel block of a row, read from src and written to dst (the
+// same row or another); returns the pixels done.
+[[gnu::target("ssse3")]] int GreyBlocks(const std::uint8_t* src, std::uint8_t* dst, int w)
 {
     // Byte k of each pixel into one vector: planes[k][v] picks from input vector v.
     static const Shuffle48 planes = [] {
@@ -118,9 +119,10 @@ const Shuffle48& ReverseShuffle()
     const __m128i third = _mm_set1_epi16(static_cast<short>(0xAAAB));
     int x = 0;
     for (; x + 16 <= w; x += 16) {
-        std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+        const std::size_t at = static_cast<std::size_t>(x) * 3;
+        std::uint8_t* p = dst + at;
         __m128i in[3], plane[3];
-        Load48(p, in);
+        Load48(src + at, in);
         for (int k = 0; k < 3; ++k)
             plane[k] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in[0], planes.mask[k][0]),
                                                  _mm_shuffle_epi8(in[1], planes.mask[k][1])),
@@ -292,22 +294,26 @@ void Negative(Dib& pic)
     }
 }
 
-void GrayScale(Dib& pic)
+void GrayScale(const Dib& src, Dib& dst)
 {
     [[maybe_unused]] const bool shuffles = UseShuffles();
-    for (int y = 0; y < pic.Height(); ++y) {
-        std::uint8_t* p = pic.ScanLine(y);
+    for (int y = 0; y < src.Height(); ++y) {
+        const std::uint8_t* s = src.ScanLine(y);
+        std::uint8_t* d = dst.ScanLine(y);
         int x = 0;
 #ifdef RAVELSCOPE_STREAM_STORES
         if (shuffles)
-            x = GreyBlocks(p, pic.Width());
+            x = GreyBlocks(s, d, src.Width());
 #endif
-        for (p += static_cast<std::size_t>(x) * 3; x < pic.Width(); ++x, p += 3) {
-            const auto g = static_cast<std::uint8_t>((p[0] + p[1] + p[2]) / 3);
-            p[0] = p[1] = p[2] = g;
+        const std::size_t done = static_cast<std::size_t>(x) * 3;
+        for (s += done, d += done; x < src.Width(); ++x, s += 3, d += 3) {
+            const auto g = static_cast<std::uint8_t>((s[0] + s[1] + s[2]) / 3);
+            d[0] = d[1] = d[2] = g;
         }
     }
 }
+
+void GrayScale(Dib& pic) { GrayScale(pic, pic); }
 
 void SwapChannels(Dib& pic, const int order[3])
 {

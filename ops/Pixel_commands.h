@@ -18,6 +18,8 @@ int RotateRight(const Dib& src, Dib& dst);
 void Negative(Dib& pic);
 // All three bytes become (b0 + b1 + b2) / 3.
 void GrayScale(Dib& pic);
+// The same from src into dst, a 24-bit bitmap of src's size (or src itself).
+void GrayScale(const Dib& src, Dib& dst);
 // New bytes 0, 1, 2 come from old bytes order[0], order[1], order[2].
 void SwapChannels(Dib& pic, const int order[3]);
 // The byte order of a swap caption's letters ("RBG", "BGR", "BRG", "GRB", "GBR"), reading

@@ -3,6 +3,7 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "ops/Edgedetection.h"
+#include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"
 #include "tests/test_support.h"
 #include "viewer/logic/Image_edits.h"
@@ -58,7 +59,7 @@ Picture TwoColours(int w, int h)
 }
 
 enum Step {
-    kMirror, kNegative, kNegativeArea, kSwapBrg, kGray, kRotateLeft, kCrop, kCut, kPaste, kReduce,
+    kMirror, kNegative, kNegativeArea, kSwapBrg, kGray, kGrayArea, kEqualize, kRotateLeft, kCrop, kCut, kPaste, kReduce,
     kUndo, kRedo, kSave, kSaveAs,
 };
 
@@ -103,6 +104,7 @@ TEST_F(UndoChainTest, EverySavedPictureIsThePictureShown)
         {"a three-way swap undone by its inverse", {kSwapBrg, kSwapBrg, kUndo, kUndo}, true, 0},
         {"negative of the selection, grey, back and forth", {kNegativeArea, kGray, kNegativeArea, kUndo, kUndo, kUndo, kRedo, kRedo, kRedo}, false, 1},
         {"rotate, grey, crop, all undone", {kRotateLeft, kGray, kCrop, kUndo, kUndo, kUndo}, true, 0},
+        {"equalize, grey of the selection, grey, back and forth", {kEqualize, kGrayArea, kGray, kUndo, kUndo, kUndo, kRedo, kRedo, kRedo}, false, 1},
         {"grey after undo drops the redo tail", {kGray, kMirror, kUndo, kUndo, kGray, kRedo, kUndo, kRedo}, false, 1},
     };
     for (const Script& s : scripts) {
@@ -123,6 +125,8 @@ TEST_F(UndoChainTest, EverySavedPictureIsThePictureShown)
             case kNegativeArea: rc = RunImageCommand(doc, chain, ImageCommand::kNegative, &sel); break;
             case kSwapBrg: rc = RunImageCommand(doc, chain, ImageCommand::kSwapBRG, nullptr); break;
             case kGray: rc = RunImageCommand(doc, chain, ImageCommand::kGrayScale, nullptr); break;
+            case kGrayArea: rc = RunImageCommand(doc, chain, ImageCommand::kGrayScale, &sel); break;
+            case kEqualize: rc = RunImageCommand(doc, chain, ImageCommand::kHistogramEqualization, nullptr); break;
             case kRotateLeft: rc = RunImageCommand(doc, chain, ImageCommand::kRotateLeft, nullptr); break;
             case kReduce: rc = RunImageCommand(doc, chain, ImageCommand::kReduceColors, nullptr); break;
             case kCrop: rc = CropPicture(doc, chain, sel); break;
@@ -320,6 +324,33 @@ TEST_F(UndoChainTest, FailedEditsKeepThePictureAndTheChain)
     }
     ASSERT_EQ(chain.Undo(doc), kOk);
     EXPECT_EQ(Shown(doc), original);
+}
+
+// Grey over the whole picture and the equalization write into a pooled bitmap: the picture
+// shown is the operation's result, and Undo gives back the picture as it was.
+TEST_F(UndoChainTest, CommandsIntoAPooledBitmapGiveTheOperationsPixels)
+{
+    struct Case {
+        const char* name;
+        ImageCommand cmd;
+        void (*op)(Dib&);
+    } cases[] = {
+        {"grey", ImageCommand::kGrayScale, [](Dib& d) { GrayScale(d); }},
+        {"equalize", ImageCommand::kHistogramEqualization, [](Dib& d) { ASSERT_EQ(EqualizeHistogram(d, d), kOk); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenOriginal();
+        TIMAGE_INFO reference;
+        ASSERT_EQ(reference.Open(dir.File("pic.ppm")), kOk);
+        c.op(*reference.display);
+        for (int round = 0; round < 2; ++round) { // the second takes the block the first gave back
+            ASSERT_EQ(RunImageCommand(doc, chain, c.cmd, nullptr), kOk);
+            EXPECT_EQ(Shown(doc), Shown(reference));
+            ASSERT_EQ(chain.Undo(doc), kOk);
+            EXPECT_EQ(Shown(doc), original);
+        }
+    }
 }
 
 TEST_F(UndoChainTest, KeepsWithinItsBudgetDroppingTheOldestSteps)

@@ -722,6 +722,19 @@ TEST(PixelCommands, InPlaceCommandsMatchReference)
              const std::uint8_t* p = row + x * 3;
              out[0] = out[1] = out[2] = static_cast<std::uint8_t>((p[0] + p[1] + p[2]) / 3);
          }},
+        {"grey into a second bitmap",
+         [](Dib& d) {
+             Dib src;
+             ASSERT_EQ(src.SetSize(d.Width(), d.Height(), 24), kOk);
+             for (int y = 0; y < d.Height(); ++y)
+                 std::memcpy(src.ScanLine(y), d.ScanLine(y), static_cast<std::size_t>(d.Width()) * 3);
+             std::memset(d.Bits(), 0xEE, d.Stride() * static_cast<std::size_t>(d.Height()));
+             GrayScale(src, d);
+         },
+         [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
+             const std::uint8_t* p = row + x * 3;
+             out[0] = out[1] = out[2] = static_cast<std::uint8_t>((p[0] + p[1] + p[2]) / 3);
+         }},
         {"negative", Negative,
          [](const std::uint8_t* row, int, int x, std::uint8_t out[3]) {
              for (int k = 0; k < 3; ++k)

@@ -209,10 +209,21 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
             }
             return kOk;
         });
+    // Grey over the whole picture and the equalization go into a pooled bitmap: the old
+    // picture becomes the snapshot without a copy.
+    if (cmd == ImageCommand::kGrayScale && doc.display->PixelFormat() == 24 && Whole(*doc.display, area))
+        return chain.PushReplacement(doc, [](const Dib& pic, Dib& grey) -> int {
+            if (const int rc = grey.SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
+                return rc;
+            GrayScale(pic, grey);
+            return kOk;
+        });
+    if (cmd == ImageCommand::kHistogramEqualization && doc.display->PixelFormat() == 24)
+        return chain.PushReplacement(doc, [](const Dib& pic, Dib& out) { return EqualizeHistogram(pic, out); });
     return chain.PushState(doc, [&](TIMAGE_INFO& d) -> int {
         Dib& pic = *d.display;
         switch (cmd) {
-        case ImageCommand::kGrayScale: return OnArea(pic, area, GrayScale);
+        case ImageCommand::kGrayScale: return OnArea(pic, area, [](Dib& p) { GrayScale(p); });
         case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
         default: return ReduceColors(d);
         }
