@@ -10,16 +10,17 @@
 // through its lookup tables. Data sets without the 128-byte preamble and meta group get a
 // meta group naming the little-endian syntax their first element shows.
 //
-// GDCM runs in a child process (see ReadInChild): its failures, exceptions and crashes
-// alike, come back as result codes.
+// GDCM lives in a module of its own (dec_enc/gdcm/), loaded on the first DICOM file, and
+// runs in a child process (see ReadInChild): its failures, exceptions and crashes alike
+// come back as result codes.
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
+#include "dec_enc/gdcm/Gdcm_frame.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
-#include <gdcmImageApplyLookupTable.h>
-#include <gdcmImageReader.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -33,40 +34,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <istream>
 #include <limits>
-#include <streambuf>
 #include <string>
 #include <vector>
 
 namespace {
-
-// A read-only stream buffer over bytes in memory, seekable for GDCM's look-ahead.
-class SpanBuf : public std::streambuf {
-public:
-    explicit SpanBuf(std::span<const std::uint8_t> b)
-    {
-        char* p = const_cast<char*>(reinterpret_cast<const char*>(b.data()));
-        setg(p, p, p + b.size());
-    }
-
-protected:
-    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override
-    {
-        if (!(which & std::ios_base::in))
-            return pos_type(off_type(-1));
-        const off_type size = egptr() - eback();
-        const off_type base = dir == std::ios_base::beg ? 0 : dir == std::ios_base::cur ? gptr() - eback() : size;
-        if ((off < 0 && -off > base) || (off > 0 && off > size - base))
-            return pos_type(off_type(-1));
-        setg(eback(), eback() + base + off, egptr());
-        return pos_type(base + off);
-    }
-    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override
-    {
-        return seekoff(off_type(pos), std::ios_base::beg, which);
-    }
-};
 
 bool IsUpper(std::uint8_t c) { return c >= 'A' && c <= 'Z'; }
 
@@ -113,22 +85,6 @@ std::vector<std::uint8_t> WithMetaGroup(std::span<const std::uint8_t> b)
     out.insert(out.end(), meta.begin(), meta.end());
     out.insert(out.end(), b.begin(), b.end());
     return out;
-}
-
-// The first value of a decimal-string element, or NaN when it is missing or unreadable.
-double FirstDecimal(const gdcm::DataSet& ds, std::uint16_t group, std::uint16_t element)
-{
-    const gdcm::Tag tag(group, element);
-    if (!ds.FindDataElement(tag))
-        return std::nan("");
-    const gdcm::ByteValue* bv = ds.GetDataElement(tag).GetByteValue();
-    if (bv == nullptr || bv->GetPointer() == nullptr)
-        return std::nan("");
-    std::string text(bv->GetPointer(), std::min<std::size_t>(bv->GetLength(), 64));
-    text = text.substr(0, text.find('\\'));
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    return end == text.c_str() || !std::isfinite(v) ? std::nan("") : v;
 }
 
 std::uint8_t Clamp8(double v)
@@ -293,51 +249,6 @@ bool LengthsFit(std::span<const std::uint8_t> b)
     return data.Elements(pos, b.size(), explicit_vr, 0);
 }
 
-enum class Kind : std::int32_t { Grey, InvertedGrey, Rgb, Ybr, Ybr422 };
-
-// What the GDCM side hands over: the first frame's stored samples and how to show them.
-struct Frame {
-    std::int32_t rc = kUnknownError;
-    Kind kind = Kind::Grey;
-    std::uint32_t width = 0, height = 0, samples = 1;
-    std::uint32_t bits_allocated = 8, bits_stored = 8, high_bit = 7;
-    std::int32_t is_signed = 0, planar = 0;
-    double slope = 1.0, intercept = 0.0, centre = 0.0, window = 0.0; // window < 1: none
-    char compression[16] = {};
-    std::uint64_t bytes = 0; // of the frame's samples that follow
-};
-
-// Bytes of the first frame as stored; 0 for a layout that cannot be.
-std::uint64_t FrameBytes(const Frame& f)
-{
-    const std::uint64_t pixels = std::uint64_t{f.width} * f.height;
-    if (f.kind == Kind::Ybr422)
-        return pixels * 2;
-    if (f.bits_allocated == 1)
-        return (pixels + 7) / 8;
-    return pixels * f.samples * (f.bits_allocated / 8);
-}
-
-// The header's promises, checked again on this side of the pipe.
-int CheckFrame(const Frame& f)
-{
-    if (f.width < 1 || f.height < 1)
-        return kDataError;
-    if (PictureBytes(f.width, f.height, 3) == SIZE_MAX)
-        return kImageTooLarge;
-    const bool grey = f.kind == Kind::Grey || f.kind == Kind::InvertedGrey;
-    if (f.samples != (grey ? 1u : 3u))
-        return kFormatNotSupported;
-    if (!(f.bits_allocated == 1 || f.bits_allocated == 8 || f.bits_allocated == 16 || f.bits_allocated == 32))
-        return kBitDepthNotSupported;
-    if ((f.bits_allocated == 1 && !grey) || (f.kind == Kind::Ybr422 && (f.bits_allocated != 8 || f.width % 2 != 0)))
-        return kFormatNotSupported;
-    if (f.bits_stored < 1 || f.bits_stored > f.bits_allocated || f.high_bit >= f.bits_allocated ||
-        f.high_bit + 1 < f.bits_stored)
-        return kDataError;
-    return kOk;
-}
-
 // Stored value of sample s of pixel i, masked to the stored bits and sign-extended.
 std::int64_t Sample(const std::uint8_t* buf, const Frame& f, std::size_t i, std::size_t s)
 {
@@ -428,125 +339,6 @@ void ColourPicture(CODEC_CTX& ctx, const std::uint8_t* buf, const Frame& f)
     }
 }
 
-const char* CompressionOf(const gdcm::TransferSyntax& ts)
-{
-    if (ts.IsEncapsulated()) {
-        switch (ts) {
-        case gdcm::TransferSyntax::RLELossless: return "RLE";
-        case gdcm::TransferSyntax::JPEGLSLossless:
-        case gdcm::TransferSyntax::JPEGLSNearLossless: return "JPEG-LS";
-        case gdcm::TransferSyntax::JPEG2000Lossless:
-        case gdcm::TransferSyntax::JPEG2000: return "JPEG 2000";
-        default: return "JPEG";
-        }
-    }
-    return ts == gdcm::TransferSyntax::DeflatedExplicitVRLittleEndian ? "Deflate" : "None";
-}
-
-// The GDCM side: parses the data set and decodes its pixels; fills f and the first
-// frame's samples.
-void ReadWithGdcm(std::span<const std::uint8_t> bytes, Frame& f, std::vector<std::uint8_t>& samples)
-{
-    SpanBuf buf(bytes);
-    std::istream in(&buf);
-    gdcm::ImageReader reader;
-    reader.SetStream(in);
-    if (!reader.Read()) {
-        f.rc = kMagicError;
-        return;
-    }
-    const gdcm::DataSet& ds = reader.GetFile().GetDataSet();
-    const gdcm::Image* image = &reader.GetImage();
-    gdcm::ImageApplyLookupTable palette;
-    if (image->GetPhotometricInterpretation() == gdcm::PhotometricInterpretation::PALETTE_COLOR) {
-        // The lookup decodes every frame first: the size limits apply before it runs.
-        const unsigned int* d = image->GetDimensions();
-        if (d == nullptr || PictureBytes(d[0], d[1], 3) == SIZE_MAX ||
-            image->GetBufferLength() > kMaxPictureBytes / 3) {
-            f.rc = kImageTooLarge;
-            return;
-        }
-        if (image->GetTransferSyntax().IsEncapsulated() && image->GetBufferLength() / 1024 > bytes.size()) {
-            f.rc = kDataError;
-            return;
-        }
-        palette.SetInput(*image);
-        f.rc = kDataError;
-        if (!palette.Apply())
-            return;
-        image = &palette.GetOutput();
-    }
-    const gdcm::Image& im = *image;
-    const gdcm::PixelFormat pf = im.GetPixelFormat();
-    const gdcm::PhotometricInterpretation pi = im.GetPhotometricInterpretation();
-    const unsigned int* dims = im.GetDimensions();
-    f.rc = kDataError;
-    if (dims == nullptr || im.GetNumberOfDimensions() < 2)
-        return;
-    const gdcm::TransferSyntax ts = im.GetTransferSyntax();
-    f.width = dims[0];
-    f.height = dims[1];
-    f.samples = pf.GetSamplesPerPixel();
-    f.bits_allocated = pf.GetBitsAllocated();
-    f.bits_stored = pf.GetBitsStored();
-    f.high_bit = pf.GetHighBit();
-    f.is_signed = pf.GetPixelRepresentation() == 1 ? 1 : 0;
-    f.planar = im.GetPlanarConfiguration() == 1 ? 1 : 0;
-    f.slope = im.GetSlope();
-    f.intercept = im.GetIntercept();
-    f.centre = FirstDecimal(ds, 0x0028, 0x1050);
-    f.window = FirstDecimal(ds, 0x0028, 0x1051);
-    std::snprintf(f.compression, sizeof f.compression, "%s", CompressionOf(ts));
-    if (pi == gdcm::PhotometricInterpretation::MONOCHROME1)
-        f.kind = Kind::InvertedGrey;
-    else if (pi == gdcm::PhotometricInterpretation::MONOCHROME2)
-        f.kind = Kind::Grey;
-    else if (pi == gdcm::PhotometricInterpretation::YBR_FULL_422 && !ts.IsEncapsulated())
-        f.kind = Kind::Ybr422;
-    else if (pi == gdcm::PhotometricInterpretation::YBR_FULL || pi == gdcm::PhotometricInterpretation::YBR_FULL_422)
-        f.kind = Kind::Ybr;
-    else
-        f.kind = Kind::Rgb; // RGB, and the YBR_RCT / YBR_ICT that the JPEG 2000 decoder turns into RGB
-    if (pf.GetScalarType() == gdcm::PixelFormat::FLOAT32 || pf.GetScalarType() == gdcm::PixelFormat::FLOAT64) {
-        f.rc = kBitDepthNotSupported;
-        return;
-    }
-    if (int rc = CheckFrame(f); rc != kOk) {
-        f.rc = rc;
-        return;
-    }
-    const std::uint64_t frame_bytes = FrameBytes(f);
-    f.rc = kDataError;
-    if (f.kind == Kind::Ybr422 || !ts.IsEncapsulated()) {
-        // Native data must hold the first frame; it is taken from the element itself.
-        const gdcm::Tag pixel_data(0x7FE0, 0x0010);
-        const gdcm::ByteValue* bv = ds.FindDataElement(pixel_data) ? ds.GetDataElement(pixel_data).GetByteValue() : nullptr;
-        if (bv == nullptr || bv->GetPointer() == nullptr || bv->GetLength() < frame_bytes)
-            return;
-        if (f.kind == Kind::Ybr422) {
-            samples.assign(bv->GetPointer(), bv->GetPointer() + frame_bytes);
-            f.bytes = frame_bytes;
-            f.rc = kOk;
-            return;
-        }
-    } else if (frame_bytes / 1024 > bytes.size()) {
-        return; // compressed data does not expand a thousandfold
-    }
-    const std::uint64_t length = im.GetBufferLength();
-    if (length > kMaxPictureBytes) {
-        f.rc = kImageTooLarge;
-        return;
-    }
-    if (length < frame_bytes)
-        return;
-    samples.assign(static_cast<std::size_t>(length), 0); // what a decoder leaves unwritten shows black
-    if (!im.GetBuffer(reinterpret_cast<char*>(samples.data())))
-        return;
-    samples.resize(static_cast<std::size_t>(frame_bytes));
-    f.bytes = frame_bytes;
-    f.rc = kOk;
-}
-
 bool WriteAll(int fd, const void* data, std::size_t n)
 {
     const auto* p = static_cast<const std::uint8_t*>(data);
@@ -593,8 +385,33 @@ bool ReadAll(int fd, void* data, std::size_t n, std::chrono::steady_clock::time_
 // kDataError.
 constexpr auto kChildDeadline = std::chrono::seconds(60);
 
+// The GDCM module: beside the build's own copy (where the programs run from the build
+// tree), else beside the executable. Loaded once; null when it cannot be.
+READ_WITH_GDCM GdcmReader()
+{
+    static const READ_WITH_GDCM reader = []() -> READ_WITH_GDCM {
+        std::vector<std::string> paths{RAVELSCOPE_GDCM_MODULE};
+        char exe[4096];
+        const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n > 0) {
+            std::string dir(exe, static_cast<std::size_t>(n));
+            dir.erase(dir.find_last_of('/') + 1);
+            paths.push_back(dir + "libravelscope_gdcm.so");
+        }
+        for (const std::string& path : paths)
+            if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+                if (void* entry = dlsym(module, "ravelscope_read_with_gdcm"))
+                    return reinterpret_cast<READ_WITH_GDCM>(entry);
+        return nullptr;
+    }();
+    return reader;
+}
+
 int ReadInChild(std::span<const std::uint8_t> bytes, Frame& f, PixelBuffer& samples)
 {
+    const READ_WITH_GDCM read_with_gdcm = GdcmReader();
+    if (read_with_gdcm == nullptr)
+        return kFormatNotSupported;
     std::vector<std::uint8_t> prefixed;
     if (!(bytes.size() >= 132 && std::memcmp(bytes.data() + 128, "DICM", 4) == 0)) {
         prefixed = WithMetaGroup(bytes);
@@ -624,7 +441,7 @@ int ReadInChild(std::span<const std::uint8_t> bytes, Frame& f, PixelBuffer& samp
         Frame out;
         std::vector<std::uint8_t> data;
         try {
-            ReadWithGdcm(bytes, out, data);
+            read_with_gdcm(bytes.data(), bytes.size(), &out, &data);
         } catch (const std::bad_alloc&) {
             out.rc = kMemoryError;
         } catch (...) {
