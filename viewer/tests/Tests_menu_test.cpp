@@ -17,6 +17,7 @@
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Picture_files.h"
+#include "viewer/tests/Window_test_base.h"
 
 #include <QAction>
 #include <QApplication>
@@ -102,14 +103,8 @@ QImage Solid(int w, int h, QColor c)
 
 } // namespace
 
-class TestTestsMenu : public QObject {
+class TestTestsMenu : public TWindowTestBase {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<QTemporaryDir> settings_;
-    std::unique_ptr<TIMAGE_INFO> doc_;
-    std::unique_ptr<RECT_OBJ> rect_;
-    std::unique_ptr<HELP_VIEWER> help_;
 
     std::string Path(const QString& name) const { return dir_->filePath(name).toStdString(); }
     std::string SettingsPath() const { return settings_->filePath("RVS.ini").toStdString(); }
@@ -136,7 +131,7 @@ class TestTestsMenu : public QObject {
         IniFile(SettingsPath()).WriteInteger("Screen", "Width", 630);
         FORM_OPTIONS o;
         o.settings_dir = settings_->path().toStdString();
-        auto form = std::make_unique<TForm1>(*doc_, *rect_, *help_, o);
+        auto form = std::make_unique<TForm1>(*doc_, *selection_, *help_, o);
         form->show();
         return form;
     }
@@ -165,19 +160,11 @@ class TestTestsMenu : public QObject {
 private slots:
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
-        settings_ = std::make_unique<QTemporaryDir>();
-        doc_ = std::make_unique<TIMAGE_INFO>();
-        rect_ = std::make_unique<RECT_OBJ>();
-        help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
+        MakeFixture();
         QGuiApplication::clipboard()->clear();
     }
 
-    void cleanup()
-    {
-        help_.reset();
-        doc_.reset();
-    }
+    void cleanup() { DropFixture(); }
 
     // ---- the batch dialog ----
 
