@@ -15,6 +15,7 @@
 #include "ops/Pixel_commands.h"
 #include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
+#include "viewer/bench/Bench_timing.h"
 #include "viewer/shots/Tool_window.h"
 #include "viewer/tests/Picture_files.h"
 
@@ -36,10 +37,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
 double ThreadCpuMs()
 {
     timespec t{};
@@ -55,12 +52,6 @@ void EvictCaches()
     static std::vector<std::uint8_t> block(std::size_t{256} << 20, 1);
     for (std::size_t i = 0; i < block.size(); i += 64)
         block[i] = static_cast<std::uint8_t>(block[i] + 1);
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 } // namespace

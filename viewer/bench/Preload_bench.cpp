@@ -8,6 +8,7 @@
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Unit1.h"
+#include "viewer/bench/Bench_timing.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Picture_files.h"
@@ -27,16 +28,6 @@
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // A field of /proc/self/status in MiB ("VmHWM", "VmRSS").
 double StatusMiB(const char* field)
