@@ -17,6 +17,27 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
+
+namespace {
+
+// The dialog over the 4 × 3 test picture, whose document still says accepted from an
+// earlier dialog.
+struct EFFECT_RIG {
+    EFFECT_RIG()
+    {
+        FillTestPicture(*doc.display);
+        doc.dialog_accepted = 1;
+        form = std::make_unique<TEffectForm>(rules, doc, help, kHelpMainWindow);
+    }
+
+    TIMAGE_INFO doc;
+    TEST_SOLARIZE_RULES rules;
+    HELP_VIEWER help{RAVELSCOPE_VIEWER_DIR};
+    std::unique_ptr<TEffectForm> form;
+};
+
+} // namespace
 
 class TestEffectForm : public QObject {
     Q_OBJECT
@@ -37,12 +58,9 @@ class TestEffectForm : public QObject {
 private slots:
     void escCancelsAndChangesNothing()
     {
-        TIMAGE_INFO doc;
-        FillTestPicture(*doc.display);
-        doc.dialog_accepted = 1; // left over from an earlier dialog
-        TEST_SOLARIZE_RULES rules;
-        HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
-        TEffectForm form(rules, doc, help, kHelpMainWindow);
+        EFFECT_RIG rig;
+        TIMAGE_INFO& doc = rig.doc;
+        TEffectForm& form = *rig.form;
         const int rc = RunWith(form, [&] {
             QTest::keyClick(form.ScrollBar(), Qt::Key_Right);
             QTest::keyClick(form.ScrollBar(), Qt::Key_Escape);
@@ -55,12 +73,9 @@ private slots:
 
     void arrowsMoveTheValueAndOkAcceptsThePreview()
     {
-        TIMAGE_INFO doc;
-        FillTestPicture(*doc.display);
-        doc.dialog_accepted = 1; // left over from an earlier dialog
-        TEST_SOLARIZE_RULES rules;
-        HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
-        TEffectForm form(rules, doc, help, kHelpMainWindow);
+        EFFECT_RIG rig;
+        TIMAGE_INFO& doc = rig.doc;
+        TEffectForm& form = *rig.form;
         QCOMPARE(form.ValueLabel()->text(), QString("Threshold 128"));
         const int rc = RunWith(form, [&] {
             QScrollBar* bar = form.ScrollBar();
@@ -91,12 +106,10 @@ private slots:
 
     void f1OpensTheHelpTopicWhileTheDialogStaysOpen()
     {
-        TIMAGE_INFO doc;
-        FillTestPicture(*doc.display);
-        doc.dialog_accepted = 1; // left over from an earlier dialog
-        TEST_SOLARIZE_RULES rules;
-        HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
-        TEffectForm form(rules, doc, help, kHelpMainWindow);
+        EFFECT_RIG rig;
+        TIMAGE_INFO& doc = rig.doc;
+        TEffectForm& form = *rig.form;
+        HELP_VIEWER& help = rig.help;
         const int rc = RunWith(form, [&] {
             QTest::keyClick(form.ScrollBar(), Qt::Key_F1);
             QVERIFY(help.Form() != nullptr);
