@@ -66,15 +66,6 @@ QColor ColourOf(char name) { return QColor((name * 37) & 0xFF, (name * 91) & 0xF
 
 QColor ViewPixel(TForm1& form, int x, int y) { return form.View()->grab().toImage().pixelColor(x, y); }
 
-// Pastes a w × h picture of one colour from the clipboard.
-void PasteSolid(TForm1& form, int w, int h, QColor colour)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    img.fill(colour);
-    QGuiApplication::clipboard()->setImage(img);
-    form.Command("mn_Edit_Paste")->trigger();
-}
-
 } // namespace
 
 class TestMainWindow : public TWindowTestBase {
@@ -112,6 +103,18 @@ private:
         return form;
     }
 
+    // A window that opened nothing, showing a pasted w × h picture of one colour.
+    std::unique_ptr<TForm1> FormWithPastedSolid(int w, int h, QColor colour)
+    {
+        WriteSettings();
+        auto form = MakeForm();
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(colour);
+        QGuiApplication::clipboard()->setImage(img);
+        form->Command("mn_Edit_Paste")->trigger();
+        return form;
+    }
+
     // A window showing the picture name of the test directory.
     std::unique_ptr<TForm1> OpenForm(const char* name)
     {
@@ -138,8 +141,10 @@ private slots:
         MakeFixture();
     }
 
+    // A test that put a picture on the clipboard leaves none for the next.
     void cleanup()
     {
+        QGuiApplication::clipboard()->clear();
         DropFixture();
         QDir::setCurrent(start_dir_);
     }
@@ -581,7 +586,6 @@ private slots:
         form->ClipboardTimerTick();
         QVERIFY(form->Command("mn_Edit_ClearClipboard")->isEnabled());
         QVERIFY(form->Command("mn_Edit_Paste")->isEnabled());
-        QGuiApplication::clipboard()->clear();
     }
 
     void statusAndTitleAfterSave()
@@ -693,15 +697,12 @@ private slots:
         QCOMPARE(ShownImage().size(), QSize(60, 40));
         QCOMPARE(doc_->undo_position, 0);
         QCOMPARE(doc_->undo_length, 2);
-        QGuiApplication::clipboard()->clear();
     }
 
     // With nothing open a pasted picture is a document without a file: Save asks for a name.
     void pasteWithNothingOpenSavesUnderAChosenName()
     {
-        WriteSettings();
-        auto form = MakeForm();
-        PasteSolid(*form, 4, 3, QColor(1, 2, 3));
+        auto form = FormWithPastedSolid(4, 3, QColor(1, 2, 3));
         QVERIFY(form->PictureShown());
         QVERIFY(!form->Command("mn_Edit_Undo")->isEnabled());
         int asked = 0;
@@ -714,21 +715,17 @@ private slots:
         QCOMPARE(asked, 1);
         QCOMPARE(QImage(QString::fromStdString(Path("named.ppm"))).pixelColor(3, 2), QColor(1, 2, 3));
         QVERIFY(!QFile::exists(QString::fromStdString(Path(".bmp"))));
-        QGuiApplication::clipboard()->clear();
     }
 
     // A save that fails says why in the status bar and leaves no file behind.
     void failedSaveNamesTheSystemsReason()
     {
-        WriteSettings();
-        auto form = MakeForm();
-        PasteSolid(*form, 2, 2, QColor(9, 8, 7));
+        auto form = FormWithPastedSolid(2, 2, QColor(9, 8, 7));
         QVERIFY(form->PictureShown());
         form->SetSaveFileChooser([&] { return QString::fromStdString(Path("missing/x.png")); });
         form->Command("mn_File_Save")->trigger();
         QCOMPARE(form->statusBar()->currentMessage(), QString("x.png: Open File Error. (No such file or directory)"));
         QVERIFY(!QFile::exists(QString::fromStdString(Path("missing"))));
-        QGuiApplication::clipboard()->clear();
     }
 
     // The effect dialogs through their commands: Esc changes nothing; OK applies exactly the
