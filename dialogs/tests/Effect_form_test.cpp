@@ -8,6 +8,7 @@
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
 #include "viewer/logic/Help_file.h"
+#include "viewer/tests/Gui_test_support.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -41,19 +42,6 @@ struct EFFECT_RIG {
 
 class TestEffectForm : public QObject {
     Q_OBJECT
-
-    // Runs the dialog; while it is open, drive() acts on it.
-    int RunWith(TEffectForm& form, const std::function<void()>& drive)
-    {
-        QTimer::singleShot(0, &form, [&] {
-            QVERIFY(form.isVisible());
-            QCOMPARE(form.windowModality(), Qt::WindowModal);
-            drive();
-            if (form.isVisible()) // a failed check above: do not hang in exec()
-                form.reject();
-        });
-        return form.Run();
-    }
 
 private slots:
     void escCancelsAndChangesNothing()

@@ -14,6 +14,7 @@
 #include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
+#include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
 
 #include <QApplication>
@@ -78,34 +79,6 @@ QStringList Names(QListWidget* list)
     for (int i = 0; i < list->count(); ++i)
         names << list->item(i)->text();
     return names;
-}
-
-// Runs the dialog; while it is open, drive() acts on it. A dialog drive() left open is
-// closed, so a failed check never hangs in exec().
-template <class D>
-int RunWith(D& dialog, const std::function<void()>& drive)
-{
-    QTimer::singleShot(0, &dialog, [&] {
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.windowModality(), Qt::WindowModal);
-        drive();
-        if (dialog.isVisible())
-            dialog.reject();
-    });
-    return dialog.Run();
-}
-
-// Drives the next dialog of type D that a command opens.
-template <class D>
-void WhenOpen(QObject* context, const std::function<void(D&)>& drive)
-{
-    QTimer::singleShot(0, context, [drive] {
-        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-        QVERIFY(d != nullptr);
-        drive(*d);
-        if (d->isVisible())
-            d->reject();
-    });
 }
 
 // Answers the overwrite question that appears next with the given button.

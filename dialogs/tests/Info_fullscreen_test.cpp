@@ -8,6 +8,7 @@
 #include "viewer/Media_window.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
+#include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
 #include "viewer/tests/Window_test_base.h"
 
@@ -34,22 +35,14 @@
 
 namespace {
 
-// A solid colour per letter, so the pictures tell themselves apart.
-QColor ColourOf(char name) { return QColor((name * 37) & 0xFF, (name * 91) & 0xFF, (name * 53) & 0xFF); }
-
-// Runs body on the dialog of type W once its exec() shows it, then makes sure it closes
-// (a failed check inside body returns early and must not leave exec() waiting).
+// Runs body on the dialog of type W once its exec() shows it, then makes sure it closes;
+// seen tells that body ran.
 template <class W>
 void WhenShown(QObject* context, bool& seen, std::function<void(W*)> body)
 {
-    QTimer::singleShot(0, context, [&seen, body] {
-        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
-        if (w == nullptr)
-            return;
+    WhenOpen<W>(context, [&seen, body](W& w) {
         seen = true;
-        body(w);
-        if (w->isVisible())
-            w->reject();
+        body(&w);
     });
 }
 
@@ -75,9 +68,7 @@ private:
     // A picture of one colour, named after its letter.
     bool WriteLetter(const char* name, int w, int h)
     {
-        const QColor c = ColourOf(name[0]);
-        return WriteSolidPicture(Path(name), w, h, static_cast<std::uint8_t>(c.blue()),
-                                 static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.red()));
+        return WriteLetterPicture(Path(name), name[0], w, h);
     }
 
     // The main window showing the named picture of the test directory.

@@ -16,6 +16,7 @@
 #include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
+#include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
 #include "viewer/tests/Window_test_base.h"
 
@@ -65,13 +66,7 @@ public:
 // Runs f on the modal window that the next exec() shows, then closes it if f left it open.
 void WhenModal(const std::function<void(QWidget*)>& f)
 {
-    QTimer::singleShot(0, [f] {
-        QWidget* w = QApplication::activeModalWidget();
-        QVERIFY(w != nullptr);
-        f(w);
-        if (w->isVisible())
-            static_cast<QDialog*>(w)->reject();
-    });
+    WhenOpen<QDialog>(qApp, [f](QDialog& d) { f(&d); });
 }
 
 // Records the addresses the desktop is asked to open.

@@ -12,6 +12,7 @@
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
+#include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
 #include "viewer/tests/Window_test_base.h"
 
@@ -46,24 +47,6 @@
 
 namespace {
 
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
-{
-    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-// Presses at from, moves in steps to to, releases there.
-void Drag(QWidget* w, QPoint from, QPoint to, Qt::MouseButton button, int steps = 4)
-{
-    SendMouse(w, QEvent::MouseButtonPress, from, button, button);
-    for (int i = 1; i <= steps; ++i)
-        SendMouse(w, QEvent::MouseMove, from + (to - from) * i / steps, Qt::NoButton, button);
-    SendMouse(w, QEvent::MouseButtonRelease, to, button, Qt::NoButton);
-}
-
-// A solid colour per letter, so the view tells the pictures apart.
-QColor ColourOf(char name) { return QColor((name * 37) & 0xFF, (name * 91) & 0xFF, (name * 53) & 0xFF); }
-
 QColor ViewPixel(TForm1& form, int x, int y) { return form.View()->grab().toImage().pixelColor(x, y); }
 
 } // namespace
@@ -79,11 +62,8 @@ private:
     // Writes solid-coloured 40 × 30 pictures named after their letter ("a.ppm", ...).
     void WriteLetters(std::initializer_list<const char*> names)
     {
-        for (const char* n : names) {
-            const QColor c = ColourOf(n[0]);
-            QVERIFY(WriteSolidPicture(Path(n), 40, 30, static_cast<std::uint8_t>(c.blue()),
-                                      static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.red())));
-        }
+        for (const char* n : names)
+            QVERIFY(WriteLetterPicture(Path(n), n[0], 40, 30));
     }
 
     // RVS.ini present, so the window starts without the first-start help.

@@ -7,6 +7,7 @@
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
+#include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
 #include "viewer/tests/Window_test_base.h"
 
@@ -35,20 +36,6 @@ void Pattern(int x, int y, std::uint8_t* p)
     p[0] = static_cast<std::uint8_t>(20 + x % 200);
     p[1] = static_cast<std::uint8_t>(20 + y % 200);
     p[2] = static_cast<std::uint8_t>(20 + (x / 200) * 13 + (y / 200) * 7);
-}
-
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
-{
-    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
-void Drag(QWidget* w, QPoint from, QPoint to)
-{
-    SendMouse(w, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-    for (int i = 1; i <= 4; ++i)
-        SendMouse(w, QEvent::MouseMove, from + (to - from) * i / 4, Qt::NoButton, Qt::LeftButton);
-    SendMouse(w, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 void Wheel(QWidget* w, int delta, Qt::KeyboardModifiers mods)
