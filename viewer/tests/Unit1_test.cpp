@@ -47,6 +47,14 @@
 
 namespace {
 
+// Blue across, green down, their product (wrapping) in red.
+void Gradient(int x, int y, std::uint8_t* p)
+{
+    p[0] = static_cast<std::uint8_t>(x * 8);
+    p[1] = static_cast<std::uint8_t>(y * 12);
+    p[2] = static_cast<std::uint8_t>(x * y);
+}
+
 QColor ViewPixel(TForm1& form, int x, int y) { return form.View()->grab().toImage().pixelColor(x, y); }
 
 } // namespace
@@ -600,11 +608,7 @@ private slots:
     void imageCommandsAreUndoableSteps()
     {
         QFETCH(QString, command);
-        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, [](int x, int y, std::uint8_t* p) {
-            p[0] = static_cast<std::uint8_t>(x * 8);
-            p[1] = static_cast<std::uint8_t>(y * 12);
-            p[2] = static_cast<std::uint8_t>(x * y);
-        }));
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, Gradient));
         WriteSettings();
         auto form = OpenForm("p.ppm");
         const QImage before = ShownImage();
@@ -841,11 +845,7 @@ private slots:
     {
         if (!QPrinterInfo::availablePrinters().isEmpty())
             QSKIP("a printer is installed: printing would reach it");
-        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, [](int x, int y, std::uint8_t* p) {
-            p[0] = static_cast<std::uint8_t>(x * 8);
-            p[1] = static_cast<std::uint8_t>(y * 12);
-            p[2] = static_cast<std::uint8_t>(x * y);
-        }));
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 30, 20, Gradient));
         WriteSettings();
         auto form = OpenForm("p.ppm");
         const QString pdf_path = QString::fromStdString(Path("out.pdf"));
