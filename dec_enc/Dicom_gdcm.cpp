@@ -40,6 +40,8 @@
 
 namespace {
 
+using namespace dicom_gdcm;
+
 bool IsUpper(std::uint8_t c) { return c >= 'A' && c <= 'Z'; }
 
 void PutU16(std::vector<std::uint8_t>& out, unsigned v)

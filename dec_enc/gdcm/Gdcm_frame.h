@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace dicom_gdcm {
+
 enum class Kind : std::int32_t { Grey, InvertedGrey, Rgb, Ybr, Ybr422 };
 
 // What the GDCM side hands over: the first frame's stored samples and how to show them.
@@ -57,3 +59,5 @@ inline int CheckFrame(const Frame& f)
 // The GDCM module's one entry point (ravelscope_read_with_gdcm): parses the data set in
 // data and decodes its pixels; fills f and the first frame's samples.
 using READ_WITH_GDCM = void (*)(const std::uint8_t* data, std::size_t size, Frame* f, std::vector<std::uint8_t>* samples);
+
+} // namespace dicom_gdcm

@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace dicom_gdcm;
+
 // A read-only stream buffer over bytes in memory, seekable for GDCM's look-ahead.
 class SpanBuf : public std::streambuf {
 public:
@@ -183,7 +185,7 @@ void ReadWithGdcm(std::span<const std::uint8_t> bytes, Frame& f, std::vector<std
 } // namespace
 
 extern "C" [[gnu::visibility("default")]] void ravelscope_read_with_gdcm(const std::uint8_t* data, std::size_t size,
-                                                                         Frame* f, std::vector<std::uint8_t>* samples)
+                                                                         dicom_gdcm::Frame* f, std::vector<std::uint8_t>* samples)
 {
     ReadWithGdcm(std::span<const std::uint8_t>(data, size), *f, *samples);
 }
