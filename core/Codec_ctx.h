@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct CODEC_CTX {
@@ -80,6 +81,23 @@ struct CODEC_CTX {
     // Set by the caller before a writer runs: the display bitmap whose rows the JPEG and
     // XWD writers encode as they stand; null: they take the context's own buffers.
     const Dib* source_bitmap = nullptr;
+    // Why the last reader or writer failed, in words for the person who asked ("the file
+    // ends early"); empty when the result code says all there is. Shown after the result
+    // text: "Data Error. (the file ends early)". A reader clears it when it starts.
+    std::string failure_reason;
+    // What the file carries beside its pixels, kept so a save can carry it on and the
+    // colours can be shown as the file means them.
+    struct PICTURE_META {
+        std::vector<std::uint8_t> icc_profile; // the embedded ICC profile, whole
+        std::vector<std::uint8_t> exif;        // the Exif block from its TIFF header on
+        std::string comment;                   // the file's comment (JPEG COM, PNG tEXt)
+        void Clear()
+        {
+            icc_profile.clear();
+            exif.clear();
+            comment.clear();
+        }
+    } meta;
     // Multi-page containers (DCX): the page a reader opens (0: the first), and the offsets
     // of every page of the file last read, for stepping through them.
     std::int32_t page_index = 0;
@@ -113,6 +131,14 @@ struct CODEC_CTX {
     // pixel buffer.
     const std::uint8_t* WriterSource() const { return edited ? work.data() : decoded.data(); }
 };
+
+// Records why a codec failed and returns its code: `return Refuse(ctx, kDataError, "the file
+// ends early");`.
+inline int Refuse(CODEC_CTX& ctx, int code, std::string reason)
+{
+    ctx.failure_reason = std::move(reason);
+    return code;
+}
 
 // Fills a 3-byte-per-pixel row with the colour a truncated file leaves: black.
 void FillMissingRows(CODEC_CTX& ctx, int first_row);

@@ -184,6 +184,8 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
     CODEC_CTX& ctx = *context;
     ctx.input_file_name = name;
+    ctx.failure_reason.clear();
+    ctx.meta.Clear();
 
     for (const MediaRow& m : kMedia)
         if (ext == m.ext) {
