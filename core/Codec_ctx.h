@@ -81,6 +81,10 @@ struct CODEC_CTX {
     // Set by the caller before a writer runs: the display bitmap whose rows the JPEG and
     // XWD writers encode as they stand; null: they take the context's own buffers.
     const Dib* source_bitmap = nullptr;
+    // Set by the caller before a lossy writer runs: the quality, 1 (smallest) to 100 (best),
+    // and whether a writer that can should keep every pixel exactly instead.
+    std::int32_t quality = 90;
+    bool lossless = false;
     // Why the last reader or writer failed, in words for the person who asked ("the file
     // ends early"); empty when the result code says all there is. Shown after the result
     // text: "Data Error. (the file ends early)". A reader clears it when it starts.
