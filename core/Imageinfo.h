@@ -134,10 +134,10 @@ private:
 extern TIMAGE_INFO* pImageInfo;
 
 // Fills the context for a save with the given code, as the save dialog's "OK" does:
-// output name, size from the display, output depth, TGA flags, planar rows for PCX and
-// DCX, the row pointer table for PNG. Sets the save code. (The JPEG writer encodes the
-// display bitmap's rows as they are, with no 4-byte copy of the picture.)
-// Returns kOk, or a code when the preparation cannot get its memory.
+// output name, size from the display, output depth, TGA flags. Sets the save code. No
+// copy of the picture is made: the writers read the display bitmap's rows as they are
+// (CODEC_CTX::SourceRow), the PCX, DCX and PNG writers converting one row at a time.
+// Returns kOk, or a code when the display bitmap cannot be turned to 24 bits.
 std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::string& output_path);
 
 // True when the writer of a save code takes its pixels from the display bitmap alone (after

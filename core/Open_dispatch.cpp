@@ -58,9 +58,9 @@ const DispatchRow kDispatch[] = {
     {{".PCT", ".PICT"}, DecodePict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
     {{".XPM", nullptr}, DecodeXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, DecodePcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
-    {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
+    {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PNG", nullptr}, DecodePng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
+    {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PPM", nullptr}, DecodePpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".SGI", ".RGB", ".BW"}, DecodeSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
     {{".XWD", nullptr}, DecodeXwd, kFmtXwd, "None", kNoExtra, Finish::Convert},
@@ -72,7 +72,7 @@ const DispatchRow kDispatch[] = {
     {{".PSP", nullptr}, DecodePsp, kFmtPsp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".MSP", nullptr}, DecodeMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
     {{".MAC", nullptr}, DecodeMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
-    {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
+    {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
 };
 
 struct MediaRow {
@@ -212,10 +212,25 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
         return kDataError;
     if (row->decoder == nullptr)
         return kFormatNotSupported;
+    // The file is mapped, not read: the reader's passed pages are given back as it goes,
+    // so the file never stands in memory beside the picture whole. Where it cannot be
+    // mapped it is read.
+    MappedFile mapped;
+    struct Unmap {
+        CODEC_CTX& ctx;
+        ~Unmap() { ctx.input_map = nullptr; }
+    } unmap {ctx};
     if (load) {
-        if (int loaded = LoadWholeFile(name, ctx.file); loaded != kOk)
-            return sniffed ? kDataError : loaded;
-        bytes = std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size());
+        if (mapped.Map(name) == kOk) {
+            bytes = mapped.Bytes();
+            if (bytes.size() > kMaxPictureBytes)
+                return sniffed ? kDataError : kImageTooLarge;
+            ctx.input_map = &mapped;
+        } else {
+            if (int loaded = LoadWholeFile(name, ctx.file); loaded != kOk)
+                return sniffed ? kDataError : loaded;
+            bytes = std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size());
+        }
     }
 
     ctx.index_matches_picture = false;

@@ -16,6 +16,7 @@
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Jpeg_err.h"
+#include "dec_enc/Jpeg_source.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,7 +65,8 @@ int DecodeJpegBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     }
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    JpegByteSource source;
+    AttachJpegBytes(&cinfo, source, bytes, &ctx);
     jpeg_read_header(&cinfo, TRUE);
 
     const JDIMENSION w = cinfo.image_width, h = cinfo.image_height;

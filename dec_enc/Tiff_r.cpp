@@ -161,10 +161,11 @@ int ReadScanlines(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
     const std::uint8_t set_bit = l.photometric == PHOTOMETRIC_MINISBLACK ? 255 : 0;
     for (std::uint32_t y = 0; y < l.height; ++y) {
         if (TIFFReadScanline(t, ctx.raw_rows.data(), y, 0) < 0) {
-            FillMissingRows(ctx, static_cast<int>(y));
+            for (std::uint32_t k = y; k < l.height; ++k)
+                std::memset(ctx.TargetRow(static_cast<int>(k)), 0, ctx.RowBytes());
             return kOk;
         }
-        std::uint8_t* out = ctx.DecodedRow(static_cast<int>(y));
+        std::uint8_t* out = ctx.TargetRow(static_cast<int>(y));
         if (l.bits == 1) {
             for (std::uint32_t x = 0; x < l.width; ++x, out += 3)
                 out[0] = out[1] = out[2] = (in[x >> 3] >> (7 - (x & 7)) & 1) ? set_bit : 255 - set_bit;
@@ -207,14 +208,15 @@ int ReadRgba(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
     TIFFRGBAImageEnd(&img);
     // Pixels are red, green, blue, alpha in memory.
     const std::uint8_t* q = ctx.quad.data();
-    std::uint8_t* d = ctx.decoded.data();
-    const std::size_t pixels = static_cast<std::size_t>(l.width) * l.height;
-    for (std::size_t i = 0; i < pixels; ++i, q += 4, d += 3) {
-        const unsigned a = alpha ? q[3] : 255u;
-        for (int k = 0; k < 3; ++k) {
-            const unsigned c = q[2 - k];
-            d[k] = static_cast<std::uint8_t>(premultiplied ? std::min(255u, c + 255u - a)
-                                                           : (c * a + 255u * (255u - a) + 127u) / 255u);
+    for (std::uint32_t y = 0; y < l.height; ++y) {
+        std::uint8_t* d = ctx.TargetRow(static_cast<int>(y));
+        for (std::uint32_t x = 0; x < l.width; ++x, q += 4, d += 3) {
+            const unsigned a = alpha ? q[3] : 255u;
+            for (int k = 0; k < 3; ++k) {
+                const unsigned c = q[2 - k];
+                d[k] = static_cast<std::uint8_t>(premultiplied ? std::min(255u, c + 255u - a)
+                                                               : (c * a + 255u * (255u - a) + 127u) / 255u);
+            }
         }
     }
     return kOk;
@@ -249,10 +251,8 @@ int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
         return kCompressionNotSupported;
     if (!DataCanBeInFile(l, compression, bytes.size()))
         return kDataError;
-    if (int rc = ctx.ReserveDecoded(l.width, l.height); rc != kOk)
+    if (int rc = ctx.ReserveTarget(l.width, l.height); rc != kOk)
         return rc;
-    ctx.width = static_cast<std::int32_t>(l.width);
-    ctx.height = static_cast<std::int32_t>(l.height);
     ctx.bits_per_pixel = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{l.bits} * l.samples, 1 << 30));
 
     const bool grey = l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
