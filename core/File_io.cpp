@@ -167,6 +167,7 @@ int MappedFile::Map(const std::string& path)
     data_ = static_cast<const std::uint8_t*>(p);
     size_ = size;
     released_ = 0;
+    released_tail_ = 0;
     std::call_once(bus_handler_once, InstallBusHandler);
     const auto b = reinterpret_cast<std::uintptr_t>(p);
     for (int i = 0; i < kMapSlots && slot_ < 0; ++i) {
@@ -191,6 +192,17 @@ void MappedFile::ReleaseBefore(std::size_t offset)
         return;
     madvise(const_cast<std::uint8_t*>(data_) + released_, upto - released_, MADV_DONTNEED);
     released_ = upto;
+}
+
+void MappedFile::ReleaseFrom(std::size_t offset)
+{
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t tail = released_tail_ == 0 ? size_ : released_tail_;
+    const std::size_t from = (std::min(offset, size_) + page - 1) & ~(page - 1);
+    if (from >= tail || tail - from < (std::size_t{1} << 20))
+        return;
+    madvise(const_cast<std::uint8_t*>(data_) + from, tail - from, MADV_DONTNEED);
+    released_tail_ = from;
 }
 
 void MappedFile::Unmap()

@@ -91,6 +91,8 @@ public:
     // Gives back the whole pages before `offset` that were not given back yet; a call that
     // passes less than 1 MiB since the last one does nothing.
     void ReleaseBefore(std::size_t offset);
+    // The same for a reader that goes from the end: the whole pages from `offset` on.
+    void ReleaseFrom(std::size_t offset);
     void ReleaseBefore(const std::uint8_t* p)
     {
         if (p >= data_ && p <= data_ + size_)
@@ -101,7 +103,8 @@ public:
 private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    std::size_t released_ = 0;
+    std::size_t released_ = 0;      // pages before this are given back
+    std::size_t released_tail_ = 0; // and from this on (0: none)
     int slot_ = -1;
 };
 
