@@ -58,9 +58,9 @@ const DispatchRow kDispatch[] = {
     {{".PCT", ".PICT"}, DecodePict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
     {{".XPM", nullptr}, DecodeXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, DecodePcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
-    {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
     {{".PNG", nullptr}, DecodePng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
     {{".PPM", nullptr}, DecodePpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".SGI", ".RGB", ".BW"}, DecodeSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
     {{".XWD", nullptr}, DecodeXwd, kFmtXwd, "None", kNoExtra, Finish::Convert},
@@ -72,7 +72,7 @@ const DispatchRow kDispatch[] = {
     {{".PSP", nullptr}, DecodePsp, kFmtPsp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".MSP", nullptr}, DecodeMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
     {{".MAC", nullptr}, DecodeMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
-    {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
 };
 
 struct MediaRow {

@@ -37,6 +37,16 @@ for target in "$build"/fuzz/fuzz_open_*; do
   done
   run "$target" "$runs" "${args[@]}"
 done
+# The row sources of the streaming conversion, over the same seeds as their readers.
+for target in "$build"/fuzz/fuzz_rows_*; do
+  ext=${target##*fuzz_rows_}
+  args=(-max_len=65536)
+  [ -f "$src/fuzz/dict/$ext.dict" ] && args+=(-dict="$src/fuzz/dict/$ext.dict")
+  for d in "$seeds/$ext" "$src/fuzz/seeds/$ext" "$src/fuzz/corpus/$ext"; do
+    [ -d "$d" ] && args+=("$d")
+  done
+  run "$target" "$runs" "${args[@]}"
+done
 # The text viewer's reader, from its hand-made seeds.
 if [ -x "$build/fuzz/fuzz_rtf" ]; then
   run "$build/fuzz/fuzz_rtf" "$runs" -max_len=65536 -dict="$src/fuzz/dict/rtf.dict" "$src/fuzz/seeds/rtf"
