@@ -33,8 +33,11 @@ double EntropyBytes(const std::uint8_t* data, std::size_t n)
 }
 
 // The data as one zlib stream coded Huffman-only, in out (sized to it); false on failure.
-bool HuffmanOnly(const std::uint8_t* data, std::size_t n, PixelBuffer& out)
+// The input's pages are given back as they are coded: the data is not needed afterwards.
+bool HuffmanOnly(PixelBuffer& in, PixelBuffer& out)
 {
+    const std::uint8_t* data = in.data();
+    const std::size_t n = in.size();
     z_stream z {};
     if (deflateInit2(&z, kLevel, Z_DEFLATED, 15, 8, Z_HUFFMAN_ONLY) != Z_OK)
         return false;
@@ -47,7 +50,8 @@ bool HuffmanOnly(const std::uint8_t* data, std::size_t n, PixelBuffer& out)
     z.next_out = out.data();
     bool ok = true;
     for (std::size_t left = n;;) {
-        const auto take = static_cast<uInt>(std::min<std::size_t>(left, 1u << 30));
+        in.Discard(static_cast<std::size_t>(z.next_in - data));
+        const auto take = static_cast<uInt>(std::min<std::size_t>(left, kPieceBytes));
         z.avail_in = take;
         left -= take;
         z.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - z.total_out, 1u << 30));
@@ -307,7 +311,7 @@ int PngEncoder::Finish()
             return rc;
         const std::uint8_t* best = packed.data();
         PixelBuffer huffman;
-        if (EntropyBytes(filtered_.data(), in) < static_cast<double>(n) && HuffmanOnly(filtered_.data(), in, huffman) &&
+        if (EntropyBytes(filtered_.data(), in) < static_cast<double>(n) && HuffmanOnly(filtered_, huffman) &&
             huffman.size() < n) {
             best = huffman.data();
             n = huffman.size();

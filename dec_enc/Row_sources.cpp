@@ -109,7 +109,7 @@ std::unique_ptr<RowSource> Netpbm(std::span<const std::uint8_t> bytes, MappedFil
     auto src = std::make_unique<StoredRows>(bytes, map, h.width, h.height, in.Pos(), stride, false, convert);
     const auto maxval = static_cast<std::uint32_t>(h.maxval);
     for (std::uint32_t v = 0; v < 256; ++v) // as the reader scales: rounded, saturating
-        src->lut[v] = v >= maxval ? 255 : static_cast<std::uint8_t>((v * 255u + maxval / 2) / maxval);
+        src->lut[v] = static_cast<std::uint8_t>(v >= maxval ? 255u : (v * 255u + maxval / 2) / maxval);
     return src;
 }
 
