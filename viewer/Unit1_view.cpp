@@ -182,7 +182,7 @@ std::int32_t TForm1::OpenAndListStart(const std::string& requested)
         return browser_.OpenAndList(doc_, requested);
     AdoptPreloaded(doc_, *ready);
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && doc_.BuildFileList(dir))
+    if (!dir.empty() && doc_.BuildFileList(dir, true))
         doc_.FindCurrent();
     return kOk;
 }
