@@ -50,8 +50,8 @@ TEST(CommandTable, NamesAndShortcutsAreUniqueAndMenusExistBeforeUse)
             const auto shown = FindCommand(row.name);
             ASSERT_TRUE(shown.has_value());
             const CommandKind kind = CommandRow(*shown).kind;
-            EXPECT_TRUE(kind == CommandKind::kItem || (kind == CommandKind::kMenu && CommandRow(*shown).parent[0] != '\0'))
-                << "an item or a submenu";
+            const bool submenu = kind == CommandKind::kMenu && CommandRow(*shown).parent[0] != '\0';
+            EXPECT_TRUE(kind == CommandKind::kItem || submenu) << "an item or a submenu";
         }
     }
     EXPECT_FALSE(FindCommand("mn_File_Opem").has_value());

@@ -448,25 +448,32 @@ TEST_F(UndoChainTest, APasteIsUntitledUntilUndoneOrSavedAs)
     } steps[] = {
         {"mirror", [&] { return RunImageCommand(doc, chain, ImageCommand::kMirror, nullptr); }, "file", 1},
         {"paste", [&] { return PastePicture(doc, chain, p); }, "", 1},
-        {"an edit of the pasted picture", [&] { return RunImageCommand(doc, chain, ImageCommand::kNegative, nullptr); }, "", 1},
+        {"an edit of the pasted picture",
+         [&] { return RunImageCommand(doc, chain, ImageCommand::kNegative, nullptr); }, "", 1},
         {"undo the edit", [&] { return chain.Undo(doc); }, "", 1},
         {"undo the paste", [&] { return chain.Undo(doc); }, "file", 1},
         {"undo the mirror", [&] { return chain.Undo(doc); }, "file", 0},
         {"redo to the paste", [&] { chain.Redo(doc); return chain.Redo(doc); }, "", 1},
-        {"save as", [&] { chain.SavedAs(doc, {dir.File("as.png"), kFmtPng, 24, kSavePng}); return static_cast<int>(kOk); }, "as", 0},
+        {"save as",
+         [&] {
+             chain.SavedAs(doc, {dir.File("as.png"), kFmtPng, 24, kSavePng});
+             return static_cast<int>(kOk);
+         },
+         "as", 0},
         {"undo the paste after the save as", [&] { return chain.Undo(doc); }, "as", 1},
         {"redo", [&] { return chain.Redo(doc); }, "as", 0},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
         ASSERT_EQ(s.run(), kOk);
-        const std::string want = std::string(s.path) == "file" ? file : std::string(s.path) == "as" ? dir.File("as.png") : "";
+        const std::string kind = s.path;
+        const std::string want = kind == "file" ? file : kind == "as" ? dir.File("as.png") : "";
         EXPECT_EQ(doc.current_path, want);
         EXPECT_EQ(chain.Untitled(), want.empty());
         EXPECT_EQ(doc.edited, s.edited);
         EXPECT_EQ(doc.format_code, want == file ? kFmtPpm : want.empty() ? kFmtBmp : kFmtPng);
         EXPECT_EQ(doc.bits_per_pixel, want == file ? 8 : 24);
-        EXPECT_EQ(chain.File().path, std::string(s.path) == "as" ? dir.File("as.png") : file)
+        EXPECT_EQ(chain.File().path, kind == "as" ? dir.File("as.png") : file)
             << "the folder a name is proposed in";
     }
 

@@ -24,9 +24,12 @@ TEST(UnsavedEdits, SaveWritesTheDocumentsOwnFileOrAsksForAName)
         {"capital extension", "/p/PHOTO.JPG", kFmtJpeg, {"/p/PHOTO.JPG", kFmtJpeg, 24, 0}, false, kSaveJpeg},
         {"sniffed name", "/p/scan.dat", kFmtPng, {"/p/scan.dat", kFmtPng, 24, 0}, false, kSavePng},
         {"a picture no file holds", "", kFmtBmp, {"/p/photo.jpg", kFmtJpeg, 24, 0}, true, 0},
-        {"a format Save does not write over its file", "/p/a.tif", kFmtTiff, {"/p/a.tif", kFmtTiff, 24, 0}, true, 0},
-        {"after Save As: the type written", "/q/r.tif", kFmtTiff, {"/q/r.tif", kFmtTiff, 24, kSaveTiff}, false, kSaveTiff},
-        {"a Save As type of another file", "/q/s.ppm", kFmtPpm, {"/q/r.tif", kFmtTiff, 24, kSaveTiff}, false, kSavePpm},
+        {"a format Save does not write over its file", "/p/a.tif", kFmtTiff, {"/p/a.tif", kFmtTiff, 24, 0}, true,
+         0},
+        {"after Save As: the type written", "/q/r.tif", kFmtTiff, {"/q/r.tif", kFmtTiff, 24, kSaveTiff}, false,
+         kSaveTiff},
+        {"a Save As type of another file", "/q/s.ppm", kFmtPpm, {"/q/r.tif", kFmtTiff, 24, kSaveTiff}, false,
+         kSavePpm},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

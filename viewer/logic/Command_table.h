@@ -201,6 +201,7 @@ inline constexpr COMMAND_ROW kRows[] = {
     // The working commands of the Tests menu are shown in the visible menus too: the
     // filters with the effects, the colour swaps and the colour count with the colours,
     // the batch run and the options with the tools.
+    {SEP, "", "mn_Image_Effects", "", "", ""},
     {ALSO, "mn_Tests_MedianFilter", "mn_Image_Effects", "", "", ""},
     {ALSO, "mn_Tests_EdgeDetection", "mn_Image_Effects", "", "", ""},
     {SEP, "", "mn_Colors", "", "", ""},

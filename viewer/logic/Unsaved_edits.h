@@ -16,10 +16,10 @@
 
 // The file a picture belongs to.
 struct DOC_FILE {
-    std::string path;                // "": no file holds the picture
+    std::string path; // "": no file holds the picture
     std::int32_t format_code = kFmtBmp;
     std::int32_t bits_per_pixel = 24;
-    std::int32_t save_code = 0;      // the type a Save As wrote it in; 0: its own format
+    std::int32_t save_code = 0; // the type a Save As wrote it in; 0: its own format
 };
 
 // The document's file as opened: its path, format and depth.

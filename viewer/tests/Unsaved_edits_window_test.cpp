@@ -77,7 +77,10 @@ private:
     std::string Path(const char* name) const { return File(name).toStdString(); }
     QImage Shown() const { return ImageOf(*doc_->display); }
     QString Title(TForm1& form) const { return form.windowTitle().section(" -- ", 1); }
-    QStringList Files() const { return QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase); }
+    QStringList Files() const
+    {
+        return QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    }
 
     // a.ppm (a gradient) and b.ppm; the settings name b.ppm as a recent file.
     void WriteFolder()
@@ -126,8 +129,9 @@ private slots:
     {
         // SANE's test backend for Acquire; SANE reads its configuration once a process.
         static QTemporaryDir sane;
-        std::ofstream((sane.filePath("dll.conf")).toStdString()) << "test\n";
-        std::ofstream((sane.filePath("test.conf")).toStdString()) << "resolution 50.0\ntest-picture \"Color pattern\"\n";
+        std::ofstream(sane.filePath("dll.conf").toStdString()) << "test\n";
+        std::ofstream(sane.filePath("test.conf").toStdString())
+            << "resolution 50.0\ntest-picture \"Color pattern\"\n";
         qputenv("SANE_CONFIG_DIR", (sane.path() + ":").toLocal8Bit());
     }
 
