@@ -5,6 +5,7 @@
 #include "core/Imageinfo.h"
 #include "dialogs/File_chooser.h"
 #include "dialogs/Fs_form.h"
+#include "dialogs/Image_info_form.h"
 #include "dialogs/Scan_form.h"
 #include "dialogs/Tsdialog.h"
 #include "platform/Ini_file.h"
@@ -103,6 +104,17 @@ private:
         return form;
     }
 
+    // The file name and type Image > Info tells.
+    QStringList InfoFile(TForm1& form)
+    {
+        QStringList told;
+        WhenOpen<TImageInfoForm>(&form, [&](TImageInfoForm& d) {
+            told << d.Value("lb_filename_info")->text() << d.Value("lb_filetype_info")->text();
+        });
+        form.Command("mn_Image_Info")->trigger();
+        return told;
+    }
+
     // Acquires the SANE test backend's colour pattern, answering the scan's windows: the
     // first source, colour, and "No" to saving at once.
     void Acquire(TForm1& form)
@@ -166,6 +178,7 @@ private slots:
         QCOMPARE(doc_->current_path, File(name.toUtf8().constData()).toStdString());
         QCOMPARE(form->StatusPanel(0), QString("20 x 30 x 24 BPP"));
         QVERIFY(form->StatusPanel(1).endsWith("KB"));
+        QCOMPARE(InfoFile(*form).value(0), name);
 
         form->SetSaveFileChooser([] {
             QTest::qFail("Save asked for a name", __FILE__, __LINE__);
@@ -214,6 +227,7 @@ private slots:
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- *Untitled"));
         QVERIFY(doc_->current_path.empty());
         QCOMPARE(form->StatusPanel(1), QString());
+        QCOMPARE(InfoFile(*form), (QStringList{"---", "---"}));
         const QImage picture = Shown();
 
         // Save: the chooser is asked, with the proposal; cancelling writes nothing.
