@@ -158,9 +158,10 @@ void TForm1::ViewAreaResized()
 void TForm1::resizeEvent(QResizeEvent* e)
 {
     QMainWindow::resizeEvent(e);
-    // The window system's resizes of the shown window: the user's, or a maximise.
+    // The window system's resizes of the shown window: the user's, or a maximise. The
+    // window's own size is the one it now has (the event may carry an earlier one).
     if (e->spontaneous() && isVisible() && !sizing_.Kept()) {
-        sizing_.Reported(e->size().width(), e->size().height());
+        sizing_.Reported(width(), height());
         if (sizing_.Kept())
             ViewAreaResized(); // the view area was resized before the window knew
     }
