@@ -183,10 +183,10 @@ TEST(ViewLayout, ScrollBarsWhereThePictureIsLonger)
     const int origin = PictureOrigin(4000, l.view_w, l.max_pan_x, l.max_pan_x, false);
     EXPECT_EQ(origin + 4000 + kViewMargin, l.view_w);
 
-    EXPECT_EQ(PictureOrigin(300, 800, 0, 0, false), 1);   // fits: one pixel in
-    EXPECT_EQ(PictureOrigin(300, 800, 0, 0, true), 250);  // or in the middle
-    EXPECT_EQ(PictureOrigin(799, 800, 0, 0, true), 1);    // never on the edge
-    EXPECT_EQ(PictureOrigin(900, 800, 50, 102, true), -49); // panning wins over centring
+    EXPECT_EQ(PictureOrigin(300, 800, 0, 0, false), 1);        // fits: one pixel in
+    EXPECT_EQ(PictureOrigin(300, 800, 0, 0, true), 250);       // or in the middle
+    EXPECT_EQ(PictureOrigin(799, 800, 0, 0, true), 1);         // never on the edge
+    EXPECT_EQ(PictureOrigin(900, 800, 50, 102, true), -49);    // panning wins over centring
     EXPECT_EQ(PictureOrigin(900, 800, 500, 102, false), -101); // a pan past the end stops there
 }
 
@@ -195,14 +195,14 @@ TEST(ViewLayout, ScrollBarsWhereThePictureIsLonger)
 TEST(ViewLayout, ZoomKeepsThePointUnderThePointer)
 {
     const struct {
-        int pic;      // picture length
-        double from;  // factor before
-        double to;    // factor after
-        int origin;   // where the picture started before
-        int at;       // the pointer
+        int pic;     // picture length
+        double from; // factor before
+        double to;   // factor after
+        int origin;  // where the picture started before
+        int at;      // the pointer
     } cases[] = {
-        {4000, 0.3, 0.33, 1, 300},     {4000, 1.0, 1.1, -1500, 400}, {4000, 1.1, 1.0, -1500, 400},
-        {3000, 2.0, 0.9 * 2.0, -2000, 10}, {800, 1.0, 1.21, 1, 700},   {500, 9.0, 9.9, -3000, 250},
+        {4000, 0.3, 0.33, 1, 300},         {4000, 1.0, 1.1, -1500, 400}, {4000, 1.1, 1.0, -1500, 400},
+        {3000, 2.0, 0.9 * 2.0, -2000, 10}, {800, 1.0, 1.21, 1, 700},     {500, 9.0, 9.9, -3000, 250},
         {4000, 0.5, 0.45, -700, 0},
     };
     const int view = 800;

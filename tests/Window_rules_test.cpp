@@ -238,13 +238,13 @@ TEST(ViewKeys, ArrowsPanAPictureLargerThanTheViewElseBrowse)
         bool pans_x, pans_y;
         A want;
     } cases[] = {
-        {K::kLeft, false, false, A::kPrevious},  {K::kUp, false, false, A::kPrevious},
-        {K::kRight, false, false, A::kNext},     {K::kDown, false, false, A::kNext},
-        {K::kLeft, true, false, A::kPanLeft},    {K::kRight, true, false, A::kPanRight},
-        {K::kUp, true, false, A::kPrevious},     {K::kDown, true, false, A::kNext}, // only wider than the view
-        {K::kUp, false, true, A::kPanUp},        {K::kDown, true, true, A::kPanDown},
-        {K::kRight, false, true, A::kNext},      {K::kPageUp, true, true, A::kPrevious},
-        {K::kPageDown, true, true, A::kNext},    {K::kHome, true, true, A::kFirst},
+        {K::kLeft, false, false, A::kPrevious}, {K::kUp, false, false, A::kPrevious},
+        {K::kRight, false, false, A::kNext},    {K::kDown, false, false, A::kNext},
+        {K::kLeft, true, false, A::kPanLeft},   {K::kRight, true, false, A::kPanRight},
+        {K::kUp, true, false, A::kPrevious},    {K::kDown, true, false, A::kNext}, // only wider than the view
+        {K::kUp, false, true, A::kPanUp},       {K::kDown, true, true, A::kPanDown},
+        {K::kRight, false, true, A::kNext},     {K::kPageUp, true, true, A::kPrevious},
+        {K::kPageDown, true, true, A::kNext},   {K::kHome, true, true, A::kFirst},
         {K::kEnd, false, false, A::kLast},
     };
     for (const auto& c : cases) {

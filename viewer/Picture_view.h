@@ -1,8 +1,8 @@
 // A picture view: a 24-bit Dib painted through a QImage over the same memory with its
 // first pixel at the view's origin (one pixel in from the top left corner unless the
-// window pans or centres it), with an optional selection outline over it; or, in fit mode, scaled whole into the view (the preview
-// boxes). At a zoom factor below 1 the view paints a downscaled copy it makes once per
-// picture and factor; above 1 every picture pixel is a sharp block, and only the part
+// window pans or centres it), with an optional selection outline over it; or, in fit
+// mode, scaled whole into the view (the preview boxes). At a zoom factor below 1 the view
+// paints a downscaled copy it makes once per picture and factor; above 1 every picture pixel is a sharp block, and only the part
 // being painted is enlarged. The origin is in view pixels. The view reports mouse
 // gestures as signals and knows nothing of the window that holds it.
 #pragma once
