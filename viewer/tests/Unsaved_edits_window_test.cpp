@@ -286,9 +286,10 @@ private slots:
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("answer");
-        const char* ways[] = {"View > Next File", "Display Previous", "N", "Space", "Backspace", "wheel",
-                              "File > Open",      "recent file",      "drop", "Esc", "Ctrl+Q",
-                              "File > Exit",      "close the window"};
+        const char* ways[] = {"View > Next File", "Display Previous", "N",      "Space", "Backspace",
+                              "Right",            "Home",             "End",    "wheel", "File > Open",
+                              "recent file",      "drop",             "Esc",    "Ctrl+Q", "File > Exit",
+                              "close the window"};
         for (const char* way : ways)
             for (const char* answer : {"SaveButton", "SaveAsButton", "DiscardButton", "CancelButton"})
                 QTest::addRow("%s, %s", way, answer) << way << answer;
@@ -324,6 +325,8 @@ private slots:
             QTest::keyClick(form.get(), Qt::Key_Space);
         } else if (way == "Backspace") {
             QTest::keyClick(form.get(), Qt::Key_Backspace);
+        } else if (way == "Right" || way == "Home" || way == "End") {
+            QTest::keyClick(form.get(), way == "Right" ? Qt::Key_Right : way == "Home" ? Qt::Key_Home : Qt::Key_End);
         } else if (way == "wheel") {
             QWheelEvent e(QPointF(20, 20), form->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
