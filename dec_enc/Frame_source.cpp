@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <numeric>
 
 FrameSource::FrameSource(std::vector<std::uint8_t> bytes, std::size_t budget) : bytes_(std::move(bytes)), budget_(budget)
@@ -34,6 +35,18 @@ int FrameSource::Fail(int code, std::string reason)
 }
 
 int FrameSource::DecodeFrame(std::int32_t k, Dib& out)
+{
+    try {
+        return DecodeFrameOrThrow(k, out);
+    } catch (const std::bad_alloc&) {
+        position_ = -1;
+        keys_.clear();
+        Rewind();
+        return Fail(kMemoryError, "no memory for the frame");
+    }
+}
+
+int FrameSource::DecodeFrameOrThrow(std::int32_t k, Dib& out)
 {
     if (k < 0 || k >= FrameCount())
         return Fail(kDataError, "there is no such frame");

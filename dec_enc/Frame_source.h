@@ -99,6 +99,8 @@ protected:
     std::int32_t position_ = -1;
 
 private:
+    int DecodeFrameOrThrow(std::int32_t k, Dib& out);
+
     std::size_t budget_;
     std::vector<KeyFrame> keys_;
     std::string reason_;

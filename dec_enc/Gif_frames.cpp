@@ -236,6 +236,10 @@ private:
         const std::size_t data_bytes = data_.size();
         data_.resize(data_bytes + 8, 0);
         const std::uint64_t pixels = std::uint64_t(im.width) * std::uint64_t(im.height);
+        // An image may reach past the canvas (it is clipped), but not by more than the
+        // canvas itself: its indices are held whole.
+        if (pixels > (std::uint64_t{1} << 20) && pixels > std::uint64_t(width_) * std::uint64_t(height_) * 4)
+            return Fail(kDataError, "an image far larger than the logical screen");
         const std::uint64_t codes = std::uint64_t{data_bytes} * 8 / static_cast<std::uint64_t>(min_code_size + 1);
         if (!ClaimFits(pixels, codes, expansion::kLzwCodes) || pixels > codes * (codes + 1) / 2)
             return Fail(kDataError, "image data too short for the image's size");
