@@ -10,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -493,4 +497,121 @@ TEST(ModernReaders, ListedOfferedAndDescribed)
     EXPECT_NE(info.find("  8 bits a sample, alpha, 3 frames, 0.750 s, loops forever, no ICC profile"),
               std::string::npos)
         << info;
+}
+
+namespace {
+
+// A PNG chunk: length, type, data, CRC.
+void PutPngChunk(Bytes& png, const char* type, const Bytes& data)
+{
+    Bytes head(8);
+    StoreDword(kBigEndian, static_cast<std::uint32_t>(data.size()), head.data());
+    std::memcpy(head.data() + 4, type, 4);
+    png.insert(png.end(), head.begin(), head.end());
+    png.insert(png.end(), data.begin(), data.end());
+    uLong crc = crc32(0, head.data() + 4, 4);
+    crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+    Bytes tail(4);
+    StoreDword(kBigEndian, static_cast<std::uint32_t>(crc), tail.data());
+    png.insert(png.end(), tail.begin(), tail.end());
+}
+
+struct APNG_PIECE {
+    std::uint32_t x, y, w, h;
+    std::uint8_t rgba[4];
+    std::uint8_t dispose, blend;
+};
+
+// An 8 × 8 RGBA animated PNG of solid-coloured frames.
+Bytes MakeApng(const std::vector<APNG_PIECE>& pieces)
+{
+    Bytes png = {137, 80, 78, 71, 13, 10, 26, 10};
+    Bytes ihdr(13, 0);
+    StoreDword(kBigEndian, 8, ihdr.data());
+    StoreDword(kBigEndian, 8, ihdr.data() + 4);
+    ihdr[8] = 8;
+    ihdr[9] = 6;
+    PutPngChunk(png, "IHDR", ihdr);
+    Bytes actl(8, 0);
+    StoreDword(kBigEndian, static_cast<std::uint32_t>(pieces.size()), actl.data());
+    PutPngChunk(png, "acTL", actl);
+    std::uint32_t sequence = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const APNG_PIECE& p = pieces[i];
+        Bytes fctl(26, 0);
+        StoreDword(kBigEndian, sequence++, fctl.data());
+        StoreDword(kBigEndian, p.w, fctl.data() + 4);
+        StoreDword(kBigEndian, p.h, fctl.data() + 8);
+        StoreDword(kBigEndian, p.x, fctl.data() + 12);
+        StoreDword(kBigEndian, p.y, fctl.data() + 16);
+        StoreWord(kBigEndian, 1, fctl.data() + 20);
+        StoreWord(kBigEndian, 10, fctl.data() + 22);
+        fctl[24] = p.dispose;
+        fctl[25] = p.blend;
+        PutPngChunk(png, "fcTL", fctl);
+        Bytes raw;
+        for (std::uint32_t y = 0; y < p.h; ++y) {
+            raw.push_back(0);
+            for (std::uint32_t x = 0; x < p.w; ++x)
+                raw.insert(raw.end(), p.rgba, p.rgba + 4);
+        }
+        uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
+        Bytes packed(packed_size);
+        compress(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()));
+        packed.resize(packed_size);
+        if (i == 0) {
+            PutPngChunk(png, "IDAT", packed);
+        } else {
+            Bytes fdat(4);
+            StoreDword(kBigEndian, sequence++, fdat.data());
+            fdat.insert(fdat.end(), packed.begin(), packed.end());
+            PutPngChunk(png, "fdAT", fdat);
+        }
+    }
+    PutPngChunk(png, "IEND", {});
+    return png;
+}
+
+} // namespace
+
+// The blend and dispose operations of animated PNG, on solid frames whose every outcome is
+// known: over and source blending, disposal to the previous canvas and to transparent.
+TEST(FrameSources, AnimatedPngBlendsAndDisposes)
+{
+    enum : std::uint8_t { kNone = 0, kBackground = 1, kPrevious = 2, kSource = 0, kOver = 1 };
+    const Bytes png = MakeApng({
+        {0, 0, 8, 8, {255, 0, 0, 255}, kNone, kSource},        // red everywhere
+        {2, 2, 4, 4, {0, 0, 255, 128}, kPrevious, kOver},      // half blue over it, then taken away
+        {0, 0, 4, 4, {0, 255, 0, 255}, kBackground, kSource},  // green, then cleared
+        {6, 6, 2, 2, {9, 9, 9, 0}, kNone, kSource},            // transparent replaces red
+    });
+    int rc = kUnknownError;
+    auto s = OpenFrameSource(png, rc);
+    ASSERT_TRUE(s) << rc;
+    ASSERT_EQ(s->FrameCount(), 4);
+    EXPECT_EQ(s->DelayMs(2), 100);
+    struct Expect {
+        std::int32_t frame;
+        int x, y;
+        std::uint8_t b, g, r;
+    };
+    const Expect expects[] = {
+        {0, 3, 3, 0, 0, 255},     {1, 3, 3, 128, 0, 127}, {1, 0, 0, 0, 0, 255}, {2, 3, 3, 0, 255, 0},
+        {2, 5, 5, 0, 0, 255},     {3, 1, 1, 255, 255, 255}, {3, 5, 5, 0, 0, 255}, {3, 7, 7, 255, 255, 255},
+    };
+    Dib d;
+    for (const Expect& e : expects) {
+        ASSERT_EQ(s->DecodeFrame(e.frame, d), kOk);
+        const std::uint8_t* p = d.ScanLine(e.y) + e.x * 3;
+        EXPECT_EQ((std::array<int, 3>{p[0], p[1], p[2]}), (std::array<int, 3>{e.b, e.g, e.r}))
+            << "frame " << e.frame << " at " << e.x << "," << e.y;
+    }
+    // The single picture is the first frame; the file is animated PNG by its chunks.
+    TempDir dir;
+    WriteBytes(dir.File("solid.png"), png);
+    const Picture first = OpenPicture(dir.File("solid.png"));
+    ASSERT_EQ(first.rc, kOk);
+    EXPECT_EQ(first.format, kFmtApng);
+    EXPECT_EQ(first.facts.frame_count, 4);
+    EXPECT_EQ(first.facts.duration_ms, 400);
 }
