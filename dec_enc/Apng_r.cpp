@@ -122,7 +122,8 @@ void PutChunk(std::vector<std::uint8_t>& png, const char* type, const std::uint8
     Append(png, head, 8);
     Append(png, data, n);
     uLong crc = crc32(0, head + 4, 4);
-    crc = crc32(crc, data, static_cast<uInt>(n));
+    if (n > 0) // zlib answers 0 for a null buffer, whatever the CRC so far
+        crc = crc32(crc, data, static_cast<uInt>(n));
     std::uint8_t tail[4];
     StoreDword(kBigEndian, static_cast<std::uint32_t>(crc), tail);
     Append(png, tail, 4);

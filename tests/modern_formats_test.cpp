@@ -510,7 +510,8 @@ void PutPngChunk(Bytes& png, const char* type, const Bytes& data)
     png.insert(png.end(), head.begin(), head.end());
     png.insert(png.end(), data.begin(), data.end());
     uLong crc = crc32(0, head.data() + 4, 4);
-    crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+    if (!data.empty())
+        crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
     Bytes tail(4);
     StoreDword(kBigEndian, static_cast<std::uint32_t>(crc), tail.data());
     png.insert(png.end(), tail.begin(), tail.end());
