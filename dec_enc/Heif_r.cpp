@@ -3,7 +3,7 @@
 // container's rotation and mirror ("irot", "imir") and crop once; the Exif orientation the
 // file may also carry is left alone (the open dispatcher turns JPEG pictures only). The ICC
 // profile and the nclx code points go to the context's meta. Depth reported: 24, 32 with
-// alpha; compression name "HEVC" (or "AV1", "JPEG" ... as the item says).
+// alpha; compression name "HEVC".
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Rgba_rows.h"

@@ -3,8 +3,9 @@
 # ravelscope-cli beside each format's own command-line decoder, in one run:
 #   scripts/bench_modern_peers.sh [BUILD_DIR] [WORK_DIR]
 # Every command writes the whole picture uncompressed: ours and dwebp and djxl a PPM;
-# avifdec and heif-convert write no PPM, so they write Y4M, their cheapest output. Prints
-# hyperfine's tables and our mean time over the tool's.
+# avifdec and heif-convert write no PPM, so they write Y4M, their cheapest output (which
+# skips the conversion to RGB that a PPM needs), and avifdec also an uncompressed PNG
+# (with the conversion). Prints hyperfine's tables and our mean time over the tool's.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 cli=$(cd "${1:-$src/build}" && pwd)/ravelscope-cli
@@ -32,6 +33,8 @@ echo "## photo.webp to PPM"
 hf -n ours "$cli convert photo.webp o.ppm" -n dwebp "dwebp -quiet photo.webp -ppm -o d.ppm"
 echo "## photo.avif to PPM (avifdec: Y4M, one thread as ours)"
 hf -n ours "$cli convert photo.avif o.ppm" -n avifdec "avifdec -j 1 photo.avif d.y4m"
+echo "## photo.avif to PPM (avifdec: PNG without compression, one thread as ours)"
+hf -n ours "$cli convert photo.avif o.ppm" -n avifdec "avifdec -j 1 --png-compress 0 photo.avif d.png"
 echo "## photo.heic to PPM (heif-convert: Y4M)"
 hf -n ours "$cli convert photo.heic o.ppm" -n heif-convert "heif-convert --quiet photo.heic d.y4m"
 echo "## photo.jxl to PPM"
