@@ -26,6 +26,7 @@ struct GIF_IMAGE {
     std::size_t table = 0; // offset of its colour table (local, or the global one)
     int table_entries = 0;
     std::size_t data = 0; // offset of the LZW minimum code size
+    std::size_t data_bytes = 0; // at most this many bytes of LZW data (count bytes left out)
     int left = 0, top = 0, width = 0, height = 0;
     bool interlaced = false;
     int disposal = 0;
@@ -139,8 +140,14 @@ bool WalkGif(std::span<const std::uint8_t> bytes, GIF_LAYOUT& out)
             in.Skip(static_cast<std::size_t>(next.table_entries) * 3);
         }
         next.data = in.Pos();
-        if (in.Get() < 0 || !SkipBlocks(in))
+        if (in.Get() < 0)
             break;
+        const std::size_t blocks = in.Pos();
+        if (!SkipBlocks(in))
+            break;
+        // Each sub-block is its count byte and that many bytes, the last a 0.
+        const std::size_t span = in.Pos() - blocks;
+        next.data_bytes = span - std::min(span, (span + 255) / 256 + 1);
         if (next.width > 0 && next.height > 0)
             out.images.push_back(next);
         next = GIF_IMAGE {};
@@ -160,6 +167,17 @@ public:
             return kDataError;
         }
         const GIF_IMAGE& first = layout_.images.front();
+        // The first image sizes the canvas: it must be able to fill itself from its data
+        // (the reader's rule), or a file of a few bytes would make a canvas of millions.
+        const int min_code_size = bytes_[first.data];
+        const std::uint64_t first_pixels = std::uint64_t(first.width) * std::uint64_t(first.height);
+        const std::uint64_t codes =
+            std::uint64_t{first.data_bytes} * 8 / static_cast<std::uint64_t>(std::clamp(min_code_size, 1, 8) + 1);
+        if (min_code_size < 1 || min_code_size > 8 || !ClaimFits(first_pixels, codes, expansion::kLzwCodes) ||
+            first_pixels > codes * (codes + 1) / 2) {
+            reason = "image data too short for the image's size";
+            return kDataError;
+        }
         const std::int64_t w = std::max<std::int64_t>(layout_.screen_w, std::int64_t{first.left} + first.width);
         const std::int64_t h = std::max<std::int64_t>(layout_.screen_h, std::int64_t{first.top} + first.height);
         const std::uint64_t canvas = std::uint64_t(w) * std::uint64_t(h);

@@ -375,6 +375,10 @@ TEST(FrameSources, DamagedFilesKeepWhatTheyCan)
     int rc = kOk;
     EXPECT_FALSE(OpenFrameSource(gif, rc));
     EXPECT_EQ(rc, kImageTooLarge);
+    // A first image without data that would grow the screen to 54 million pixels.
+    EXPECT_FALSE(OpenFrameSource(
+        ReadBytes(RAVELSCOPE_SOURCE_DIR "/fuzz/regressions/frames/gif-canvas-grown-by-an-empty-first-image.gif"), rc));
+    EXPECT_EQ(rc, kDataError);
     Bytes png = ReadBytes(src.File("a.apng"));
     StoreDword(kBigEndian, 1u << 30, png.data() + 16);
     EXPECT_FALSE(OpenFrameSource(png, rc));
