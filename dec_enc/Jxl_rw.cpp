@@ -45,15 +45,26 @@ bool IsJxl(std::span<const std::uint8_t> b)
 
 // Code points of a JPEG XL colour encoding (its enumerations follow H.273 for transfer
 // functions and for most primaries).
+// A damaged file can leave values outside the enumerations in the encoding libjxl hands
+// back (a fuzz finding): the fields are read as the integers they are stored as.
+template <class E>
+int StoredValue(const E& field)
+{
+    static_assert(sizeof(E) == sizeof(int));
+    int v = 0;
+    std::memcpy(&v, &field, sizeof v);
+    return v;
+}
+
 void KeepEncoding(CODEC_CTX::PICTURE_META& meta, const JxlColorEncoding& e)
 {
-    switch (e.primaries) {
+    switch (StoredValue(e.primaries)) {
     case JXL_PRIMARIES_SRGB: meta.colour_primaries = 1; break;
     case JXL_PRIMARIES_2100: meta.colour_primaries = 9; break;
-    case JXL_PRIMARIES_P3: meta.colour_primaries = e.white_point == JXL_WHITE_POINT_D65 ? 12 : 11; break;
+    case JXL_PRIMARIES_P3: meta.colour_primaries = StoredValue(e.white_point) == JXL_WHITE_POINT_D65 ? 12 : 11; break;
     default: meta.colour_primaries = 2; break;
     }
-    const int tf = static_cast<int>(e.transfer_function);
+    const int tf = StoredValue(e.transfer_function);
     meta.transfer_characteristics = tf >= 1 && tf <= 18 ? tf : 2;
     meta.matrix_coefficients = 0; // red, green, blue as they stand
     meta.full_range = true;
@@ -155,7 +166,7 @@ int DecodeJxl(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
             }
             break;
         case JXL_DEC_COLOR_ENCODING: {
-            JxlColorEncoding e;
+            JxlColorEncoding e {};
             if (JxlDecoderGetColorAsEncodedProfile(d.get(), nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL, &e) ==
                 JXL_DEC_SUCCESS) {
                 KeepEncoding(ctx.meta, e);
