@@ -28,6 +28,7 @@ fi
 
 run_one() {
   local ext=$1 target=$build/fuzz/fuzz_open_$1
+  [ -x "$target" ] || target=$build/fuzz/fuzz_$1 # a target of its own: frames
   local work
   work=$(mktemp -d "/tmp/rvs-campaign-$ext.XXXX")
   mkdir -p "$work/corpus" "$work/artifacts" "$src/fuzz/corpus/$ext"

@@ -37,6 +37,14 @@ for target in "$build"/fuzz/fuzz_open_*; do
   done
   run "$target" "$runs" "${args[@]}"
 done
+# Every frame of an animation, over the seeds made by the formats' own tools.
+if [ -x "$build/fuzz/fuzz_frames" ]; then
+  args=(-max_len=65536)
+  for d in "$src/fuzz/seeds/frames" "$src/fuzz/corpus/frames" "$src/fuzz/regressions/frames"; do
+    [ -d "$d" ] && args+=("$d")
+  done
+  run "$build/fuzz/fuzz_frames" "$runs" "${args[@]}"
+fi
 # The text viewer's reader, from its hand-made seeds.
 if [ -x "$build/fuzz/fuzz_rtf" ]; then
   run "$build/fuzz/fuzz_rtf" "$runs" -max_len=65536 -dict="$src/fuzz/dict/rtf.dict" "$src/fuzz/seeds/rtf"
