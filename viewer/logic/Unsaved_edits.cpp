@@ -20,7 +20,7 @@ constexpr FORMAT_SAVE kWritten[] = {
     {kFmtBmp, kSaveBmp},         {kFmtDcx, kSaveDcx}, {kFmtGif, kSaveGif}, {kFmtJpeg, kSaveJpeg},
     {kFmtGimpPattern, kSavePat}, {kFmtPcx, kSavePcx}, {kFmtPng, kSavePng}, {kFmtPgm, kSavePgm},
     {kFmtPpm, kSavePpm},         {kFmtSun, kSaveSun}, {kFmtTga, kSaveTga}, {kFmtTiff, kSaveTiff},
-    {kFmtXwd, kSaveXwd},
+    {kFmtXwd, kSaveXwd},         {kFmtWebp, kSaveWebp}, {kFmtAvif, kSaveAvif}, {kFmtJxl, kSaveJxl},
 };
 
 constexpr char kUntitled[] = "Untitled";
