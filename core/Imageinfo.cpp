@@ -123,7 +123,7 @@ TIMAGE_INFO::TIMAGE_INFO() : context(std::make_unique<CODEC_CTX>()), display(std
 
 TIMAGE_INFO::~TIMAGE_INFO() = default;
 
-bool TIMAGE_INFO::BuildFileList(const std::string& directory)
+bool TIMAGE_INFO::BuildFileList(const std::string& directory, bool with_media)
 {
     DIR* dir = opendir(directory.c_str());
     if (dir == nullptr)
@@ -138,7 +138,8 @@ bool TIMAGE_INFO::BuildFileList(const std::string& directory)
             continue;
         // Extensions match in any case: cameras and many tools write PHOTO.JPG.
         const bool listed = std::any_of(std::begin(kBrowsable), std::end(kBrowsable),
-                                        [&](const char* b) { return strcasecmp(b, ext.c_str()) == 0; });
+                                        [&](const char* b) { return strcasecmp(b, ext.c_str()) == 0; }) ||
+                            (with_media && IsMediaExtension(ext));
         if (!listed)
             continue;
         std::string full = base + "/" + name;

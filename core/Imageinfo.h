@@ -40,6 +40,8 @@ std::int32_t SaveCodeForExtension(const std::string& ext);
 const char* SaveExtension(std::int32_t save_code);
 // The format's name for a save code ("PNG", "Sun raster", ...).
 const char* SaveFormatName(std::int32_t save_code);
+// True for the extensions ".mp3", ".wav", ".avi", ... (any case) that open as media files.
+bool IsMediaExtension(const std::string& ext);
 // The directory part of a path ("" when it has none; "/" for a file in the root).
 std::string DirectoryOf(const std::string& path);
 
@@ -56,9 +58,10 @@ public:
     double GetVersion() const { return version; }
 
     // Rebuilds the sorted list of browsable files of directory (absolute, so the entries
-    // are) and makes it the browse directory. False when the directory cannot be read;
-    // the list is then left as it was.
-    bool BuildFileList(const std::string& directory);
+    // are) and makes it the browse directory; with_media lists the sound and video files
+    // among the pictures (the viewer browses them too). False when the directory cannot be
+    // read; the list is then left as it was.
+    bool BuildFileList(const std::string& directory, bool with_media = false);
     // Stores and returns the index of the current path in the list, or -1.
     std::int32_t FindCurrent();
     // The list entry at index, or null past the end.

@@ -94,6 +94,12 @@ const MediaRow kMedia[] = {
     {".MID", kFmtCdaMidi}, {".SND", kFmtSnd}, {".WAV", kFmtWav}, {".WMA", kFmtWma}, {".WMV", kFmtWmv},
 };
 
+std::string Upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
 const DispatchRow* FindRow(const std::string& ext)
 {
     for (const DispatchRow& row : kDispatch)
@@ -183,10 +189,15 @@ std::int32_t TIMAGE_INFO::OpenBytes(const std::string& name, std::span<const std
     return OpenStep(name, bytes, false);
 }
 
+bool IsMediaExtension(const std::string& ext)
+{
+    const std::string upper = Upper(ext);
+    return std::any_of(std::begin(kMedia), std::end(kMedia), [&](const MediaRow& m) { return upper == m.ext; });
+}
+
 std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load)
 {
-    std::string ext = ExtensionOf(name);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
+    const std::string ext = Upper(ExtensionOf(name));
     CODEC_CTX& ctx = *context;
     ctx.input_file_name = name;
     ctx.failure_reason.clear();
