@@ -51,7 +51,7 @@ if [ -x "$build/fuzz/fuzz_mp3info" ]; then
 fi
 # The key-file editing of mimeapps.list and desktop entries, from its hand-made seeds.
 if [ -x "$build/fuzz/fuzz_keyfile" ]; then
-  run "$build/fuzz/fuzz_keyfile" "$runs" -max_len=4096 "$src/fuzz/seeds/keyfile"
+  run "$build/fuzz/fuzz_keyfile" "$runs" -max_len=4096 "$src/fuzz/seeds/keyfile" "$src/fuzz/regressions/keyfile"
 fi
 # The settings file, from its hand-made seeds (the first-start line with its NUL byte among them).
 if [ -x "$build/fuzz/fuzz_ini" ]; then
