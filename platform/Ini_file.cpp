@@ -1,5 +1,6 @@
 #include "platform/Ini_file.h"
 
+#include "core/File_io.h"
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "platform/Text_lines.h"
@@ -41,12 +42,11 @@ bool LoadFile(const std::string& path, std::string& bytes)
 bool StoreFile(const std::string& path, const std::string& bytes)
 {
     const int rc = ReplaceFileWith(path, [&bytes](const std::string& tmp) {
-        FILE* f = std::fopen(tmp.c_str(), "wb");
-        if (f == nullptr)
-            return kOpenFileError;
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        const bool closed = std::fclose(f) == 0;
-        return written && closed ? kOk : kOpenFileError;
+        FilePtr f = OpenForWrite(tmp);
+        if (!f)
+            return static_cast<int>(kOpenFileError);
+        std::fwrite(bytes.data(), 1, bytes.size(), f.get());
+        return FinishWrite(std::move(f));
     });
     return rc == kOk;
 }
