@@ -49,6 +49,8 @@ run_one() {
   for d in "$seeds/$ext" "$src/fuzz/seeds/$ext" "$src/fuzz/regressions/$ext"; do
     [ -d "$d" ] && dirs+=("$d")
   done
+  # DICOM files under the other name, and for the checks before the helper.
+  case $name in dcm|dicom_meta) dirs+=("$src/fuzz/seeds/dic" "$src/fuzz/corpus/dic") ;; esac
   local dict=()
   [ -f "$src/fuzz/dict/$ext.dict" ] && dict=(-dict="$src/fuzz/dict/$ext.dict")
   local opts=(-max_len=$max_len -len_control=1000 -timeout=${TIMEOUT:-3} -rss_limit_mb=2048 -malloc_limit_mb=1100
