@@ -220,7 +220,7 @@ TEST(Scanner, ReadErrorGivesNoneWithAStatus)
 
 TEST(Scanner, CancelDuringADelayedReadGivesNone)
 {
-    SCAN_REQUEST rq = TestRequest({{"read-delay", "yes"}, {"read-delay-duration", "20000"},
+    SCAN_REQUEST rq = TestRequest({{"read-delay", "yes"}, {"read-delay-duration", "200000"},
                                    {"read-limit", "yes"}, {"read-limit-size", "1024"}});
     SCAN_PROGRESS progress;
     Dib d;
