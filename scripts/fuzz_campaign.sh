@@ -64,14 +64,14 @@ run_one() {
     [ -x /usr/bin/time ] && timer=(/usr/bin/time -f '%U %S' -o "$work/cpu")
     rm -f "$work/cpu"
     "${timer[@]}" nice -n "${NICE:-19}" "$target" "${dict[@]}" "${opts[@]}" \
-      -max_total_time="$((seconds - cpu > 10 ? seconds - cpu : 10))" "$work/corpus" "${dirs[@]}" >"$work/log" 2>&1
+      -max_total_time="$((seconds - cpu > 120 ? seconds - cpu : 120))" "$work/corpus" "${dirs[@]}" >"$work/log" 2>&1
     rc=$?
     local n
     n=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/log" | grep -o '[0-9]*$' | tail -n 1)
     execs=$((execs + ${n:-0}))
     [ -f "$work/cpu" ] || break
     cpu=$((cpu + $(awk 'END { printf "%d", $1 + $2 }' "$work/cpu")))
-    [ $rc -ne 0 ] || [ "${CPU:-1}" = 0 ] || [ $cpu -ge "$seconds" ] || [ $round -ge 20 ] && break
+    [ $rc -ne 0 ] || [ "${CPU:-1}" = 0 ] || [ $cpu -ge "$seconds" ] || [ $round -ge 100 ] && break
   done
   local elapsed=$((SECONDS - started))
   local result=clean
