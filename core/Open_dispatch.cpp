@@ -52,14 +52,14 @@ const DispatchRow kDispatch[] = {
     {{".IMG", nullptr}, DecodeVicar, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".JPG", ".JPEG", ".JPE"}, DecodeJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
     {{".SUN", ".RAS"}, DecodeSun, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".GIF", nullptr}, DecodeGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
+    {{".GIF", nullptr}, DecodeGifFile, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
     {{".PCX", nullptr}, DecodePcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".DCX", nullptr}, DecodeDcx, kFmtDcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PCT", ".PICT"}, DecodePict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
     {{".XPM", nullptr}, DecodeXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, DecodePcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
     {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
-    {{".PNG", nullptr}, DecodePng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PNG", nullptr}, DecodeApng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
     {{".PPM", nullptr}, DecodePpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".SGI", ".RGB", ".BW"}, DecodeSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
@@ -73,6 +73,11 @@ const DispatchRow kDispatch[] = {
     {{".MSP", nullptr}, DecodeMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
     {{".MAC", nullptr}, DecodeMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
     {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
+    {{".WEBP", nullptr}, DecodeWebp, kFmtWebp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".AVIF", nullptr}, DecodeAvif, kFmtAvif, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".HEIC", ".HEIF", ".HIF"}, DecodeHeifInProcess, kFmtHeif, nullptr, kNoExtra, Finish::Convert},
+    {{".JXL", nullptr}, DecodeJxl, kFmtJxl, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".APNG", nullptr}, DecodeApng, kFmtApng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
 };
 
 struct MediaRow {
@@ -262,6 +267,10 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     }
 
     format_code = row->format_code;
+    if (format_code == kFmtPng || format_code == kFmtApng) // a PNG holding an animation is APNG
+        format_code = ctx.meta.frame_count > 0 ? kFmtApng : kFmtPng;
+    const CODEC_CTX::PICTURE_META& m = ctx.meta;
+    facts = {m.bits_per_sample, m.alpha, m.frame_count, m.duration_ms, m.loop_count, m.icc_profile.size()};
     bits_per_pixel = (row->extra & kDepth24) ? 24 : ctx.bits_per_pixel;
     if (row->extra & kGifDepth) {
         bits_per_pixel = DepthForColours(CountColors());

@@ -56,6 +56,13 @@ TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::s
          text(InfoColorText(doc.bits_per_pixel, doc.edited != 0, ctx.bits_per_pixel, ctx.out_bits_per_pixel))},
         {"lb_TimeLoad", "Time loaded:", "lb_timeload_info", text(InfoLoadTimeText(doc.load_timing != 0, doc.last_load_time))},
     };
+    // What the newer formats and animations say besides.
+    const TIMAGE_INFO::PICTURE_FACTS& f = doc.facts;
+    if (const std::string samples = InfoSamplesText(f.bits_per_sample, f.alpha, f.icc_bytes); !samples.empty())
+        rows.push_back({"lb_Samples", "Samples:", "lb_samples_info", text(samples)});
+    if (f.frame_count > 0)
+        rows.push_back({"lb_Animation", "Animation:", "lb_animation_info",
+                        text(InfoAnimationText(f.frame_count, f.duration_ms, f.loop_count))});
     // A JPEG that says how the camera was held tells it (the picture is shown turned back).
     if (doc.format_code == kFmtJpeg && doc.orientation != 0)
         rows.push_back({"lb_Orientation", "Orientation:", "lb_orientation_info", text(InfoOrientationName(doc.orientation))});

@@ -2,7 +2,7 @@
 # Long fuzzing: scripts/fuzz_campaign.sh FUZZ_BUILD_DIR SECONDS [NAME ...]
 #
 # A NAME is a reader's extension (fuzz_open_<ext>) or one of the other parsers' targets:
-# rtf, mp3info, keyfile, ini, clipboard, dicom_meta, dicom_pixels (fuzz_<name>); without
+# frames, rtf, mp3info, keyfile, ini, clipboard, dicom_meta, dicom_pixels (fuzz_<name>); without
 # names every reader runs. Each target runs until it has had SECONDS of CPU time (rounds of
 # one process each, as /usr/bin/time counts it; CPU=0: SECONDS of wall time) over its kept
 # corpus (fuzz/corpus/<dir>), the generated seeds, the hand-made seeds and the regression

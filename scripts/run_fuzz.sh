@@ -51,6 +51,7 @@ other() {
   done
   run "$build/fuzz/fuzz_$name" "$runs" "${args[@]}"
 }
+other frames frames 65536                             # every frame of an animation
 other rtf rtf 65536 -dict="$src/fuzz/dict/rtf.dict"   # the text viewer's reader
 other mp3info mp3 65536                               # the MPEG audio walk
 other keyfile keyfile 4096                            # mimeapps.list and desktop entries

@@ -68,8 +68,14 @@ constexpr ASSOC_EXT kList[] = {
     {".mpeg", "video/mpeg", false, true},
     {".mp3", "audio/mpeg", false, true},
     {".snd", "audio/basic", false, true},
+    {".webp", "image/webp", false, false},
+    {".avif", "image/avif", false, false},
+    {".heic", "image/heif", false, false},
+    {".heif", "image/heif", false, false},
+    {".jxl", "image/jxl", false, false},
+    {".apng", "image/apng", true, false},
 };
-static_assert(std::size(kList) == 45);
+static_assert(std::size(kList) == 51);
 
 std::string EnvOr(const char* name, const std::string& fallback)
 {

@@ -185,7 +185,7 @@ private slots:
     {
         TAssociateF form(QCoreApplication::applicationFilePath().toStdString(), false);
         QCOMPARE(form.windowTitle(), QString("Associate "));
-        QCOMPARE(form.CheckListBox1->count(), 45);
+        QCOMPARE(form.CheckListBox1->count(), 51); // the 45 of old and the six newer picture types
         const auto list = AssociationList();
         for (int i = 0; i < form.CheckListBox1->count(); ++i) {
             const bool offered = (form.CheckListBox1->item(i)->flags() & Qt::ItemIsUserCheckable) != 0;
