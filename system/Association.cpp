@@ -1,5 +1,6 @@
 #include "system/Association.h"
 
+#include "core/File_io.h"
 #include "core/Picture_types.h"
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
@@ -112,10 +113,11 @@ bool ReadText(const std::string& path, std::string& text)
 bool WriteText(const std::string& path, const std::string& text)
 {
     return ReplaceFileWith(path, [&text](const std::string& write_path) {
-               std::ofstream out(write_path, std::ios::binary | std::ios::trunc);
-               out << text;
-               out.flush();
-               return out ? kOk : kOpenFileError;
+               FilePtr f = OpenForWrite(write_path);
+               if (!f)
+                   return static_cast<int>(kOpenFileError);
+               std::fwrite(text.data(), 1, text.size(), f.get());
+               return FinishWrite(std::move(f));
            }) == kOk;
 }
 
