@@ -121,7 +121,7 @@ int ConvertBatch(const CommandLine& cl)
         TIMAGE_INFO doc;
         for (std::size_t i = next++; i < n; i = next++) {
             std::string message = clash[i];
-            if (message.empty() && ConvertOne(doc, cl.steps, cl.files[i], outputs[i], save_code, message) == kOk)
+            if (message.empty() && ConvertOne(doc, cl, cl.files[i], outputs[i], save_code, message) == kOk)
                 message.clear();
             report.Finish(message);
         }

@@ -46,6 +46,36 @@ bool PrintMp3Facts(const std::string& path)
     return true;
 }
 
+// The facts a file carries beside its size and depth, on an indented line, for the formats
+// that state them and for animations and pictures with a colour profile.
+void PrintPictureFacts(const TIMAGE_INFO& doc)
+{
+    const TIMAGE_INFO::PICTURE_FACTS& f = doc.facts;
+    const bool modern = doc.format_code == kFmtWebp || doc.format_code == kFmtAvif || doc.format_code == kFmtHeif ||
+                        doc.format_code == kFmtJxl || doc.format_code == kFmtApng;
+    if (!modern && f.frame_count < 2 && f.icc_bytes == 0)
+        return;
+    std::string line = "  ";
+    if (f.bits_per_sample > 0)
+        line += std::to_string(f.bits_per_sample) + " bits a sample, ";
+    line += f.alpha ? "alpha" : "no alpha";
+    if (f.frame_count > 0) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, ", %d frames, %lld.%03lld s, ", f.frame_count,
+                      static_cast<long long>(f.duration_ms / 1000), static_cast<long long>(f.duration_ms % 1000));
+        line += buf;
+        line += f.loop_count == 0 ? "loops forever" : f.loop_count < 0 ? "loops unknown"
+                                                    : "plays " + std::to_string(f.loop_count) + " times";
+    }
+    line += f.icc_bytes > 0 ? ", ICC profile, " + std::to_string(f.icc_bytes) + " bytes" : ", no ICC profile";
+    const CODEC_CTX::PICTURE_META& m = doc.context->meta;
+    if (m.colour_primaries >= 0)
+        line += ", colour primaries " + std::to_string(m.colour_primaries) + ", transfer " +
+                std::to_string(m.transfer_characteristics) + ", matrix " + std::to_string(m.matrix_coefficients) +
+                (m.full_range ? ", full range" : ", limited range");
+    std::printf("%s\n", line.c_str());
+}
+
 } // namespace
 
 int Histogram(TIMAGE_INFO& doc, const std::vector<std::string>& files)
@@ -95,6 +125,7 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
                     FormatName(doc.format_code), doc.display_width, doc.display_height, doc.bits_per_pixel,
                     doc.context->compression_name.c_str(), static_cast<long long>(doc.file_size),
                     doc.last_load_time);
+        PrintPictureFacts(doc);
     }
     return status;
 }

@@ -7,9 +7,10 @@
 
 #include <cstdio>
 
-int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::string& in, const std::string& out,
+int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, const std::string& out,
                std::int32_t save_code, std::string& message)
 {
+    const std::vector<Step>& steps = cl.steps;
     if (steps.empty()) {
         int rc = kOk, sys_error = 0;
         bool reading = false;
@@ -39,6 +40,8 @@ int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::stri
             return rc;
         }
     rc = PrepareSave(doc, save_code, out);
+    doc.context->quality = cl.quality != 0 ? cl.quality : 90;
+    doc.context->lossless = cl.lossless;
     if (rc == kOk)
         rc = doc.Save();
     if (rc == kFormatNotSupported) {
@@ -68,7 +71,7 @@ int ConvertSingle(TIMAGE_INFO& doc, const CommandLine& cl)
         return Usage();
     }
     std::string message;
-    if (ConvertOne(doc, cl.steps, in, out, save_code, message) != kOk) {
+    if (ConvertOne(doc, cl, in, out, save_code, message) != kOk) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }

@@ -10,10 +10,11 @@
 
 class TIMAGE_INFO;
 
-// Converts in to out with the writer of save_code after the steps. Without steps, a pair of
-// formats that stream (core/Stream_convert) is converted a row at a time. Returns kOk, or
-// a result code with message set to the line that says what failed.
-int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::string& in, const std::string& out,
+// Converts in to out with the writer of save_code after cl's steps, at cl's quality and
+// lossless choice. Without steps, a pair of formats that stream (core/Stream_convert) is
+// converted a row at a time. Returns kOk, or a result code with message set to the line
+// that says what failed.
+int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, const std::string& out,
                std::int32_t save_code, std::string& message);
 
 // The command convert IN OUT. Returns the exit status.

@@ -15,7 +15,9 @@ const char kUsage[] =
     "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
     "--rotate-left, --rotate-right, --negative, --grayscale, --reduce-colors, --swap RBG|BGR|BRG|GRB|GBR\n"
     "OUT's extension (or EXT) picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun\n"
-    ".tga .tif .xwd (any case).\n"
+    ".tga .tif .xwd .webp .avif .jxl (any case).\n"
+    "--quality N            convert: the lossy writers' quality, 1 (smallest) to 100 (best); default 90\n"
+    "--lossless             convert: WebP, AVIF and JPEG XL keep every pixel\n"
     "-o DIR, --output DIR   write each IN as DIR/<name of IN without extension>.EXT\n"
     "--to EXT               the output format of -o\n"
     "-j N, --jobs N         convert N files at a time (default: one per processor)\n"
@@ -35,6 +37,8 @@ enum : int {
     kTo,
     kCount,
     kCsv,
+    kQuality,
+    kLossless,
     kFirstOperation = 512, // operation i has the code kFirstOperation + i
 };
 
@@ -59,6 +63,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
         {"verbose", no_argument, nullptr, kVerbose}, {"output", required_argument, nullptr, kOutput},
         {"to", required_argument, nullptr, kTo},     {"jobs", required_argument, nullptr, kJobs},
         {"count", required_argument, nullptr, kCount}, {"csv", required_argument, nullptr, kCsv},
+        {"quality", required_argument, nullptr, kQuality}, {"lossless", no_argument, nullptr, kLossless},
     };
     const std::vector<Operation>& ops = Operations();
     for (std::size_t i = 0; i < ops.size(); ++i)
@@ -97,6 +102,11 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             if (!ParseInt(optarg, 1, 100000000, cl.count))
                 return BadUsage("--count takes a number of loads from 1 to 100000000");
             break;
+        case kQuality:
+            if (!ParseInt(optarg, 1, 100, cl.quality))
+                return BadUsage("--quality takes a number from 1 to 100");
+            break;
+        case kLossless: cl.lossless = true; break;
         case kCsv:
             if (*optarg == '\0')
                 return BadUsage("--csv needs a file name");

@@ -26,6 +26,8 @@ struct CommandLine {
     int jobs = 0;    // 0: one per processor
     int count = 0;   // loads of a bench run; 0: the run's default
     std::string csv; // where bench saves its summary
+    int quality = 0;       // convert: the lossy writers' quality; 0: the default
+    bool lossless = false; // convert: the writers that can keep every pixel do
 };
 
 extern const char kUsage[];

@@ -43,6 +43,8 @@ int main(int argc, char** argv)
         return BadUsage("operations apply to convert only");
     if ((cl.has_output_dir || !cl.to.empty() || cl.jobs != 0) && cl.command != "convert")
         return BadUsage("-o, --to and -j apply to convert only");
+    if ((cl.quality != 0 || cl.lossless) && cl.command != "convert")
+        return BadUsage("--quality and --lossless apply to convert only");
     if ((cl.count != 0 || !cl.csv.empty()) && cl.command != "bench")
         return BadUsage("--count and --csv apply to bench only");
     if (cl.command == "convert" && cl.has_output_dir)

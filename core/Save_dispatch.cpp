@@ -21,6 +21,7 @@ const WriterRow kWriters[] = {
     {kSaveDcx, WriteDcx}, {kSaveGif, WriteGif}, {kSaveJpeg, WriteJpeg}, {kSavePat, WritePat},
     {kSavePcx, WritePcx}, {kSavePng, WritePng}, {kSavePgm, WritePgm},   {kSavePpm, WritePpm},
     {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, WriteTiff}, {kSaveXwd, WriteXwd},
+    {kSaveWebp, WriteWebp}, {kSaveAvif, WriteAvif}, {kSaveJxl, WriteJxl},
 };
 
 struct CommandRow {

@@ -3,12 +3,14 @@
 // streamed file is the file the writer makes of the same picture.
 #include "core/Byte_order.h"
 #include "core/Pixel_ops.h"
+#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Jpeg_err.h"
 #include "dec_enc/Png_encoder.h"
 #include "dec_enc/Row_stream.h"
 #include "dec_enc/Tiff_io.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -162,12 +164,18 @@ public:
     int WriteRow(const std::uint8_t* bgr) override
     {
         SwapRedBlue(bgr, row_.data(), row_.size() / 3);
-        return TIFFWriteScanline(tif_.get(), row_.data(), y_++, 0) < 0 ? kOpenFileError : kOk;
+        if (TIFFWriteScanline(tif_.get(), row_.data(), y_++, 0) < 0) {
+            NoteWriteError(errno);
+            return kOpenFileError;
+        }
+        return kOk;
     }
     int Finish() override
     {
-        if (TIFFFlush(tif_.get()) != 1)
+        if (TIFFFlush(tif_.get()) != 1) {
+            NoteWriteError(errno);
             return kOpenFileError;
+        }
         tif_.reset();
         return kOk;
     }
@@ -183,8 +191,10 @@ std::unique_ptr<RowSink> OpenSink(RowFormat format, const std::string& path, std
     const auto width = static_cast<std::size_t>(w);
     if (format == RowFormat::Tiff) {
         TiffPtr tif = OpenTiff(path, "w");
-        if (!tif)
+        if (!tif) {
+            NoteWriteError(errno);
             return nullptr;
+        }
         return std::make_unique<TiffSink>(std::move(tif), w, h);
     }
     FilePtr f = OpenForWrite(path);

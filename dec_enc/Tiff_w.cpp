@@ -1,10 +1,14 @@
 // TIFF writing through libtiff: 8-bit RGB, contiguous samples, LZW with horizontal
 // differencing (predictor 2: about a third smaller on photographs, and quicker to code),
-// strips of libtiff's default size (about 8 KiB), from the rows of SourceRow(). Width and height are written as 32-bit values.
+// strips of libtiff's default size (about 8 KiB), from the rows of SourceRow(). Width and
+// height are written as 32-bit values.
 #include "core/Pixel_ops.h"
+#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Tiff_io.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -31,9 +35,13 @@ int WriteTiff(CODEC_CTX& ctx)
     const std::size_t row_bytes = ctx.RowBytes();
     if (int rc = ctx.row.Reserve(row_bytes); rc != kOk)
         return rc;
+    // libtiff writes through its own descriptor: the system's error is taken as each call
+    // that failed returns.
     TiffPtr tif = OpenTiff(ctx.output_file_name, "w");
-    if (!tif)
+    if (!tif) {
+        NoteWriteError(errno);
         return kOpenFileError;
+    }
     TIFF* t = tif.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(ctx.width));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(ctx.height));
@@ -47,10 +55,14 @@ int WriteTiff(CODEC_CTX& ctx)
     std::uint8_t* row = ctx.row.data();
     for (int y = 0; y < ctx.height; ++y) {
         SwapRedBlue(ctx.SourceRow(y), row, static_cast<std::size_t>(ctx.width));
-        if (TIFFWriteScanline(t, row, static_cast<std::uint32_t>(y), 0) < 0)
+        if (TIFFWriteScanline(t, row, static_cast<std::uint32_t>(y), 0) < 0) {
+            NoteWriteError(errno);
             return kOpenFileError;
+        }
     }
-    if (TIFFFlush(t) != 1)
+    if (TIFFFlush(t) != 1) {
+        NoteWriteError(errno);
         return kOpenFileError;
+    }
     return kOk;
 }
