@@ -57,6 +57,12 @@ fi
 if [ -x "$build/fuzz/fuzz_ini" ]; then
   run "$build/fuzz/fuzz_ini" "$runs" -max_len=4096 "$src/fuzz/seeds/ini"
 fi
+# The thumbnails' Exif thumbnail, scaled JPEG decode and cached keys, from their seeds.
+if [ -x "$build/fuzz/fuzz_thumbnail" ]; then
+  args=(-max_len=65536 "$src/fuzz/seeds/thumbnail")
+  [ -d "$seeds/jpg" ] && args+=("$seeds/jpg")
+  run "$build/fuzz/fuzz_thumbnail" "$runs" "${args[@]}"
+fi
 # Paste's reading of the clipboard's PNG and BMP bytes (built only where Qt's GUI module is).
 if [ -x "$build/fuzz/fuzz_clipboard" ]; then
   QT_QPA_PLATFORM=offscreen run "$build/fuzz/fuzz_clipboard" "$runs" -max_len=65536 "$src/fuzz/seeds/clipboard"

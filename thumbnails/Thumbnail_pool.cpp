@@ -72,6 +72,16 @@ void THUMBNAIL_POOL::WaitIdle()
     });
 }
 
+bool THUMBNAIL_POOL::WaitForResults(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock lock(mutex_);
+    idle_.wait_until(lock, deadline, [this] {
+        return !done_.empty() ||
+               (queued_.empty() && std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; }));
+    });
+    return !done_.empty();
+}
+
 void THUMBNAIL_POOL::Run(SLOT& slot)
 {
     Job job;

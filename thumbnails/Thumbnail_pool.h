@@ -30,6 +30,7 @@
 #include "platform/Dib.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -72,6 +73,9 @@ public:
     std::vector<THUMB_RESULT> Take();
     // Waits until nothing is queued or running.
     void WaitIdle();
+    // Waits until a result waits to be taken, nothing is queued or running, or the
+    // deadline passes; true when a result waits.
+    bool WaitForResults(std::chrono::steady_clock::time_point deadline);
     int Threads() const { return static_cast<int>(workers_.size()); }
 
 private:
@@ -87,7 +91,7 @@ private:
     std::function<void()> wake_;
     std::mutex mutex_;
     std::condition_variable work_; // the workers: something queued, or stop
-    std::condition_variable idle_; // WaitIdle: a job ended
+    std::condition_variable idle_; // WaitIdle, WaitForResults: a job ended
     std::deque<std::string> queued_;
     std::vector<std::unique_ptr<SLOT>> slots_;
     std::vector<THUMB_RESULT> done_;
