@@ -13,7 +13,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <unordered_map>
 
 namespace {
@@ -29,60 +28,55 @@ QSize CellSize(const QFontMetrics& fm)
 
 } // namespace
 
-// The list of pictures and what the view knows of each.
+// The list of pictures and what the view knows of each: per row only its state; the
+// thumbnails held sit in a map of their own (at most a few hundred).
 class THUMBNAIL_MODEL : public QAbstractListModel {
 public:
-    struct ITEM {
-        std::string path;
-        QImage picture; // null while waiting or failed
-        TThumbnailView::ItemState state = TThumbnailView::ItemState::kWaiting;
-    };
+    using ItemState = TThumbnailView::ItemState;
 
     int rowCount(const QModelIndex& parent) const override
     {
-        return parent.isValid() ? 0 : static_cast<int>(items.size());
+        return parent.isValid() ? 0 : static_cast<int>(paths.size());
     }
 
     QVariant data(const QModelIndex& index, int role) const override
     {
-        if (!index.isValid() || index.row() >= static_cast<int>(items.size()))
+        if (!index.isValid() || index.row() >= static_cast<int>(paths.size()))
             return {};
-        const ITEM& item = items[static_cast<std::size_t>(index.row())];
+        const std::string& path = paths[static_cast<std::size_t>(index.row())];
         switch (role) {
-        case Qt::DisplayRole: {
-            const std::size_t slash = item.path.rfind('/');
-            return QFile::decodeName(QByteArray::fromStdString(item.path.substr(slash + 1)));
-        }
+        case Qt::DisplayRole:
+            return QFile::decodeName(QByteArray::fromStdString(path.substr(path.rfind('/') + 1)));
         case Qt::ToolTipRole:
-            return QFile::decodeName(QByteArray::fromStdString(item.path));
-        case Qt::DecorationRole:
-            return item.picture;
+            return QFile::decodeName(QByteArray::fromStdString(path));
+        case Qt::DecorationRole: {
+            const auto found = pictures.find(index.row());
+            return found != pictures.end() ? found->second : QImage();
+        }
         case kStateRole:
-            return static_cast<int>(item.state);
+            return static_cast<int>(states[static_cast<std::size_t>(index.row())]);
         default:
             return {};
         }
     }
 
-    void Reset(const std::vector<std::string>& paths)
+    void Reset(std::vector<std::string> list)
     {
         beginResetModel();
-        items.clear();
-        items.resize(paths.size());
-        rows.clear();
-        rows.reserve(paths.size());
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            items[i].path = paths[i];
-            rows.emplace(paths[i], static_cast<int>(i));
-        }
+        paths = std::move(list);
+        states.assign(paths.size(), ItemState::kWaiting);
+        pictures.clear();
+        asked.clear();
         endResetModel();
     }
 
+    ItemState State(int row) const { return states[static_cast<std::size_t>(row)]; }
     void Changed(int row) { emit dataChanged(index(row), index(row)); }
 
-    std::vector<ITEM> items;
-    std::unordered_map<std::string, int> rows; // path -> row
-    int held = 0;                              // items with a picture
+    std::vector<std::string> paths;
+    std::vector<ItemState> states;
+    std::unordered_map<int, QImage> pictures; // row -> thumbnail, for the rows kReady
+    std::unordered_map<std::string, int> asked; // path -> row of what the pool was last asked for
 };
 
 namespace {
@@ -174,8 +168,10 @@ TThumbnailView::TThumbnailView(const THUMBNAIL_CACHE& cache, QWidget* parent)
 }
 
 TThumbnailView::TThumbnailView(THUMBNAIL_POOL::JobFactory factory, int threads, QWidget* parent)
-    : QListView(parent), model_(std::make_unique<THUMBNAIL_MODEL>())
+    : QListView(parent), model_(std::make_unique<THUMBNAIL_MODEL>()), hold_timer_(new QTimer(this))
 {
+    hold_timer_->setSingleShot(true);
+    connect(hold_timer_, &QTimer::timeout, this, [this] { EndHold(); });
     pool_ = std::make_unique<THUMBNAIL_POOL>(std::move(factory), threads, [this] {
         QMetaObject::invokeMethod(this, [this] { TakeResults(); }, Qt::QueuedConnection);
     });
@@ -200,6 +196,7 @@ void TThumbnailView::Setup()
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragEnabled(false);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the rows wrap at the view's width
     setItemDelegate(new THUMBNAIL_DELEGATE(this));
     setModel(model_.get());
     const QSize cell = CellSize(fontMetrics());
@@ -213,13 +210,14 @@ void TThumbnailView::Setup()
             [this] { emit SelectionChanged(SelectedPaths()); });
 }
 
-void TThumbnailView::SetFiles(const std::vector<std::string>& paths, int current)
+void TThumbnailView::SetFiles(std::vector<std::string> paths, int current)
 {
     pool_->Want({});
     pool_->Take();
-    model_->Reset(paths);
-    model_->held = 0;
-    first_paint_ = true;
+    model_->Reset(std::move(paths));
+    holding_ = Count() > 0;
+    if (holding_)
+        hold_timer_->start(kFirstPaintHoldMs);
     if (current >= 0 && current < Count()) {
         const QModelIndex index = model_->index(current);
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
@@ -230,14 +228,14 @@ void TThumbnailView::SetFiles(const std::vector<std::string>& paths, int current
 
 int TThumbnailView::Count() const
 {
-    return static_cast<int>(model_->items.size());
+    return static_cast<int>(model_->paths.size());
 }
 
 QString TThumbnailView::PathAt(int row) const
 {
     if (row < 0 || row >= Count())
         return {};
-    return QFile::decodeName(QByteArray::fromStdString(model_->items[static_cast<std::size_t>(row)].path));
+    return QFile::decodeName(QByteArray::fromStdString(model_->paths[static_cast<std::size_t>(row)]));
 }
 
 int TThumbnailView::CurrentRow() const
@@ -264,12 +262,12 @@ QStringList TThumbnailView::SelectedPaths() const
 
 TThumbnailView::ItemState TThumbnailView::StateAt(int row) const
 {
-    return row >= 0 && row < Count() ? model_->items[static_cast<std::size_t>(row)].state : ItemState::kWaiting;
+    return row >= 0 && row < Count() ? model_->State(row) : ItemState::kWaiting;
 }
 
 int TThumbnailView::HeldThumbnails() const
 {
-    return model_->held;
+    return static_cast<int>(model_->pictures.size());
 }
 
 std::pair<int, int> TThumbnailView::VisibleRows() const
@@ -310,10 +308,13 @@ void TThumbnailView::UpdateWanted()
 {
     const auto [first, last] = VisibleRows();
     std::vector<std::string> wanted;
+    model_->asked.clear();
     auto want = [&](int row) {
-        const THUMBNAIL_MODEL::ITEM& item = model_->items[static_cast<std::size_t>(row)];
-        if (item.state == ItemState::kWaiting)
-            wanted.push_back(item.path);
+        if (model_->State(row) != ItemState::kWaiting)
+            return;
+        const std::string& path = model_->paths[static_cast<std::size_t>(row)];
+        if (model_->asked.emplace(path, row).second)
+            wanted.push_back(path);
     };
     if (last >= first) {
         const int page = last - first + 1;
@@ -332,75 +333,73 @@ void TThumbnailView::TakeResults()
     std::vector<THUMB_RESULT> results = pool_->Take();
     if (results.empty())
         return;
-    ApplyResults(results);
+    const bool made = ApplyResults(results);
     const auto [first, last] = VisibleRows();
     DropFarThumbnails(first, last);
+    if (holding_) {
+        bool waiting = false;
+        for (int row = first; row <= last && !waiting; ++row)
+            waiting = model_->State(row) == ItemState::kWaiting;
+        if (made || !waiting)
+            EndHold();
+    }
 }
 
 bool TThumbnailView::ApplyResults(std::vector<THUMB_RESULT>& results)
 {
     bool made = false;
     for (THUMB_RESULT& r : results) {
-        const auto found = model_->rows.find(r.path);
-        if (found == model_->rows.end())
-            continue; // a picture of the list before
-        THUMBNAIL_MODEL::ITEM& item = model_->items[static_cast<std::size_t>(found->second)];
-        if (item.state == ItemState::kReady)
-            --model_->held;
+        const auto found = model_->asked.find(r.path);
+        if (found == model_->asked.end())
+            continue; // no longer wanted, or of the list before
+        const int row = found->second;
+        model_->asked.erase(found);
         if (r.status == THUMB_RESULT::Status::kReady && r.picture && !r.picture->Empty()) {
             made = made || !r.from_cache;
-            item.picture = ImageOf(std::move(r.picture));
-            item.state = ItemState::kReady;
-            ++model_->held;
+            model_->pictures[row] = ImageOf(std::move(r.picture));
+            model_->states[static_cast<std::size_t>(row)] = ItemState::kReady;
         } else {
-            item.picture = QImage();
-            item.state = ItemState::kFailed;
+            model_->pictures.erase(row);
+            model_->states[static_cast<std::size_t>(row)] = ItemState::kFailed;
         }
-        model_->Changed(found->second);
+        model_->Changed(row);
     }
     return made;
 }
 
 void TThumbnailView::DropFarThumbnails(int first, int last)
 {
-    if (model_->held <= kKeptThumbnails)
+    const std::size_t held = model_->pictures.size();
+    const auto kept = static_cast<std::size_t>(kKeptThumbnails);
+    if (held <= kept)
         return;
-    std::vector<std::pair<int, int>> ready; // distance from the visible rows, row
-    for (int row = 0; row < Count(); ++row)
-        if (model_->items[static_cast<std::size_t>(row)].state == ItemState::kReady)
-            ready.emplace_back(row < first ? first - row : row > last ? row - last : 0, row);
-    std::sort(ready.begin(), ready.end(), std::greater<>());
-    for (std::size_t i = 0; i + kKeptThumbnails < ready.size(); ++i) {
-        THUMBNAIL_MODEL::ITEM& item = model_->items[static_cast<std::size_t>(ready[i].second)];
-        item.picture = QImage();
-        item.state = ItemState::kWaiting;
-        --model_->held;
+    std::vector<std::pair<int, int>> rows; // distance from the visible rows, row
+    rows.reserve(held);
+    for (const auto& [row, picture] : model_->pictures)
+        rows.emplace_back(row < first ? first - row : row > last ? row - last : 0, row);
+    std::nth_element(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(held - kept), rows.end(),
+                     std::greater<>());
+    for (std::size_t i = 0; i < held - kept; ++i) {
+        model_->pictures.erase(rows[i].second);
+        model_->states[static_cast<std::size_t>(rows[i].second)] = ItemState::kWaiting;
     }
 }
 
-void TThumbnailView::WaitForFirstScreen()
+void TThumbnailView::EndHold()
 {
-    UpdateWanted();
-    const auto [first, last] = VisibleRows();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFirstPaintWaitMs);
-    auto waiting = [this, first = first, last = last] {
-        for (int row = first; row <= last; ++row)
-            if (StateAt(row) == ItemState::kWaiting)
-                return true;
-        return false;
-    };
-    while (waiting() && pool_->WaitForResults(deadline)) {
-        std::vector<THUMB_RESULT> results = pool_->Take();
-        if (ApplyResults(results))
-            break; // the cache does not hold this folder: no use waiting for the rest
-    }
+    if (!holding_)
+        return;
+    holding_ = false;
+    hold_timer_->stop();
+    viewport()->update();
 }
 
 bool TThumbnailView::viewportEvent(QEvent* e)
 {
-    if (e->type() == QEvent::Paint && first_paint_ && Count() > 0) {
-        first_paint_ = false;
-        WaitForFirstScreen();
+    if (e->type() == QEvent::Paint && holding_) {
+        QPainter p(viewport());
+        p.fillRect(viewport()->rect(), viewport()->palette().brush(viewport()->backgroundRole()));
+        return true;
     }
     return QListView::viewportEvent(e);
 }

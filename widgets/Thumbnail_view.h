@@ -7,9 +7,10 @@
 // shows a placeholder frame; a picture the readers refuse shows a crossed-out frame. The
 // user-interface thread never reads, stats or decodes a file: the grid is a list model of
 // uniform cells, and at most kKeptThumbnails thumbnails, those nearest the visible ones,
-// stay in memory. The first paint after SetFiles waits up to kFirstPaintWaitMs for the
-// visible pictures' cached thumbnails, so a folder seen before shows whole at once; a
-// thumbnail that had to be made ends the wait.
+// stay in memory. After SetFiles the cells are held back (the view paints its background
+// alone, and the event loop runs on) until the visible pictures' thumbnails are in, a
+// thumbnail had to be made (the cache does not know the folder), or kFirstPaintHoldMs
+// passed: a folder seen before shows whole at once, a new one shows its placeholders.
 //
 // Keys: the arrows, Page Up, Page Down, Home and End move (with Shift they extend the
 // selection), Ctrl+A selects all, Enter opens the current picture, Esc goes back. Mouse: a
@@ -29,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+class QTimer;
 class THUMBNAIL_MODEL;
 
 class TThumbnailView : public QListView {
@@ -36,7 +38,7 @@ class TThumbnailView : public QListView {
 public:
     static constexpr int kEdge = 128; // the cache's normal size
     static constexpr int kKeptThumbnails = 800;
-    static constexpr int kFirstPaintWaitMs = 40;
+    static constexpr int kFirstPaintHoldMs = 100;
 
     // Normal-size thumbnails from and into cache, which must outlive the view.
     explicit TThumbnailView(const THUMBNAIL_CACHE& cache, QWidget* parent = nullptr);
@@ -47,7 +49,7 @@ public:
     // The pictures to show, in this order (absolute paths, such as the document's file
     // list). current, when it is in range, becomes the current picture, selected and
     // scrolled into view. The thumbnails of the list before are dropped.
-    void SetFiles(const std::vector<std::string>& paths, int current = -1);
+    void SetFiles(std::vector<std::string> paths, int current = -1);
     int Count() const;
     QString PathAt(int row) const;
     int CurrentRow() const;
@@ -61,6 +63,8 @@ public:
     int HeldThumbnails() const;
     // The first and last row with any part in view; (0, -1) for none.
     std::pair<int, int> VisibleRows() const;
+    // True while the cells are held back after SetFiles.
+    bool HoldingCells() const { return holding_; }
 
 signals:
     void OpenRequested(const QString& path);
@@ -83,13 +87,14 @@ private:
     void TakeResults();
     // Moves results into the model; true when one was made rather than found in the cache.
     bool ApplyResults(std::vector<THUMB_RESULT>& results);
-    // Waits (bounded) for the cached thumbnails of the visible pictures.
-    void WaitForFirstScreen();
+    // Paints the cells from now on.
+    void EndHold();
     // Drops the thumbnails farthest from rows first..last beyond kKeptThumbnails.
     void DropFarThumbnails(int first, int last);
 
     std::unique_ptr<THUMBNAIL_MODEL> model_;
     std::unique_ptr<THUMBNAIL_POOL> pool_;
     bool wanted_scheduled_ = false;
-    bool first_paint_ = true;
+    bool holding_ = false;
+    QTimer* hold_timer_ = nullptr;
 };

@@ -21,7 +21,7 @@ namespace {
 // note the rows they were asked for ("row123").
 class FAKE_JOBS {
 public:
-    explicit FAKE_JOBS(int pause_ms) : pause_ms_(pause_ms) {}
+    explicit FAKE_JOBS(int pause_ms, bool from_cache = false) : pause_ms_(pause_ms), from_cache_(from_cache) {}
     THUMBNAIL_POOL::JobFactory Factory()
     {
         return [this] {
@@ -41,6 +41,7 @@ public:
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 }
                 r.status = THUMB_RESULT::Status::kReady;
+                r.from_cache = from_cache_;
                 r.picture = std::make_unique<Dib>();
                 if (r.picture->SetSize(1, 1, 24) != 0)
                     r.status = THUMB_RESULT::Status::kFailed;
@@ -61,6 +62,7 @@ public:
 
 private:
     const int pause_ms_;
+    const bool from_cache_;
     std::mutex m_;
     std::vector<int> asked_;
     int cancelled_ = 0;
@@ -264,6 +266,28 @@ private slots:
         for (int row = bottom_first; row <= bottom_last; ++row)
             QVERIFY(std::find(after.begin() + static_cast<std::ptrdiff_t>(before), after.end(), row) != after.end());
         QVERIFY(jobs.Cancelled() + static_cast<int>(after.size()) < 600);
+    }
+
+    // After SetFiles the cells wait for the visible thumbnails when they come quickly, and
+    // show their placeholders when they do not.
+    void holdsTheCellsBackForCachedThumbnailsOnly()
+    {
+        for (const bool cached : {true, false}) {
+            FAKE_JOBS jobs(cached ? 1 : 200, cached);
+            TThumbnailView view(jobs.Factory(), 1);
+            view.resize(760, 560);
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            view.SetFiles(FakeRows(100), 0);
+            QVERIFY(view.HoldingCells());
+            const QImage held = view.viewport()->grab().toImage();
+            QCOMPARE(held.pixelColor(CellCentre(view, 0)), view.viewport()->palette().color(QPalette::Base));
+            QTRY_VERIFY_WITH_TIMEOUT(!view.HoldingCells(), 30000);
+            if (cached)
+                QVERIFY(VisibleDone(view)); // all at once
+            else
+                QVERIFY(!VisibleDone(view)); // placeholders first
+        }
     }
 
     void holdsOnlyTheThumbnailsNearTheView()
