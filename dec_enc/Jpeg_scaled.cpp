@@ -50,8 +50,8 @@ int CheckHeader(CODEC_CTX& ctx, const jpeg_decompress_struct& cinfo, std::size_t
     return kOk;
 }
 
-int ScaledDecode(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes, int min_width, int min_height, int* scale_denom,
-                 const std::atomic<bool>* cancel)
+int ScaledDecode(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes, int min_width, int min_height,
+                 int* scale_denom, const std::atomic<bool>* cancel)
 {
     JPEG_ERROR err;
     jpeg_decompress_struct cinfo;
@@ -85,8 +85,9 @@ int ScaledDecode(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes, int min_wi
     cinfo.scale_num = 1;
     cinfo.scale_denom = 1;
     for (const unsigned denom : {8u, 4u, 2u}) {
-        const auto side = [denom](JDIMENSION full) { return static_cast<std::int64_t>((full + denom - 1) / denom); };
-        if (side(cinfo.image_width) >= min_width && side(cinfo.image_height) >= min_height) {
+        const std::int64_t w = (cinfo.image_width + denom - 1) / denom;
+        const std::int64_t h = (cinfo.image_height + denom - 1) / denom;
+        if (w >= min_width && h >= min_height) {
             cinfo.scale_denom = denom;
             break;
         }

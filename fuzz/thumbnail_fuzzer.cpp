@@ -40,14 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (DecodeJpegScaled(ctx, bytes, 16, 12, &denom) == kOk) {
             Check(denom == 1 || denom == 2 || denom == 4 || denom == 8);
             Check((ctx.width >= 16 && ctx.height >= 12) || denom == 1);
-            Check(ctx.decoded.size() >= static_cast<std::size_t>(ctx.width) * static_cast<std::size_t>(ctx.height) * 3);
+            const auto pixels = static_cast<std::size_t>(ctx.width) * static_cast<std::size_t>(ctx.height);
+            Check(ctx.decoded.size() >= pixels * 3);
         }
         THUMB_WORKSPACE ws;
         Dib out;
         int iw = 0, ih = 0;
         ThumbRoute route {};
         if (RenderThumbnail("input.jpg", bytes, 128, ws, out, iw, ih, route) == kOk)
-            Check(!out.Empty() && out.Width() <= 128 && out.Height() <= 128 && iw >= out.Width() && ih >= out.Height());
+            Check(!out.Empty() && out.Width() <= 128 && out.Height() <= 128 && iw >= out.Width() &&
+                  ih >= out.Height());
     }
 
     for (const PNG_TEXT& t : ReadPngText(bytes))

@@ -154,8 +154,9 @@ TEST(ThumbnailCache, CanonicalUriAndFit)
         int w, h, edge, want_w, want_h;
     };
     const Case fits[] = {
-        {4000, 3000, 128, 128, 96}, {3000, 4000, 128, 96, 128}, {100, 50, 128, 100, 50}, {128, 128, 128, 128, 128},
-        {1000, 1, 128, 128, 1},     {129, 128, 128, 128, 127},  {6000, 4000, 256, 256, 171}, {300, 7, 256, 256, 6},
+        {4000, 3000, 128, 128, 96}, {3000, 4000, 128, 96, 128},  {100, 50, 128, 100, 50},
+        {128, 128, 128, 128, 128},  {1000, 1, 128, 128, 1},      {129, 128, 128, 128, 127},
+        {6000, 4000, 256, 256, 171}, {300, 7, 256, 256, 6},
     };
     for (const Case& c : fits) {
         SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " in " + std::to_string(c.edge));
@@ -188,8 +189,8 @@ TEST(ThumbnailCache, StoredThumbnailCarriesItsKeysAndIsPrivate)
     const std::string py = PillowPython();
     ASSERT_FALSE(py.empty()) << "Pillow is missing (python3-pil, scripts/deps.sh)";
     EXPECT_EQ(CaptureCommand(py + " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-                                  "print(im.size, im.mode, im.text[\"Thumb::MTime\"], im.text[\"Thumb::Size\"])' '" +
-                             png + "'"),
+                                  "print(im.size, im.mode, im.text[\"Thumb::MTime\"], "
+                                  "im.text[\"Thumb::Size\"])' '" + png + "'"),
               "(256, 171) RGB 1700000123 " + std::to_string(source.size) + "\n");
 
     EXPECT_EQ(Mode(png), 0600);

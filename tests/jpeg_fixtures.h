@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 // Pixel (x, y) → blue, green, red.
 using JpegPixelFn = std::function<void(int x, int y, std::uint8_t* bgr)>;
@@ -49,6 +50,20 @@ inline void PhotoLikePixel(int x, int y, std::uint8_t* p)
     p[2] = static_cast<std::uint8_t>(block ? 220 : (y * 5) / 8 % 256);
 }
 
+// The file with the size in its baseline frame header (SOF0) changed to w × h.
+inline Bytes WithFrameSize(Bytes jpeg, int w, int h)
+{
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = static_cast<std::uint8_t>(h >> 8);
+            jpeg[i + 6] = static_cast<std::uint8_t>(h);
+            jpeg[i + 7] = static_cast<std::uint8_t>(w >> 8);
+            jpeg[i + 8] = static_cast<std::uint8_t>(w);
+            break;
+        }
+    return jpeg;
+}
+
 // The file with a big-endian Exif APP1 segment right after its start-of-image marker: IFD0
 // holds the orientation (when not 0), IFD1 the embedded thumbnail (when not empty).
 inline Bytes WithExif(const Bytes& jpeg, int orientation, const Bytes& thumbnail)
@@ -66,20 +81,29 @@ inline Bytes WithExif(const Bytes& jpeg, int orientation, const Bytes& thumbnail
     const std::uint32_t ifd1 = 8 + 2 + 12 * ifd0_entries + 4;
     put16(ifd0_entries);
     if (orientation != 0) {
-        put16(0x0112), put16(3), put32(1), put16(static_cast<std::uint32_t>(orientation)), put16(0);
+        put16(0x0112);
+        put16(3);
+        put32(1);
+        put16(static_cast<std::uint32_t>(orientation));
+        put16(0);
     }
     put32(thumbnail.empty() ? 0 : ifd1);
     if (!thumbnail.empty()) {
         const std::uint32_t data = ifd1 + 2 + 2 * 12 + 4;
         put16(2);
-        put16(0x0201), put16(4), put32(1), put32(data);
-        put16(0x0202), put16(4), put32(1), put32(static_cast<std::uint32_t>(thumbnail.size()));
+        for (const auto& [tag, value] : {std::pair<std::uint32_t, std::uint32_t>{0x0201, data},
+                                         {0x0202, static_cast<std::uint32_t>(thumbnail.size())}}) {
+            put16(tag);
+            put16(4);
+            put32(1);
+            put32(value);
+        }
         put32(0);
         tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
     }
     const std::size_t length = 2 + 6 + tiff.size();
-    Bytes out = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length),
-                 'E', 'x', 'i', 'f', 0, 0};
+    Bytes out = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
+                 static_cast<std::uint8_t>(length), 'E', 'x', 'i', 'f', 0, 0};
     out.insert(out.end(), tiff.begin(), tiff.end());
     out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
     return out;

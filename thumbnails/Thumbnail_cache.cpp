@@ -129,8 +129,8 @@ int EncodeThumbnailPng(FILE* file, int width, int height, png_bytep* rows, png_t
     png_init_io(png, file);
     // Level 3 packs a thumbnail nearly as small as the default and in half the time.
     png_set_compression_level(png, 3);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_text(png, info, texts, text_count);
     png_write_info(png, info);
     png_set_bgr(png);
@@ -293,7 +293,8 @@ std::vector<PNG_TEXT> ReadPngText(std::span<const std::uint8_t> png)
         if (nul == nullptr)
             continue;
         const std::size_t key_length = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
-        texts.push_back({std::string(text, key_length), std::string(text + key_length + 1, data.size() - key_length - 1)});
+        texts.push_back({std::string(text, key_length),
+                         std::string(text + key_length + 1, data.size() - key_length - 1)});
     }
     return texts;
 }

@@ -5,11 +5,11 @@
 #include "dec_enc/Exif.h"
 #include "dec_enc/Exif_thumbnail.h"
 #include "dec_enc/Jpeg_scaled.h"
-#include "ops/Orientation.h"
 #include "ops/Area_average.h"
+#include "ops/Orientation.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 
 namespace {
 
@@ -132,7 +132,8 @@ int RenderThumbnail(const std::string& name, std::span<const std::uint8_t> bytes
         ThumbnailFit(image_w, image_h, edge, tw, th);
         rc = ReduceAndOrient(picture, tw, th, 1, ws, out);
     }
-    if (doc.display && doc.display->Stride() * static_cast<std::size_t>(doc.display->Height()) > kKeepDocumentBytes)
+    const Dib* shown = doc.display.get();
+    if (shown != nullptr && shown->Stride() * static_cast<std::size_t>(shown->Height()) > kKeepDocumentBytes)
         ws.doc.reset();
     return rc;
 }

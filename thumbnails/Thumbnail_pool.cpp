@@ -67,19 +67,19 @@ std::vector<THUMB_RESULT> THUMBNAIL_POOL::Take()
 void THUMBNAIL_POOL::WaitIdle()
 {
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] {
-        return queued_.empty() && std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; });
-    });
+    idle_.wait(lock, [this] { return Idle(); });
 }
 
 bool THUMBNAIL_POOL::WaitForResults(std::chrono::steady_clock::time_point deadline)
 {
     std::unique_lock lock(mutex_);
-    idle_.wait_until(lock, deadline, [this] {
-        return !done_.empty() ||
-               (queued_.empty() && std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; }));
-    });
+    idle_.wait_until(lock, deadline, [this] { return !done_.empty() || Idle(); });
     return !done_.empty();
+}
+
+bool THUMBNAIL_POOL::Idle() const
+{
+    return queued_.empty() && std::none_of(slots_.begin(), slots_.end(), [](const auto& s) { return s->busy; });
 }
 
 void THUMBNAIL_POOL::Run(SLOT& slot)

@@ -86,6 +86,8 @@ private:
     };
 
     void Run(SLOT& slot);
+    // Nothing queued or running; called with the mutex held.
+    bool Idle() const;
 
     JobFactory factory_;
     std::function<void()> wake_;

@@ -252,7 +252,8 @@ void TThumbnailView::SetCurrentRow(int row)
 QStringList TThumbnailView::SelectedPaths() const
 {
     QModelIndexList rows = selectionModel()->selectedIndexes();
-    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     QStringList paths;
     paths.reserve(rows.size());
     for (const QModelIndex& index : rows)

@@ -122,8 +122,9 @@ private slots:
                 QVERIFY(WriteLetterPicture(path, letter, w, 120));
             } else {
                 const QColor c = ColourOf(letter);
-                WriteBytes(path, SolidJpeg(w, 120, static_cast<std::uint8_t>(c.blue()),
-                                           static_cast<std::uint8_t>(c.green()), static_cast<std::uint8_t>(c.red())));
+                const auto b = static_cast<std::uint8_t>(c.blue()), g = static_cast<std::uint8_t>(c.green()),
+                           r = static_cast<std::uint8_t>(c.red());
+                WriteBytes(path, SolidJpeg(w, 120, b, g, r));
             }
             paths_.push_back(path);
         }
@@ -263,8 +264,9 @@ private slots:
         while (at < after.size() && after[at] < bottom_first)
             ++at;
         QVERIFY(at <= before + 2);
+        const std::vector<int> since(after.begin() + static_cast<std::ptrdiff_t>(before), after.end());
         for (int row = bottom_first; row <= bottom_last; ++row)
-            QVERIFY(std::find(after.begin() + static_cast<std::ptrdiff_t>(before), after.end(), row) != after.end());
+            QVERIFY(std::find(since.begin(), since.end(), row) != since.end());
         QVERIFY(jobs.Cancelled() + static_cast<int>(after.size()) < 600);
     }
 
