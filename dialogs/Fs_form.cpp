@@ -229,7 +229,8 @@ void TFSForm::keyPressEvent(QKeyEvent* e)
     const bool ctrl = (e->modifiers() & Qt::ControlModifier) != 0;
     if (k == Qt::Key_F1) {
         help_.ShowContext(kHelpFullScreen);
-    } else if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter || (ctrl && k == Qt::Key_F)) {
+    } else if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter || (ctrl && k == Qt::Key_F) ||
+               k == Qt::Key_F11) { // F11 leaves full screen as it entered it
         mn_context_exitClick();
     } else if (k == Qt::Key_Space || k == Qt::Key_Right || k == Qt::Key_Down || k == Qt::Key_PageDown ||
                (ctrl && k == Qt::Key_N)) {

@@ -91,6 +91,38 @@ TEST_F(BrowseTest, PreviousSkipsAFailingEntryWithoutDroppingIt)
     EXPECT_EQ(doc_.file_list.size(), 3u);
 }
 
+// Home and End: the first and the last entry that open, with Next's and Previous's rules
+// for failing entries; when none opens the place in the list is kept.
+TEST_F(BrowseTest, FirstAndLastSkipFailingEntries)
+{
+    WriteBad("a.ppm");
+    Write("b.ppm");
+    Write("c.ppm");
+    WriteBad("d.ppm");
+    Start("c.ppm");
+    BROWSE_RESULT r = browser_.Last(doc_);
+    EXPECT_TRUE(r.shown);
+    EXPECT_EQ(Shown(), "c.ppm");
+    EXPECT_EQ(doc_.file_list.size(), 4u); // skipped, as by Previous
+    r = browser_.First(doc_);
+    EXPECT_TRUE(r.shown);
+    EXPECT_EQ(Shown(), "b.ppm");
+    EXPECT_EQ(ShownLevel(), 'b');
+    EXPECT_EQ(doc_.file_list.size(), 3u); // dropped, as by Next
+    EXPECT_EQ(doc_.current_index, 0);
+
+    std::filesystem::remove(dir_.File("b.ppm"));
+    std::filesystem::remove(dir_.File("c.ppm"));
+    for (int step = 0; step < 2; ++step) {
+        SCOPED_TRACE(step == 0 ? "last" : "first");
+        r = step == 0 ? browser_.Last(doc_) : browser_.First(doc_);
+        EXPECT_FALSE(r.shown);
+        EXPECT_EQ(Shown(), "b.ppm");
+        EXPECT_EQ(ShownLevel(), 'b');
+    }
+    EXPECT_EQ(doc_.current_index, -1); // every entry, the shown one too, failed and went
+}
+
 TEST_F(BrowseTest, NothingOpensKeepsThePictureShown)
 {
     Write("a.ppm");

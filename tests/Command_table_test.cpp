@@ -52,6 +52,14 @@ TEST(CommandTable, NamesAndShortcutsAreUniqueAndMenusExistBeforeUse)
             EXPECT_EQ(CommandRow(*shown).kind, CommandKind::kItem);
         }
     }
+    // A second key of a command collides with no row's key and no other second key, and
+    // binds an item of a menu.
+    for (const EXTRA_KEY& k : kExtraKeys) {
+        SCOPED_TRACE(k.shortcut);
+        EXPECT_TRUE(keys.insert(k.shortcut).second) << "shortcut used twice";
+        EXPECT_EQ(CommandRow(k.command).kind, CommandKind::kItem);
+        EXPECT_STRNE(CommandRow(k.command).shortcut, "") << "the first key is the row's";
+    }
     EXPECT_FALSE(FindCommand("mn_File_Opem").has_value());
     EXPECT_FALSE(FindCommand("").has_value()) << "separators are not commands";
 }

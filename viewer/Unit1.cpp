@@ -74,7 +74,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     connect(view_, &TPictureView::MousePressed, this, &TForm1::Image1MouseDown);
     connect(view_, &TPictureView::MouseMoved, this, &TForm1::Image1MouseMove);
     connect(view_, &TPictureView::MouseReleased, this, &TForm1::Image1MouseUp);
-    setCentralWidget(view_);
+    setCentralWidget(BuildViewArea());
     BuildCommands();
     BindHandlers();
     for (QLabel*& panel : panels_) {
@@ -188,6 +188,10 @@ void TForm1::BuildCommands()
         a->setVisible((row.flags & kCmdHidden) == 0);
         a->setEnabled((row.flags & kCmdDisabled) == 0);
         actions_[i] = a;
+    }
+    for (const EXTRA_KEY& k : kExtraKeys) {
+        QAction* a = actions_[static_cast<std::size_t>(k.command)];
+        a->setShortcuts(a->shortcuts() << QKeySequence(k.shortcut)); // the menu shows the first
     }
 }
 
@@ -510,7 +514,7 @@ void TForm1::RefreshView()
         rect_.Toggle();
     ShowTitle();
     PrepareView();
-    if (!isMaximized() && !isFullScreen()) {
+    if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) {
         const QRect screen_rect = screen()->geometry();
         const int frame_w = frameGeometry().width() - width();
         const int frame_h = frameGeometry().height() - height();
@@ -518,12 +522,11 @@ void TForm1::RefreshView()
         const WINDOW_FIT fit = FitWindow(shown.width(), shown.height(), screen_rect.width(),
                                          screen_rect.height(), frameGeometry().width(),
                                          frameGeometry().height(), ChromeHeight());
-        resize(fit.width - frame_w, fit.height - frame_h);
-        if (fit.move_to_top)
-            move(x(), screen_rect.top());
+        ResizeWindow(fit.width - frame_w, fit.height - frame_h);
+        if (fit.move_to_top || fit.move_to_left)
+            move(fit.move_to_left ? screen_rect.left() : x(), fit.move_to_top ? screen_rect.top() : y());
     }
-    pan_.reset_pending = true;
-    view_->SetPan(PaintedPan());
+    LayOutView();
     view_->update();
 }
 
@@ -534,10 +537,7 @@ int TForm1::ChromeHeight() const
            statusBar()->sizeHint().height() + 2;
 }
 
-QPoint TForm1::PaintedPan() const
-{
-    return pan_.reset_pending ? QPoint() : QPoint(pan_.offset_x, pan_.offset_y);
-}
+QPoint TForm1::PaintedPan() const { return {pan_.offset_x, pan_.offset_y}; }
 
 void TForm1::ShowBrowseResult(const BROWSE_RESULT& r)
 {
@@ -970,6 +970,8 @@ void TForm1::showEvent(QShowEvent* e)
 
 void TForm1::keyPressEvent(QKeyEvent* e)
 {
+    if (ViewKeyPressed(e))
+        return;
     if (e->key() == Qt::Key_F1 && media_window_ != nullptr) { // the media panel's own topic
         help_.ShowContext(kHelpMedia);
         return;
@@ -1018,10 +1020,14 @@ void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
         rect_.Press(p.x(), p.y());
         if (rect_.mode == kRectDraw)
             view_->setCursor(Qt::ArrowCursor);
-    } else if (button == Qt::RightButton && picture_shown_) {
+    } else if ((button == Qt::RightButton || (button == Qt::LeftButton && selection_mode_ == kSelectIdle)) &&
+               picture_shown_ && selection_mode_ != kSelectPanning) {
+        // The right button pans always, the left one while no tool is armed.
         selection_mode_ = kSelectPanning;
+        pan_button_ = button;
         pan_.Begin(pos.x(), pos.y());
-        view_->SetPan(PaintedPan());
+        if (layout_.max_pan_x > 0 || layout_.max_pan_y > 0)
+            view_->setCursor(Qt::ClosedHandCursor);
     }
 }
 
@@ -1032,12 +1038,9 @@ void TForm1::Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
     if ((buttons & Qt::LeftButton) && selection_mode_ == kSelectArmed) {
         if (rect_.DragTo(p.x(), p.y(), doc_.display_width, doc_.display_height))
             view_->update();
-    } else if ((buttons & Qt::RightButton) && selection_mode_ == kSelectPanning) {
-        const QRect s = screen()->geometry();
-        const QSize shown = view_->ShownSize(); // panning is in view pixels
-        if (pan_.Move(pos.x(), pos.y(), shown.width(), shown.height(), s.width(),
-                      MaxViewHeight(s.height(), ChromeHeight())))
-            view_->SetPan(PaintedPan());
+    } else if ((buttons & pan_button_) && selection_mode_ == kSelectPanning) {
+        if (pan_.Move(pos.x(), pos.y(), layout_.max_pan_x, layout_.max_pan_y))
+            LayOutView();
     } else if (buttons == Qt::NoButton && selection_mode_ == kSelectArmed) {
         static const Qt::CursorShape kShapes[] = {Qt::ArrowCursor, Qt::SizeVerCursor, Qt::SizeHorCursor,
                                                   Qt::SizeFDiagCursor, Qt::SizeBDiagCursor};
@@ -1051,9 +1054,11 @@ void TForm1::Image1MouseUp(Qt::MouseButton button, const QPoint& /*pos*/)
         selection_active_ = rect_.Release();
         view_->update();
         RefreshCommands();
-    } else if (button == Qt::RightButton && selection_mode_ == kSelectPanning) {
+    } else if (button == pan_button_ && selection_mode_ == kSelectPanning) {
         pan_.End();
+        pan_button_ = Qt::NoButton;
         selection_mode_ = selection_active_ ? kSelectArmed : kSelectIdle;
+        view_->setCursor(Qt::ArrowCursor);
         view_->update();
     }
 }

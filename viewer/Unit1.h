@@ -25,6 +25,7 @@ class HELP_VIEWER;
 class QAction;
 class QLabel;
 class QMenu;
+class QScrollBar;
 class QTextEdit;
 class QTimer;
 class QToolBar;
@@ -231,6 +232,9 @@ public:
     // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
     // else an open through the browser.
     BROWSE_RESULT StepFile(int direction);
+    // The first and the last picture of the directory list (Home, End).
+    void ShowFirstFile();
+    void ShowLastFile();
     // The slide show's tick, from a ready preload when there is one.
     BROWSE_RESULT SlideShowStep();
     // Asks the preload cache for the neighbours of the shown entry.
@@ -239,15 +243,36 @@ public:
     // it has painted its first picture, so that the worker does not share the processor
     // with the first paint.
     bool event(QEvent* e) override;
-    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on.
+    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on,
+    // and the view at the picture's top left corner.
     void ResetZoom();
-    // The zoom factor changed: the view, the window size and the status bar follow.
-    void ApplyZoom();
+    // The zoom factor changed from the one `before` maps: the view, the window size and
+    // the status bar follow, and the picture point under view position `at` stays there
+    // as far as the pan allows.
+    void ApplyZoom(const VIEW_MAP& before, QPoint at);
+    // One zoom step in (+1) or out (-1) around view position at.
+    void ZoomStep(int direction, QPoint at);
+    // The middle of the view.
+    QPoint ViewCentre() const;
     // The status-bar panel with the zoom ("" at 100 %).
     QString ZoomPanel() const;
-    // The room a fitted picture gets: the screen's available area less the window frame,
-    // the window rules' margin and the menus, toolbar and status bar.
+    // The room a fitted picture gets: in a window that follows the pictures, the screen's
+    // available area less the window frame, the window rules' margin and the menus,
+    // toolbar and status bar; in a window the user sized, the view's area less its margin.
     FIT_ROOM FitRoom() const;
+    // Places the view and its scroll bars in the view area for the picture at its zoom and
+    // the pan offset, which it keeps within the picture.
+    void LayOutView();
+    // The view area changed size: a fitted picture is fitted again (unless a zoom command
+    // set the factor), and the view is laid out.
+    void ViewAreaResized();
+    const VIEW_LAYOUT& ViewLayout() const { return layout_; }
+    QScrollBar* HorizontalBar() const { return hbar_; }
+    QScrollBar* VerticalBar() const { return vbar_; }
+    const WINDOW_SIZING& Sizing() const { return sizing_; }
+    // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
+    // the view. False for other keys.
+    bool ViewKeyPressed(QKeyEvent* e);
     // Hands the view the fitted copy a preload made, when it is of the picture shown at
     // the factor shown.
     void OfferFittedCopy();
@@ -265,6 +290,8 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     // view area
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -335,6 +362,10 @@ private:
     int clipboard_state_ = 0;
     std::int32_t key_count_ = 0;
     // view area
+    // The central widget: the picture view with a scroll bar beside it and below it.
+    QWidget* BuildViewArea();
+    // Resizes the window to an outer size it asks for itself (not the user's size).
+    void ResizeWindow(int w, int h);
     void SetUpView(const FORM_OPTIONS& options);
     // Opens path and lists its directory, taking the start picture from the start-up
     // preload when it has it.
@@ -348,4 +379,11 @@ private:
     int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
     std::unique_ptr<PRELOAD_CACHE> preload_;
     FITTED_COPY fitted_; // from the last preload taken, until the view takes it
+    QWidget* view_area_ = nullptr;
+    QScrollBar* hbar_ = nullptr;
+    QScrollBar* vbar_ = nullptr;
+    VIEW_LAYOUT layout_;
+    WINDOW_SIZING sizing_;
+    Qt::MouseButton pan_button_ = Qt::NoButton;  // the button of the pan gesture under way
+    QTimer* preload_timer_ = nullptr; // asks for the neighbours again once resizing stops
 };

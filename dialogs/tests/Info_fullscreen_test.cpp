@@ -251,6 +251,7 @@ private slots:
         QTest::newRow("Ctrl+F") << 2;
         QTest::newRow("double click") << 3;
         QTest::newRow("context menu Exit") << 4;
+        QTest::newRow("F11, the key that entered it") << 5;
     }
 
     void fullScreenLeaves()
@@ -266,6 +267,7 @@ private slots:
             case 1: QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); break;
             case 2: QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier); break;
             case 3: QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100)); break;
+            case 5: QTest::keyClick(w, Qt::Key_F11); break;
             default: w->ContextMenu()->findChild<QAction*>("mn_context_exit")->trigger(); break;
             }
             QVERIFY(!w->isVisible());

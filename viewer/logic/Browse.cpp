@@ -107,6 +107,22 @@ BROWSE_RESULT FILE_BROWSER::Previous(TIMAGE_INFO& doc)
     return r;
 }
 
+BROWSE_RESULT FILE_BROWSER::First(TIMAGE_INFO& doc)
+{
+    doc.current_index = -1;
+    return Next(doc); // which finds the shown picture's place again when none opens
+}
+
+BROWSE_RESULT FILE_BROWSER::Last(TIMAGE_INFO& doc)
+{
+    const std::int32_t was = doc.current_index;
+    doc.current_index = static_cast<std::int32_t>(doc.file_list.size());
+    BROWSE_RESULT r = Previous(doc);
+    if (!r.shown)
+        doc.current_index = was;
+    return r;
+}
+
 BROWSE_RESULT FILE_BROWSER::SlideShowTick(TIMAGE_INFO& doc)
 {
     BROWSE_RESULT r;

@@ -36,6 +36,11 @@ public:
     // The previous entry, wrapping to the last. An entry that fails to open is skipped and
     // stays in the list. Gives up after one round without success.
     BROWSE_RESULT Previous(TIMAGE_INFO& doc);
+    // The first entry of the list that opens (Next from before the first), and the last
+    // (Previous from past the last); the same rules for failing entries. When none opens,
+    // the position in the list stays where it was.
+    BROWSE_RESULT First(TIMAGE_INFO& doc);
+    BROWSE_RESULT Last(TIMAGE_INFO& doc);
     // One tick of the slide show: opens the entry at the current index (from 0 when the
     // index is past the end) and moves the index on; a failing entry is dropped and the
     // index stays on the entry that takes its place.

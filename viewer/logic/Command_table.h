@@ -241,3 +241,15 @@ consteval CommandId Cmd(std::string_view name)
             return static_cast<CommandId>(i);
     throw "unknown command name"; // not a constant expression: the call does not compile
 }
+
+// Keys that run a command besides the shortcut its row shows: the keys Linux desktops give
+// the same commands. They collide with no row's shortcut.
+struct EXTRA_KEY {
+    CommandId command;
+    const char* shortcut;
+};
+inline constexpr EXTRA_KEY kExtraKeys[] = {
+    {Cmd("mn_File_SaveAs"), "Ctrl+Shift+S"},
+    {Cmd("mn_Edit_Redo"), "Ctrl+Shift+Z"},
+    {Cmd("mn_View_FullScreen"), "F11"},
+};

@@ -1,5 +1,6 @@
 #include "viewer/logic/Window_rules.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,10 +47,15 @@ WINDOW_FIT FitWindow(std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen
                      std::int32_t window_w, std::int32_t window_h, std::int32_t chrome)
 {
     WINDOW_FIT fit{window_w, window_h, false};
-    if (pic_w <= 350)
+    if (pic_w <= 350) {
         fit.width = 360;
-    else if (pic_w < screen_w)
+    } else if (pic_w < screen_w) {
         fit.width = pic_w + 10;
+    } else {
+        // A picture as wide as the screen gets the screen's width, not a strip of it.
+        fit.width = screen_w;
+        fit.move_to_left = true;
+    }
     if (pic_h <= 110) {
         fit.height = pic_h + chrome;
     } else if (pic_h > MaxViewHeight(screen_h, chrome)) {
@@ -110,34 +116,56 @@ REFRESH_RESULT UpdateCommandStates(COMMAND_STATES& s, const TIMAGE_INFO& doc, co
 
 void PAN_STATE::Begin(std::int32_t x, std::int32_t y)
 {
-    if (reset_pending) {
-        offset_x = offset_y = base_x = base_y = 0;
-        reset_pending = false;
-    } else {
-        base_x = offset_x;
-        base_y = offset_y;
-    }
+    base_x = offset_x;
+    base_y = offset_y;
     start_x = x;
     start_y = y;
 }
 
-bool PAN_STATE::Move(std::int32_t x, std::int32_t y, std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen_w,
-                     std::int32_t view_h)
+bool PAN_STATE::Move(std::int32_t x, std::int32_t y, std::int32_t max_x, std::int32_t max_y)
 {
-    std::int32_t ox = pic_w < screen_w - 2 ? 0 : start_x - x;
-    std::int32_t oy = pic_h < view_h ? 0 : start_y - y;
-    if (reset_pending)
-        return false;
-    ox += base_x;
-    oy += base_y;
-    const std::int32_t max_x = std::abs(screen_w - (pic_w + 2));
-    const std::int32_t max_y = std::abs(view_h - pic_h);
-    // Offsets past either end are not taken; the way back to 0, 0 is open.
-    if (ox < 0 || ox > max_x || oy < 0 || oy > max_y)
-        return false;
+    const std::int32_t ox = std::clamp(base_x + start_x - x, 0, std::max(0, max_x));
+    const std::int32_t oy = std::clamp(base_y + start_y - y, 0, std::max(0, max_y));
     if (ox == offset_x && oy == offset_y)
         return false;
     offset_x = ox;
     offset_y = oy;
     return true;
+}
+
+void PAN_STATE::Clamp(std::int32_t max_x, std::int32_t max_y)
+{
+    offset_x = std::clamp(offset_x, 0, std::max(0, max_x));
+    offset_y = std::clamp(offset_y, 0, std::max(0, max_y));
+    base_x = std::clamp(base_x, 0, std::max(0, max_x));
+    base_y = std::clamp(base_y, 0, std::max(0, max_y));
+}
+
+void WINDOW_SIZING::Asked(std::int32_t w, std::int32_t h)
+{
+    asked_[next_] = {w, h};
+    next_ = (next_ + 1) % kRemembered;
+}
+
+void WINDOW_SIZING::Reported(std::int32_t w, std::int32_t h)
+{
+    for (const SIZE& s : asked_)
+        if (s.w == w && s.h == h)
+            return;
+    kept_ = true;
+}
+
+ViewKeyAction ActionOfViewKey(ViewKey key, bool pans_x, bool pans_y)
+{
+    switch (key) {
+    case ViewKey::kLeft: return pans_x ? ViewKeyAction::kPanLeft : ViewKeyAction::kPrevious;
+    case ViewKey::kRight: return pans_x ? ViewKeyAction::kPanRight : ViewKeyAction::kNext;
+    case ViewKey::kUp: return pans_y ? ViewKeyAction::kPanUp : ViewKeyAction::kPrevious;
+    case ViewKey::kDown: return pans_y ? ViewKeyAction::kPanDown : ViewKeyAction::kNext;
+    case ViewKey::kPageUp: return ViewKeyAction::kPrevious;
+    case ViewKey::kPageDown: return ViewKeyAction::kNext;
+    case ViewKey::kHome: return ViewKeyAction::kFirst;
+    case ViewKey::kEnd: break;
+    }
+    return ViewKeyAction::kLast;
 }

@@ -476,7 +476,7 @@ private slots:
         auto form = MakeForm();
         doc_->current_path = Path("a.ppm");
         form->OpenCurrentPath();
-        const QRect view_area = form->View()->geometry();
+        const QRect view_area = form->centralWidget()->geometry(); // the view and its scroll bars
 
         form->SetTextFileChooser([] { return TForm1::TEXT_CHOICE{}; });
         form->Command("mn_Tests_OpenRtf")->trigger();
