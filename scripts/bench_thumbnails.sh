@@ -3,7 +3,8 @@
 #   scripts/bench_thumbnails.sh [COUNT]        (COUNT: $THUMB_BENCH_COUNT, default 1000)
 # 1. Cold cache, the whole folder and the first screenful (40): our pool (one worker per
 #    core but one, and one per core) against gdk-pixbuf-thumbnailer run file by file and
-#    one per core, all at the normal size (128).
+#    one per core, all at the normal size (128). Then the same photos as a camera writes
+#    them, with a 160 x 120 thumbnail in their Exif segment.
 # 2. Warm cache: our pool over the same folder again.
 # 3. The view (offscreen) over the folder, warm and cold: the visible thumbnails present at
 #    its first paint, the time to the first complete screen, the longest stall.
@@ -27,19 +28,35 @@ done
 
 # The photos: six 4000 x 3000 bases (a fractal with grain, 4:2:0, quality 90: 3 to 5 MB
 # like a camera's), copied to COUNT files.
-store=build/bench_photos
+mkdir -p build/bench_photos/bases
+store=$(realpath build/bench_photos)
 photos=$store/12mp_$count
-mkdir -p "$store/bases"
+camera=$store/12mp_exif_$count
 for i in 1 2 3 4 5 6; do
   base=$store/bases/base_$i.jpg
   [ -f "$base" ] || nice convert -size 4000x3000 -seed "$i" plasma:fractal -attenuate 0.25 +noise Gaussian \
     -sampling-factor 2x2 -quality 90 "$base"
+  # The same photo with a camera's Exif segment: IFD1 holding a 160 x 120 JPEG thumbnail.
+  [ -f "$store/bases/exif_$i.jpg" ] || {
+    convert "$base" -resize 160x120 -quality 80 "$store/bases/thumb_$i.jpg"
+    python3 - "$base" "$store/bases/thumb_$i.jpg" "$store/bases/exif_$i.jpg" <<'PY'
+import struct, sys
+photo, thumb = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+tiff = b'MM' + struct.pack('>HI', 42, 8) + struct.pack('>H', 0) + struct.pack('>I', 14)
+tiff += struct.pack('>H', 2) + struct.pack('>HHII', 0x0201, 4, 1, 14 + 2 + 24 + 4)
+tiff += struct.pack('>HHII', 0x0202, 4, 1, len(thumb)) + struct.pack('>I', 0) + thumb
+segment = b'Exif\0\0' + tiff
+open(sys.argv[3], 'wb').write(b'\xff\xd8\xff\xe1' + struct.pack('>H', len(segment) + 2) + segment + photo[2:])
+PY
+  }
 done
-if [ ! -f "$photos/.complete" ]; then
-  rm -rf "$photos" && mkdir -p "$photos"
-  for n in $(seq -w 1 "$count"); do cp "$store/bases/base_$(( (10#$n % 6) + 1 )).jpg" "$photos/photo_$n.jpg"; done
-  touch "$photos/.complete"
-fi
+for set in "$photos:base" "$camera:exif"; do
+  dir=${set%%:*} kind=${set##*:}
+  [ -f "$dir/.complete" ] && continue
+  rm -rf "$dir" && mkdir -p "$dir"
+  for n in $(seq -w 1 "$count"); do cp "$store/bases/${kind}_$(( (10#$n % 6) + 1 )).jpg" "$dir/photo_$n.jpg"; done
+  touch "$dir/.complete"
+done
 big=$store/10000
 if [ ! -f "$big/.complete" ]; then
   rm -rf "$big" && mkdir -p "$big" "$store/small"
@@ -61,7 +78,8 @@ timed() {
   awk '{ gsub(/[()+]/, " "); printf "%.1f s (CPU %.1f s)", $1, $2 + $3 }' "$scratch/time"
 }
 
-list() { find "$photos" -name '*.jpg' | sort; }
+folder=$photos
+list() { find "$folder" -name '*.jpg' | sort; }
 first40() { list | head -n 40; }
 
 echo "== $count photos of 4000 x 3000, $(du -sh "$photos" | cut -f1), $cores cores =="
@@ -85,6 +103,19 @@ echo "gdk-pixbuf-thumbnailer, serial:  first 40 $t40   all $tall"
 t40=$(first40 | timed xargs -P "$cores" -n 1 sh -c 'gdk-pixbuf-thumbnailer -s 128 "$0" "$scratch/gdk/p$$.png"')
 tall=$(list | timed xargs -P "$cores" -n 1 sh -c 'gdk-pixbuf-thumbnailer -s 128 "$0" "$scratch/gdk/p$$.png"')
 echo "gdk-pixbuf-thumbnailer, $cores at once: first 40 $t40   all $tall"
+
+echo "-- cold cache, the same photos with a 160 x 120 Exif thumbnail --"
+folder=$camera
+rm -rf "$scratch/camera"
+mkdir -p "$scratch/camera/first" && for f in $(first40); do ln -s "$f" "$scratch/camera/first/"; done
+t40=$(XDG_CACHE_HOME="$scratch/camera/cache40" timed "$view" --make "$scratch/camera/first" --threads "$ours_threads")
+tall=$(XDG_CACHE_HOME="$scratch/camera/cache" timed "$view" --make "$camera" --threads "$ours_threads" --first 40)
+echo "ours, $ours_threads worker(s):       first 40 $t40   all $tall"
+echo "    ($(head -1 "$scratch/out"))"
+t40=$(first40 | timed bash -c gdk)
+tall=$(list | timed bash -c gdk)
+echo "gdk-pixbuf-thumbnailer, serial:  first 40 $t40   all $tall"
+folder=$photos
 
 echo "-- warm cache --"
 twarm=$(XDG_CACHE_HOME="$scratch/ours/cache" timed "$view" --make "$photos" --threads "$ours_threads" --first 40)
