@@ -80,7 +80,7 @@ timed() {
 
 folder=$photos
 list() { find "$folder" -name '*.jpg' | sort; }
-first40() { list | head -n 40; }
+first40() { list | head -n 40 || true; } # head ends the pipe early
 
 echo "== $count photos of 4000 x 3000, $(du -sh "$photos" | cut -f1), $cores cores =="
 echo "-- cold cache, normal size (128) --"

@@ -33,6 +33,7 @@ QSize CellSize(const QFontMetrics& fm)
 class THUMBNAIL_MODEL : public QAbstractListModel {
 public:
     using ItemState = TThumbnailView::ItemState;
+    using QAbstractListModel::QAbstractListModel;
 
     int rowCount(const QModelIndex& parent) const override
     {
@@ -168,7 +169,7 @@ TThumbnailView::TThumbnailView(const THUMBNAIL_CACHE& cache, QWidget* parent)
 }
 
 TThumbnailView::TThumbnailView(THUMBNAIL_POOL::JobFactory factory, int threads, QWidget* parent)
-    : QListView(parent), model_(std::make_unique<THUMBNAIL_MODEL>()), hold_timer_(new QTimer(this))
+    : QListView(parent), model_(new THUMBNAIL_MODEL(this)), hold_timer_(new QTimer(this))
 {
     hold_timer_->setSingleShot(true);
     connect(hold_timer_, &QTimer::timeout, this, [this] { EndHold(); });
@@ -180,7 +181,7 @@ TThumbnailView::TThumbnailView(THUMBNAIL_POOL::JobFactory factory, int threads, 
 
 TThumbnailView::~TThumbnailView()
 {
-    pool_.reset(); // joins the workers before the model and the view go
+    pool_.reset(); // joins the workers before the view and its model (a child) go
 }
 
 void TThumbnailView::Setup()
@@ -198,7 +199,7 @@ void TThumbnailView::Setup()
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the rows wrap at the view's width
     setItemDelegate(new THUMBNAIL_DELEGATE(this));
-    setModel(model_.get());
+    setModel(model_);
     const QSize cell = CellSize(fontMetrics());
     setGridSize(cell);
     verticalScrollBar()->setSingleStep(cell.height() / 3);

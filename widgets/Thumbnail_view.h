@@ -92,7 +92,7 @@ private:
     // Drops the thumbnails farthest from rows first..last beyond kKeptThumbnails.
     void DropFarThumbnails(int first, int last);
 
-    std::unique_ptr<THUMBNAIL_MODEL> model_;
+    THUMBNAIL_MODEL* model_; // a child of the view
     std::unique_ptr<THUMBNAIL_POOL> pool_;
     bool wanted_scheduled_ = false;
     bool holding_ = false;
