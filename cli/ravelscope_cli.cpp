@@ -68,7 +68,9 @@ const char kUsage[] =
     "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
     "--rotate-left, --rotate-right, --negative, --grayscale, --reduce-colors, --swap RBG|BGR|BRG|GRB|GBR\n"
     "OUT's extension (or EXT) picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun\n"
-    ".tga .tif .xwd (any case).\n"
+    ".tga .tif .xwd .webp .avif .jxl (any case).\n"
+    "--quality N            convert: the lossy writers' quality, 1 (smallest) to 100 (best); default 90\n"
+    "--lossless             convert: WebP, AVIF and JPEG XL keep every pixel\n"
     "-o DIR, --output DIR   write each IN as DIR/<name of IN without extension>.EXT\n"
     "--to EXT               the output format of -o\n"
     "-j N, --jobs N         convert N files at a time (default: one per processor)\n"
@@ -321,6 +323,8 @@ struct CommandLine {
     int jobs = 0;   // 0: one per processor
     std::int32_t count = 0; // loads of a bench run; 0: kRunLoads
     std::string csv;        // where bench saves its summary
+    std::int32_t quality = 0; // convert: the lossy writers' quality; 0: the default
+    bool lossless = false;    // convert: the writers that can keep every pixel do
 };
 
 const Operation* FindOperation(const std::string& word)
@@ -360,6 +364,10 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             cl.verbose = true;
             continue;
         }
+        if (word == "--lossless") {
+            cl.lossless = true;
+            continue;
+        }
         // Options with a value take it from the next word, or after "=" ("--to=png", "-j4").
         std::string name = word, value;
         bool inline_value = false;
@@ -373,7 +381,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             inline_value = true;
         }
         if (name == "-o" || name == "--output" || name == "--to" || name == "-j" || name == "--jobs"
-            || name == "--count" || name == "--csv") {
+            || name == "--count" || name == "--csv" || name == "--quality") {
             if (!inline_value) {
                 if (i + 1 >= argc)
                     return BadUsage(name + " needs a value");
@@ -384,6 +392,9 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             } else if (name == "--count") {
                 if (!ParseInt(value, 1, 100000000, cl.count))
                     return BadUsage("--count takes a number of loads from 1 to 100000000");
+            } else if (name == "--quality") {
+                if (!ParseInt(value, 1, 100, cl.quality))
+                    return BadUsage("--quality takes a number from 1 to 100");
             } else if (name == "--csv") {
                 if (value.empty())
                     return BadUsage("--csv needs a file name");
@@ -460,6 +471,36 @@ bool PrintMp3Facts(const std::string& path)
     return true;
 }
 
+// The facts a file carries beside its size and depth, on an indented line, for the formats
+// that state them and for animations and pictures with a colour profile.
+void PrintPictureFacts(const TIMAGE_INFO& doc)
+{
+    const TIMAGE_INFO::PICTURE_FACTS& f = doc.facts;
+    const bool modern = doc.format_code == kFmtWebp || doc.format_code == kFmtAvif || doc.format_code == kFmtHeif ||
+                        doc.format_code == kFmtJxl || doc.format_code == kFmtApng;
+    if (!modern && f.frame_count < 2 && f.icc_bytes == 0)
+        return;
+    std::string line = "  ";
+    if (f.bits_per_sample > 0)
+        line += std::to_string(f.bits_per_sample) + " bits a sample, ";
+    line += f.alpha ? "alpha" : "no alpha";
+    if (f.frame_count > 0) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, ", %d frames, %lld.%03lld s, ", f.frame_count,
+                      static_cast<long long>(f.duration_ms / 1000), static_cast<long long>(f.duration_ms % 1000));
+        line += buf;
+        line += f.loop_count == 0 ? "loops forever" : f.loop_count < 0 ? "loops unknown"
+                                                    : "plays " + std::to_string(f.loop_count) + " times";
+    }
+    line += f.icc_bytes > 0 ? ", ICC profile, " + std::to_string(f.icc_bytes) + " bytes" : ", no ICC profile";
+    const CODEC_CTX::PICTURE_META& m = doc.context->meta;
+    if (m.colour_primaries >= 0)
+        line += ", colour primaries " + std::to_string(m.colour_primaries) + ", transfer " +
+                std::to_string(m.transfer_characteristics) + ", matrix " + std::to_string(m.matrix_coefficients) +
+                (m.full_range ? ", full range" : ", limited range");
+    std::printf("%s\n", line.c_str());
+}
+
 int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
 {
     if (files.empty())
@@ -483,6 +524,7 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
                     FormatName(doc.format_code), doc.display_width, doc.display_height, doc.bits_per_pixel,
                     doc.context->compression_name.c_str(), static_cast<long long>(doc.file_size),
                     doc.last_load_time);
+        PrintPictureFacts(doc);
     }
     return status;
 }
@@ -533,9 +575,10 @@ int Bench(TIMAGE_INFO& doc, const CommandLine& cl)
 
 // Opens in, applies the steps and saves out with the writer of save_code. Returns kOk,
 // or fills message with the line that says what failed.
-int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::string& in, const std::string& out,
+int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, const std::string& out,
                std::int32_t save_code, std::string& message)
 {
+    const std::vector<Step>& steps = cl.steps;
     // A plain conversion to a writer that reads only the display bitmap lets the reader
     // decode straight into it: one picture-sized buffer instead of two.
     doc.direct_decode = steps.empty() && SaveReadsDisplay(save_code) ? 1 : 0;
@@ -553,6 +596,8 @@ int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::stri
             return rc;
         }
     rc = PrepareSave(doc, save_code, out);
+    doc.context->quality = cl.quality != 0 ? cl.quality : 90;
+    doc.context->lossless = cl.lossless;
     if (rc == kOk)
         rc = doc.Save();
     if (rc == kFormatNotSupported) {
@@ -581,7 +626,7 @@ int ConvertSingle(TIMAGE_INFO& doc, const CommandLine& cl)
         return Usage();
     }
     std::string message;
-    if (ConvertOne(doc, cl.steps, in, out, save_code, message) != kOk) {
+    if (ConvertOne(doc, cl, in, out, save_code, message) != kOk) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }
@@ -674,7 +719,7 @@ int ConvertBatch(const CommandLine& cl)
         TIMAGE_INFO doc;
         for (std::size_t i = next++; i < n; i = next++) {
             std::string message = clash[i];
-            if (message.empty() && ConvertOne(doc, cl.steps, cl.files[i], outputs[i], save_code, message) == kOk)
+            if (message.empty() && ConvertOne(doc, cl, cl.files[i], outputs[i], save_code, message) == kOk)
                 message.clear();
             finish(message);
         }
@@ -719,6 +764,8 @@ int main(int argc, char** argv)
         return BadUsage("operations apply to convert only");
     if ((cl.has_output_dir || !cl.to.empty() || cl.jobs != 0) && cl.command != "convert")
         return BadUsage("-o, --to and -j apply to convert only");
+    if ((cl.quality != 0 || cl.lossless) && cl.command != "convert")
+        return BadUsage("--quality and --lossless apply to convert only");
     if ((cl.count != 0 || !cl.csv.empty()) && cl.command != "bench")
         return BadUsage("--count and --csv apply to bench only");
     if (cl.command == "convert" && cl.has_output_dir)

@@ -21,6 +21,7 @@ const WriterRow kWriters[] = {
     {kSaveDcx, WriteDcx}, {kSaveGif, WriteGif}, {kSaveJpeg, WriteJpeg}, {kSavePat, WritePat},
     {kSavePcx, WritePcx}, {kSavePng, WritePng}, {kSavePgm, WritePgm},   {kSavePpm, WritePpm},
     {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, WriteTiff}, {kSaveXwd, WriteXwd},
+    {kSaveWebp, WriteWebp}, {kSaveAvif, WriteAvif}, {kSaveJxl, WriteJxl},
 };
 
 struct CommandRow {
@@ -104,6 +105,7 @@ bool SaveReadsDisplay(std::int32_t save_code)
 {
     switch (save_code) {
     case kSaveBmp: case kSaveDcx: case kSaveJpeg: case kSavePcx: case kSavePng:
+    case kSaveWebp: case kSaveAvif: case kSaveJxl:
         return true;
     default:
         return false;

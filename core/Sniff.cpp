@@ -3,6 +3,7 @@
 #include "core/File_io.h"
 #include "core/Imageinfo.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -33,6 +34,28 @@ bool BareDicom(std::span<const std::uint8_t> b)
     return (IsUpper(b[4]) && IsUpper(b[5])) || (b[6] == 0 && b[7] == 0);
 }
 
+// An ISO base media file ("ftyp" box first): AVIF or HEIF by its brands. The major brand
+// decides where it names one; a general brand (mif1, msf1) is followed by the compatible
+// brands, where "avif" or "avis" makes it AVIF.
+std::int32_t IsoBrandFormat(std::span<const std::uint8_t> b)
+{
+    if (!Starts(b, "ftyp", 4, 4))
+        return -1;
+    const std::uint32_t box = Be32(b.data());
+    const std::size_t end = std::min<std::size_t>(b.size(), box >= 16 ? box : 16);
+    auto brand_is = [&](std::size_t at, const char* name) { return Starts(b, name, 4, at); };
+    if (brand_is(8, "avif") || brand_is(8, "avis"))
+        return kFmtAvif;
+    if (brand_is(8, "heic") || brand_is(8, "heix") || brand_is(8, "hevc") || brand_is(8, "hevx"))
+        return kFmtHeif;
+    if (!brand_is(8, "mif1") && !brand_is(8, "msf1"))
+        return -1;
+    for (std::size_t at = 16; at + 4 <= end; at += 4)
+        if (brand_is(at, "avif") || brand_is(at, "avis"))
+            return kFmtAvif;
+    return kFmtHeif;
+}
+
 } // namespace
 
 std::int32_t SniffFormat(std::span<const std::uint8_t> b)
@@ -45,6 +68,12 @@ std::int32_t SniffFormat(std::span<const std::uint8_t> b)
         return kFmtGif;
     if (Starts(b, "II*\0", 4) || Starts(b, "MM\0*", 4))
         return kFmtTiff;
+    if (Starts(b, "RIFF", 4) && Starts(b, "WEBP", 4, 8))
+        return kFmtWebp;
+    if (const std::int32_t iso = IsoBrandFormat(b); iso >= 0)
+        return iso;
+    if (Starts(b, "\xFF\x0A", 2) || Starts(b, "\0\0\0\x0CJXL \r\n\x87\n", 12))
+        return kFmtJxl;
     if (Starts(b, "DICM", 4, 128) || BareDicom(b))
         return kFmtDicom;
     if (Starts(b, "\xB1\x68\xDE\x3A", 4))

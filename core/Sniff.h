@@ -11,7 +11,9 @@ inline constexpr std::size_t kSniffBytes = 512;
 
 // The format code (core/Imageinfo.h) of the picture whose file starts with head: PNG, JPEG,
 // GIF, BMP, TIFF, netpbm (PBM, PGM or PPM by the magic P1..P6), PCX, DCX, SGI, XWD, FITS,
-// Sun raster, Paint Shop Pro or DICOM; -1 when none matches.
+// Sun raster, Paint Shop Pro, DICOM, WebP (RIFF/WEBP), AVIF and HEIF (the brands of an
+// "ftyp" box) or JPEG XL (codestream or container); -1 when none matches. A PNG holding an
+// animation is still PNG here: its chunks decide later.
 std::int32_t SniffFormat(std::span<const std::uint8_t> head);
 
 // SniffFormat over the first kSniffBytes of a file; -1 when it cannot be read.

@@ -220,3 +220,28 @@ TEST_F(BrowseTest, BrowsingLeavesTheWorkingDirectoryAlone)
     EXPECT_EQ(doc_.file_list, std::vector<std::string>{sub + "/c.ppm"});
     EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path("/"));
 }
+
+// A sound (or video) has its place in the list beside the pictures: one opened on its
+// own steps to its neighbours, and a folder of sounds alone is browsed too. The document's
+// own list (the command-line tool's, the batch run's) stays pictures only.
+TEST_F(BrowseTest, SoundsAreBrowsedAmongThePictures)
+{
+    Write("b.ppm");
+    for (const char* n : {"a.mp3", "c.WAV", "d.avi", "notes.txt"})
+        WriteBytes(dir_.File(n), Bytes{0});
+    Start("c.WAV");
+    EXPECT_EQ(doc_.state, kMediaOpen);
+    EXPECT_EQ(doc_.file_list, (std::vector<std::string>{dir_.File("a.mp3"), dir_.File("b.ppm"), dir_.File("c.WAV"),
+                                                         dir_.File("d.avi")}));
+    EXPECT_EQ(doc_.current_index, 2);
+    for (const char* want : {"d.avi", "a.mp3", "b.ppm"}) {
+        EXPECT_TRUE(browser_.Next(doc_).shown);
+        EXPECT_EQ(Shown(), want);
+    }
+    EXPECT_EQ(doc_.state, kPictureOpen);
+    EXPECT_TRUE(browser_.Previous(doc_).shown);
+    EXPECT_EQ(doc_.state, kMediaOpen);
+
+    ASSERT_TRUE(doc_.BuildFileList(dir_.path()));
+    EXPECT_EQ(doc_.file_list, std::vector<std::string>{dir_.File("b.ppm")});
+}

@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -32,6 +33,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
@@ -313,8 +315,6 @@ void TForm1::RefreshCommands()
     in.toolbar_visible = toolbar_visible_;
     const REFRESH_RESULT r = UpdateCommandStates(states_, doc_, in);
     clipboard_state_ = r.clipboard_state;
-    if (r.drop_selection)
-        DropSelection();
     ApplyStates();
 }
 
@@ -399,6 +399,8 @@ void TForm1::OpenRecentFile(int k)
         RebuildRecentMenu();
         return;
     }
+    if (!MayLeavePicture())
+        return;
     DropSelection();
     const std::int32_t rc = browser_.OpenKeepingShown(doc_, path);
     if (rc != kOk) {
@@ -407,7 +409,7 @@ void TForm1::OpenRecentFile(int k)
     }
     picture_shown_ = doc_.state == kPictureOpen;
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && doc_.BuildFileList(dir)) {
+    if (!dir.empty() && doc_.BuildFileList(dir, true)) {
         doc_.FindCurrent();
     } else {
         doc_.file_list.assign(1, path);
@@ -432,6 +434,10 @@ void TForm1::SaveSettings()
 
 void TForm1::closeEvent(QCloseEvent* e)
 {
+    if (!MayLeavePicture()) {
+        e->ignore();
+        return;
+    }
     if (!settings_saved_)
         SaveSettings();
     QMainWindow::closeEvent(e);
@@ -447,6 +453,8 @@ void TForm1::OpenCurrentPath()
     // picture's path stays the document's.
     const std::string requested = doc_.current_path;
     doc_.current_path = shown_path_;
+    if (!MayLeavePicture())
+        return;
     const std::int32_t rc = OpenAndListStart(requested);
     if (rc == kOk)
         ShowDocument();
@@ -551,18 +559,31 @@ void TForm1::ShowBrowseResult(const BROWSE_RESULT& r)
 
 void TForm1::mn_View_NextFileClick()
 {
+    if (!MayLeavePicture())
+        return;
     ShowBrowseResult(StepFile(1));
     RefreshCommands();
 }
 
 void TForm1::mn_View_PreviousFileClick()
 {
+    if (!MayLeavePicture())
+        return;
     ShowBrowseResult(StepFile(-1));
     RefreshCommands();
 }
 
 void TForm1::SlideShowTimerTick()
 {
+    // A dialog open over the window (a question, a save) keeps the picture it was opened for.
+    if (QApplication::activeModalWidget() != nullptr)
+        return;
+    // The show waits on a picture with unsaved edits and goes on once they are saved or
+    // undone.
+    if (HoldsUnsavedEdits(doc_)) {
+        statusBar()->showMessage("Slide show paused: the picture has unsaved edits.");
+        return;
+    }
     const BROWSE_RESULT r = SlideShowStep();
     ShowBrowseResult(r);
     if (doc_.file_list.empty())
@@ -592,34 +613,115 @@ void TForm1::mn_File_OpenClick()
     OpenCurrentPath();
 }
 
-void TForm1::mn_File_SaveClick()
-{
-    if (doc_.state == kPictureOpen && doc_.current_path.empty()) {
-        mn_File_SaveAsClick(); // a pasted picture no file holds yet
-        return;
-    }
-    doc_.last_save_errno = 0;
-    const std::int32_t rc = doc_.SaveCommand();
-    if (rc != kOk) {
-        ShowSaveFailure(doc_.current_path, rc);
-        return;
-    }
-    chain_.MarkSaved(doc_);
-    ShowTitle();
-    RefreshCommands();
-}
+void TForm1::mn_File_SaveClick() { SaveDocument(); }
 
-void TForm1::mn_File_SaveAsClick()
+void TForm1::mn_File_SaveAsClick() { SaveDocumentAs(); }
+
+bool TForm1::SaveDocument()
 {
     if (!picture_shown_)
-        return;
-    if (!choose_save_file_) {
-        RunSaveDialog();
-        return;
+        return false;
+    const SAVE_PLAN plan = PlanSave(doc_, chain_.File());
+    if (plan.ask_name)
+        return SaveDocumentAs();
+    doc_.last_save_errno = 0;
+    std::int32_t rc = PrepareSave(doc_, plan.save_code, plan.path);
+    if (rc == kOk)
+        rc = doc_.Save();
+    if (rc != kOk) {
+        ShowSaveFailure(plan.path, rc);
+        return false;
     }
-    const QString chosen = choose_save_file_();
-    if (!chosen.isEmpty())
-        SaveTo(chosen);
+    chain_.MarkSaved(doc_);
+    doc_.ReadFileFacts();
+    statusBar()->showMessage("Saved " + Q(FileNameOf(plan.path)));
+    ShowTitle();
+    ShowStatus();
+    RefreshCommands();
+    return true;
+}
+
+bool TForm1::SaveDocumentAs()
+{
+    if (!picture_shown_)
+        return false;
+    save_proposal_.clear();
+    if (chain_.Untitled()) {
+        // In the folder of the picture this one replaced, else where the files shown are.
+        std::string folder = DirectoryOf(chain_.File().path);
+        if (folder.empty())
+            folder = !doc_.browse_directory.empty() ? doc_.browse_directory : QDir::homePath().toStdString();
+        save_proposal_ = Q(ProposedSavePath(folder, [](const std::string& p) { return QFileInfo::exists(Q(p)); }));
+    }
+    bool saved = false;
+    if (!choose_save_file_) {
+        saved = RunSaveDialog();
+    } else {
+        const QString chosen = choose_save_file_();
+        saved = !chosen.isEmpty() && SaveTo(chosen);
+    }
+    save_proposal_.clear();
+    return saved;
+}
+
+void TForm1::AfterSaveAs(const std::string& path, std::int32_t save_code)
+{
+    chain_.SavedAs(doc_, DOC_FILE{path, FormatOfSaveCode(save_code), doc_.bits_per_pixel, save_code});
+    doc_.ReadFileFacts();
+    shown_path_ = path;
+    // Browsing goes on from the file written, among the files of its folder.
+    const std::string dir = DirectoryOf(path);
+    if (!dir.empty() && doc_.BuildFileList(dir, true))
+        doc_.FindCurrent();
+    AddRecentFile(path);
+    statusBar()->showMessage("Saved " + Q(FileNameOf(path)));
+    ShowTitle();
+    ShowStatus();
+    RefreshCommands();
+    PreloadNeighbours();
+}
+
+bool TForm1::MayLeavePicture()
+{
+    LeaveStep step = PlanLeave(doc_);
+    if (step == LeaveStep::kAsk)
+        step = PlanLeave(AskLeave());
+    switch (step) {
+    case LeaveStep::kGo: return true;
+    case LeaveStep::kSaveThenGo: return SaveDocument();
+    case LeaveStep::kSaveAsThenGo: return SaveDocumentAs();
+    case LeaveStep::kAsk:
+    case LeaveStep::kStay: break;
+    }
+    return false;
+}
+
+LeaveAnswer TForm1::AskLeave()
+{
+    QMessageBox box(QMessageBox::Question, "Ravelscope", Q(LeaveQuestion(doc_)), QMessageBox::NoButton, this);
+    box.setObjectName("UnsavedEditsBox");
+    box.setInformativeText("Discard leaves the picture without its edits; Cancel keeps both.");
+    QPushButton* save = box.addButton(QMessageBox::Save);
+    QPushButton* save_as = box.addButton("Save As...", QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QMessageBox::Discard);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    save->setObjectName("SaveButton");
+    save_as->setObjectName("SaveAsButton");
+    discard->setObjectName("DiscardButton");
+    cancel->setObjectName("CancelButton");
+    static_assert(kDefaultLeaveAnswer == LeaveAnswer::kCancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
+    const QAbstractButton* chosen = box.clickedButton();
+    if (chosen == save)
+        return LeaveAnswer::kSave;
+    if (chosen == save_as)
+        return LeaveAnswer::kSaveAs;
+    if (chosen == discard)
+        return LeaveAnswer::kDiscard;
+    return LeaveAnswer::kCancel;
 }
 
 // "photo.png: Open File Error. (No space left on device)": the result and the system's
@@ -629,7 +731,7 @@ void TForm1::ShowSaveFailure(const std::string& path, std::int32_t rc)
     statusBar()->showMessage(Q(FileNameOf(path)) + ": " + Q(ResultTextWithReason(rc, doc_.last_save_errno)));
 }
 
-void TForm1::SaveTo(const QString& path)
+bool TForm1::SaveTo(const QString& path)
 {
     const std::string target = path.toStdString();
     std::int32_t code = SaveCodeForExtension(ExtensionOf(target));
@@ -639,9 +741,10 @@ void TForm1::SaveTo(const QString& path)
         rc = doc_.Save();
     if (rc != kOk) {
         ShowSaveFailure(target, rc);
-        return;
+        return false;
     }
-    statusBar()->showMessage("Saved " + Q(FileNameOf(target)));
+    AfterSaveAs(target, code);
+    return true;
 }
 
 // ---- editing ----
@@ -674,6 +777,7 @@ void TForm1::RunEdit(const std::function<int()>& edit)
 void TForm1::ShowEdit()
 {
     picture_shown_ = doc_.state == kPictureOpen && doc_.display != nullptr;
+    shown_path_ = doc_.current_path; // "" while a picture no file holds is shown
     if (picture_shown_)
         view_->show();
     RefreshView();
@@ -717,11 +821,13 @@ QImage ImageOf(const Dib& d)
 
 void TForm1::mn_Edit_CopyClick()
 {
-    const RECT_BOUNDS* sel = ActiveSelection();
-    if (!picture_shown_ || sel == nullptr)
+    if (!picture_shown_ || !doc_.display)
         return;
+    // Without a selection the whole picture is copied.
+    const RECT_BOUNDS* sel = ActiveSelection();
+    const RECT_BOUNDS whole{0, 0, doc_.display->Width(), doc_.display->Height()};
     Dib area;
-    if (const int rc = CopyArea(doc_, *sel, area); rc != kOk) {
+    if (const int rc = CopyArea(doc_, sel != nullptr ? *sel : whole, area); rc != kOk) {
         statusBar()->showMessage(ResultText(rc));
         return;
     }
@@ -780,8 +886,6 @@ bool TForm1::PasteDib(const Dib& pic)
     });
     if (!pasted)
         return false;
-    if (doc_.current_path.empty())
-        shown_path_.clear();
     DropSelection();
     selection_mode_ = kSelectIdle;
     return true;
@@ -944,11 +1048,8 @@ void TForm1::mn_Tests_CountColorUsedClick()
     box->open();
 }
 
-void TForm1::mn_File_ExitClick()
-{
-    SaveSettings();
-    close();
-}
+// Closing saves the settings (closeEvent), once an edited picture may be left.
+void TForm1::mn_File_ExitClick() { close(); }
 
 void TForm1::mn_View_ToolBarClick()
 {

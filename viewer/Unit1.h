@@ -9,6 +9,7 @@
 #include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
+#include "viewer/logic/Unsaved_edits.h"
 #include "viewer/logic/View_zoom.h"
 #include "viewer/logic/Window_rules.h"
 
@@ -61,6 +62,9 @@ public:
     void AddRecentFile(const std::string& path);
     void OpenRecentFile(int k);
     void SaveSettings();
+    // Opens the document's current path (set by the caller) in place of the picture shown,
+    // once the picture may be left (MayLeavePicture); the shown picture stays when it may
+    // not or when the open fails.
     void OpenCurrentPath();
     void ShowOpened();
     void ShowDocument();
@@ -154,6 +158,23 @@ public:
     // Replaces the save dialog of Save As and of a Save without a path by a chooser of a
     // path (saved in the format of its extension); an empty answer cancels.
     void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
+    // The path the Save As under way proposes (a picture no file holds: "Untitled.png" in
+    // the folder of the picture it replaced); "" when it proposes none.
+    const QString& SaveProposal() const { return save_proposal_; }
+
+    // ---- keeping edits ----
+    // Before the picture shown is left (browsing, opening another file, closing): true to
+    // go on. A picture with unsaved edits asks first ("UnsavedEditsBox": Save, Save As...,
+    // Discard, Cancel, Cancel the default); Save and Save As go on only when the picture
+    // was written.
+    bool MayLeavePicture();
+    // Save: writes the document's file in its format, or the type of the last Save As;
+    // Save As when no file holds the picture or Save does not write its format. True when
+    // the picture was written.
+    bool SaveDocument();
+    // Save As: the save dialog (or the chooser); afterwards the document is the file
+    // written. True when the picture was written.
+    bool SaveDocumentAs();
     const UNDO_CHAIN& UndoChain() const { return chain_; }
     // The PDF file Print writes when no printer is installed (a plain file dialog by
     // default); an empty answer cancels.
@@ -214,9 +235,10 @@ public:
     void mn_Tests_OpenRtfClick();
     struct TEXT_CHOICE {
         QString path; // empty: cancelled
-        bool read_only = false;
+        bool read_only = true;
     };
-    // The file chooser of Open RTF (a file dialog with a read-only box by default).
+    // The file chooser of Open RTF (a file dialog with an "Allow editing" box, unticked:
+    // the text is read-only unless the box is ticked).
     void SetTextFileChooser(std::function<TEXT_CHOICE()> chooser) { choose_text_file_ = std::move(chooser); }
     // The text viewer, or null before the first text was shown.
     QTextEdit* TextViewer() const { return text_viewer_; }
@@ -300,7 +322,11 @@ private:
     // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
     // keeping the shown picture on failure; a good save marks the picture saved.
     void RunOpenDialog();
-    void RunSaveDialog();
+    bool RunSaveDialog();
+    // A successful Save As: the document becomes the file written (path, format, title,
+    // directory list, recent files) and Save writes there with save_code.
+    void AfterSaveAs(const std::string& path, std::int32_t save_code);
+    LeaveAnswer AskLeave();
 
     void BuildCommands();
     void BindHandlers();
@@ -314,7 +340,7 @@ private:
     void ShowEdit();
     // The active selection, or null.
     const RECT_BOUNDS* ActiveSelection();
-    void SaveTo(const QString& path);
+    bool SaveTo(const QString& path);
     // Runs an effect dialog and applies its result, on the selection or the whole picture,
     // when it was confirmed.
     void RunEffectDialog(TEffectForm& form);
@@ -343,6 +369,7 @@ private:
     std::string settings_path_;
     std::function<QString()> choose_file_;
     std::function<QString()> choose_save_file_;
+    QString save_proposal_;
     std::function<QString()> choose_pdf_file_;
     UNDO_CHAIN chain_;
     // The Tests menu's state.

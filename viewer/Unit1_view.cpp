@@ -334,7 +334,7 @@ std::int32_t TForm1::OpenAndListStart(const std::string& requested)
         return browser_.OpenAndList(doc_, requested);
     AdoptPreloaded(doc_, *ready);
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && doc_.BuildFileList(dir))
+    if (!dir.empty() && doc_.BuildFileList(dir, true))
         doc_.FindCurrent();
     return kOk;
 }
@@ -361,12 +361,16 @@ BROWSE_RESULT TForm1::StepFile(int direction)
 
 void TForm1::ShowFirstFile()
 {
+    if (!MayLeavePicture())
+        return;
     ShowBrowseResult(browser_.First(doc_));
     RefreshCommands();
 }
 
 void TForm1::ShowLastFile()
 {
+    if (!MayLeavePicture())
+        return;
     ShowBrowseResult(browser_.Last(doc_));
     RefreshCommands();
 }

@@ -346,7 +346,10 @@ private slots:
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(c).center());
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(c).center());
         });
+        int asked = 0;
+        AnswerUnsavedEdits(&form, "DiscardButton", &asked); // the mirrored picture is left
         form.Command("tb_Open")->trigger();
+        QCOMPARE(asked, 1);
         QCOMPARE(doc.current_path, Path("sub/c.bmp.ppm"));
         QCOMPARE(doc.edited, std::uint8_t{0});
         QCOMPARE(doc.display->Width(), 3);

@@ -55,7 +55,7 @@ std::int32_t FILE_BROWSER::OpenAndList(TIMAGE_INFO& doc, const std::string& requ
     if (rc == kOk)
         doc.edited = 0;
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && doc.BuildFileList(dir)) {
+    if (!dir.empty() && doc.BuildFileList(dir, true)) {
         const std::string shown = doc.current_path;
         doc.current_path = path; // the list's position is the requested file's
         doc.FindCurrent();

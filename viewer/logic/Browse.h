@@ -24,7 +24,8 @@ public:
     std::int32_t OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path);
 
     // Opens path (made absolute) keeping what is shown when it fails, clears the edited
-    // flag, lists the file's directory and puts the list's position on the path. The
+    // flag, lists the file's directory (its pictures, sound and video files, so a sound
+    // opened on its own has its place) and puts the list's position on the path. The
     // directory is listed even when the open fails, so browsing can go on from there. The
     // working directory is never changed.
     std::int32_t OpenAndList(TIMAGE_INFO& doc, const std::string& path);

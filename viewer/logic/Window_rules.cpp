@@ -14,7 +14,9 @@ std::string FileNameOf(const std::string& path)
 
 std::string TitleText(const TIMAGE_INFO& doc)
 {
-    return std::string("Ravelscope -- ") + (doc.edited != 0 ? "*" : "") + FileNameOf(doc.current_path);
+    const bool untitled = doc.current_path.empty() && doc.state == kPictureOpen;
+    return std::string("Ravelscope -- ") + (doc.edited != 0 ? "*" : "") +
+           (untitled ? std::string("Untitled") : FileNameOf(doc.current_path));
 }
 
 std::string KeyTitleText(const TIMAGE_INFO& doc, std::int32_t key_count)
@@ -32,6 +34,8 @@ STATUS_TEXTS StatusTexts(const TIMAGE_INFO& doc)
     std::snprintf(buf, sizeof buf, "%d x %d x %d BPP", doc.display_width, doc.display_height, doc.bits_per_pixel);
     t.panel[0] = buf;
     t.widen_first = doc.display_width > 999 && doc.display_height > 999;
+    if (doc.current_path.empty())
+        return t; // no file: no size or date
     if (doc.file_size_kb > 1024)
         std::snprintf(buf, sizeof buf, "%.2lf MB", doc.file_size_kb / 1024);
     else
@@ -71,34 +75,23 @@ WINDOW_FIT FitWindow(std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen
 
 REFRESH_RESULT UpdateCommandStates(COMMAND_STATES& s, const TIMAGE_INFO& doc, const COMMAND_INPUTS& in)
 {
-    REFRESH_RESULT r{false, in.clipboard_state};
+    REFRESH_RESULT r{in.clipboard_state};
     const bool p = in.picture_shown;
     s.print = s.draw_rect = s.copy_button = s.paste_button = s.cut_button = p;
     s.save = s.save_as = s.vflip = s.mirror = s.rotate_left = s.rotate_right = s.rotate = p;
     s.pixelate = s.explosion = s.histogram = s.median = s.solarize = s.info = s.wallpaper = p;
     s.full_screen = doc.picture_present != 0;
 
-    const std::int32_t cs = in.clipboard_state;
-    if (!p && cs == 0) {
-        s.copy = s.cut = s.del = s.crop = false;
-    } else if (p && !in.selection && cs == 0) {
-        s.copy = true;
-        s.cut = s.del = s.crop = false;
-    } else if (p && in.selection && cs == 0) {
-        s.copy = s.cut = s.del = s.crop = true;
-    } else if (p && in.selection && cs == 2) {
-        s.paste = s.copy = s.cut = s.del = s.crop = true;
-    } else if (p && in.selection && (cs == 1 || cs == 3)) {
-        s.copy = s.cut = s.del = s.crop = true;
+    s.copy = p;
+    s.cut = s.del = s.crop = p && in.selection;
+    if (p && in.selection && (in.clipboard_state == 1 || in.clipboard_state == 3))
         r.clipboard_state = 0;
-        r.drop_selection = true;
-    }
 
     s.undo = doc.undo_position != 0;
     s.redo = doc.undo_position != doc.undo_length;
     s.paste = s.clear_clipboard = in.clipboard_has_bitmap;
 
-    s.negative = s.gray_scale = s.hist_equal = s.gamma = s.count_colors = s.swap_colors = p;
+    s.negative = s.gray_scale = s.hist_equal = s.gamma = s.count_colors = s.swap_colors = s.edge_detection = p;
     s.reduce_colors = p && doc.bits_per_pixel > 8;
 
     if (doc.file_list.size() == 1) {

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <string>
 
-// "Ravelscope -- name" (with "*" before the name while the picture is edited).
+// "Ravelscope -- name" (with "*" before the name while the picture is edited); a picture
+// no file holds is "Untitled".
 std::string TitleText(const TIMAGE_INFO& doc);
 // The title while browsing with the keyboard: "path -- index / count -- keys".
 std::string KeyTitleText(const TIMAGE_INFO& doc, std::int32_t key_count);
@@ -18,7 +19,8 @@ struct STATUS_TEXTS {
     std::string panel[3];
     bool widen_first = false; // both sides past 999: panel 0 grows by 10 pixels
 };
-// The three status-bar panels for the document (all empty unless a picture is open).
+// The three status-bar panels for the document (all empty unless a picture is open; the
+// file's size and date empty for a picture no file holds).
 STATUS_TEXTS StatusTexts(const TIMAGE_INFO& doc);
 
 // What RefreshView does to the window for a picture.
@@ -45,6 +47,7 @@ struct COMMAND_STATES {
     bool copy = false, cut = false, del = false, crop = false, paste = false, clear_clipboard = false;
     bool undo = false, redo = false;
     bool negative = false, gray_scale = false, hist_equal = false, gamma = false, count_colors = false;
+    bool edge_detection = false;
     bool swap_colors = false, reduce_colors = false;
     bool next_file = false, previous_file = false;
     bool toolbar_checked = true;
@@ -58,12 +61,11 @@ struct COMMAND_INPUTS {
     bool toolbar_visible = true;
 };
 
-// Updates the states from the document and the inputs. The edit items keep their states
-// for combinations the rules do not name. After a Paste or a Crop (clipboard state 1 or
-// 3) with a selection, the clipboard state becomes 0 and the result asks the caller to
-// drop the selection.
+// Updates the states from the document and the inputs. Copy follows the picture (without
+// a selection it copies the whole picture); Cut, Delete and Crop need a selection too,
+// whatever the clipboard state. A selection drawn after a Paste or a Crop (clipboard state
+// 1 or 3) puts the clipboard state back to 0 and stays.
 struct REFRESH_RESULT {
-    bool drop_selection = false;
     std::int32_t clipboard_state = 0;
 };
 REFRESH_RESULT UpdateCommandStates(COMMAND_STATES& s, const TIMAGE_INFO& doc, const COMMAND_INPUTS& in);

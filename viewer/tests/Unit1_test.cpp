@@ -242,6 +242,27 @@ private slots:
         QCOMPARE(ShownName(*form), QString("b.ppm"));
     }
 
+    // A sound named on the command line has its place among the files of its folder: Next
+    // and Previous step through the sounds (and pictures) there.
+    void soundFromTheCommandLineIsBrowsed()
+    {
+        for (const char* n : {"s1.mp3", "s2.mp3", "s3.wav"}) {
+            QFile f(dir_->filePath(n));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        WriteSettings();
+        auto form = OpenForm("s1.mp3");
+        QCOMPARE(doc_->state, std::uint8_t{kMediaOpen});
+        QCOMPARE(doc_->current_index, 0);
+        QVERIFY(form->Command("mn_View_NextFile")->isEnabled());
+        form->Command("mn_View_NextFile")->trigger();
+        QCOMPARE(doc_->current_path, Path("s2.mp3"));
+        form->Command("tb_Previous")->trigger();
+        form->Command("tb_Previous")->trigger();
+        QCOMPARE(doc_->current_path, Path("s3.wav"));
+        QCOMPARE(doc_->state, std::uint8_t{kMediaOpen});
+    }
+
     void keysBrowseAndCount()
     {
         WriteLetters({"a.ppm", "b.ppm"});
@@ -625,9 +646,10 @@ private slots:
         form->SetSaveFileChooser([this] { return QString::fromStdString(Path("out.ppm")); });
         form->Command("mn_File_SaveAs")->trigger();
         QCOMPARE(QImage(QString::fromStdString(Path("out.ppm"))).convertToFormat(QImage::Format_BGR888), ShownImage());
+        QCOMPARE(form->windowTitle(), QString("Ravelscope -- out.ppm")); // the document is the file written
         form->Command("mn_Edit_Undo")->trigger();
         QCOMPARE(ShownImage(), before);
-        QVERIFY(!form->windowTitle().contains("*"));
+        QCOMPARE(form->windowTitle(), QString("Ravelscope -- *out.ppm")); // out.ppm holds the edit
         QVERIFY(form->Command("mn_Edit_Redo")->isEnabled());
         QCOMPARE(form->View()->width() > 0, true);
     }
@@ -657,6 +679,23 @@ private slots:
         form->Command("mn_Edit_Crop")->trigger();
         QCOMPARE(ShownImage(), copied.convertToFormat(QImage::Format_BGR888));
         QVERIFY(!form->SelectionActive());
+
+        // After Crop and Undo, Crop waits for a selection; one Draw A Rectangle and a drag
+        // make one, which stays and crops.
+        form->Command("mn_Edit_Undo")->trigger();
+        QCOMPARE(ShownImage().size(), QSize(60, 40));
+        QVERIFY(!form->Command("mn_Edit_Crop")->isEnabled());
+        form->Command("tb_DrawRect")->trigger();
+        Drag(form->View(), {11, 6}, {21, 11}, Qt::LeftButton); // picture pixels (10, 5) to (20, 10)
+        QVERIFY(form->SelectionActive());
+        QVERIFY(form->Command("mn_Edit_Crop")->isEnabled());
+        form->Command("mn_Edit_Crop")->trigger();
+        QCOMPARE(ShownImage().size(), QSize(10, 5));
+
+        // Copy without a selection copies the whole picture.
+        QVERIFY(form->Command("mn_Edit_Copy")->isEnabled());
+        form->Command("mn_Edit_Copy")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_BGR888), ShownImage());
 
         QImage semi(3, 2, QImage::Format_ARGB32);
         semi.fill(QColor(0, 0, 0, 0));
@@ -988,6 +1027,8 @@ private slots:
         emit help_->Form()->Browser()->anchorClicked(QUrl("topic:105"));
         QCOMPARE(help_->Form()->CurrentContext(), 105);
         QVERIFY(help_->Form()->Browser()->toPlainText().contains("Backspace"));
+        emit help_->Form()->Browser()->anchorClicked(QUrl("topic:110"));
+        QVERIFY(help_->Form()->Browser()->toPlainText().contains("Untitled"));
         form->Command("mn_Tests_ContextMenu")->trigger();
         QCOMPARE(help_->Form()->CurrentContext(), 0);
         QVERIFY(help_->Form()->Browser()->toPlainText().contains("Slide show"));
