@@ -1,10 +1,12 @@
-// libFuzzer target for what the thumbnails read from files: the Exif thumbnail's place,
-// the reduced-size JPEG decode, a JPEG's whole thumbnail route, and the text keys of a
-// cached thumbnail. The facts kept whatever the input: the embedded thumbnail lies inside
+// libFuzzer target for what the thumbnails and the file orders read from files: the Exif
+// thumbnail's place, the reduced-size JPEG decode, a JPEG's whole thumbnail route, the
+// text keys of a cached thumbnail, and the date a photo was taken. The facts kept whatever the input: the embedded thumbnail lies inside
 // the bytes and starts an image, a scaled decode covers the size asked or is the whole
-// picture, a thumbnail fits its square, every key ends inside the bytes.
+// picture, a thumbnail fits its square, every key ends inside the bytes, a date
+// taken is a valid one.
 #include "core/Codec_ctx.h"
 #include "core/Result_codes.h"
+#include "dec_enc/Exif_date.h"
 #include "dec_enc/Exif_thumbnail.h"
 #include "dec_enc/Jpeg_scaled.h"
 #include "thumbnails/Thumbnail_cache.h"
@@ -51,6 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(!out.Empty() && out.Width() <= 128 && out.Height() <= 128 && iw >= out.Width() &&
                   ih >= out.Height());
     }
+
+    EXIF_DATE date;
+    if (ExifDateTaken(bytes, date))
+        Check(date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= 31 && date.hour <= 23);
 
     for (const PNG_TEXT& t : ReadPngText(bytes))
         Check(t.key.size() + t.value.size() < size);
