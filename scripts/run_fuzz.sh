@@ -63,6 +63,7 @@ other dicom_pixels dicom_pixels 65536 "$seeds/dicom_pixels"
 thumbnail_dirs=()
 [ -d "$seeds/jpg" ] && thumbnail_dirs+=("$seeds/jpg")
 other thumbnail thumbnail 65536 "${thumbnail_dirs[@]}"
+other heif heic 65536                                 # HEIF as the decoding helper reads it
 # Paste's reading of the clipboard's PNG and BMP bytes (built only where Qt's GUI module is).
 QT_QPA_PLATFORM=offscreen other clipboard clipboard 65536
 # The writers start from nothing; their inputs are pictures of up to 256 Ki pixels, so
