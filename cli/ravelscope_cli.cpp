@@ -5,6 +5,7 @@
 //                                                indented lines
 //   ravelscope-cli convert [OP...] IN OUT        open IN, apply the operations in order,
 //                                                write OUT in the format of its extension
+//                                                (JPEG at --quality N, 1 to 100, default 90)
 //   ravelscope-cli convert [OP...] IN... -o DIR --to EXT [-j N]
 //                                                the same for many files, on N threads
 //   ravelscope-cli histogram FILE                mean, standard deviation and median of
@@ -72,6 +73,7 @@ const char kUsage[] =
     "-o DIR, --output DIR   write each IN as DIR/<name of IN without extension>.EXT\n"
     "--to EXT               the output format of -o\n"
     "-j N, --jobs N         convert N files at a time (default: one per processor)\n"
+    "--quality N            convert: the quality of JPEG output, 1 to 100 (default 90)\n"
     "--count N              bench: loads of the run, wrapping around DIR's files (default 1000)\n"
     "--csv FILE             bench: save the per-format summary as CSV\n"
     "--verbose              diagnostics of the readers and writers on stderr\n"
@@ -302,6 +304,12 @@ void Fail(const std::string& path, int rc, int sys_error = 0)
     std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultTextWithReason(rc, sys_error).c_str());
 }
 
+// An open or save that failed, with the reason the reader or writer gave.
+void Fail(const std::string& path, int rc, const std::string& reason)
+{
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultTextWithReason(rc, reason).c_str());
+}
+
 // The command line, taken apart.
 struct Step {
     const Operation* op;
@@ -321,6 +329,7 @@ struct CommandLine {
     int jobs = 0;   // 0: one per processor
     std::int32_t count = 0; // loads of a bench run; 0: kRunLoads
     std::string csv;        // where bench saves its summary
+    std::int32_t quality = 90; // of JPEG output
 };
 
 const Operation* FindOperation(const std::string& word)
@@ -373,7 +382,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             inline_value = true;
         }
         if (name == "-o" || name == "--output" || name == "--to" || name == "-j" || name == "--jobs"
-            || name == "--count" || name == "--csv") {
+            || name == "--count" || name == "--csv" || name == "--quality") {
             if (!inline_value) {
                 if (i + 1 >= argc)
                     return BadUsage(name + " needs a value");
@@ -384,6 +393,9 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             } else if (name == "--count") {
                 if (!ParseInt(value, 1, 100000000, cl.count))
                     return BadUsage("--count takes a number of loads from 1 to 100000000");
+            } else if (name == "--quality") {
+                if (!ParseInt(value, 1, 100, cl.quality))
+                    return BadUsage("--quality takes a JPEG quality from 1 to 100");
             } else if (name == "--csv") {
                 if (value.empty())
                     return BadUsage("--csv needs a file name");
@@ -420,7 +432,7 @@ int Histogram(TIMAGE_INFO& doc, const std::vector<std::string>& files)
     if (rc == kOk && pic == nullptr)
         rc = kDataError;
     if (rc != kOk) {
-        Fail(path, rc);
+        Fail(path, rc, doc.context->failure_reason);
         return 1;
     }
     ChannelStatistics stats[3];
@@ -468,7 +480,7 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
     for (const std::string& path : files) {
         const int rc = doc.Open(path);
         if (rc != kOk) {
-            Fail(path, rc);
+            Fail(path, rc, doc.context->failure_reason);
             status = 1;
             continue;
         }
@@ -518,7 +530,7 @@ int Bench(TIMAGE_INFO& doc, const CommandLine& cl)
     int status = 0;
     std::fflush(stdout); // the failure follows the log when both go to one file
     if (run.FailedCode() != kOk) {
-        Fail(run.FailedPath(), run.FailedCode());
+        std::fprintf(stderr, "%s: %s\n", run.FailedPath().c_str(), run.FailedText().c_str());
         status = 1;
     }
     if (!cl.csv.empty()) {
@@ -533,9 +545,11 @@ int Bench(TIMAGE_INFO& doc, const CommandLine& cl)
 
 // Opens in, applies the steps and saves out with the writer of save_code. Returns kOk,
 // or fills message with the line that says what failed.
-int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::string& in, const std::string& out,
+int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, const std::string& out,
                std::int32_t save_code, std::string& message)
 {
+    const std::vector<Step>& steps = cl.steps;
+    doc.save_quality = cl.quality;
     // A plain conversion to a writer that reads only the display bitmap lets the reader
     // decode straight into it: one picture-sized buffer instead of two.
     doc.direct_decode = steps.empty() && SaveReadsDisplay(save_code) ? 1 : 0;
@@ -544,7 +558,7 @@ int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::stri
     if (rc == kOk && doc.state != kPictureOpen)
         rc = kFormatNotSupported; // a media file has no picture to convert
     if (rc != kOk) {
-        message = in + ": " + ResultText(rc);
+        message = in + ": " + ResultTextWithReason(rc, doc.context->failure_reason);
         return rc;
     }
     for (const Step& s : steps)
@@ -560,7 +574,7 @@ int ConvertOne(TIMAGE_INFO& doc, const std::vector<Step>& steps, const std::stri
         return rc;
     }
     if (rc != kOk) {
-        message = out + ": " + ResultTextWithReason(rc, doc.last_save_errno);
+        message = out + ": " + ResultTextWithReason(rc, doc.context->failure_reason);
         return rc;
     }
     doc.edited = 0;
@@ -581,7 +595,7 @@ int ConvertSingle(TIMAGE_INFO& doc, const CommandLine& cl)
         return Usage();
     }
     std::string message;
-    if (ConvertOne(doc, cl.steps, in, out, save_code, message) != kOk) {
+    if (ConvertOne(doc, cl, in, out, save_code, message) != kOk) {
         std::fprintf(stderr, "%s\n", message.c_str());
         return 1;
     }
@@ -674,7 +688,7 @@ int ConvertBatch(const CommandLine& cl)
         TIMAGE_INFO doc;
         for (std::size_t i = next++; i < n; i = next++) {
             std::string message = clash[i];
-            if (message.empty() && ConvertOne(doc, cl.steps, cl.files[i], outputs[i], save_code, message) == kOk)
+            if (message.empty() && ConvertOne(doc, cl, cl.files[i], outputs[i], save_code, message) == kOk)
                 message.clear();
             finish(message);
         }

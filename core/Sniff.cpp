@@ -33,7 +33,60 @@ bool BareDicom(std::span<const std::uint8_t> b)
     return (IsUpper(b[4]) && IsUpper(b[5])) || (b[6] == 0 && b[7] == 0);
 }
 
+// Common formats that are not read, by their first bytes. An ISO media file ("ftyp" at 4)
+// is named by its brand.
+struct FOREIGN_FORMAT {
+    const char* name;
+    const char* magic;
+    std::size_t length;
+    std::size_t at = 0;
+    const char* then = nullptr; // a second mark, of 4 bytes, at then_at
+    std::size_t then_at = 0;
+};
+
+constexpr FOREIGN_FORMAT kForeign[] = {
+    {"WebP", "RIFF", 4, 0, "WEBP", 8},
+    {"JPEG XL", "\xFF\x0A", 2},                     // bare codestream
+    {"JPEG XL", "\0\0\0\x0CJXL \r\n\x87\n", 12},  // container
+    {"JPEG 2000", "\0\0\0\x0CjP  \r\n\x87\n", 12},
+    {"JPEG 2000", "\xFF\x4F\xFF\x51", 4},
+    {"Photoshop", "8BPS", 4},
+    {"OpenEXR", "\x76\x2F\x31\x01", 4},
+    {"Radiance HDR", "#?RADIANCE", 10},
+    {"DirectDraw Surface", "DDS ", 4},
+    {"Windows icon", "\0\0\1\0", 4},
+    {"PDF", "%PDF-", 5},
+    {"SVG", "<svg", 4},
+};
+
+struct FTYP_BRAND {
+    const char* brand;
+    const char* name;
+};
+
+constexpr FTYP_BRAND kBrands[] = {
+    {"avif", "AVIF"}, {"avis", "AVIF"}, {"heic", "HEIC"}, {"heix", "HEIC"}, {"heim", "HEIC"},
+    {"heis", "HEIC"}, {"hevc", "HEIC"}, {"hevx", "HEIC"}, {"mif1", "HEIF"}, {"msf1", "HEIF"},
+};
+
 } // namespace
+
+const char* ForeignFormatName(std::span<const std::uint8_t> b)
+{
+    for (const FOREIGN_FORMAT& f : kForeign)
+        if (Starts(b, f.magic, f.length, f.at) && (f.then == nullptr || Starts(b, f.then, 4, f.then_at)))
+            return f.name;
+    if (Starts(b, "ftyp", 4, 4))
+        for (const FTYP_BRAND& br : kBrands)
+            if (Starts(b, br.brand, 4, 8))
+                return br.name;
+    return nullptr;
+}
+
+std::string NotReadReason(const char* foreign_name)
+{
+    return std::string(foreign_name) + " is not a format Ravelscope reads";
+}
 
 std::int32_t SniffFormat(std::span<const std::uint8_t> b)
 {
@@ -79,12 +132,17 @@ std::int32_t SniffFormat(std::span<const std::uint8_t> b)
     return -1;
 }
 
-std::int32_t SniffFile(const std::string& path)
+std::int32_t SniffFile(const std::string& path, const char** foreign)
 {
+    if (foreign != nullptr)
+        *foreign = nullptr;
     FilePtr f = OpenForRead(path);
     if (!f)
         return -1;
     std::uint8_t head[kSniffBytes];
     const std::size_t n = std::fread(head, 1, sizeof head, f.get());
-    return SniffFormat(std::span<const std::uint8_t>(head, n));
+    const std::span<const std::uint8_t> bytes(head, n);
+    if (foreign != nullptr)
+        *foreign = ForeignFormatName(bytes);
+    return SniffFormat(bytes);
 }

@@ -183,7 +183,8 @@ bool TOFDialog::PreviewFile(const QString& path)
         picture_shown_ = false;
         Image1->hide();
         Image1->resize(0, Image1->height());
-        SetLines("Preview Unvailable", "", "", "");
+        // The second line says why: "Data Error. (WebP is not a format Ravelscope reads)".
+        SetLines("Preview Unvailable", Q(ResultTextWithReason(rc, d.context->failure_reason)), "", "");
         return false;
     }
     if (d.format_code > 100) {

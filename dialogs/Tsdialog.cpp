@@ -157,7 +157,7 @@ void TSaveDlg::Bttn_OKClick()
     if (rc == kOk)
         rc = doc_.Save();
     if (rc != kOk) {
-        Lb_Result->setText(Q(FileNameOf(path) + ": " + ResultTextWithReason(rc, doc_.last_save_errno)));
+        Lb_Result->setText(Q(FileNameOf(path) + ": " + ResultTextWithReason(rc, doc_.context->failure_reason)));
         chooser_->Refill();
         return;
     }
