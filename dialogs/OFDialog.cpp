@@ -47,7 +47,8 @@ void TOFDialog::ForgetRun()
     g_last_index = -1;
 }
 
-TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent)
+TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent,
+                     const std::string& shown_picture)
     : QDialog(parent), settings_path_(settings_path), help_(help), preview_doc_(std::make_unique<TIMAGE_INFO>())
 {
     setObjectName("OFDialog");
@@ -95,8 +96,12 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     move(ini.ReadInteger("OpenFileDlg", "Left", kDesignedLeft), ini.ReadInteger("OpenFileDlg", "Top", kDesignedTop));
     preview_doc_->load_timing = 1;
     const QString recent = Q(ini.ReadString("Dir", "RecentlyVisited", ""));
-    if (!(!g_last_dir.isEmpty() && chooser_->SetDirectory(g_last_dir)) && !chooser_->SetDirectory(recent) &&
-        !chooser_->SetDirectory(QDir::currentPath()))
+    const QString shown_dir = shown_picture.empty() ? QString() : Q(DirectoryOf(shown_picture));
+    bool placed = false;
+    for (const QString& dir : {shown_dir, g_last_dir, recent, QDir::homePath()})
+        if (!placed && !dir.isEmpty())
+            placed = chooser_->SetDirectory(dir);
+    if (!placed)
         chooser_->SetDirectory(QDir::rootPath());
     const std::int32_t index = OpenTypeIndex(ini.ReadInteger("File", "Ext_Index", g_last_index));
     FilterComboBox1->setCurrentIndex(index);
@@ -273,7 +278,7 @@ void TOFDialog::Bttn_OKClick()
     if (previewed_.isEmpty())
         return;
     g_last_dir = chooser_->Directory();
-    g_last_index = FilterComboBox1->currentIndex();
+    g_last_index = OpenTypeStoredIndex(FilterComboBox1->currentIndex());
     IniFile ini(settings_path_);
     ini.WriteInteger("File", "Ext_Index", g_last_index);
     ini.WriteString("Dir", "RecentlyVisited", DirectoryOf(previewed_.toStdString()));
