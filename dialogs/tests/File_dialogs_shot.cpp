@@ -38,8 +38,8 @@ int main(int argc, char** argv)
     std::unique_ptr<QDialog> dialog;
     if (which == "open") {
         TOFDialog::SetMediaPreview(PreviewMedia);
-        auto d = std::make_unique<TOFDialog>(ini, help);
-        d->FilterComboBox1->setCurrentIndex(1);
+        auto d = std::make_unique<TOFDialog>(ini, help, nullptr, picture.absoluteFilePath().toStdString());
+        d->FilterComboBox1->setCurrentIndex(2); // All files: pictures, video and sound
         d->Chooser().SetDirectory(picture.absolutePath());
         const auto items = d->Chooser().FileListBox1->findItems(picture.fileName(), Qt::MatchExactly);
         if (!items.isEmpty())
@@ -50,6 +50,7 @@ int main(int argc, char** argv)
             return 1;
         auto d = std::make_unique<TSaveDlg>(doc, ini, help);
         d->Chooser().SetDirectory(picture.absolutePath());
+        d->FilterComboBox1->setCurrentIndex(3); // JPEG, with its quality
         dialog = std::move(d);
     }
     dialog->show();
