@@ -29,6 +29,7 @@ constexpr int kClientWidth = 518, kClientHeight = 288;
 constexpr int kDesignedLeft = 297, kDesignedTop = 184;
 constexpr QRect kPanelRest(378, 82, 129, 1); // the media host while no player is shown
 constexpr QRect kAudioPanel(378, 82, 129, 85);
+constexpr QRect kHeightLine(360, 190, 154, 18); // the second information line
 
 // Kept between the dialogs of one run: what the last OK accepted.
 QString g_last_dir;
@@ -77,7 +78,7 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     Panel1->setObjectName("Panel1");
     Panel1->setGeometry(kPanelRest);
     Lb_Width = MakeLabel("Lb_Width", "", this, {360, 172, 154, 18});
-    Lb_Height = MakeLabel("Lb_Height", "", this, {360, 190, 154, 18});
+    Lb_Height = MakeLabel("Lb_Height", "", this, kHeightLine);
     Lb_colors = MakeLabel("Lb_colors", "", this, {360, 208, 154, 18});
     Lb_size = MakeLabel("Lb_size", "", this, {360, 226, 154, 18});
     MakeLabel("Label4", " ", this, {370, 244, 8, 8});
@@ -134,6 +135,8 @@ int TOFDialog::Run()
 
 void TOFDialog::SetLines(const QString& w, const QString& h, const QString& c, const QString& s)
 {
+    Lb_Height->setWordWrap(false);
+    Lb_Height->setGeometry(kHeightLine);
     // A long line (an MPEG stream's) is cut at the dialog's edge; its tip shows it whole.
     const std::pair<QLabel*, const QString*> lines[] = {{Lb_Width, &w}, {Lb_Height, &h}, {Lb_colors, &c}, {Lb_size, &s}};
     for (const auto& [label, text] : lines) {
@@ -188,8 +191,11 @@ bool TOFDialog::PreviewFile(const QString& path)
         picture_shown_ = false;
         Image1->hide();
         Image1->resize(0, Image1->height());
-        // The second line says why: "Data Error. (WebP is not a format Ravelscope reads)".
+        // The lines below say why, wrapped over the room of the three: "Data Error. (WebP is
+        // not a format Ravelscope reads)".
         SetLines("Preview Unvailable", Q(ResultTextWithReason(rc, d.context->failure_reason)), "", "");
+        Lb_Height->setWordWrap(true);
+        Lb_Height->setGeometry(kHeightLine.adjusted(0, 0, 0, 2 * kHeightLine.height()));
         return false;
     }
     if (d.format_code > 100) {
