@@ -5,7 +5,8 @@
 //                                                indented lines
 //   ravelscope-cli convert [OP...] IN OUT        open IN, apply the operations in order,
 //                                                write OUT in the format of its extension
-//                                                (JPEG at --quality N, 1 to 100, default 90)
+//                                                (JPEG, WebP, AVIF and JPEG XL at --quality N,
+//                                                1 to 100, default 90)
 //   ravelscope-cli convert [OP...] IN... -o DIR --to EXT [-j N]
 //                                                the same for many files, on N threads
 //   ravelscope-cli histogram FILE                mean, standard deviation and median of
@@ -69,11 +70,12 @@ const char kUsage[] =
     "--rotate ANGLE, --edge, --median N, --pixelate N, --explode N, --mirror, --flip,\n"
     "--rotate-left, --rotate-right, --negative, --grayscale, --reduce-colors, --swap RBG|BGR|BRG|GRB|GBR\n"
     "OUT's extension (or EXT) picks the format: .bmp .dcx .gif .jpg .pat .pcx .png .pgm .ppm .sun\n"
-    ".tga .tif .xwd (any case).\n"
+    ".tga .tif .xwd .webp .avif .jxl (any case).\n"
+    "--quality N            convert: the lossy writers' quality, 1 (smallest) to 100 (best); default 90\n"
+    "--lossless             convert: WebP, AVIF and JPEG XL keep every pixel\n"
     "-o DIR, --output DIR   write each IN as DIR/<name of IN without extension>.EXT\n"
     "--to EXT               the output format of -o\n"
     "-j N, --jobs N         convert N files at a time (default: one per processor)\n"
-    "--quality N            convert: the quality of JPEG output, 1 to 100 (default 90)\n"
     "--count N              bench: loads of the run, wrapping around DIR's files (default 1000)\n"
     "--csv FILE             bench: save the per-format summary as CSV\n"
     "--verbose              diagnostics of the readers and writers on stderr\n"
@@ -329,7 +331,8 @@ struct CommandLine {
     int jobs = 0;   // 0: one per processor
     std::int32_t count = 0; // loads of a bench run; 0: kRunLoads
     std::string csv;        // where bench saves its summary
-    std::int32_t quality = 90; // of JPEG output
+    std::int32_t quality = 0; // convert: the lossy writers' quality; 0: the default
+    bool lossless = false;    // convert: the writers that can keep every pixel do
 };
 
 const Operation* FindOperation(const std::string& word)
@@ -369,6 +372,10 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             cl.verbose = true;
             continue;
         }
+        if (word == "--lossless") {
+            cl.lossless = true;
+            continue;
+        }
         // Options with a value take it from the next word, or after "=" ("--to=png", "-j4").
         std::string name = word, value;
         bool inline_value = false;
@@ -395,7 +402,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
                     return BadUsage("--count takes a number of loads from 1 to 100000000");
             } else if (name == "--quality") {
                 if (!ParseInt(value, 1, 100, cl.quality))
-                    return BadUsage("--quality takes a JPEG quality from 1 to 100");
+                    return BadUsage("--quality takes a number from 1 to 100");
             } else if (name == "--csv") {
                 if (value.empty())
                     return BadUsage("--csv needs a file name");
@@ -472,6 +479,36 @@ bool PrintMp3Facts(const std::string& path)
     return true;
 }
 
+// The facts a file carries beside its size and depth, on an indented line, for the formats
+// that state them and for animations and pictures with a colour profile.
+void PrintPictureFacts(const TIMAGE_INFO& doc)
+{
+    const TIMAGE_INFO::PICTURE_FACTS& f = doc.facts;
+    const bool modern = doc.format_code == kFmtWebp || doc.format_code == kFmtAvif || doc.format_code == kFmtHeif ||
+                        doc.format_code == kFmtJxl || doc.format_code == kFmtApng;
+    if (!modern && f.frame_count < 2 && f.icc_bytes == 0)
+        return;
+    std::string line = "  ";
+    if (f.bits_per_sample > 0)
+        line += std::to_string(f.bits_per_sample) + " bits a sample, ";
+    line += f.alpha ? "alpha" : "no alpha";
+    if (f.frame_count > 0) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, ", %d frames, %lld.%03lld s, ", f.frame_count,
+                      static_cast<long long>(f.duration_ms / 1000), static_cast<long long>(f.duration_ms % 1000));
+        line += buf;
+        line += f.loop_count == 0 ? "loops forever" : f.loop_count < 0 ? "loops unknown"
+                                                    : "plays " + std::to_string(f.loop_count) + " times";
+    }
+    line += f.icc_bytes > 0 ? ", ICC profile, " + std::to_string(f.icc_bytes) + " bytes" : ", no ICC profile";
+    const CODEC_CTX::PICTURE_META& m = doc.context->meta;
+    if (m.colour_primaries >= 0)
+        line += ", colour primaries " + std::to_string(m.colour_primaries) + ", transfer " +
+                std::to_string(m.transfer_characteristics) + ", matrix " + std::to_string(m.matrix_coefficients) +
+                (m.full_range ? ", full range" : ", limited range");
+    std::printf("%s\n", line.c_str());
+}
+
 int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
 {
     if (files.empty())
@@ -495,6 +532,7 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
                     FormatName(doc.format_code), doc.display_width, doc.display_height, doc.bits_per_pixel,
                     doc.context->compression_name.c_str(), static_cast<long long>(doc.file_size),
                     doc.last_load_time);
+        PrintPictureFacts(doc);
     }
     return status;
 }
@@ -549,7 +587,8 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
                std::int32_t save_code, std::string& message)
 {
     const std::vector<Step>& steps = cl.steps;
-    doc.save_quality = cl.quality;
+    // JPEG, WebP, AVIF and JPEG XL take the quality from the document (PrepareSave).
+    doc.save_quality = cl.quality != 0 ? cl.quality : 90;
     // A plain conversion to a writer that reads only the display bitmap lets the reader
     // decode straight into it: one picture-sized buffer instead of two.
     doc.direct_decode = steps.empty() && SaveReadsDisplay(save_code) ? 1 : 0;
@@ -567,6 +606,7 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
             return rc;
         }
     rc = PrepareSave(doc, save_code, out);
+    doc.context->lossless = cl.lossless;
     if (rc == kOk)
         rc = doc.Save();
     if (rc == kFormatNotSupported) {
@@ -733,6 +773,8 @@ int main(int argc, char** argv)
         return BadUsage("operations apply to convert only");
     if ((cl.has_output_dir || !cl.to.empty() || cl.jobs != 0) && cl.command != "convert")
         return BadUsage("-o, --to and -j apply to convert only");
+    if ((cl.quality != 0 || cl.lossless) && cl.command != "convert")
+        return BadUsage("--quality and --lossless apply to convert only");
     if ((cl.count != 0 || !cl.csv.empty()) && cl.command != "bench")
         return BadUsage("--count and --csv apply to bench only");
     if (cl.command == "convert" && cl.has_output_dir)

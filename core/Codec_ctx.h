@@ -85,6 +85,8 @@ struct CODEC_CTX {
     // and whether a writer that can should keep every pixel exactly instead.
     std::int32_t quality = 90;
     bool lossless = false;
+    // The AVIF encoder's speed, 0 (slowest, smallest) to 10 (fastest).
+    std::int32_t speed = 6;
     // Why the last reader or writer failed, in words for the person who asked ("the file
     // ends early"); empty when the result code says all there is. Shown after the result
     // text: "Data Error. (the file ends early)". A reader clears it when it starts.
@@ -95,11 +97,31 @@ struct CODEC_CTX {
         std::vector<std::uint8_t> icc_profile; // the embedded ICC profile, whole
         std::vector<std::uint8_t> exif;        // the Exif block from its TIFF header on
         std::string comment;                   // the file's comment (JPEG COM, PNG tEXt)
+        // Coding-independent code points (ITU-T H.273) where the file states them (an AVIF
+        // or HEIF "nclx" colour box, a JPEG XL colour encoding): -1 when it does not.
+        std::int32_t colour_primaries = -1;
+        std::int32_t transfer_characteristics = -1;
+        std::int32_t matrix_coefficients = -1;
+        bool full_range = true;
+        // The samples as stored (8, 10, 12, 16), before the reader rounded them to 8 bits;
+        // 0 when the reader does not say.
+        std::int32_t bits_per_sample = 0;
+        bool alpha = false;            // the picture has an alpha channel, laid over white
+        std::int32_t frame_count = 0;  // frames of an animation; 0: a still picture
+        std::int64_t duration_ms = 0;  // the animation's frame delays added up, as stored
+        std::int32_t loop_count = -1;  // how often the animation plays; 0 forever, -1 unknown
         void Clear()
         {
             icc_profile.clear();
             exif.clear();
             comment.clear();
+            colour_primaries = transfer_characteristics = matrix_coefficients = -1;
+            full_range = true;
+            bits_per_sample = 0;
+            alpha = false;
+            frame_count = 0;
+            duration_ms = 0;
+            loop_count = -1;
         }
     } meta;
     // Multi-page containers (DCX): the page a reader opens (0: the first), and the offsets

@@ -1,6 +1,7 @@
 #include "core/File_io.h"
 
 #include "core/Byte_order.h"
+#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 
 #include <fcntl.h>
@@ -9,13 +10,56 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+
+namespace {
+
+// The write stream's side of the file: every failing system call notes its error where it
+// returns (NoteWriteError), before anything the writer does afterwards can change errno.
+ssize_t WriteToFd(void* cookie, const char* data, std::size_t n)
+{
+    const int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(cookie));
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t k = write(fd, data + done, n - done);
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k <= 0) {
+            NoteWriteError(k < 0 ? errno : EIO);
+            return 0; // the stream's error
+        }
+        done += static_cast<std::size_t>(k);
+    }
+    return static_cast<ssize_t>(n);
+}
+
+int CloseFd(void* cookie)
+{
+    if (close(static_cast<int>(reinterpret_cast<std::intptr_t>(cookie))) != 0) {
+        NoteWriteError(errno);
+        return EOF;
+    }
+    return 0;
+}
+
+} // namespace
 
 FilePtr OpenForWrite(const std::string& path)
 {
-    FilePtr f(std::fopen(path.c_str(), "wb"));
-    if (f)
-        std::setvbuf(f.get(), nullptr, _IOFBF, std::size_t{1} << 20);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        NoteWriteError(errno);
+        return nullptr;
+    }
+    const cookie_io_functions_t io {nullptr, WriteToFd, nullptr, CloseFd};
+    FilePtr f(fopencookie(reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)), "w", io));
+    if (!f) {
+        NoteWriteError(errno);
+        close(fd);
+        return nullptr;
+    }
+    std::setvbuf(f.get(), nullptr, _IOFBF, std::size_t{1} << 20);
     return f;
 }
 

@@ -33,7 +33,8 @@ constexpr FormatNameRow kFormatNames[] = {
     {kFmtXpm, "X pixmap"}, {kFmtXbm, "X bitmap"}, {kFmtTiff, "TIFF"}, {kFmtWmf, "Windows metafile"},
     {kFmtEmf, "enhanced metafile"}, {kFmtNokia, "Nokia operator logo"}, {kFmtGimpPattern, "GIMP pattern"},
     {kFmtFits, "FITS"}, {kFmtSun, "Sun raster"}, {kFmtMtv, "MTV ray tracer"}, {kFmtVicar, "VICAR"},
-    {kFmtDicom, "DICOM"}, {kFmtFbm, "fuzzy bitmap"}, {kFmtAu, "audio"}, {kFmtAiff, "audio"},
+    {kFmtDicom, "DICOM"}, {kFmtFbm, "fuzzy bitmap"}, {kFmtWebp, "WebP"}, {kFmtAvif, "AVIF"},
+    {kFmtHeif, "HEIF"}, {kFmtJxl, "JPEG XL"}, {kFmtApng, "animated PNG"}, {kFmtAu, "audio"}, {kFmtAiff, "audio"},
     {kFmtAvi, "video"}, {kFmtMpeg, "video"}, {kFmtMp3, "MPEG audio"}, {kFmtSnd, "audio"}, {kFmtWma, "audio"},
     {kFmtWmv, "video"}, {kFmtCdaMidi, "CD audio track, MIDI"}, {kFmtWav, "audio"},
 };
@@ -49,7 +50,8 @@ constexpr SaveRow kSaveRows[] = {
     {kSaveJpeg, ".jpg", "JPEG"},          {kSavePat, ".pat", "GIMP pattern"}, {kSavePcx, ".pcx", "PCX"},
     {kSavePng, ".png", "PNG"},            {kSavePgm, ".pgm", "PGM"},   {kSavePpm, ".ppm", "PPM"},
     {kSaveSun, ".sun", "Sun raster"},     {kSaveTga, ".tga", "TARGA"}, {kSaveTiff, ".tif", "TIFF"},
-    {kSaveXwd, ".xwd", "X window dump"},
+    {kSaveXwd, ".xwd", "X window dump"}, {kSaveWebp, ".webp", "WebP"}, {kSaveAvif, ".avif", "AVIF"},
+    {kSaveJxl, ".jxl", "JPEG XL"},
 };
 
 // Extensions the directory list takes, in table order.
@@ -58,6 +60,7 @@ constexpr const char* kBrowsable[] = {
     ".jpg", ".png", ".pgm", ".ppm", ".pct", ".lbm", ".psp", ".rle", ".pbm", ".dcx", ".cpt",
     ".pxr", ".msp", ".mac", ".tif", ".xpm", ".xwd", ".fit", ".sun", ".img", ".nol",
     ".jpeg", ".jpe", ".tiff", ".bw", ".pnm", ".dcm", ".fits", ".fts", ".pict", ".icb", ".vda", ".vst",
+    ".webp", ".avif", ".heic", ".heif", ".hif", ".jxl", ".apng",
 };
 
 // One stopwatch per thread: a batch conversion times each of its opens on its own.
@@ -120,7 +123,7 @@ TIMAGE_INFO::TIMAGE_INFO() : context(std::make_unique<CODEC_CTX>()), display(std
 
 TIMAGE_INFO::~TIMAGE_INFO() = default;
 
-bool TIMAGE_INFO::BuildFileList(const std::string& directory)
+bool TIMAGE_INFO::BuildFileList(const std::string& directory, bool with_media)
 {
     DIR* dir = opendir(directory.c_str());
     if (dir == nullptr)
@@ -135,7 +138,8 @@ bool TIMAGE_INFO::BuildFileList(const std::string& directory)
             continue;
         // Extensions match in any case: cameras and many tools write PHOTO.JPG.
         const bool listed = std::any_of(std::begin(kBrowsable), std::end(kBrowsable),
-                                        [&](const char* b) { return strcasecmp(b, ext.c_str()) == 0; });
+                                        [&](const char* b) { return strcasecmp(b, ext.c_str()) == 0; }) ||
+                            (with_media && IsMediaExtension(ext));
         if (!listed)
             continue;
         std::string full = base + "/" + name;

@@ -19,7 +19,8 @@ enum FormatCode : std::int32_t {
     kFmtCorel = 14, kFmtSct = 15, kFmtQrt = 16, kFmtPixar = 17, kFmtPsp = 18, kFmtMacPaint = 19,
     kFmtPbm = 20, kFmtMsp = 21, kFmtXwd = 22, kFmtXpm = 23, kFmtXbm = 29, kFmtTiff = 31, kFmtWmf = 37,
     kFmtEmf = 38, kFmtNokia = 46, kFmtGimpPattern = 47, kFmtFits = 50, kFmtSun = 51, kFmtMtv = 52,
-    kFmtVicar = 53, kFmtDicom = 54, kFmtFbm = 55,
+    kFmtVicar = 53, kFmtDicom = 54, kFmtFbm = 55, kFmtWebp = 56, kFmtAvif = 57, kFmtHeif = 58, kFmtJxl = 59,
+    kFmtApng = 60,
     kFmtAu = 105, kFmtAiff = 106, kFmtAvi = 107, kFmtMpeg = 108, kFmtMp3 = 109, kFmtSnd = 110,
     kFmtWma = 111, kFmtWmv = 112, kFmtCdaMidi = 113, kFmtWav = 114,
 };
@@ -28,6 +29,7 @@ enum FormatCode : std::int32_t {
 enum SaveCode : std::int32_t {
     kSaveBmp = 1, kSaveDcx = 2, kSaveGif = 3, kSaveJpeg = 4, kSavePat = 5, kSavePcx = 6, kSavePng = 7,
     kSavePgm = 8, kSavePpm = 9, kSaveSun = 10, kSaveTga = 11, kSaveTiff = 12, kSaveXwd = 13,
+    kSaveWebp = 14, kSaveAvif = 15, kSaveJxl = 16,
 };
 
 // The name of a format code ("Windows bitmap", "JPEG", ...); "" for unknown codes.
@@ -38,6 +40,8 @@ std::int32_t SaveCodeForExtension(const std::string& ext);
 const char* SaveExtension(std::int32_t save_code);
 // The format's name for a save code ("PNG", "Sun raster", ...).
 const char* SaveFormatName(std::int32_t save_code);
+// True for the extensions ".mp3", ".wav", ".avi", ... (any case) that open as media files.
+bool IsMediaExtension(const std::string& ext);
 // The directory part of a path ("" when it has none; "/" for a file in the root).
 std::string DirectoryOf(const std::string& path);
 
@@ -54,9 +58,10 @@ public:
     double GetVersion() const { return version; }
 
     // Rebuilds the sorted list of browsable files of directory (absolute, so the entries
-    // are) and makes it the browse directory. False when the directory cannot be read;
-    // the list is then left as it was.
-    bool BuildFileList(const std::string& directory);
+    // are) and makes it the browse directory; with_media lists the sound and video files
+    // among the pictures (the viewer browses them too). False when the directory cannot be
+    // read; the list is then left as it was.
+    bool BuildFileList(const std::string& directory, bool with_media = false);
     // Stores and returns the index of the current path in the list, or -1.
     std::int32_t FindCurrent();
     // The list entry at index, or null past the end.
@@ -101,10 +106,22 @@ public:
     double file_size_kb = 0.0;
     std::string current_path;
     std::int32_t format_code = 0;
+    // What the open picture's file says beside its pixels, from the reader (0, false or -1
+    // where it does not say): the samples' depth as stored, alpha, the frames of an
+    // animation with their delays added up and how often it plays (0 forever), and the
+    // size of its ICC profile.
+    struct PICTURE_FACTS {
+        std::int32_t bits_per_sample = 0;
+        bool alpha = false;
+        std::int32_t frame_count = 0;
+        std::int64_t duration_ms = 0;
+        std::int32_t loop_count = -1;
+        std::size_t icc_bytes = 0;
+    } facts;
     std::int32_t orientation = 0; // Exif orientation of the open JPEG (1..8), 0 without one
     std::int32_t save_code = 0;
-    // The quality of the JPEG files a save writes, 1 to 100: the save dialog's setting,
-    // kept in the settings file ("SaveFileDlg" "JpegQuality"); PrepareSave hands it on.
+    // The quality of the JPEG, WebP, AVIF and JPEG XL files a save writes, 1 to 100: the
+    // save dialog's setting, kept in the settings file ("SaveFileDlg" "Quality"); PrepareSave hands it on.
     std::int32_t save_quality = 90;
     // The system's error number behind the last failed Save (ENOSPC, EACCES ...), or 0;
     // ResultTextWithReason (core/Replace_file.h) words it.

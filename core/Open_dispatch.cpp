@@ -52,14 +52,14 @@ const DispatchRow kDispatch[] = {
     {{".IMG", nullptr}, DecodeVicar, kFmtVicar, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".JPG", ".JPEG", ".JPE"}, DecodeJpeg, kFmtJpeg, "JPEG", kNoExtra, Finish::ConvertUnlessDirect},
     {{".SUN", ".RAS"}, DecodeSun, kFmtSun, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".GIF", nullptr}, DecodeGif, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
+    {{".GIF", nullptr}, DecodeGifFile, kFmtGif, "LZW", kGifDepth, Finish::ConvertUnlessDirect},
     {{".PCX", nullptr}, DecodePcx, kFmtPcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".DCX", nullptr}, DecodeDcx, kFmtDcx, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PCT", ".PICT"}, DecodePict, kFmtPict, nullptr, kNoExtra, Finish::Convert},
     {{".XPM", nullptr}, DecodeXpm, kFmtXpm, "None", kNoExtra, Finish::Convert},
     {{".PCD", nullptr}, DecodePcd, kFmtPcd, nullptr, kDepth24, Finish::Convert},
     {{".PGM", nullptr}, DecodePgm, kFmtPgm, nullptr, kNoExtra, Finish::Convert},
-    {{".PNG", nullptr}, DecodePng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".PNG", nullptr}, DecodeApng, kFmtPng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".PBM", nullptr}, DecodePbm, kFmtPbm, nullptr, kNoExtra, Finish::Convert},
     {{".PPM", nullptr}, DecodePpm, kFmtPpm, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".SGI", ".RGB", ".BW"}, DecodeSgi, kFmtSgi, nullptr, kNoExtra, Finish::Convert},
@@ -73,6 +73,11 @@ const DispatchRow kDispatch[] = {
     {{".MSP", nullptr}, DecodeMsp, kFmtMsp, nullptr, kNoExtra, Finish::Convert},
     {{".MAC", nullptr}, DecodeMacPaint, kFmtMacPaint, nullptr, kNoExtra, Finish::Convert},
     {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
+    {{".WEBP", nullptr}, DecodeWebp, kFmtWebp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".AVIF", nullptr}, DecodeAvif, kFmtAvif, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".HEIC", ".HEIF", ".HIF"}, DecodeHeifInProcess, kFmtHeif, nullptr, kNoExtra, Finish::Convert},
+    {{".JXL", nullptr}, DecodeJxl, kFmtJxl, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
+    {{".APNG", nullptr}, DecodeApng, kFmtApng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
 };
 
 struct MediaRow {
@@ -88,6 +93,12 @@ const MediaRow kMedia[] = {
     {".CDA", kFmtCdaMidi}, {".MP3", kFmtMp3}, {".MPG", kFmtMpeg}, {".MPEG", kFmtMpeg},
     {".MID", kFmtCdaMidi}, {".SND", kFmtSnd}, {".WAV", kFmtWav}, {".WMA", kFmtWma}, {".WMV", kFmtWmv},
 };
+
+std::string Upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
 
 const DispatchRow* FindRow(const std::string& ext)
 {
@@ -178,10 +189,15 @@ std::int32_t TIMAGE_INFO::OpenBytes(const std::string& name, std::span<const std
     return OpenStep(name, bytes, false);
 }
 
+bool IsMediaExtension(const std::string& ext)
+{
+    const std::string upper = Upper(ext);
+    return std::any_of(std::begin(kMedia), std::end(kMedia), [&](const MediaRow& m) { return upper == m.ext; });
+}
+
 std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load)
 {
-    std::string ext = ExtensionOf(name);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
+    const std::string ext = Upper(ExtensionOf(name));
     CODEC_CTX& ctx = *context;
     ctx.input_file_name = name;
     ctx.failure_reason.clear();
@@ -295,6 +311,10 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     }
 
     format_code = row->format_code;
+    if (format_code == kFmtPng || format_code == kFmtApng) // a PNG holding an animation is APNG
+        format_code = ctx.meta.frame_count > 0 ? kFmtApng : kFmtPng;
+    const CODEC_CTX::PICTURE_META& m = ctx.meta;
+    facts = {m.bits_per_sample, m.alpha, m.frame_count, m.duration_ms, m.loop_count, m.icc_profile.size()};
     bits_per_pixel = (row->extra & kDepth24) ? 24 : ctx.bits_per_pixel;
     if (row->extra & kGifDepth) {
         bits_per_pixel = DepthForColours(CountColors());

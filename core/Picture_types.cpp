@@ -19,6 +19,8 @@ constexpr PICTURE_TYPE kTypes[] = {
     {".xwd", kFmtXwd},   {".rle", kFmtUtahRle}, {".sct", kFmtSct}, {".cpt", kFmtCorel},
     {".pxr", kFmtPixar}, {".qrt", kFmtQrt},   {".psp", kFmtPsp},   {".msp", kFmtMsp},
     {".mac", kFmtMacPaint}, {".tif", kFmtTiff}, {".tiff", kFmtTiff},
+    {".webp", kFmtWebp}, {".avif", kFmtAvif}, {".heic", kFmtHeif}, {".heif", kFmtHeif},
+    {".hif", kFmtHeif},  {".jxl", kFmtJxl},   {".apng", kFmtApng},
 };
 
 } // namespace

@@ -183,15 +183,34 @@ void ReplaceFile::Abort()
     pending_ = false;
 }
 
+namespace {
+
+// The write under way on this thread: whether one is, and the first error its writer noted.
+struct NOTED_WRITE_ERROR {
+    bool active = false;
+    int error = 0;
+};
+thread_local NOTED_WRITE_ERROR t_noted;
+
+} // namespace
+
+void NoteWriteError(int sys_error)
+{
+    if (t_noted.active && t_noted.error == 0)
+        t_noted.error = sys_error;
+}
+
 int ReplaceFileWith(const std::string& target, const std::function<int(const std::string&)>& write, int* sys_error)
 {
     ReplaceFile file(target);
     int rc = file.Begin();
     int e = file.Error();
     if (rc == kOk) {
-        errno = 0;
+        const NOTED_WRITE_ERROR outer = t_noted; // a write inside a writer keeps its own
+        t_noted = {true, 0};
         rc = write(file.WritePath());
-        e = rc == kOk ? 0 : errno;
+        e = rc == kOk ? 0 : t_noted.error;
+        t_noted = outer;
         if (rc == kOk) {
             rc = file.Commit();
             e = file.Error();

@@ -52,9 +52,17 @@ private:
 // Writes target through write(path), which gets the path to write and returns a result
 // code, so that the target is replaced only when write succeeds. Returns write's code or
 // kOpenFileError; *sys_error (when given) gets the system's error number behind a
-// failure, or 0.
+// failure, or 0. A writer's own failure is explained by the error it noted with
+// NoteWriteError where the failing call returned (errno is not read afterwards: what the
+// writer ran on its way out may have changed it); one that noted none gives 0.
 int ReplaceFileWith(const std::string& target, const std::function<int(const std::string&)>& write,
                     int* sys_error = nullptr);
+
+// Called by a writer right where a system call writing its file failed: the error number
+// ReplaceFileWith reports for the write under way on this thread. The first one noted
+// counts; without a ReplaceFileWith under way it is dropped. core/File_io's stream and
+// FinishWrite note theirs.
+void NoteWriteError(int sys_error);
 
 // The result text with the system's reason: "Open File Error. (No space left on device)";
 // the result text alone when sys_error is 0.

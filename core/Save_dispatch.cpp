@@ -23,6 +23,7 @@ const WriterRow kWriters[] = {
     {kSaveDcx, WriteDcx}, {kSaveGif, WriteGif}, {kSaveJpeg, WriteJpeg}, {kSavePat, WritePat},
     {kSavePcx, WritePcx}, {kSavePng, WritePng}, {kSavePgm, WritePgm},   {kSavePpm, WritePpm},
     {kSaveSun, WriteSun}, {kSaveTga, WriteTga}, {kSaveTiff, WriteTiff}, {kSaveXwd, WriteXwd},
+    {kSaveWebp, WriteWebp}, {kSaveAvif, WriteAvif}, {kSaveJxl, WriteJxl},
 };
 
 struct CommandRow {
@@ -107,6 +108,7 @@ bool SaveReadsDisplay(std::int32_t save_code)
 {
     switch (save_code) {
     case kSaveBmp: case kSaveDcx: case kSaveJpeg: case kSavePcx: case kSavePng:
+    case kSaveWebp: case kSaveAvif: case kSaveJxl:
         return true;
     default:
         return false;
@@ -148,8 +150,10 @@ std::int32_t TIMAGE_INFO::Save()
     ctx.edited = ctx.edited || edited != 0;
     ctx.source_bitmap = display.get();
     // The profile, Exif and comment go with the file they came from: a picture no file
-    // holds (pasted, scanned) writes none. An edited picture's Exif thumbnail shows the
-    // picture before the edits: it goes.
+    // holds (pasted, scanned) writes none, and once written it is the picture of a file
+    // that holds none (the Save As that names it makes that file the document's), so they
+    // stay out. An edited picture's Exif thumbnail shows the picture before the edits: it
+    // goes.
     CODEC_CTX::PICTURE_META held;
     if (current_path.empty())
         std::swap(held, ctx.meta);
@@ -180,6 +184,8 @@ std::int32_t TIMAGE_INFO::Save()
     ctx.output_file_name = target;
     ctx.source_bitmap = nullptr;
     last_save_errno = sys_error;
+    if (rc == kOk)
+        give_back.swapped = false;
     if (rc != kOk && sys_error != 0 && ctx.failure_reason.empty()) {
         char buf[256];
         ctx.failure_reason = strerror_r(sys_error, buf, sizeof buf);

@@ -3,6 +3,7 @@
 #include "core/File_io.h"
 #include "core/Imageinfo.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -33,21 +34,38 @@ bool BareDicom(std::span<const std::uint8_t> b)
     return (IsUpper(b[4]) && IsUpper(b[5])) || (b[6] == 0 && b[7] == 0);
 }
 
-// Common formats that are not read, by their first bytes. An ISO media file ("ftyp" at 4)
-// is named by its brand.
+// An ISO base media file ("ftyp" box first): AVIF or HEIF by its brands. The major brand
+// decides where it names one; a general brand (mif1, msf1) is followed by the compatible
+// brands, where "avif" or "avis" makes it AVIF.
+std::int32_t IsoBrandFormat(std::span<const std::uint8_t> b)
+{
+    if (!Starts(b, "ftyp", 4, 4))
+        return -1;
+    const std::uint32_t box = Be32(b.data());
+    const std::size_t end = std::min<std::size_t>(b.size(), box >= 16 ? box : 16);
+    auto brand_is = [&](std::size_t at, const char* name) { return Starts(b, name, 4, at); };
+    if (brand_is(8, "avif") || brand_is(8, "avis"))
+        return kFmtAvif;
+    if (brand_is(8, "heic") || brand_is(8, "heix") || brand_is(8, "hevc") || brand_is(8, "hevx"))
+        return kFmtHeif;
+    if (!brand_is(8, "mif1") && !brand_is(8, "msf1"))
+        return -1;
+    for (std::size_t at = 16; at + 4 <= end; at += 4)
+        if (brand_is(at, "avif") || brand_is(at, "avis"))
+            return kFmtAvif;
+    return kFmtHeif;
+}
+
+// Common formats that are not read, by their first bytes. A format that gains a reader
+// leaves this table (WebP, AVIF, HEIF and JPEG XL have theirs).
 struct FOREIGN_FORMAT {
     const char* name;
     const char* magic;
     std::size_t length;
     std::size_t at = 0;
-    const char* then = nullptr; // a second mark, of 4 bytes, at then_at
-    std::size_t then_at = 0;
 };
 
 constexpr FOREIGN_FORMAT kForeign[] = {
-    {"WebP", "RIFF", 4, 0, "WEBP", 8},
-    {"JPEG XL", "\xFF\x0A", 2},                     // bare codestream
-    {"JPEG XL", "\0\0\0\x0CJXL \r\n\x87\n", 12},  // container
     {"JPEG 2000", "\0\0\0\x0CjP  \r\n\x87\n", 12},
     {"JPEG 2000", "\xFF\x4F\xFF\x51", 4},
     {"Photoshop", "8BPS", 4},
@@ -59,27 +77,13 @@ constexpr FOREIGN_FORMAT kForeign[] = {
     {"SVG", "<svg", 4},
 };
 
-struct FTYP_BRAND {
-    const char* brand;
-    const char* name;
-};
-
-constexpr FTYP_BRAND kBrands[] = {
-    {"avif", "AVIF"}, {"avis", "AVIF"}, {"heic", "HEIC"}, {"heix", "HEIC"}, {"heim", "HEIC"},
-    {"heis", "HEIC"}, {"hevc", "HEIC"}, {"hevx", "HEIC"}, {"mif1", "HEIF"}, {"msf1", "HEIF"},
-};
-
 } // namespace
 
 const char* ForeignFormatName(std::span<const std::uint8_t> b)
 {
     for (const FOREIGN_FORMAT& f : kForeign)
-        if (Starts(b, f.magic, f.length, f.at) && (f.then == nullptr || Starts(b, f.then, 4, f.then_at)))
+        if (Starts(b, f.magic, f.length, f.at))
             return f.name;
-    if (Starts(b, "ftyp", 4, 4))
-        for (const FTYP_BRAND& br : kBrands)
-            if (Starts(b, br.brand, 4, 8))
-                return br.name;
     return nullptr;
 }
 
@@ -98,6 +102,12 @@ std::int32_t SniffFormat(std::span<const std::uint8_t> b)
         return kFmtGif;
     if (Starts(b, "II*\0", 4) || Starts(b, "MM\0*", 4))
         return kFmtTiff;
+    if (Starts(b, "RIFF", 4) && Starts(b, "WEBP", 4, 8))
+        return kFmtWebp;
+    if (const std::int32_t iso = IsoBrandFormat(b); iso >= 0)
+        return iso;
+    if (Starts(b, "\xFF\x0A", 2) || Starts(b, "\0\0\0\x0CJXL \r\n\x87\n", 12))
+        return kFmtJxl;
     if (Starts(b, "DICM", 4, 128) || BareDicom(b))
         return kFmtDicom;
     if (Starts(b, "\xB1\x68\xDE\x3A", 4))

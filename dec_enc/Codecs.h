@@ -114,3 +114,31 @@ int DecodeQrt(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadQrt(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeQrt); }
 int DecodeMsp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadMsp(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeMsp); }
+
+// The pictures of today's cameras and web pages (Webp_rw, Avif_rw, Heif_r, Jxl_rw, Apng_r).
+// Each fills ctx.meta with the profile, the samples' depth, alpha and the animation facts;
+// an animation gives its first frame composed (dec_enc/Frame_source.h plays them all).
+int DecodeWebp(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadWebp(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeWebp); }
+int WriteWebp(CODEC_CTX& ctx); // ctx.quality, or ctx.lossless
+int DecodeAvif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadAvif(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeAvif); }
+int WriteAvif(CODEC_CTX& ctx); // ctx.quality and ctx.speed, or ctx.lossless
+// HEIF and HEIC: the primary image, turned and mirrored as the container says. It runs in
+// this process; HEVC decoding belongs in the decode helper process once there is one.
+int DecodeHeifInProcess(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadHeif(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeHeifInProcess); }
+int DecodeJxl(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadJxl(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeJxl); }
+int WriteJxl(CODEC_CTX& ctx); // ctx.lossless, else lossy by ctx.quality
+// Animated PNG: the first frame composed, with the animation facts; a PNG without an
+// animation reads as DecodePng reads it.
+int DecodeApng(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadApng(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeApng); }
+// The PNG and GIF rows of the open dispatcher: DecodePng or DecodeGif, then the animation
+// facts of the file (frame count, delays, loops) in ctx.meta.
+int DecodePngFile(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+int DecodeGifFile(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+// Decodes the first frame of an animation with its frame source into the context's target
+// and fills the animation facts. kOk or the source's code.
+int PutFirstFrame(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);

@@ -26,6 +26,7 @@
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
+#include "dec_enc/Gif_lzw.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -94,12 +95,7 @@ void HandleExtension(ByteCursor& in, int label)
     SkipSubBlocks(in);
 }
 
-enum class LzwEnd { Full, EndCode, OutOfData, BadCode };
-
-struct LzwResult {
-    std::size_t produced;
-    LzwEnd end;
-};
+} // namespace
 
 // Decodes the LZW codes of data (data_bits bits, followed by 8 readable padding bytes)
 // into out[0 .. total). out needs 8 bytes of room past total.
@@ -202,6 +198,8 @@ void InterlacedRows(int h, std::vector<int>& rows)
         for (int y = starts[pass]; y < h; y += steps[pass])
             rows.push_back(y);
 }
+
+namespace {
 
 struct IMAGE_DESC {
     int left, top, width, height;

@@ -3,9 +3,12 @@
 // strips of libtiff's default size (about 8 KiB), from the working pixel buffer while ctx.edited is set,
 // else the decoded pixel buffer. Width and height are written as 32-bit values.
 #include "core/Pixel_ops.h"
+#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Tiff_io.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -33,9 +36,13 @@ int WriteTiff(CODEC_CTX& ctx)
     const std::size_t row_bytes = ctx.RowBytes();
     if (int rc = ctx.row.Reserve(row_bytes); rc != kOk)
         return rc;
+    // libtiff writes through its own descriptor: the system's error is taken as each call
+    // that failed returns.
     TiffPtr tif = OpenTiff(ctx.output_file_name, "w");
-    if (!tif)
+    if (!tif) {
+        NoteWriteError(errno);
         return kOpenFileError;
+    }
     TIFF* t = tif.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(ctx.width));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(ctx.height));
@@ -50,10 +57,14 @@ int WriteTiff(CODEC_CTX& ctx)
     for (int y = 0; y < ctx.height; ++y) {
         const std::uint8_t* p = src + static_cast<std::size_t>(y) * row_bytes;
         SwapRedBlue(p, row, static_cast<std::size_t>(ctx.width));
-        if (TIFFWriteScanline(t, row, static_cast<std::uint32_t>(y), 0) < 0)
+        if (TIFFWriteScanline(t, row, static_cast<std::uint32_t>(y), 0) < 0) {
+            NoteWriteError(errno);
             return kOpenFileError;
+        }
     }
-    if (TIFFFlush(t) != 1)
+    if (TIFFFlush(t) != 1) {
+        NoteWriteError(errno);
         return kOpenFileError;
+    }
     return kOk;
 }

@@ -4,6 +4,7 @@
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
+#include "viewer/logic/Unsaved_edits.h"
 
 #include <QColorDialog>
 #include <QFontDialog>
@@ -61,6 +62,8 @@ TFSForm::TFSForm(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path,
 
     label1_ = Caption("Label1", this);
     label2_ = Caption("Label2", this);
+    label3_ = Caption("Label3", this);
+    label3_->hide();
     panel3_ = new QWidget(this);
     panel3_->setObjectName("Panel3");
     panel3_->hide();
@@ -164,8 +167,10 @@ void TFSForm::PlaceLabels()
     label2_->adjustSize();
     label1_->move(kLabelMargin, kLabelMargin);
     label2_->move(width() - label2_->width() - kLabelMargin, kLabelMargin);
+    label3_->move(kLabelMargin, height() - label3_->height() - kLabelMargin);
     label1_->raise();
     label2_->raise();
+    label3_->raise();
 }
 
 bool TFSForm::AfterStep(std::int32_t index)
@@ -177,10 +182,21 @@ bool TFSForm::AfterStep(std::int32_t index)
     return true;
 }
 
-bool TFSForm::ViewNext() { return AfterStep(opener_.Step(doc_, 1)); }
-bool TFSForm::ViewPrevious() { return AfterStep(opener_.Step(doc_, -1)); }
-bool TFSForm::ViewFirst() { return AfterStep(opener_.First(doc_)); }
-bool TFSForm::ViewLast() { return AfterStep(opener_.Last(doc_)); }
+bool TFSForm::MayStep()
+{
+    if (!HoldsUnsavedEdits(doc_))
+        return true;
+    label3_->setText("Stepping paused: the picture has unsaved edits. Esc leaves full screen to save them.");
+    label3_->adjustSize();
+    label3_->show();
+    PlaceLabels();
+    return false;
+}
+
+bool TFSForm::ViewNext() { return MayStep() && AfterStep(opener_.Step(doc_, 1)); }
+bool TFSForm::ViewPrevious() { return MayStep() && AfterStep(opener_.Step(doc_, -1)); }
+bool TFSForm::ViewFirst() { return MayStep() && AfterStep(opener_.First(doc_)); }
+bool TFSForm::ViewLast() { return MayStep() && AfterStep(opener_.Last(doc_)); }
 
 void TFSForm::SetBackground(std::uint32_t colour)
 {
@@ -229,7 +245,8 @@ void TFSForm::keyPressEvent(QKeyEvent* e)
     const bool ctrl = (e->modifiers() & Qt::ControlModifier) != 0;
     if (k == Qt::Key_F1) {
         help_.ShowContext(kHelpFullScreen);
-    } else if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter || (ctrl && k == Qt::Key_F)) {
+    } else if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter || (ctrl && k == Qt::Key_F) ||
+               k == Qt::Key_F11) { // F11 leaves full screen as it entered it
         mn_context_exitClick();
     } else if (k == Qt::Key_Space || k == Qt::Key_Right || k == Qt::Key_Down || k == Qt::Key_PageDown ||
                (ctrl && k == Qt::Key_N)) {

@@ -5,7 +5,8 @@
 // picture shown. Pictures that fit are shown at their size, larger ones fitted by the side
 // that limits them (scaled smoothly once per picture), centred. The background colour is
 // kept under "FS" "BG" in the settings file. Leaving hands the document back as it was
-// last shown: the caller shows it when Stepped() says the picture changed.
+// last shown: the caller shows it when Stepped() says the picture changed. A picture with
+// unsaved edits is never stepped away from: stepping pauses on it and says so (Label3).
 #pragma once
 
 #include "dialogs/logic/Fullscreen_rules.h"
@@ -43,7 +44,8 @@ public:
     // viewer was given.
     bool Stepped() const { return stepped_; }
 
-    // Stepping; false when no entry of the list opened (the picture shown stays).
+    // Stepping; false when no entry of the list opened or the picture shown has unsaved
+    // edits (the picture shown stays).
     bool ViewNext();
     bool ViewPrevious();
     bool ViewFirst();
@@ -60,6 +62,8 @@ public:
     const QImage& Shown() const { return shown_; }
     QLabel* PathLabel() const { return label1_; }
     QLabel* PositionLabel() const { return label2_; }
+    // Says why stepping paused; hidden until it does.
+    QLabel* NoteLabel() const { return label3_; }
     QWidget* MediaPanel() const { return panel3_; }
     // Sizes the media panel to a video's frame once the player knows it (centred; fitted
     // when larger than the screen).
@@ -84,6 +88,8 @@ private:
     void MediaView();
     void ClearMedia();
     bool AfterStep(std::int32_t index);
+    // False, with the note shown, while the picture has unsaved edits.
+    bool MayStep();
     void PlaceLabels();
 
     TIMAGE_INFO& doc_;
@@ -99,6 +105,7 @@ private:
     bool stepped_ = false;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
+    QLabel* label3_ = nullptr;
     QWidget* panel3_ = nullptr;
     QMenu* popup_ = nullptr;
     QTimer* cursor_timer_ = nullptr;

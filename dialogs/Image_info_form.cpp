@@ -44,18 +44,29 @@ TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::s
         const char* value_name;
         QString value;
     };
+    // The document's file (after a Save As the file written); a pasted, scanned or
+    // captured picture has none, so nothing of a file is told.
+    const bool file = !doc.current_path.empty();
+    const auto of_file = [&](const std::string& s) { return text(file ? s : std::string()); };
     std::vector<ROW> rows = {
-        {"lf_filename", "File name:", "lb_filename_info", text(FileNameOf(ctx.input_file_name))},
-        {"lb_directory", "File Type:", "lb_filetype_info", text(InfoFormatName(doc.format_code))},
-        {"lb_compression", "Compression:", "lb_compression_info", text(ctx.compression_name)},
+        {"lf_filename", "File name:", "lb_filename_info", of_file(FileNameOf(doc.current_path))},
+        {"lb_directory", "File Type:", "lb_filetype_info", of_file(InfoFormatName(doc.format_code))},
+        {"lb_compression", "Compression:", "lb_compression_info", of_file(ctx.compression_name)},
         {"lb_imagesize", "Image size:", "lb_imagesize_info", text(InfoImageSizeText(doc.display_width, doc.display_height))},
-        {"lb_filesize", "File size:", "lb_filesize_info", text(InfoFileSizeText(doc.file_size))},
+        {"lb_filesize", "File size:", "lb_filesize_info", of_file(InfoFileSizeText(doc.file_size))},
         {"lb_filedatetime", "File date/time:", "lb_filedatetime_info",
-         text(InfoDateTimeText(doc.month, doc.day, doc.year, doc.hour, doc.minute, doc.second))},
+         of_file(InfoDateTimeText(doc.month, doc.day, doc.year, doc.hour, doc.minute, doc.second))},
         {"lb_Color", "Color:", "lb_Color_info",
          text(InfoColorText(doc.bits_per_pixel, doc.edited != 0, ctx.bits_per_pixel, ctx.out_bits_per_pixel))},
         {"lb_TimeLoad", "Time loaded:", "lb_timeload_info", text(InfoLoadTimeText(doc.load_timing != 0, doc.last_load_time))},
     };
+    // What the newer formats and animations say besides.
+    const TIMAGE_INFO::PICTURE_FACTS& f = doc.facts;
+    if (const std::string samples = InfoSamplesText(f.bits_per_sample, f.alpha, f.icc_bytes); !samples.empty())
+        rows.push_back({"lb_Samples", "Samples:", "lb_samples_info", text(samples)});
+    if (f.frame_count > 0)
+        rows.push_back({"lb_Animation", "Animation:", "lb_animation_info",
+                        text(InfoAnimationText(f.frame_count, f.duration_ms, f.loop_count))});
     // A JPEG that says how the camera was held tells it (the picture is shown turned back).
     if (doc.format_code == kFmtJpeg && doc.orientation != 0)
         rows.push_back({"lb_Orientation", "Orientation:", "lb_orientation_info", text(InfoOrientationName(doc.orientation))});

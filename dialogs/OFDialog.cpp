@@ -191,8 +191,8 @@ bool TOFDialog::PreviewFile(const QString& path)
         picture_shown_ = false;
         Image1->hide();
         Image1->resize(0, Image1->height());
-        // The lines below say why, wrapped over the room of the three: "Data Error. (WebP is
-        // not a format Ravelscope reads)".
+        // The lines below say why, wrapped over the room of the three: "Data Error.
+        // (Photoshop is not a format Ravelscope reads)".
         SetLines("Preview Unvailable", Q(ResultTextWithReason(rc, d.context->failure_reason)), "", "");
         Lb_Height->setWordWrap(true);
         Lb_Height->setGeometry(kHeightLine.adjusted(0, 0, 0, 2 * kHeightLine.height()));

@@ -67,7 +67,7 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     Cancel_BitBtn->setObjectName("Cancel_BitBtn");
     Cancel_BitBtn->setGeometry(380, 286, 77, 26);
     Cancel_BitBtn->setAutoDefault(false);
-    Lb_Quality = MakeLabel("Lb_Quality", "JPEG Quality:", this, {8, 320, 100, 22});
+    Lb_Quality = MakeLabel("Lb_Quality", "Quality:", this, {8, 320, 100, 22});
     SpinQuality = new QSpinBox(this);
     SpinQuality->setObjectName("SpinQuality");
     SpinQuality->setRange(1, 100);
@@ -82,7 +82,7 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
         chooser_->SetDirectory(QDir::rootPath());
     const std::int32_t index = SaveTypeIndex(ini.ReadInteger("SaveFileDlg", "Ext_Index", g_last_index));
     FilterComboBox1->setCurrentIndex(index);
-    SpinQuality->setValue(StoredJpegQuality(settings_path_));
+    SpinQuality->setValue(StoredQuality(settings_path_));
     ShowQuality(index);
     // The name of the picture's file with the type's extension; the type's pattern without one.
     const std::string base = FileNameOf(doc_.current_path);
@@ -170,7 +170,7 @@ void TSaveDlg::Bttn_OKClick()
         ini.WriteInteger("SaveFileDlg", "Left", x());
         ini.WriteString("SaveFileDlg", "RecentlyVisited", chooser_->Directory().toStdString());
         if (SaveTypeHasQuality(index))
-            ini.WriteInteger("SaveFileDlg", kJpegQualityKey, SpinQuality->value());
+            ini.WriteInteger("SaveFileDlg", kQualityKey, SpinQuality->value());
     }
     const std::string path = ChosenPath(chooser_->Directory().toStdString(), n.text);
     if (QFileInfo::exists(Q(path)) && !AskOverwrite(Q(path)))

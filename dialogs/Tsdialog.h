@@ -1,6 +1,6 @@
-// The save dialog: a directory, a file name and one of twelve output types, with a quality
-// for JPEG (kept in the settings file; the document's save quality, which the Save command
-// uses too). The name is prefilled from the picture and its extension follows the chosen
+// The save dialog: a directory, a file name and one of fifteen output types, with a quality
+// for JPEG, WebP, AVIF and JPEG XL (kept in the settings file; the document's save quality,
+// which the Save command uses too). The name is prefilled from the picture and its extension follows the chosen
 // type. OK writes a name that ends in a type's extension as that type, forces the chosen
 // type's extension onto any other name's file part, asks before overwriting, prepares the
 // document through PrepareSave and calls the save dispatcher (which replaces an old file
@@ -53,7 +53,7 @@ public:
     QPushButton* Bttn_OK = nullptr;
     QPushButton* Cancel_BitBtn = nullptr;
     QLabel* Lb_Quality = nullptr;
-    QSpinBox* SpinQuality = nullptr; // JPEG quality, 1 to 100; shown for JPEG only
+    QSpinBox* SpinQuality = nullptr; // 1 to 100; shown for the lossy types only
     QLabel* Lb_Result = nullptr;     // why the last save failed
 
 protected:

@@ -3,6 +3,7 @@
 // produce (plain netpbm, deep samples, comments).
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dec_enc/gdcm/Gdcm_frame.h"
 
 #include <sys/stat.h>
 
@@ -80,5 +81,40 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < 768 * 3; ++i)
             pack[96 * 2048 + g * 768 * 3 + i] = static_cast<char>(i < 1536 ? (i % 768) / 3 + g / 2 : i * 7 + g);
     WriteFile(pcd + "/ramp.pcd", pack);
+    // Frames for fuzz_dicom_pixels: each kind of picture at 4 x 2, its header then its samples.
+    const std::string frames = root + "/dicom_pixels";
+    mkdir(frames.c_str(), 0755);
+    using dicom_gdcm::Kind;
+    const struct {
+        const char* name;
+        Kind kind;
+        std::uint32_t samples, allocated, stored, high;
+        std::int32_t is_signed;
+        double centre, window;
+    } kinds[] = {{"grey16_window", Kind::Grey, 1, 16, 12, 11, 1, 100.0, 201.0},
+                 {"grey8_stretch", Kind::InvertedGrey, 1, 8, 8, 7, 0, 0.0, 0.0},
+                 {"grey1", Kind::Grey, 1, 1, 1, 0, 0, 0.0, 0.0},
+                 {"rgb16", Kind::Rgb, 3, 16, 16, 15, 0, 0.0, 0.0},
+                 {"ybr8", Kind::Ybr, 3, 8, 8, 7, 0, 0.0, 0.0},
+                 {"ybr422", Kind::Ybr422, 3, 8, 8, 7, 0, 0.0, 0.0}};
+    for (const auto& k : kinds) {
+        dicom_gdcm::Frame f;
+        f.rc = kOk;
+        f.kind = k.kind;
+        f.width = 4;
+        f.height = 2;
+        f.samples = k.samples;
+        f.bits_allocated = k.allocated;
+        f.bits_stored = k.stored;
+        f.high_bit = k.high;
+        f.is_signed = k.is_signed;
+        f.centre = k.centre;
+        f.window = k.window;
+        f.bytes = dicom_gdcm::FrameBytes(f);
+        std::string bytes(reinterpret_cast<const char*>(&f), sizeof f);
+        for (std::uint64_t i = 0; i < f.bytes; ++i)
+            bytes.push_back(static_cast<char>(i * 37 + 11));
+        WriteFile(frames + "/" + k.name, bytes);
+    }
     return 0;
 }

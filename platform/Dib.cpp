@@ -1,6 +1,7 @@
 #include "platform/Dib.h"
 
 #include "core/Byte_order.h"
+#include "core/File_io.h"
 #include "core/Result_codes.h"
 
 #include <algorithm>
@@ -134,7 +135,7 @@ int Dib::Rebuild(int width, int height, int bpp, bool keep)
 
 int Dib::SaveToFile(const std::string& path) const
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
+    FilePtr f = OpenForWrite(path);
     if (!f)
         return kOpenFileError;
     const std::uint32_t palette_bytes = bpp_ == 8 ? 1024u : 0u;
@@ -167,5 +168,5 @@ int Dib::SaveToFile(const std::string& path) const
     for (int y = height_ - 1; y >= 0; --y)
         if (std::fwrite(ScanLine(y), 1, stride_, out) != stride_)
             return kOpenFileError;
-    return std::fflush(out) == 0 && !std::ferror(out) ? kOk : kOpenFileError;
+    return FinishWrite(std::move(f));
 }

@@ -1,7 +1,9 @@
 #include "platform/Ini_file.h"
 
+#include "core/File_io.h"
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
+#include "platform/Text_lines.h"
 
 #include <strings.h>
 #include <sys/stat.h>
@@ -15,12 +17,6 @@
 #include <vector>
 
 namespace {
-
-struct Line {
-    std::size_t begin = 0; // offset of the line's first byte
-    std::size_t end = 0;   // offset past its line break
-    std::size_t text_end = 0; // offset of its line break (or end)
-};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -46,32 +42,13 @@ bool LoadFile(const std::string& path, std::string& bytes)
 bool StoreFile(const std::string& path, const std::string& bytes)
 {
     const int rc = ReplaceFileWith(path, [&bytes](const std::string& tmp) {
-        FILE* f = std::fopen(tmp.c_str(), "wb");
-        if (f == nullptr)
-            return kOpenFileError;
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        const bool closed = std::fclose(f) == 0;
-        return written && closed ? kOk : kOpenFileError;
+        FilePtr f = OpenForWrite(tmp);
+        if (!f)
+            return static_cast<int>(kOpenFileError);
+        std::fwrite(bytes.data(), 1, bytes.size(), f.get());
+        return FinishWrite(std::move(f));
     });
     return rc == kOk;
-}
-
-std::vector<Line> SplitLines(const std::string& bytes)
-{
-    std::vector<Line> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        Line l;
-        l.begin = pos;
-        std::size_t nl = bytes.find('\n', pos);
-        l.end = nl == std::string::npos ? bytes.size() : nl + 1;
-        l.text_end = nl == std::string::npos ? bytes.size() : nl;
-        if (l.text_end > l.begin && bytes[l.text_end - 1] == '\r')
-            --l.text_end;
-        lines.push_back(l);
-        pos = l.end;
-    }
-    return lines;
 }
 
 // The parsed view of one line.
@@ -81,7 +58,7 @@ struct Parsed {
     std::string value; // key value, trimmed
 };
 
-Parsed ParseLine(const std::string& bytes, const Line& l)
+Parsed ParseLine(const std::string& bytes, const TEXT_LINE& l)
 {
     Parsed p;
     const std::string text = bytes.substr(l.begin, l.text_end - l.begin);
@@ -121,7 +98,7 @@ struct Location {
     std::string value;
 };
 
-Location Find(const std::string& bytes, const std::vector<Line>& lines, const std::string& section,
+Location Find(const std::string& bytes, const std::vector<TEXT_LINE>& lines, const std::string& section,
               const std::string& key)
 {
     Location loc;
@@ -151,13 +128,6 @@ Location Find(const std::string& bytes, const std::vector<Line>& lines, const st
     if (inside)
         loc.section_end = static_cast<int>(lines.size());
     return loc;
-}
-
-// The line break the file already uses; "\n" for a new file.
-std::string LineBreakOf(const std::string& bytes)
-{
-    const std::size_t nl = bytes.find('\n');
-    return nl != std::string::npos && nl > 0 && bytes[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
 bool IsWritableDirectory(const std::string& dir)
@@ -194,22 +164,18 @@ bool Write(std::string& bytes, const std::string& section, const std::string& ke
         IsBlankOrEmpty(key) || name.find('=') != std::string::npos || name[0] == ';' || name[0] == '[' ||
         section.find(']') != std::string::npos)
         return false;
-    const std::vector<Line> lines = SplitLines(bytes);
+    const std::vector<TEXT_LINE> lines = SplitLines(bytes);
     const Location loc = Find(bytes, lines, section, key);
-    const std::string br = LineBreakOf(bytes);
+    const std::string br(LineBreakOf(bytes));
     const std::string entry = key + "=" + value;
     if (loc.key >= 0) {
-        const Line& l = lines[static_cast<std::size_t>(loc.key)];
+        const TEXT_LINE& l = lines[static_cast<std::size_t>(loc.key)];
         bytes.replace(l.begin, l.text_end - l.begin, entry);
     } else if (loc.section >= 0) {
-        const Line& l = lines[static_cast<std::size_t>(loc.last_entry)];
-        std::string insert = entry + br;
-        if (bytes[l.end - 1] != '\n') // the last line of the file had no line break
-            insert = br + insert;
-        bytes.insert(l.end, insert);
+        const TEXT_LINE& l = lines[static_cast<std::size_t>(loc.last_entry)];
+        bytes.insert(l.end, std::string(EndOfLastLine(std::string_view(bytes).substr(0, l.end), br)) + entry + br);
     } else {
-        if (!bytes.empty() && bytes.back() != '\n')
-            bytes += br;
+        bytes += EndOfLastLine(bytes, br);
         bytes += "[" + section + "]" + br + entry + br;
     }
     return true;
@@ -217,18 +183,18 @@ bool Write(std::string& bytes, const std::string& section, const std::string& ke
 
 bool DeleteKey(std::string& bytes, const std::string& section, const std::string& key)
 {
-    const std::vector<Line> lines = SplitLines(bytes);
+    const std::vector<TEXT_LINE> lines = SplitLines(bytes);
     const Location loc = Find(bytes, lines, section, key);
     if (loc.key < 0)
         return false;
-    const Line& l = lines[static_cast<std::size_t>(loc.key)];
+    const TEXT_LINE& l = lines[static_cast<std::size_t>(loc.key)];
     bytes.erase(l.begin, l.end - l.begin);
     return true;
 }
 
 bool EraseSection(std::string& bytes, const std::string& section)
 {
-    const std::vector<Line> lines = SplitLines(bytes);
+    const std::vector<TEXT_LINE> lines = SplitLines(bytes);
     const Location loc = Find(bytes, lines, section, std::string());
     if (loc.section < 0)
         return false;

@@ -4,6 +4,10 @@
 Fails (exit 1, one line a fault) when a file includes a file of a higher layer, when a
 file below the gui layer includes a Qt header, or when a source file under a layered
 folder has no layer. Usage: check_layers.py [SOURCE_DIR] (default: this script's tree).
+
+The build reads the table through this script too, so that one parser decides:
+check_layers.py --layers-of SOURCE_DIR FILE... prints "LAYER FILE" a line for each file
+(a path relative to SOURCE_DIR), "none" as the layer of a file without an entry.
 """
 import pathlib
 import re
@@ -82,7 +86,16 @@ def check(root):
     return faults
 
 
+def print_layers_of(root, files):
+    table = read_table(root / "scripts" / "layers.txt")
+    for rel in files:
+        print(f"{layer_of(rel, table) or 'none'} {rel}")
+    return 0
+
+
 def main():
+    if len(sys.argv) > 2 and sys.argv[1] == "--layers-of":
+        return print_layers_of(pathlib.Path(sys.argv[2]).resolve(), sys.argv[3:])
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parent.parent).resolve()
     faults = check(root)
     for fault in faults:

@@ -11,6 +11,8 @@ RAVELSCOPE_PACKAGES=(
   pngcheck libtiff-tools libjpeg-turbo-progs ffmpeg
   python3-astropy hyperfine libgdcm-dev python3-pydicom
   libglib2.0-bin shared-mime-info gsettings-desktop-schemas
+  libwebp-dev libavif-dev libheif-dev libjxl-dev
+  webp libavif-bin libheif-examples libjxl-tools apngasm
 )
 
 ensure_packages() {

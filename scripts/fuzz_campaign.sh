@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Long fuzzing of the readers: scripts/fuzz_campaign.sh FUZZ_BUILD_DIR SECONDS [EXT ...]
+# Long fuzzing: scripts/fuzz_campaign.sh FUZZ_BUILD_DIR SECONDS [NAME ...]
 #
-# Each target runs SECONDS of CPU time (one process) over its kept corpus (fuzz/corpus/<ext>),
-# the generated seeds and the regression inputs. Afterwards the corpus is minimised back into
-# fuzz/corpus/<ext>, and one line per run is appended to fuzz/campaign.tsv:
-#   date  ext  seconds  executions  corpus-files  result  cpu-seconds
-# A finding stops its target; the input is copied to fuzz/findings/<ext>/ for fixing and then
-# for fuzz/regressions/. Limits: inputs up to 1 MiB, 2 GiB of RSS, no single allocation over
-# the picture cap (1 GiB) plus slack, and TIMEOUT seconds per input (default 3: libFuzzer
-# measures wall time, and a niced fuzzer waits while other work runs; a reported timeout is
-# then timed alone, where the bar is 1 s).
+# A NAME is a reader's extension (fuzz_open_<ext>) or one of the other parsers' targets:
+# frames, rtf, mp3info, keyfile, ini, clipboard, dicom_meta, dicom_pixels (fuzz_<name>); without
+# names every reader runs. Each target runs until it has had SECONDS of CPU time (rounds of
+# one process each, as /usr/bin/time counts it; CPU=0: SECONDS of wall time) over its kept
+# corpus (fuzz/corpus/<dir>), the generated seeds, the hand-made seeds and the regression
+# inputs, where <dir> is the extension or the name (mp3 for mp3info). Afterwards the corpus
+# is minimised back into fuzz/corpus/<dir>, and one line per run is appended to
+# fuzz/campaign.tsv:
+#   date  name  seconds  executions  corpus-files  result  cpu-seconds
+# A finding stops its target; the input is copied to fuzz/findings/<dir>/ for fixing and then
+# for fuzz/regressions/. Limits: inputs up to 1 MiB (4 KiB for the text files keyfile and
+# ini), 2 GiB of RSS, no single allocation over the picture cap (1 GiB) plus slack, and
+# TIMEOUT seconds per input (default 3: libFuzzer measures wall time, and a niced fuzzer
+# waits while other work runs; a reported timeout is then timed alone, where the bar is 1 s).
 # PARALLEL=N runs N targets at once (default 1); NICE=N lowers their priority (default 19).
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -27,7 +32,16 @@ if [ ${#exts[@]} -eq 0 ]; then
 fi
 
 run_one() {
-  local ext=$1 target=$build/fuzz/fuzz_open_$1
+  local name=$1 ext=$1 target=$build/fuzz/fuzz_open_$1 max_len=1048576
+  if [ ! -x "$target" ]; then
+    target=$build/fuzz/fuzz_$name
+    case $name in
+      mp3info) ext=mp3 ;;
+      keyfile|ini) max_len=4096 ;;
+      clipboard) export QT_QPA_PLATFORM=offscreen ;;
+    esac
+  fi
+  [ -x "$target" ] || { echo "$name: no target $target"; return; }
   local work
   work=$(mktemp -d "/tmp/rvs-campaign-$ext.XXXX")
   mkdir -p "$work/corpus" "$work/artifacts" "$src/fuzz/corpus/$ext"
@@ -35,21 +49,31 @@ run_one() {
   for d in "$seeds/$ext" "$src/fuzz/seeds/$ext" "$src/fuzz/regressions/$ext"; do
     [ -d "$d" ] && dirs+=("$d")
   done
+  # DICOM files under the other name, and for the checks before the helper.
+  case $name in dcm|dicom_meta) dirs+=("$src/fuzz/seeds/dic" "$src/fuzz/corpus/dic") ;; esac
   local dict=()
   [ -f "$src/fuzz/dict/$ext.dict" ] && dict=(-dict="$src/fuzz/dict/$ext.dict")
-  local opts=(-max_len=1048576 -len_control=1000 -timeout=${TIMEOUT:-3} -rss_limit_mb=2048 -malloc_limit_mb=1100
+  local opts=(-max_len=$max_len -len_control=1000 -timeout=${TIMEOUT:-3} -rss_limit_mb=2048 -malloc_limit_mb=1100
               -print_final_stats=1 -artifact_prefix="$work/artifacts/")
-  local started=$SECONDS
-  local timer=()
-  [ -x /usr/bin/time ] && timer=(/usr/bin/time -f '%U %S' -o "$work/cpu")
-  "${timer[@]}" nice -n "${NICE:-19}" "$target" "${dict[@]}" "${opts[@]}" -max_total_time="$seconds" \
-    "$work/corpus" "${dirs[@]}" >"$work/log" 2>&1
-  local rc=$?
+  # Rounds until the fuzzer has had SECONDS of processor time (CPU=0: one round of SECONDS
+  # wall time, where /usr/bin/time is missing too); each round goes on from the corpus so far.
+  local started=$SECONDS cpu=0 execs=0 rc=0 round=0
+  while :; do
+    round=$((round + 1))
+    local timer=()
+    [ -x /usr/bin/time ] && timer=(/usr/bin/time -f '%U %S' -o "$work/cpu")
+    rm -f "$work/cpu"
+    "${timer[@]}" nice -n "${NICE:-19}" "$target" "${dict[@]}" "${opts[@]}" \
+      -max_total_time="$((seconds - cpu > 120 ? seconds - cpu : 120))" "$work/corpus" "${dirs[@]}" >"$work/log" 2>&1
+    rc=$?
+    local n
+    n=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/log" | grep -o '[0-9]*$' | tail -n 1)
+    execs=$((execs + ${n:-0}))
+    [ -f "$work/cpu" ] || break
+    cpu=$((cpu + $(awk 'END { printf "%d", $1 + $2 }' "$work/cpu")))
+    [ $rc -ne 0 ] || [ "${CPU:-1}" = 0 ] || [ $cpu -ge "$seconds" ] || [ $round -ge 100 ] && break
+  done
   local elapsed=$((SECONDS - started))
-  local cpu=""
-  [ -f "$work/cpu" ] && cpu=$(awk 'END { printf "%d", $1 + $2 }' "$work/cpu")
-  local execs
-  execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/log" | grep -o '[0-9]*$' | tail -n 1)
   local result=clean
   if [ $rc -ne 0 ] || ls "$work/artifacts"/* >/dev/null 2>&1; then
     result=finding
@@ -63,8 +87,8 @@ run_one() {
     >"$work/merge.log" 2>&1 && { rm -rf "$src/fuzz/corpus/$ext"; mv "$work/min" "$src/fuzz/corpus/$ext"; }
   local files
   files=$(find "$src/fuzz/corpus/$ext" -type f | wc -l)
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%F)" "$ext" "$elapsed" "${execs:-0}" "$files" "$result" "$cpu" >>"$log"
-  echo "$ext: ${execs:-0} executions in ${elapsed}s, corpus $files, $result"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%F)" "$name" "$elapsed" "${execs:-0}" "$files" "$result" "$cpu" >>"$log"
+  echo "$name: ${execs:-0} executions in ${elapsed}s, corpus $files, $result"
   rm -rf "$work"
 }
 export -f run_one

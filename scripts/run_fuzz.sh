@@ -35,32 +35,32 @@ for target in "$build"/fuzz/fuzz_open_*; do
   for d in "$seeds/$ext" "$src/fuzz/seeds/$ext" "$src/fuzz/corpus/$ext" "$src/fuzz/regressions/$ext"; do
     [ -d "$d" ] && args+=("$d")
   done
+  [ "$ext" = dcm ] && args+=("$src/fuzz/seeds/dic" "$src/fuzz/corpus/dic") # DICOM under its other name
   run "$target" "$runs" "${args[@]}"
 done
-# The text viewer's reader, from its hand-made seeds.
-if [ -x "$build/fuzz/fuzz_rtf" ]; then
-  run "$build/fuzz/fuzz_rtf" "$runs" -max_len=65536 -dict="$src/fuzz/dict/rtf.dict" "$src/fuzz/seeds/rtf"
-fi
-# The MPEG audio walk over its hand-made seeds and kept inputs.
-if [ -x "$build/fuzz/fuzz_mp3info" ]; then
-  args=(-max_len=65536)
-  for d in "$src/fuzz/seeds/mp3" "$src/fuzz/corpus/mp3" "$src/fuzz/regressions/mp3"; do
+# The other parsers' targets: fuzz_NAME over its seeds, its corpus kept by the long runs
+# (scripts/fuzz_campaign.sh) and its regression inputs, fuzz/{seeds,corpus,regressions}/DIR:
+# other NAME DIR MAX_LEN [MORE FLAGS AND DIRECTORIES ...]
+other() {
+  local name=$1 dir=$2 max_len=$3
+  shift 3
+  [ -x "$build/fuzz/fuzz_$name" ] || return 0
+  local args=(-max_len="$max_len" "$@")
+  for d in "$src/fuzz/seeds/$dir" "$src/fuzz/corpus/$dir" "$src/fuzz/regressions/$dir"; do
     [ -d "$d" ] && args+=("$d")
   done
-  run "$build/fuzz/fuzz_mp3info" "$runs" "${args[@]}"
-fi
-# The key-file editing of mimeapps.list and desktop entries, from its hand-made seeds.
-if [ -x "$build/fuzz/fuzz_keyfile" ]; then
-  run "$build/fuzz/fuzz_keyfile" "$runs" -max_len=4096 "$src/fuzz/seeds/keyfile"
-fi
-# The settings file, from its hand-made seeds (the first-start line with its NUL byte among them).
-if [ -x "$build/fuzz/fuzz_ini" ]; then
-  run "$build/fuzz/fuzz_ini" "$runs" -max_len=4096 "$src/fuzz/seeds/ini"
-fi
+  run "$build/fuzz/fuzz_$name" "$runs" "${args[@]}"
+}
+other frames frames 65536                             # every frame of an animation
+other rtf rtf 65536 -dict="$src/fuzz/dict/rtf.dict"   # the text viewer's reader
+other mp3info mp3 65536                               # the MPEG audio walk
+other keyfile keyfile 4096                            # mimeapps.list and desktop entries
+other ini ini 4096                                    # the settings file
+# DICOM's checks before the decoding helper, and the mapping of a frame's samples in it.
+other dicom_meta dicom_meta 65536 "$src/fuzz/seeds/dic" "$src/fuzz/corpus/dic"
+other dicom_pixels dicom_pixels 65536 "$seeds/dicom_pixels"
 # Paste's reading of the clipboard's PNG and BMP bytes (built only where Qt's GUI module is).
-if [ -x "$build/fuzz/fuzz_clipboard" ]; then
-  QT_QPA_PLATFORM=offscreen run "$build/fuzz/fuzz_clipboard" "$runs" -max_len=65536 "$src/fuzz/seeds/clipboard"
-fi
+QT_QPA_PLATFORM=offscreen other clipboard clipboard 65536
 # The writers start from nothing; their inputs are pictures of up to 256 Ki pixels, so
 # they get a tenth of the readers' runs.
 for target in "$build"/fuzz/fuzz_write_*; do

@@ -14,6 +14,7 @@ out=$(realpath "$out")
 sane=$(mktemp -d)
 trap 'rm -rf "$sane"' EXIT
 echo test >"$sane/dll.conf"
+mkdir "$sane/dll.d" # empty: no backend the system adds
 echo "resolution 150.0" >"$sane/test.conf"
 SANE_CONFIG_DIR="$sane:" xvfb-run -a -s "-screen 0 1280x1024x24" "$shots" "$out"
 echo "$out/associate_window.png"

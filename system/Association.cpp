@@ -1,5 +1,6 @@
 #include "system/Association.h"
 
+#include "core/File_io.h"
 #include "core/Picture_types.h"
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
@@ -67,8 +68,14 @@ constexpr ASSOC_EXT kList[] = {
     {".mpeg", "video/mpeg", false, true},
     {".mp3", "audio/mpeg", false, true},
     {".snd", "audio/basic", false, true},
+    {".webp", "image/webp", false, false},
+    {".avif", "image/avif", false, false},
+    {".heic", "image/heif", false, false},
+    {".heif", "image/heif", false, false},
+    {".jxl", "image/jxl", false, false},
+    {".apng", "image/apng", true, false},
 };
-static_assert(std::size(kList) == 45);
+static_assert(std::size(kList) == 51);
 
 std::string EnvOr(const char* name, const std::string& fallback)
 {
@@ -106,10 +113,11 @@ bool ReadText(const std::string& path, std::string& text)
 bool WriteText(const std::string& path, const std::string& text)
 {
     return ReplaceFileWith(path, [&text](const std::string& write_path) {
-               std::ofstream out(write_path, std::ios::binary | std::ios::trunc);
-               out << text;
-               out.flush();
-               return out ? kOk : kOpenFileError;
+               FilePtr f = OpenForWrite(write_path);
+               if (!f)
+                   return static_cast<int>(kOpenFileError);
+               std::fwrite(text.data(), 1, text.size(), f.get());
+               return FinishWrite(std::move(f));
            }) == kOk;
 }
 

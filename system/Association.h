@@ -22,7 +22,7 @@ struct ASSOC_EXT {
     bool media;       // a sound or video type, opened by playback
 };
 
-// The 45 entries in list order.
+// The 51 entries in list order.
 std::span<const ASSOC_EXT> AssociationList();
 
 // Why an entry cannot be associated: "" when it can. An extension the open dispatcher

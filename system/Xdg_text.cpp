@@ -1,30 +1,10 @@
 #include "system/Xdg_text.h"
 
+#include "platform/Text_lines.h"
+
 #include <cstddef>
 
 namespace {
-
-struct Line {
-    std::size_t begin; // first byte
-    std::size_t end;   // one past the last byte before "\n" (and before a final "\r")
-    std::size_t next;  // first byte of the next line
-};
-
-std::vector<Line> SplitLines(std::string_view text)
-{
-    std::vector<Line> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t nl = text.find('\n', at);
-        const std::size_t stop = nl == std::string_view::npos ? text.size() : nl;
-        std::size_t end = stop;
-        if (end > at && text[end - 1] == '\r')
-            --end;
-        lines.push_back({at, end, nl == std::string_view::npos ? text.size() : nl + 1});
-        at = lines.back().next;
-    }
-    return lines;
-}
 
 std::string_view Trim(std::string_view s)
 {
@@ -59,34 +39,33 @@ std::optional<std::pair<std::string_view, std::string_view>> KeyOf(std::string_v
 struct Found {
     bool section = false;
     std::size_t insert_at = 0;       // after the section's last key line
-    std::optional<Line> key_line;    // the key's line
-    std::string newline = "\n";      // the line ending the file uses
+    std::optional<TEXT_LINE> key_line; // the key's line
+    std::string_view newline;        // the line break the file uses
 };
 
 Found Find(std::string_view text, std::string_view section, std::string_view key)
 {
     Found f;
-    const std::vector<Line> lines = SplitLines(text);
-    if (!lines.empty() && lines.front().next > lines.front().end + 1)
-        f.newline = "\r\n";
+    const std::vector<TEXT_LINE> lines = SplitLines(text);
+    f.newline = LineBreakOf(text);
     bool inside = false;
     bool done = false;
-    for (const Line& l : lines) {
-        const std::string_view body = text.substr(l.begin, l.end - l.begin);
+    for (const TEXT_LINE& l : lines) {
+        const std::string_view body = text.substr(l.begin, l.text_end - l.begin);
         if (const auto name = SectionOf(body)) {
             if (inside)
                 done = true; // the first section of the name counts
             inside = !done && *name == section;
             if (inside) {
                 f.section = true;
-                f.insert_at = l.next;
+                f.insert_at = l.end;
             }
             continue;
         }
         if (!inside)
             continue;
         if (const auto kv = KeyOf(body)) {
-            f.insert_at = l.next;
+            f.insert_at = l.end;
             if (!f.key_line && kv->first == key)
                 f.key_line = l;
         }
@@ -101,7 +80,7 @@ std::optional<std::string> KeyFileGet(std::string_view text, std::string_view se
     const Found f = Find(text, section, key);
     if (!f.key_line)
         return std::nullopt;
-    return std::string(KeyOf(text.substr(f.key_line->begin, f.key_line->end - f.key_line->begin))->second);
+    return std::string(KeyOf(text.substr(f.key_line->begin, f.key_line->text_end - f.key_line->begin))->second);
 }
 
 std::string KeyFileSet(std::string_view text, std::string_view section, std::string_view key,
@@ -113,20 +92,18 @@ std::string KeyFileSet(std::string_view text, std::string_view section, std::str
     if (f.key_line) {
         out.append(text.substr(0, f.key_line->begin));
         out.append(line);
-        out.append(text.substr(f.key_line->end));
+        out.append(text.substr(f.key_line->text_end));
         return out;
     }
     if (f.section) {
         out.append(text.substr(0, f.insert_at));
-        if (f.insert_at > 0 && text[f.insert_at - 1] != '\n')
-            out.append(f.newline); // the section's last key ends the file without a newline
+        out.append(EndOfLastLine(out, f.newline)); // the section's last line may end the file
         out.append(line).append(f.newline);
         out.append(text.substr(f.insert_at));
         return out;
     }
     out.assign(text);
-    if (!out.empty() && out.back() != '\n')
-        out.append(f.newline);
+    out.append(EndOfLastLine(out, f.newline));
     if (!out.empty())
         out.append(f.newline);
     out.append("[").append(section).append("]").append(f.newline);
@@ -140,7 +117,7 @@ std::string KeyFileRemove(std::string_view text, std::string_view section, std::
     if (!f.key_line)
         return std::string(text);
     std::string out(text.substr(0, f.key_line->begin));
-    out.append(text.substr(f.key_line->next));
+    out.append(text.substr(f.key_line->end));
     return out;
 }
 

@@ -5,7 +5,9 @@
 // A section starts at a line "[Name]"; a key line is "key=value" (blanks around "=" and
 // at the line's ends are not part of the key or value). Sections and keys match exactly,
 // as the key-file format says. The first section of a name and the first key of a name
-// in it count. Lines ending in "\r\n" keep their "\r". Any bytes are accepted.
+// in it count. Lines are read as platform/Text_lines.h reads them, the settings file's
+// way: a "\r" before "\n" or ending the file is part of the line break, and a CRLF
+// file keeps its breaks. Any bytes are accepted.
 #pragma once
 
 #include <optional>

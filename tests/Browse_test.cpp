@@ -91,6 +91,38 @@ TEST_F(BrowseTest, PreviousSkipsAFailingEntryWithoutDroppingIt)
     EXPECT_EQ(doc_.file_list.size(), 3u);
 }
 
+// Home and End: the first and the last entry that open, with Next's and Previous's rules
+// for failing entries; when none opens the place in the list is kept.
+TEST_F(BrowseTest, FirstAndLastSkipFailingEntries)
+{
+    WriteBad("a.ppm");
+    Write("b.ppm");
+    Write("c.ppm");
+    WriteBad("d.ppm");
+    Start("c.ppm");
+    BROWSE_RESULT r = browser_.Last(doc_);
+    EXPECT_TRUE(r.shown);
+    EXPECT_EQ(Shown(), "c.ppm");
+    EXPECT_EQ(doc_.file_list.size(), 4u); // skipped, as by Previous
+    r = browser_.First(doc_);
+    EXPECT_TRUE(r.shown);
+    EXPECT_EQ(Shown(), "b.ppm");
+    EXPECT_EQ(ShownLevel(), 'b');
+    EXPECT_EQ(doc_.file_list.size(), 3u); // dropped, as by Next
+    EXPECT_EQ(doc_.current_index, 0);
+
+    std::filesystem::remove(dir_.File("b.ppm"));
+    std::filesystem::remove(dir_.File("c.ppm"));
+    for (int step = 0; step < 2; ++step) {
+        SCOPED_TRACE(step == 0 ? "last" : "first");
+        r = step == 0 ? browser_.Last(doc_) : browser_.First(doc_);
+        EXPECT_FALSE(r.shown);
+        EXPECT_EQ(Shown(), "b.ppm");
+        EXPECT_EQ(ShownLevel(), 'b');
+    }
+    EXPECT_EQ(doc_.current_index, -1); // every entry, the shown one too, failed and went
+}
+
 TEST_F(BrowseTest, NothingOpensKeepsThePictureShown)
 {
     Write("a.ppm");
@@ -187,4 +219,29 @@ TEST_F(BrowseTest, BrowsingLeavesTheWorkingDirectoryAlone)
     EXPECT_EQ(doc_.open_directory, sub);
     EXPECT_EQ(doc_.file_list, std::vector<std::string>{sub + "/c.ppm"});
     EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path("/"));
+}
+
+// A sound (or video) has its place in the list beside the pictures: one opened on its
+// own steps to its neighbours, and a folder of sounds alone is browsed too. The document's
+// own list (the command-line tool's, the batch run's) stays pictures only.
+TEST_F(BrowseTest, SoundsAreBrowsedAmongThePictures)
+{
+    Write("b.ppm");
+    for (const char* n : {"a.mp3", "c.WAV", "d.avi", "notes.txt"})
+        WriteBytes(dir_.File(n), Bytes{0});
+    Start("c.WAV");
+    EXPECT_EQ(doc_.state, kMediaOpen);
+    EXPECT_EQ(doc_.file_list, (std::vector<std::string>{dir_.File("a.mp3"), dir_.File("b.ppm"), dir_.File("c.WAV"),
+                                                         dir_.File("d.avi")}));
+    EXPECT_EQ(doc_.current_index, 2);
+    for (const char* want : {"d.avi", "a.mp3", "b.ppm"}) {
+        EXPECT_TRUE(browser_.Next(doc_).shown);
+        EXPECT_EQ(Shown(), want);
+    }
+    EXPECT_EQ(doc_.state, kPictureOpen);
+    EXPECT_TRUE(browser_.Previous(doc_).shown);
+    EXPECT_EQ(doc_.state, kMediaOpen);
+
+    ASSERT_TRUE(doc_.BuildFileList(dir_.path()));
+    EXPECT_EQ(doc_.file_list, std::vector<std::string>{dir_.File("b.ppm")});
 }

@@ -49,8 +49,18 @@ TEST(CommandTable, NamesAndShortcutsAreUniqueAndMenusExistBeforeUse)
         if (row.kind == CommandKind::kAlso) {
             const auto shown = FindCommand(row.name);
             ASSERT_TRUE(shown.has_value());
-            EXPECT_EQ(CommandRow(*shown).kind, CommandKind::kItem);
+            const CommandKind kind = CommandRow(*shown).kind;
+            const bool submenu = kind == CommandKind::kMenu && CommandRow(*shown).parent[0] != '\0';
+            EXPECT_TRUE(kind == CommandKind::kItem || submenu) << "an item or a submenu";
         }
+    }
+    // A second key of a command collides with no row's key and no other second key, and
+    // binds an item of a menu.
+    for (const EXTRA_KEY& k : kExtraKeys) {
+        SCOPED_TRACE(k.shortcut);
+        EXPECT_TRUE(keys.insert(k.shortcut).second) << "shortcut used twice";
+        EXPECT_EQ(CommandRow(k.command).kind, CommandKind::kItem);
+        EXPECT_STRNE(CommandRow(k.command).shortcut, "") << "the first key is the row's";
     }
     EXPECT_FALSE(FindCommand("mn_File_Opem").has_value());
     EXPECT_FALSE(FindCommand("").has_value()) << "separators are not commands";

@@ -54,3 +54,18 @@ TEST(ImageInfoRules, OrientationNames)
         for (std::int32_t p = o + 1; p <= 8; ++p)
             EXPECT_NE(std::string(InfoOrientationName(o)), InfoOrientationName(p)) << o << " " << p;
 }
+
+TEST(ImageInfoRules, AnimationAndSampleTexts)
+{
+    EXPECT_EQ(InfoAnimationText(0, 0, 0), "") << "a still picture";
+    EXPECT_EQ(InfoAnimationText(12, 1200, 0), "12 frames, 1.20 sec., loops forever");
+    EXPECT_EQ(InfoAnimationText(3, 250, 1), "3 frames, 0.25 sec., plays once");
+    EXPECT_EQ(InfoAnimationText(3, 250, 4), "3 frames, 0.25 sec., plays 4 times");
+    EXPECT_EQ(InfoAnimationText(2, 0, -1), "2 frames, 0.00 sec.") << "plays unknown";
+    EXPECT_EQ(InfoSamplesText(0, false, 0), "");
+    EXPECT_EQ(InfoSamplesText(10, true, 3144), "10 bits per sample, alpha, ICC profile, 3144 bytes");
+    EXPECT_EQ(InfoSamplesText(0, true, 0), "Alpha");
+    EXPECT_EQ(InfoSamplesText(0, false, 560), "ICC profile, 560 bytes");
+    EXPECT_STREQ(InfoFormatName(56), "WebP");
+    EXPECT_STREQ(InfoFormatName(60), "Animated PNG");
+}

@@ -4,19 +4,23 @@
 
 TEST(SaveDialogRules, TypesAndStartIndex)
 {
-    ASSERT_EQ(SaveTypes().size(), 12u);
+    ASSERT_EQ(SaveTypes().size(), 15u);
+    // BMP to TIFF in the order of their codes, then WebP, AVIF and JPEG XL (X window dump,
+    // code 13, is written by the command line only).
     for (std::size_t i = 0; i < SaveTypes().size(); ++i)
-        EXPECT_EQ(SaveTypes()[i].save_code, static_cast<std::int32_t>(i) + 1);
+        EXPECT_EQ(SaveTypes()[i].save_code, static_cast<std::int32_t>(i < 12 ? i + 1 : i + 2));
     EXPECT_STREQ(SaveTypes()[5].text, "ZSoft PaintBrush files (*.pcx)");
     EXPECT_EQ(SaveTypeIndex(-1), 5);
     EXPECT_EQ(SaveTypeIndex(0), 0);
     EXPECT_EQ(SaveTypeIndex(11), 11);
-    EXPECT_EQ(SaveTypeIndex(12), 5);
+    EXPECT_EQ(SaveTypeIndex(14), 14);
+    EXPECT_EQ(SaveTypeIndex(15), 5);
 }
 
 TEST(SaveDialogRules, TypedNames)
 {
-    const std::int32_t bmp = 0, gif = 2, jpg = 3, png = 6, sun = 9, tga = 10, tif = 11, none = -1;
+    const std::int32_t bmp = 0, gif = 2, jpg = 3, png = 6, sun = 9, tga = 10, tif = 11, webp = 12, avif = 13,
+                       jxl = 14, none = -1;
     const struct {
         const char* typed;
         std::int32_t type;
@@ -37,6 +41,10 @@ TEST(SaveDialogRules, TypedNames)
         {"v1.0.tga", png, SAVE_NAME_KIND::kFile, "v1.0.tga", tga},
         {"photo.PNG", png, SAVE_NAME_KIND::kFile, "photo.PNG", png},
         {"photo.Png", bmp, SAVE_NAME_KIND::kFile, "photo.Png", png},
+        {"photo.webp", bmp, SAVE_NAME_KIND::kFile, "photo.webp", webp},
+        {"photo.AVIF", jpg, SAVE_NAME_KIND::kFile, "photo.AVIF", avif},
+        {"photo.jxl", png, SAVE_NAME_KIND::kFile, "photo.jxl", jxl},
+        {"photo.heic", png, SAVE_NAME_KIND::kFile, "photo.png", png}, // read, not written
         {"dump.xwd", png, SAVE_NAME_KIND::kFile, "dump.png", png}, // no type of the list writes it
         {"photo.", png, SAVE_NAME_KIND::kFile, "photo.png", png},
         {".hidden", png, SAVE_NAME_KIND::kFile, ".hidden.png", png},
@@ -67,14 +75,14 @@ TEST(SaveDialogRules, TypedNames)
         EXPECT_EQ(SaveNameForType(c.typed, c.type).text, c.want) << c.typed;
 }
 
-TEST(SaveDialogRules, JpegQuality)
+TEST(SaveDialogRules, Quality)
 {
     const struct {
         std::int32_t stored, want;
     } cases[] = {{90, 90}, {1, 1}, {100, 100}, {0, 90}, {101, 90}, {-40, 90}};
     for (const auto& c : cases)
-        EXPECT_EQ(JpegQualityFrom(c.stored), c.want) << c.stored;
+        EXPECT_EQ(QualityFrom(c.stored), c.want) << c.stored;
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(SaveTypes().size()); ++i)
-        EXPECT_EQ(SaveTypeHasQuality(i), i == 3) << SaveTypes()[static_cast<std::size_t>(i)].text;
-    EXPECT_EQ(StoredJpegQuality("/nonexistent/RVS.ini"), 90);
+        EXPECT_EQ(SaveTypeHasQuality(i), i == 3 || i >= 12) << SaveTypes()[static_cast<std::size_t>(i)].text;
+    EXPECT_EQ(StoredQuality("/nonexistent/RVS.ini"), 90);
 }

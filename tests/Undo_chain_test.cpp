@@ -426,3 +426,63 @@ TEST_F(UndoChainTest, APasteWithNothingOpenIsADocumentWithoutAFile)
     EXPECT_EQ(PastePicture(doc, chain, empty), kDataError);
     EXPECT_EQ(Shown(doc), saved);
 }
+
+// A pasted picture belongs to no file: while it, or an edit after it, is shown the document
+// has no path (so Save cannot write over the file it replaced); Undo back across the paste
+// gives the file's path, format and depth back; a Save As makes every state the new file's.
+TEST_F(UndoChainTest, APasteIsUntitledUntilUndoneOrSavedAs)
+{
+    OpenOriginal();
+    doc.bits_per_pixel = 8; // as a grey file would report
+    chain.ResetChain(doc);
+    const std::string file = dir.File("pic.ppm");
+    Dib p;
+    ASSERT_EQ(p.SetSize(5, 4, 24), kOk);
+    std::memset(p.Bits(), 9, p.Stride() * 4);
+
+    struct Step {
+        const char* name;
+        std::function<int()> run;
+        const char* path; // "" untitled, "file", or "as"
+        int edited;
+    } steps[] = {
+        {"mirror", [&] { return RunImageCommand(doc, chain, ImageCommand::kMirror, nullptr); }, "file", 1},
+        {"paste", [&] { return PastePicture(doc, chain, p); }, "", 1},
+        {"an edit of the pasted picture",
+         [&] { return RunImageCommand(doc, chain, ImageCommand::kNegative, nullptr); }, "", 1},
+        {"undo the edit", [&] { return chain.Undo(doc); }, "", 1},
+        {"undo the paste", [&] { return chain.Undo(doc); }, "file", 1},
+        {"undo the mirror", [&] { return chain.Undo(doc); }, "file", 0},
+        {"redo to the paste", [&] { chain.Redo(doc); return chain.Redo(doc); }, "", 1},
+        {"save as",
+         [&] {
+             chain.SavedAs(doc, {dir.File("as.png"), kFmtPng, 24, kSavePng});
+             return static_cast<int>(kOk);
+         },
+         "as", 0},
+        {"undo the paste after the save as", [&] { return chain.Undo(doc); }, "as", 1},
+        {"redo", [&] { return chain.Redo(doc); }, "as", 0},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        ASSERT_EQ(s.run(), kOk);
+        const std::string kind = s.path;
+        const std::string want = kind == "file" ? file : kind == "as" ? dir.File("as.png") : "";
+        EXPECT_EQ(doc.current_path, want);
+        EXPECT_EQ(chain.Untitled(), want.empty());
+        EXPECT_EQ(doc.edited, s.edited);
+        EXPECT_EQ(doc.format_code, want == file ? kFmtPpm : want.empty() ? kFmtBmp : kFmtPng);
+        EXPECT_EQ(doc.bits_per_pixel, want == file ? 8 : 24);
+        EXPECT_EQ(chain.File().path, kind == "as" ? dir.File("as.png") : file)
+            << "the folder a name is proposed in";
+    }
+
+    // An edit after undoing back across a paste drops it: the file's picture again.
+    OpenOriginal();
+    ASSERT_EQ(PastePicture(doc, chain, p), kOk);
+    ASSERT_EQ(chain.Undo(doc), kOk);
+    ASSERT_EQ(RunImageCommand(doc, chain, ImageCommand::kMirror, nullptr), kOk);
+    EXPECT_EQ(doc.current_path, file);
+    EXPECT_FALSE(chain.Untitled());
+    EXPECT_FALSE(chain.CanRedo());
+}

@@ -149,3 +149,80 @@ TEST(ScaleDownArea, AveragesTheBoxTheMappingGivesEachPixel)
     for (const auto& b : bad)
         EXPECT_EQ(ScaleDownArea(*b.src, b.w, b.h, out), kDataError) << b.w << "x" << b.h;
 }
+
+// Scroll bars appear where the picture with its one-pixel margins is longer than the view,
+// and a bar along one axis can make the other axis need one.
+TEST(ViewLayout, ScrollBarsWhereThePictureIsLonger)
+{
+    const struct {
+        const char* name;
+        int shown_w, shown_h, area_w, area_h;
+        VIEW_LAYOUT want;
+    } cases[] = {
+        // Bars 15 wide and 15 high.
+        {"fits", 400, 300, 402, 302, {false, false, 402, 302, 0, 0}},
+        {"no picture", 0, 0, 500, 400, {false, false, 500, 400, 0, 0}},
+        {"one pixel wider", 401, 300, 402, 400, {true, false, 402, 385, 1, 0}},
+        {"taller only", 300, 900, 500, 400, {false, true, 485, 400, 0, 502}},
+        {"the vertical bar makes it too wide", 480, 900, 490, 400, {true, true, 475, 385, 7, 517}},
+        {"the horizontal bar makes it too tall", 900, 390, 500, 400, {true, true, 485, 385, 417, 7}},
+        {"both", 4000, 3000, 800, 600, {true, true, 785, 585, 3217, 2417}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const VIEW_LAYOUT l = LayOutPicture(c.shown_w, c.shown_h, c.area_w, c.area_h, 15, 15);
+        EXPECT_EQ(l.h_bar, c.want.h_bar);
+        EXPECT_EQ(l.v_bar, c.want.v_bar);
+        EXPECT_EQ(l.view_w, c.want.view_w);
+        EXPECT_EQ(l.view_h, c.want.view_h);
+        EXPECT_EQ(l.max_pan_x, c.want.max_pan_x);
+        EXPECT_EQ(l.max_pan_y, c.want.max_pan_y);
+    }
+    // Panned to the end, the last picture pixel and the margin after it are in view.
+    const VIEW_LAYOUT l = LayOutPicture(4000, 3000, 800, 600, 15, 15);
+    const int origin = PictureOrigin(4000, l.view_w, l.max_pan_x, l.max_pan_x, false);
+    EXPECT_EQ(origin + 4000 + kViewMargin, l.view_w);
+
+    EXPECT_EQ(PictureOrigin(300, 800, 0, 0, false), 1);        // fits: one pixel in
+    EXPECT_EQ(PictureOrigin(300, 800, 0, 0, true), 250);       // or in the middle
+    EXPECT_EQ(PictureOrigin(799, 800, 0, 0, true), 1);         // never on the edge
+    EXPECT_EQ(PictureOrigin(900, 800, 50, 102, true), -49);    // panning wins over centring
+    EXPECT_EQ(PictureOrigin(900, 800, 500, 102, false), -101); // a pan past the end stops there
+}
+
+// Zooming around a view position keeps the picture point under it within half a view
+// pixel, in and out, wherever the picture was panned, unless the pan meets an end.
+TEST(ViewLayout, ZoomKeepsThePointUnderThePointer)
+{
+    const struct {
+        int pic;     // picture length
+        double from; // factor before
+        double to;   // factor after
+        int origin;  // where the picture started before
+        int at;      // the pointer
+    } cases[] = {
+        {4000, 0.3, 0.33, 1, 300},         {4000, 1.0, 1.1, -1500, 400}, {4000, 1.1, 1.0, -1500, 400},
+        {3000, 2.0, 0.9 * 2.0, -2000, 10}, {800, 1.0, 1.21, 1, 700},     {500, 9.0, 9.9, -3000, 250},
+        {4000, 0.5, 0.45, -700, 0},
+    };
+    const int view = 800;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pic << " from " << c.from << " to " << c.to << " at " << c.at);
+        const int shown_old = ScaledLength(c.pic, c.from);
+        const int shown_new = ScaledLength(c.pic, c.to);
+        const int max_pan = shown_new + 2 - view;
+        ASSERT_GT(max_pan, 0);
+        const int pan = PanKeeping(c.at, c.origin, shown_old, shown_new, max_pan);
+        ASSERT_GT(pan, 0);
+        ASSERT_LT(pan, max_pan);
+        const int origin = PictureOrigin(shown_new, view, pan, max_pan, false);
+        const double before = (c.at + 0.5 - c.origin) * c.pic / shown_old;
+        const double after = (c.at + 0.5 - origin) * c.pic / shown_new;
+        EXPECT_LE(std::abs(after - before), 0.5 * c.pic / shown_new + 1e-9);
+    }
+    // Near an end the pan stops at that end; a picture that fits does not pan.
+    EXPECT_EQ(PanKeeping(700, -5, 1000, 900, 102), 0);      // would be -65
+    EXPECT_EQ(PanKeeping(795, -199, 1000, 1100, 250), 250); // would be 299
+    EXPECT_EQ(PanKeeping(400, 1, 700, 770, 0), 0);
+    EXPECT_EQ(PanKeeping(400, 1, 0, 770, 100), 0); // nothing was shown before
+}

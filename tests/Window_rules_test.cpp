@@ -10,6 +10,9 @@ TEST(WindowTexts, TitleAndKeyTitle)
     EXPECT_EQ(TitleText(doc), "Ravelscope -- name.jpg");
     doc.edited = 1;
     EXPECT_EQ(TitleText(doc), "Ravelscope -- *name.jpg");
+    doc.state = kPictureOpen;
+    doc.current_path.clear(); // a pasted picture
+    EXPECT_EQ(TitleText(doc), "Ravelscope -- *Untitled");
 
     doc.context->input_file_name = "/d/b.ppm";
     doc.file_list = {"/d/a.ppm", "/d/b.ppm"};
@@ -48,11 +51,17 @@ TEST(WindowTexts, StatusPanels)
         doc.file_size = c.bytes;
         doc.file_size_kb = static_cast<double>(c.bytes) / 1024.0;
         doc.month = 1, doc.day = 16, doc.year = 2006, doc.hour = 3, doc.minute = 29, doc.second = 22;
+        doc.current_path = "/p/x.ppm";
         const STATUS_TEXTS t = StatusTexts(doc);
         EXPECT_EQ(t.panel[0], c.panel0);
         EXPECT_EQ(t.panel[1], c.panel1);
         EXPECT_EQ(t.panel[2], "1/16/2006 -- 3:29:22");
         EXPECT_EQ(t.widen_first, c.widen);
+        // A picture no file holds has a size but no file size or date.
+        doc.current_path.clear();
+        const STATUS_TEXTS untitled = StatusTexts(doc);
+        EXPECT_EQ(untitled.panel[0], c.panel0);
+        EXPECT_TRUE(untitled.panel[1].empty() && untitled.panel[2].empty());
     }
     TIMAGE_INFO media;
     media.state = kMediaOpen;
@@ -74,7 +83,8 @@ TEST(WindowRules, WindowFitsPicture)
         {"taller than the screen allows", 800, 889, {810, 992, true}},
         {"as tall as the screen allows", 800, 888, {810, 992, false}},
         {"between the limits fits the picture", 400, 300, {410, 404, false}},
-        {"as wide as the screen", 1280, 300, {630, 404, false}},
+        {"as wide as the screen: no strip of it", 1280, 300, {1280, 404, false, true}},
+        {"a photo at its natural size", 4000, 3000, {1280, 992, true, true}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -82,10 +92,14 @@ TEST(WindowRules, WindowFitsPicture)
         EXPECT_EQ(f.width, c.want.width);
         EXPECT_EQ(f.height, c.want.height);
         EXPECT_EQ(f.move_to_top, c.want.move_to_top);
+        EXPECT_EQ(f.move_to_left, c.want.move_to_left);
     }
     EXPECT_EQ(MaxViewHeight(1024), 888);
 }
 
+// Copy follows the picture (without a selection it copies all of it); Cut, Delete and
+// Crop need a selection, whatever the clipboard state; a selection drawn after a Paste or
+// a Crop stays.
 TEST(WindowRules, EditCommandsFollowSelectionAndClipboard)
 {
     const struct {
@@ -94,14 +108,16 @@ TEST(WindowRules, EditCommandsFollowSelectionAndClipboard)
         int clip;
         bool copy, cut, crop;
         int clip_after;
-        bool drop;
     } cases[] = {
-        {"nothing shown", false, false, 0, false, false, false, 0, false},
-        {"picture, no selection", true, false, 0, true, false, false, 0, false},
-        {"picture and selection", true, true, 0, true, true, true, 0, false},
-        {"after copy", true, true, 2, true, true, true, 2, false},
-        {"after paste", true, true, 1, true, true, true, 0, true},
-        {"after crop", true, true, 3, true, true, true, 0, true},
+        {"nothing shown", false, false, 0, false, false, false, 0},
+        {"picture, no selection", true, false, 0, true, false, false, 0},
+        {"picture and selection", true, true, 0, true, true, true, 0},
+        {"after copy", true, true, 2, true, true, true, 2},
+        {"selection drawn after paste", true, true, 1, true, true, true, 0},
+        {"selection drawn after crop", true, true, 3, true, true, true, 0},
+        {"after crop, no selection", true, false, 3, true, false, false, 3},
+        {"after cut, no selection", true, false, 4, true, false, false, 4},
+        {"nothing shown after crop", false, false, 3, false, false, false, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,14 +131,7 @@ TEST(WindowRules, EditCommandsFollowSelectionAndClipboard)
         EXPECT_EQ(s.crop, c.crop);
         EXPECT_EQ(s.del, c.cut);
         EXPECT_EQ(r.clipboard_state, c.clip_after);
-        EXPECT_EQ(r.drop_selection, c.drop);
     }
-    // A combination the rules do not name leaves the items as they were.
-    TIMAGE_INFO doc;
-    COMMAND_STATES s;
-    s.copy = s.cut = true;
-    UpdateCommandStates(s, doc, COMMAND_INPUTS{true, false, 4, false, true});
-    EXPECT_TRUE(s.copy && s.cut);
 }
 
 TEST(WindowRules, CommandsFollowDocument)
@@ -164,42 +173,89 @@ TEST(WindowRules, CommandsFollowDocument)
     }
 }
 
-TEST(PanState, MovesWithinThePictureOnly)
+TEST(PanState, FollowsTheMouseWithinTheLimits)
 {
-    // Screen 1000 wide; the tallest view 600.
     PAN_STATE pan;
     pan.Begin(500, 400);
-    EXPECT_FALSE(pan.reset_pending);
-    EXPECT_TRUE(pan.Move(450, 380, 1500, 900, 1000, 600));
+    EXPECT_TRUE(pan.Move(450, 380, 502, 300)); // dragged left and up: shows more right and below
     EXPECT_EQ(pan.offset_x, 50);
     EXPECT_EQ(pan.offset_y, 20);
-    EXPECT_FALSE(pan.Move(450, 380, 1500, 900, 1000, 600)); // unchanged
-    EXPECT_FALSE(pan.Move(-10, 380, 1500, 900, 1000, 600)); // past the right end: not taken
-    EXPECT_TRUE(pan.Move(500, 400, 1500, 900, 1000, 600));   // back to the start
-    EXPECT_EQ(pan.offset_x, 0);
-    EXPECT_TRUE(pan.Move(-2, 100, 1500, 900, 1000, 600)); // the very end: 1500 + 2 - 1000
+    EXPECT_FALSE(pan.Move(450, 380, 502, 300)); // unchanged
+    EXPECT_TRUE(pan.Move(-10, 380, 502, 300));  // past the right end: stops there, y goes on
     EXPECT_EQ(pan.offset_x, 502);
-    EXPECT_EQ(pan.offset_y, 300);
+    EXPECT_EQ(pan.offset_y, 20);
+    EXPECT_TRUE(pan.Move(900, 900, 502, 300)); // past the start on both axes
+    EXPECT_EQ(pan.offset_x, 0);
+    EXPECT_EQ(pan.offset_y, 0);
+    EXPECT_TRUE(pan.Move(400, 300, 502, 300));
     pan.End();
 
-    pan.Begin(500, 400); // goes on from there
-    EXPECT_TRUE(pan.Move(510, 400, 1500, 900, 1000, 600));
-    EXPECT_EQ(pan.offset_x, 492);
+    pan.Begin(10, 10); // the next gesture goes on from there
+    EXPECT_TRUE(pan.Move(20, 10, 502, 300));
+    EXPECT_EQ(pan.offset_x, 90);
+    EXPECT_EQ(pan.offset_y, 100);
 
-    pan.reset_pending = true; // a new picture: the next gesture starts from 0
-    pan.Begin(500, 400);
-    EXPECT_TRUE(pan.Move(490, 390, 1500, 900, 1000, 600));
-    EXPECT_EQ(pan.offset_x, 10);
-    EXPECT_EQ(pan.offset_y, 10);
-
-    // A picture narrower than the screen never moves sideways; a low one never up or down.
+    // An axis along which the picture fits the view does not move.
     PAN_STATE narrow;
     narrow.Begin(500, 400);
-    EXPECT_TRUE(narrow.Move(400, 300, 997, 900, 1000, 600));
+    EXPECT_TRUE(narrow.Move(400, 300, 0, 600));
     EXPECT_EQ(narrow.offset_x, 0);
     EXPECT_EQ(narrow.offset_y, 100);
-    PAN_STATE low;
-    low.Begin(500, 400);
-    EXPECT_TRUE(low.Move(400, 300, 1500, 599, 1000, 600));
-    EXPECT_EQ(low.offset_y, 0);
+    // A picture that became smaller (a crop, another zoom) brings the pan within it.
+    narrow.Clamp(0, 40);
+    EXPECT_EQ(narrow.offset_y, 40);
+    narrow.Begin(0, 0);
+    EXPECT_FALSE(narrow.Move(0, -1, 0, 40));
+}
+
+TEST(WindowSizing, FollowsThePicturesUntilTheUserSizesTheWindow)
+{
+    WINDOW_SIZING s;
+    EXPECT_FALSE(s.Kept());
+    // Stepping quickly: the window system answers requests late, each with a size asked for.
+    for (const int w : {500, 700, 600, 900}) {
+        s.Asked(w, w / 2);
+        s.Reported(w, w / 2);
+    }
+    s.Reported(500, 250);
+    EXPECT_FALSE(s.Kept());
+    s.StateChanged(false);
+    EXPECT_FALSE(s.Kept());
+    s.Reported(899, 450); // a size nobody asked for: the user's
+    EXPECT_TRUE(s.Kept());
+
+    WINDOW_SIZING maximised;
+    maximised.StateChanged(true);
+    EXPECT_TRUE(maximised.Kept());
+
+    WINDOW_SIZING old; // a size asked for long ago is no longer an answer
+    old.Asked(100, 100);
+    for (int i = 0; i < 4; ++i)
+        old.Asked(200 + i, 200);
+    old.Reported(100, 100);
+    EXPECT_TRUE(old.Kept());
+}
+
+TEST(ViewKeys, ArrowsPanAPictureLargerThanTheViewElseBrowse)
+{
+    using K = ViewKey;
+    using A = ViewKeyAction;
+    const struct {
+        K key;
+        bool pans_x, pans_y;
+        A want;
+    } cases[] = {
+        {K::kLeft, false, false, A::kPrevious}, {K::kUp, false, false, A::kPrevious},
+        {K::kRight, false, false, A::kNext},    {K::kDown, false, false, A::kNext},
+        {K::kLeft, true, false, A::kPanLeft},   {K::kRight, true, false, A::kPanRight},
+        {K::kUp, true, false, A::kPrevious},    {K::kDown, true, false, A::kNext}, // only wider than the view
+        {K::kUp, false, true, A::kPanUp},       {K::kDown, true, true, A::kPanDown},
+        {K::kRight, false, true, A::kNext},     {K::kPageUp, true, true, A::kPrevious},
+        {K::kPageDown, true, true, A::kNext},   {K::kHome, true, true, A::kFirst},
+        {K::kEnd, false, false, A::kLast},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.key) << " pans " << c.pans_x << c.pans_y);
+        EXPECT_EQ(ActionOfViewKey(c.key, c.pans_x, c.pans_y), c.want);
+    }
 }

@@ -156,12 +156,12 @@ TEST(Cli, FailedSavesNameTheSystemsReason)
 TEST(Cli, FailedOpensNameTheReason)
 {
     TempDir dir;
-    WriteBytes(dir.File("x.webp"), ToBytes(std::string("RIFF\x20\0\0\0WEBPVP8 ", 16) + std::string(20, '\0')));
+    WriteBytes(dir.File("x.psd"), ToBytes(std::string("8BPS\0\1", 6) + std::string(20, '\0')));
     WriteBytes(dir.File("cut.tga"), Bytes(10, 0));
     mkdir(dir.File("bench").c_str(), 0755);
     WriteBytes(dir.File("bench/b.pgm"), ToBytes("nonsense"));
     const std::pair<std::string, std::string> cases[] = {
-        {"info " + Quoted(dir.File("x.webp")), dir.File("x.webp") + ": Data Error. (WebP is not a format Ravelscope reads)"},
+        {"info " + Quoted(dir.File("x.psd")), dir.File("x.psd") + ": Data Error. (Photoshop is not a format Ravelscope reads)"},
         {"convert " + Quoted(dir.File("cut.tga")) + " " + Quoted(dir.File("out.png")),
          dir.File("cut.tga") + ": Data Error. (the file ends inside its header)"},
         {"bench " + Quoted(dir.File("bench")), dir.File("bench/b.pgm") + ": Magic Error (no P2 or P5 signature)"},

@@ -273,11 +273,18 @@ TEST(JpegMeta, APictureNoFileHoldsWritesNoneAndAFailedOpenKeepsThem)
     EXPECT_EQ(Segments(ReadBytes(dir.File("again.jpg")), 0xFE).size(), 1u);
 
     doc.current_path.clear(); // a pasted picture
+    ASSERT_NE(SaveJpeg(doc, dir.File("no/such/dir.jpg")), kOk);
+    EXPECT_EQ(doc.context->meta.comment, "kept") << "a failed save leaves the document as it was";
     ASSERT_EQ(SaveJpeg(doc, dir.File("pasted.jpg")), kOk);
     const Bytes pasted = ReadBytes(dir.File("pasted.jpg"));
     EXPECT_TRUE(Segments(pasted, 0xE1).empty());
     EXPECT_TRUE(Segments(pasted, 0xFE).empty());
-    EXPECT_EQ(doc.context->meta.comment, "kept") << "the document still holds them";
+    // Save As made pasted.jpg the document's file: the next Save writes what it holds,
+    // not the Exif and comment of the file open before the paste.
+    doc.current_path = dir.File("pasted.jpg");
+    ASSERT_EQ(SaveJpeg(doc, dir.File("pasted.jpg")), kOk);
+    EXPECT_TRUE(Segments(ReadBytes(dir.File("pasted.jpg")), 0xE1).empty());
+    EXPECT_TRUE(doc.context->meta.comment.empty());
 }
 
 TEST(ExifEdit, OrientationAndThumbnailChangeOnlyInsideTheBlock)

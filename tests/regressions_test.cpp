@@ -1,4 +1,4 @@
-// Inputs the fuzzers found (fuzz/regressions/<ext>/) open through the dispatcher under their
+// Inputs the reader fuzzers found (fuzz/regressions/<ext>/) open through the dispatcher under their
 // own extension without a crash, a hang or a sanitizer report, and each ends in exactly the
 // outcome fuzz/regressions/expected.tsv records for it: the result code and, for a success,
 // the picture's size.
@@ -10,9 +10,14 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace {
+
+// Directories of the targets that are not readers: their own unit tests and
+// scripts/run_fuzz.sh replay them.
+const std::set<std::string> kOtherTargets = {"keyfile", "ini", "rtf", "mp3", "clipboard", "dicom_meta"};
 
 struct Expected {
     int rc = 0;
@@ -56,6 +61,8 @@ TEST(FuzzRegressions, EveryKeptInputEndsInAResultCode)
         if (!ext_dir.is_directory())
             continue;
         const std::string ext = ext_dir.path().filename().string();
+        if (kOtherTargets.contains(ext))
+            continue;
         for (const auto& f : fs::directory_iterator(ext_dir.path())) {
             const std::string file = f.path().filename().string();
             SCOPED_TRACE(ext + "/" + file);

@@ -197,18 +197,29 @@ TEST(SafeSave, ReasonsAreWorded)
 
     // Anything that replaces a file goes through the same path: a writer's failure leaves
     // the target as it was, and so does a writer that throws nothing but reports a code.
+    // The reason is the error noted where the write failed, not what errno holds after the
+    // writer cleaned up.
     TempDir dir;
     WriteBytes(dir.File("a.txt"), ToBytes("old"));
     int reason = -1;
     EXPECT_EQ(ReplaceFileWith(dir.File("a.txt"),
                               [](const std::string& tmp) {
                                   WriteBytes(tmp, ToBytes("half"));
-                                  errno = ENOSPC;
+                                  NoteWriteError(ENOSPC);
+                                  close(-1); // cleanup that leaves EBADF in errno
                                   return kOpenFileError;
                               },
                               &reason),
               kOpenFileError);
     EXPECT_EQ(reason, ENOSPC);
+    EXPECT_EQ(ReplaceFileWith(dir.File("a.txt"),
+                              [](const std::string&) {
+                                  errno = EIO; // failed without a system call failing
+                                  return kDataError;
+                              },
+                              &reason),
+              kDataError);
+    EXPECT_EQ(reason, 0) << "no system error to give";
     EXPECT_EQ(ReadBytes(dir.File("a.txt")), ToBytes("old"));
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"a.txt"});
 

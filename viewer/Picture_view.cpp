@@ -68,13 +68,13 @@ VIEW_MAP TPictureView::Map() const
 {
     const Dib* d = source_ ? source_() : nullptr;
     const bool present = d != nullptr && !d->Empty();
-    return VIEW_MAP::Make(present ? d->Width() : 0, present ? d->Height() : 0, zoom_, 1 - pan_.x(), 1 - pan_.y());
+    return VIEW_MAP::Make(present ? d->Width() : 0, present ? d->Height() : 0, zoom_, origin_.x(), origin_.y());
 }
 
 QPoint TPictureView::ToPicture(const QPoint& p) const
 {
     if (zoom_ == 1.0)
-        return p - QPoint(1, 1) + pan_;
+        return p - origin_;
     const RECT_POINT r = Map().ToPicture(p.x(), p.y());
     return {r.x, r.y};
 }
@@ -101,11 +101,11 @@ const Dib* TPictureView::ScaledCopy(const Dib& picture)
     return scaled_.get();
 }
 
-void TPictureView::SetPan(QPoint pan)
+void TPictureView::SetOrigin(QPoint origin)
 {
-    if (pan == pan_)
+    if (origin == origin_)
         return;
-    pan_ = pan;
+    origin_ = origin;
     update();
 }
 
@@ -125,7 +125,7 @@ void TPictureView::paintEvent(QPaintEvent* e)
         p.drawImage(target, img);
         return;
     }
-    const VIEW_MAP map = VIEW_MAP::Make(img.width(), img.height(), zoom_, 1 - pan_.x(), 1 - pan_.y());
+    const VIEW_MAP map = VIEW_MAP::Make(img.width(), img.height(), zoom_, origin_.x(), origin_.y());
     const QPoint origin(map.origin_x, map.origin_y);
     // Only the part of the picture inside the area being painted is drawn.
     const QRect target = area.intersected(QRect(origin, QSize(map.shown_w, map.shown_h)));

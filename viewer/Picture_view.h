@@ -1,9 +1,9 @@
-// A picture view: a 24-bit Dib painted through a QImage over the same memory, one pixel
-// in from the view's top left corner and shifted by the pan offset, with an optional
-// selection outline over it; or, in fit mode, scaled whole into the view (the preview
-// boxes). At a zoom factor below 1 the view paints a downscaled copy it makes once per
-// picture and factor; above 1 every picture pixel is a sharp block, and only the part
-// being painted is enlarged. Pan offsets are in view pixels. The view reports mouse
+// A picture view: a 24-bit Dib painted through a QImage over the same memory with its
+// first pixel at the view's origin (one pixel in from the top left corner unless the
+// window pans or centres it), with an optional selection outline over it; or, in fit
+// mode, scaled whole into the view (the preview boxes). At a zoom factor below 1 the view
+// paints a downscaled copy it makes once per picture and factor; above 1 every picture pixel is a sharp block, and only the part
+// being painted is enlarged. The origin is in view pixels. The view reports mouse
 // gestures as signals and knows nothing of the window that holds it.
 #pragma once
 
@@ -31,8 +31,9 @@ public:
     void SetOutline(const RECT_OBJ* outline) { outline_ = outline; }
     // Scales the picture whole into the view, keeping its proportions.
     void SetFit(bool fit);
-    void SetPan(QPoint pan);
-    QPoint Pan() const { return pan_; }
+    // The view position of the picture's first pixel: (1, 1) less the pan offset.
+    void SetOrigin(QPoint origin);
+    QPoint Origin() const { return origin_; }
     // The zoom factor of the natural-size mode.
     void SetZoom(double factor);
     double Zoom() const { return zoom_; }
@@ -42,7 +43,7 @@ public:
     void AdoptScaledCopy(const Dib* picture, double factor, std::unique_ptr<Dib> copy);
     // The mapping between widget positions and picture pixels at the zoom and pan.
     VIEW_MAP Map() const;
-    // Widget position → picture pixel, with the zoom and the pan offset applied.
+    // Widget position → picture pixel, with the zoom and the origin applied.
     QPoint ToPicture(const QPoint& p) const;
     // The size the picture shows at the zoom factor (0 x 0 without a picture).
     QSize ShownSize() const;
@@ -65,7 +66,7 @@ private:
 
     Source source_;
     const RECT_OBJ* outline_ = nullptr;
-    QPoint pan_;
+    QPoint origin_{1, 1};
     bool fit_ = false;
     double zoom_ = 1.0;
     std::unique_ptr<Dib> scaled_;

@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     FORM_OPTIONS options;
     options.settings_dir = SettingsDirectory(exe_dir);
     // The Save command writes JPEG at the quality the save dialog last used.
-    document.save_quality = StoredJpegQuality(options.settings_dir + "/RVS.ini");
+    document.save_quality = StoredQuality(options.settings_dir + "/RVS.ini");
     options.hand_off_fallback = handed;
     options.start_preload = std::move(start_preload);
 

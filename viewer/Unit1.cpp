@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -32,6 +33,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
@@ -74,7 +76,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     connect(view_, &TPictureView::MousePressed, this, &TForm1::Image1MouseDown);
     connect(view_, &TPictureView::MouseMoved, this, &TForm1::Image1MouseMove);
     connect(view_, &TPictureView::MouseReleased, this, &TForm1::Image1MouseUp);
-    setCentralWidget(view_);
+    setCentralWidget(BuildViewArea());
     BuildCommands();
     BindHandlers();
     for (QLabel*& panel : panels_) {
@@ -188,6 +190,10 @@ void TForm1::BuildCommands()
         a->setVisible((row.flags & kCmdHidden) == 0);
         a->setEnabled((row.flags & kCmdDisabled) == 0);
         actions_[i] = a;
+    }
+    for (const EXTRA_KEY& k : kExtraKeys) {
+        QAction* a = actions_[static_cast<std::size_t>(k.command)];
+        a->setShortcuts(a->shortcuts() << QKeySequence(k.shortcut)); // the menu shows the first
     }
 }
 
@@ -309,8 +315,6 @@ void TForm1::RefreshCommands()
     in.toolbar_visible = toolbar_visible_;
     const REFRESH_RESULT r = UpdateCommandStates(states_, doc_, in);
     clipboard_state_ = r.clipboard_state;
-    if (r.drop_selection)
-        DropSelection();
     ApplyStates();
 }
 
@@ -395,6 +399,8 @@ void TForm1::OpenRecentFile(int k)
         RebuildRecentMenu();
         return;
     }
+    if (!MayLeavePicture())
+        return;
     DropSelection();
     const std::int32_t rc = browser_.OpenKeepingShown(doc_, path);
     if (rc != kOk) {
@@ -403,7 +409,7 @@ void TForm1::OpenRecentFile(int k)
     }
     picture_shown_ = doc_.state == kPictureOpen;
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && doc_.BuildFileList(dir)) {
+    if (!dir.empty() && doc_.BuildFileList(dir, true)) {
         doc_.FindCurrent();
     } else {
         doc_.file_list.assign(1, path);
@@ -428,6 +434,10 @@ void TForm1::SaveSettings()
 
 void TForm1::closeEvent(QCloseEvent* e)
 {
+    if (!MayLeavePicture()) {
+        e->ignore();
+        return;
+    }
     if (!settings_saved_)
         SaveSettings();
     QMainWindow::closeEvent(e);
@@ -443,6 +453,8 @@ void TForm1::OpenCurrentPath()
     // picture's path stays the document's.
     const std::string requested = doc_.current_path;
     doc_.current_path = shown_path_;
+    if (!MayLeavePicture())
+        return;
     const std::int32_t rc = OpenAndListStart(requested);
     if (rc == kOk)
         ShowDocument();
@@ -510,7 +522,7 @@ void TForm1::RefreshView()
         rect_.Toggle();
     ShowTitle();
     PrepareView();
-    if (!isMaximized() && !isFullScreen()) {
+    if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) {
         const QRect screen_rect = screen()->geometry();
         const int frame_w = frameGeometry().width() - width();
         const int frame_h = frameGeometry().height() - height();
@@ -518,12 +530,11 @@ void TForm1::RefreshView()
         const WINDOW_FIT fit = FitWindow(shown.width(), shown.height(), screen_rect.width(),
                                          screen_rect.height(), frameGeometry().width(),
                                          frameGeometry().height(), ChromeHeight());
-        resize(fit.width - frame_w, fit.height - frame_h);
-        if (fit.move_to_top)
-            move(x(), screen_rect.top());
+        ResizeWindow(fit.width - frame_w, fit.height - frame_h);
+        if (fit.move_to_top || fit.move_to_left)
+            move(fit.move_to_left ? screen_rect.left() : x(), fit.move_to_top ? screen_rect.top() : y());
     }
-    pan_.reset_pending = true;
-    view_->SetPan(PaintedPan());
+    LayOutView();
     view_->update();
 }
 
@@ -534,10 +545,7 @@ int TForm1::ChromeHeight() const
            statusBar()->sizeHint().height() + 2;
 }
 
-QPoint TForm1::PaintedPan() const
-{
-    return pan_.reset_pending ? QPoint() : QPoint(pan_.offset_x, pan_.offset_y);
-}
+QPoint TForm1::PaintedPan() const { return {pan_.offset_x, pan_.offset_y}; }
 
 void TForm1::ShowBrowseResult(const BROWSE_RESULT& r)
 {
@@ -551,18 +559,31 @@ void TForm1::ShowBrowseResult(const BROWSE_RESULT& r)
 
 void TForm1::mn_View_NextFileClick()
 {
+    if (!MayLeavePicture())
+        return;
     ShowBrowseResult(StepFile(1));
     RefreshCommands();
 }
 
 void TForm1::mn_View_PreviousFileClick()
 {
+    if (!MayLeavePicture())
+        return;
     ShowBrowseResult(StepFile(-1));
     RefreshCommands();
 }
 
 void TForm1::SlideShowTimerTick()
 {
+    // A dialog open over the window (a question, a save) keeps the picture it was opened for.
+    if (QApplication::activeModalWidget() != nullptr)
+        return;
+    // The show waits on a picture with unsaved edits and goes on once they are saved or
+    // undone.
+    if (HoldsUnsavedEdits(doc_)) {
+        statusBar()->showMessage("Slide show paused: the picture has unsaved edits.");
+        return;
+    }
     const BROWSE_RESULT r = SlideShowStep();
     ShowBrowseResult(r);
     if (doc_.file_list.empty())
@@ -592,34 +613,115 @@ void TForm1::mn_File_OpenClick()
     OpenCurrentPath();
 }
 
-void TForm1::mn_File_SaveClick()
-{
-    if (doc_.state == kPictureOpen && doc_.current_path.empty()) {
-        mn_File_SaveAsClick(); // a pasted picture no file holds yet
-        return;
-    }
-    doc_.last_save_errno = 0;
-    const std::int32_t rc = doc_.SaveCommand();
-    if (rc != kOk) {
-        ShowSaveFailure(doc_.current_path, rc);
-        return;
-    }
-    chain_.MarkSaved(doc_);
-    ShowTitle();
-    RefreshCommands();
-}
+void TForm1::mn_File_SaveClick() { SaveDocument(); }
 
-void TForm1::mn_File_SaveAsClick()
+void TForm1::mn_File_SaveAsClick() { SaveDocumentAs(); }
+
+bool TForm1::SaveDocument()
 {
     if (!picture_shown_)
-        return;
-    if (!choose_save_file_) {
-        RunSaveDialog();
-        return;
+        return false;
+    const SAVE_PLAN plan = PlanSave(doc_, chain_.File());
+    if (plan.ask_name)
+        return SaveDocumentAs();
+    doc_.last_save_errno = 0;
+    std::int32_t rc = PrepareSave(doc_, plan.save_code, plan.path);
+    if (rc == kOk)
+        rc = doc_.Save();
+    if (rc != kOk) {
+        ShowSaveFailure(plan.path, rc);
+        return false;
     }
-    const QString chosen = choose_save_file_();
-    if (!chosen.isEmpty())
-        SaveTo(chosen);
+    chain_.MarkSaved(doc_);
+    doc_.ReadFileFacts();
+    statusBar()->showMessage("Saved " + Q(FileNameOf(plan.path)));
+    ShowTitle();
+    ShowStatus();
+    RefreshCommands();
+    return true;
+}
+
+bool TForm1::SaveDocumentAs()
+{
+    if (!picture_shown_)
+        return false;
+    save_proposal_.clear();
+    if (chain_.Untitled()) {
+        // In the folder of the picture this one replaced, else where the files shown are.
+        std::string folder = DirectoryOf(chain_.File().path);
+        if (folder.empty())
+            folder = !doc_.browse_directory.empty() ? doc_.browse_directory : QDir::homePath().toStdString();
+        save_proposal_ = Q(ProposedSavePath(folder, [](const std::string& p) { return QFileInfo::exists(Q(p)); }));
+    }
+    bool saved = false;
+    if (!choose_save_file_) {
+        saved = RunSaveDialog();
+    } else {
+        const QString chosen = choose_save_file_();
+        saved = !chosen.isEmpty() && SaveTo(chosen);
+    }
+    save_proposal_.clear();
+    return saved;
+}
+
+void TForm1::AfterSaveAs(const std::string& path, std::int32_t save_code)
+{
+    chain_.SavedAs(doc_, DOC_FILE{path, FormatOfSaveCode(save_code), doc_.bits_per_pixel, save_code});
+    doc_.ReadFileFacts();
+    shown_path_ = path;
+    // Browsing goes on from the file written, among the files of its folder.
+    const std::string dir = DirectoryOf(path);
+    if (!dir.empty() && doc_.BuildFileList(dir, true))
+        doc_.FindCurrent();
+    AddRecentFile(path);
+    statusBar()->showMessage("Saved " + Q(FileNameOf(path)));
+    ShowTitle();
+    ShowStatus();
+    RefreshCommands();
+    PreloadNeighbours();
+}
+
+bool TForm1::MayLeavePicture()
+{
+    LeaveStep step = PlanLeave(doc_);
+    if (step == LeaveStep::kAsk)
+        step = PlanLeave(AskLeave());
+    switch (step) {
+    case LeaveStep::kGo: return true;
+    case LeaveStep::kSaveThenGo: return SaveDocument();
+    case LeaveStep::kSaveAsThenGo: return SaveDocumentAs();
+    case LeaveStep::kAsk:
+    case LeaveStep::kStay: break;
+    }
+    return false;
+}
+
+LeaveAnswer TForm1::AskLeave()
+{
+    QMessageBox box(QMessageBox::Question, "Ravelscope", Q(LeaveQuestion(doc_)), QMessageBox::NoButton, this);
+    box.setObjectName("UnsavedEditsBox");
+    box.setInformativeText("Discard leaves the picture without its edits; Cancel keeps both.");
+    QPushButton* save = box.addButton(QMessageBox::Save);
+    QPushButton* save_as = box.addButton("Save As...", QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QMessageBox::Discard);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    save->setObjectName("SaveButton");
+    save_as->setObjectName("SaveAsButton");
+    discard->setObjectName("DiscardButton");
+    cancel->setObjectName("CancelButton");
+    static_assert(kDefaultLeaveAnswer == LeaveAnswer::kCancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
+    const QAbstractButton* chosen = box.clickedButton();
+    if (chosen == save)
+        return LeaveAnswer::kSave;
+    if (chosen == save_as)
+        return LeaveAnswer::kSaveAs;
+    if (chosen == discard)
+        return LeaveAnswer::kDiscard;
+    return LeaveAnswer::kCancel;
 }
 
 // "photo.png: Open File Error. (No space left on device)": the result and the system's
@@ -629,7 +731,7 @@ void TForm1::ShowSaveFailure(const std::string& path, std::int32_t rc)
     statusBar()->showMessage(Q(FileNameOf(path)) + ": " + Q(ResultTextWithReason(rc, doc_.last_save_errno)));
 }
 
-void TForm1::SaveTo(const QString& path)
+bool TForm1::SaveTo(const QString& path)
 {
     const std::string target = path.toStdString();
     std::int32_t code = SaveCodeForExtension(ExtensionOf(target));
@@ -639,9 +741,10 @@ void TForm1::SaveTo(const QString& path)
         rc = doc_.Save();
     if (rc != kOk) {
         ShowSaveFailure(target, rc);
-        return;
+        return false;
     }
-    statusBar()->showMessage("Saved " + Q(FileNameOf(target)));
+    AfterSaveAs(target, code);
+    return true;
 }
 
 // ---- editing ----
@@ -674,6 +777,7 @@ void TForm1::RunEdit(const std::function<int()>& edit)
 void TForm1::ShowEdit()
 {
     picture_shown_ = doc_.state == kPictureOpen && doc_.display != nullptr;
+    shown_path_ = doc_.current_path; // "" while a picture no file holds is shown
     if (picture_shown_)
         view_->show();
     RefreshView();
@@ -717,11 +821,13 @@ QImage ImageOf(const Dib& d)
 
 void TForm1::mn_Edit_CopyClick()
 {
-    const RECT_BOUNDS* sel = ActiveSelection();
-    if (!picture_shown_ || sel == nullptr)
+    if (!picture_shown_ || !doc_.display)
         return;
+    // Without a selection the whole picture is copied.
+    const RECT_BOUNDS* sel = ActiveSelection();
+    const RECT_BOUNDS whole{0, 0, doc_.display->Width(), doc_.display->Height()};
     Dib area;
-    if (const int rc = CopyArea(doc_, *sel, area); rc != kOk) {
+    if (const int rc = CopyArea(doc_, sel != nullptr ? *sel : whole, area); rc != kOk) {
         statusBar()->showMessage(ResultText(rc));
         return;
     }
@@ -780,8 +886,6 @@ bool TForm1::PasteDib(const Dib& pic)
     });
     if (!pasted)
         return false;
-    if (doc_.current_path.empty())
-        shown_path_.clear();
     DropSelection();
     selection_mode_ = kSelectIdle;
     return true;
@@ -944,11 +1048,8 @@ void TForm1::mn_Tests_CountColorUsedClick()
     box->open();
 }
 
-void TForm1::mn_File_ExitClick()
-{
-    SaveSettings();
-    close();
-}
+// Closing saves the settings (closeEvent), once an edited picture may be left.
+void TForm1::mn_File_ExitClick() { close(); }
 
 void TForm1::mn_View_ToolBarClick()
 {
@@ -970,6 +1071,8 @@ void TForm1::showEvent(QShowEvent* e)
 
 void TForm1::keyPressEvent(QKeyEvent* e)
 {
+    if (ViewKeyPressed(e))
+        return;
     if (e->key() == Qt::Key_F1 && media_window_ != nullptr) { // the media panel's own topic
         help_.ShowContext(kHelpMedia);
         return;
@@ -1018,10 +1121,14 @@ void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
         rect_.Press(p.x(), p.y());
         if (rect_.mode == kRectDraw)
             view_->setCursor(Qt::ArrowCursor);
-    } else if (button == Qt::RightButton && picture_shown_) {
+    } else if ((button == Qt::RightButton || (button == Qt::LeftButton && selection_mode_ == kSelectIdle)) &&
+               picture_shown_ && selection_mode_ != kSelectPanning) {
+        // The right button pans always, the left one while no tool is armed.
         selection_mode_ = kSelectPanning;
+        pan_button_ = button;
         pan_.Begin(pos.x(), pos.y());
-        view_->SetPan(PaintedPan());
+        if (layout_.max_pan_x > 0 || layout_.max_pan_y > 0)
+            view_->setCursor(Qt::ClosedHandCursor);
     }
 }
 
@@ -1032,12 +1139,9 @@ void TForm1::Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
     if ((buttons & Qt::LeftButton) && selection_mode_ == kSelectArmed) {
         if (rect_.DragTo(p.x(), p.y(), doc_.display_width, doc_.display_height))
             view_->update();
-    } else if ((buttons & Qt::RightButton) && selection_mode_ == kSelectPanning) {
-        const QRect s = screen()->geometry();
-        const QSize shown = view_->ShownSize(); // panning is in view pixels
-        if (pan_.Move(pos.x(), pos.y(), shown.width(), shown.height(), s.width(),
-                      MaxViewHeight(s.height(), ChromeHeight())))
-            view_->SetPan(PaintedPan());
+    } else if ((buttons & pan_button_) && selection_mode_ == kSelectPanning) {
+        if (pan_.Move(pos.x(), pos.y(), layout_.max_pan_x, layout_.max_pan_y))
+            LayOutView();
     } else if (buttons == Qt::NoButton && selection_mode_ == kSelectArmed) {
         static const Qt::CursorShape kShapes[] = {Qt::ArrowCursor, Qt::SizeVerCursor, Qt::SizeHorCursor,
                                                   Qt::SizeFDiagCursor, Qt::SizeBDiagCursor};
@@ -1051,9 +1155,11 @@ void TForm1::Image1MouseUp(Qt::MouseButton button, const QPoint& /*pos*/)
         selection_active_ = rect_.Release();
         view_->update();
         RefreshCommands();
-    } else if (button == Qt::RightButton && selection_mode_ == kSelectPanning) {
+    } else if (button == pan_button_ && selection_mode_ == kSelectPanning) {
         pan_.End();
+        pan_button_ = Qt::NoButton;
         selection_mode_ = selection_active_ ? kSelectArmed : kSelectIdle;
+        view_->setCursor(Qt::ArrowCursor);
         view_->update();
     }
 }

@@ -9,6 +9,7 @@
 #include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
+#include "viewer/logic/Unsaved_edits.h"
 #include "viewer/logic/View_zoom.h"
 #include "viewer/logic/Window_rules.h"
 
@@ -25,6 +26,7 @@ class HELP_VIEWER;
 class QAction;
 class QLabel;
 class QMenu;
+class QScrollBar;
 class QTextEdit;
 class QTimer;
 class QToolBar;
@@ -60,6 +62,9 @@ public:
     void AddRecentFile(const std::string& path);
     void OpenRecentFile(int k);
     void SaveSettings();
+    // Opens the document's current path (set by the caller) in place of the picture shown,
+    // once the picture may be left (MayLeavePicture); the shown picture stays when it may
+    // not or when the open fails.
     void OpenCurrentPath();
     void ShowOpened();
     void ShowDocument();
@@ -153,6 +158,23 @@ public:
     // Replaces the save dialog of Save As and of a Save without a path by a chooser of a
     // path (saved in the format of its extension); an empty answer cancels.
     void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
+    // The path the Save As under way proposes (a picture no file holds: "Untitled.png" in
+    // the folder of the picture it replaced); "" when it proposes none.
+    const QString& SaveProposal() const { return save_proposal_; }
+
+    // ---- keeping edits ----
+    // Before the picture shown is left (browsing, opening another file, closing): true to
+    // go on. A picture with unsaved edits asks first ("UnsavedEditsBox": Save, Save As...,
+    // Discard, Cancel, Cancel the default); Save and Save As go on only when the picture
+    // was written.
+    bool MayLeavePicture();
+    // Save: writes the document's file in its format, or the type of the last Save As;
+    // Save As when no file holds the picture or Save does not write its format. True when
+    // the picture was written.
+    bool SaveDocument();
+    // Save As: the save dialog (or the chooser); afterwards the document is the file
+    // written. True when the picture was written.
+    bool SaveDocumentAs();
     const UNDO_CHAIN& UndoChain() const { return chain_; }
     // The PDF file Print writes when no printer is installed (a plain file dialog by
     // default); an empty answer cancels.
@@ -213,9 +235,10 @@ public:
     void mn_Tests_OpenRtfClick();
     struct TEXT_CHOICE {
         QString path; // empty: cancelled
-        bool read_only = false;
+        bool read_only = true;
     };
-    // The file chooser of Open RTF (a file dialog with a read-only box by default).
+    // The file chooser of Open RTF (a file dialog with an "Allow editing" box, unticked:
+    // the text is read-only unless the box is ticked).
     void SetTextFileChooser(std::function<TEXT_CHOICE()> chooser) { choose_text_file_ = std::move(chooser); }
     // The text viewer, or null before the first text was shown.
     QTextEdit* TextViewer() const { return text_viewer_; }
@@ -231,6 +254,9 @@ public:
     // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
     // else an open through the browser.
     BROWSE_RESULT StepFile(int direction);
+    // The first and the last picture of the directory list (Home, End).
+    void ShowFirstFile();
+    void ShowLastFile();
     // The slide show's tick, from a ready preload when there is one.
     BROWSE_RESULT SlideShowStep();
     // Asks the preload cache for the neighbours of the shown entry.
@@ -239,15 +265,36 @@ public:
     // it has painted its first picture, so that the worker does not share the processor
     // with the first paint.
     bool event(QEvent* e) override;
-    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on.
+    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on,
+    // and the view at the picture's top left corner.
     void ResetZoom();
-    // The zoom factor changed: the view, the window size and the status bar follow.
-    void ApplyZoom();
+    // The zoom factor changed from the one `before` maps: the view, the window size and
+    // the status bar follow, and the picture point under view position `at` stays there
+    // as far as the pan allows.
+    void ApplyZoom(const VIEW_MAP& before, QPoint at);
+    // One zoom step in (+1) or out (-1) around view position at.
+    void ZoomStep(int direction, QPoint at);
+    // The middle of the view.
+    QPoint ViewCentre() const;
     // The status-bar panel with the zoom ("" at 100 %).
     QString ZoomPanel() const;
-    // The room a fitted picture gets: the screen's available area less the window frame,
-    // the window rules' margin and the menus, toolbar and status bar.
+    // The room a fitted picture gets: in a window that follows the pictures, the screen's
+    // available area less the window frame, the window rules' margin and the menus,
+    // toolbar and status bar; in a window the user sized, the view's area less its margin.
     FIT_ROOM FitRoom() const;
+    // Places the view and its scroll bars in the view area for the picture at its zoom and
+    // the pan offset, which it keeps within the picture.
+    void LayOutView();
+    // The view area changed size: a fitted picture is fitted again (unless a zoom command
+    // set the factor), and the view is laid out.
+    void ViewAreaResized();
+    const VIEW_LAYOUT& ViewLayout() const { return layout_; }
+    QScrollBar* HorizontalBar() const { return hbar_; }
+    QScrollBar* VerticalBar() const { return vbar_; }
+    const WINDOW_SIZING& Sizing() const { return sizing_; }
+    // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
+    // the view. False for other keys.
+    bool ViewKeyPressed(QKeyEvent* e);
     // Hands the view the fitted copy a preload made, when it is of the picture shown at
     // the factor shown.
     void OfferFittedCopy();
@@ -265,6 +312,8 @@ protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     // view area
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -273,7 +322,11 @@ private:
     // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
     // keeping the shown picture on failure; a good save marks the picture saved.
     void RunOpenDialog();
-    void RunSaveDialog();
+    bool RunSaveDialog();
+    // A successful Save As: the document becomes the file written (path, format, title,
+    // directory list, recent files) and Save writes there with save_code.
+    void AfterSaveAs(const std::string& path, std::int32_t save_code);
+    LeaveAnswer AskLeave();
 
     void BuildCommands();
     void BindHandlers();
@@ -287,7 +340,7 @@ private:
     void ShowEdit();
     // The active selection, or null.
     const RECT_BOUNDS* ActiveSelection();
-    void SaveTo(const QString& path);
+    bool SaveTo(const QString& path);
     // Runs an effect dialog and applies its result, on the selection or the whole picture,
     // when it was confirmed.
     void RunEffectDialog(TEffectForm& form);
@@ -316,6 +369,7 @@ private:
     std::string settings_path_;
     std::function<QString()> choose_file_;
     std::function<QString()> choose_save_file_;
+    QString save_proposal_;
     std::function<QString()> choose_pdf_file_;
     UNDO_CHAIN chain_;
     // The Tests menu's state.
@@ -335,6 +389,10 @@ private:
     int clipboard_state_ = 0;
     std::int32_t key_count_ = 0;
     // view area
+    // The central widget: the picture view with a scroll bar beside it and below it.
+    QWidget* BuildViewArea();
+    // Resizes the window to an outer size it asks for itself (not the user's size).
+    void ResizeWindow(int w, int h);
     void SetUpView(const FORM_OPTIONS& options);
     // Opens path and lists its directory, taking the start picture from the start-up
     // preload when it has it.
@@ -348,4 +406,11 @@ private:
     int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
     std::unique_ptr<PRELOAD_CACHE> preload_;
     FITTED_COPY fitted_; // from the last preload taken, until the view takes it
+    QWidget* view_area_ = nullptr;
+    QScrollBar* hbar_ = nullptr;
+    QScrollBar* vbar_ = nullptr;
+    VIEW_LAYOUT layout_;
+    WINDOW_SIZING sizing_;
+    Qt::MouseButton pan_button_ = Qt::NoButton;  // the button of the pan gesture under way
+    QTimer* preload_timer_ = nullptr; // asks for the neighbours again once resizing stops
 };

@@ -2,12 +2,16 @@
 #include "viewer/Unit1.h"
 
 #include "core/Imageinfo.h"
+#include "dialogs/File_chooser.h"
 #include "dialogs/OFDialog.h"
 #include "dialogs/Tsdialog.h"
+#include "dialogs/logic/Save_dialog_rules.h"
 #include "viewer/Media_window.h"
 #include "viewer/logic/Window_rules.h"
 
-#include <QStatusBar>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
 
 void TForm1::RunOpenDialog()
 {
@@ -19,13 +23,22 @@ void TForm1::RunOpenDialog()
     OpenCurrentPath();
 }
 
-void TForm1::RunSaveDialog()
+bool TForm1::RunSaveDialog()
 {
     TSaveDlg dialog(doc_, settings_path_, help_, this);
+    if (!save_proposal_.isEmpty()) {
+        // A picture no file holds: the proposed name, in its folder, as the type of its
+        // extension.
+        const QFileInfo proposed(save_proposal_);
+        const QString ext = "." + proposed.suffix().toLower();
+        for (std::size_t i = 0; i < SaveTypes().size(); ++i)
+            if (ext == QLatin1String(SaveTypes()[i].ext))
+                dialog.FilterComboBox1->setCurrentIndex(static_cast<int>(i));
+        dialog.Chooser().SetDirectory(proposed.absolutePath());
+        dialog.Edit1->setText(proposed.fileName());
+    }
     if (dialog.Run() != QDialog::Accepted)
-        return;
-    chain_.MarkSaved(doc_);
-    statusBar()->showMessage("Saved " + QString::fromStdString(FileNameOf(dialog.SavedPath().toStdString())));
-    ShowTitle();
-    RefreshCommands();
+        return false;
+    AfterSaveAs(dialog.SavedPath().toStdString(), doc_.save_code);
+    return true;
 }

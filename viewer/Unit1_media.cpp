@@ -308,8 +308,8 @@ void TForm1::LayOutMediaPanel(bool video, QSize frame)
     ui.audio_buttons->setVisible(!video);
 
     const int top = PlaceMediaPanel();
-    if (!isMaximized() && !isFullScreen())
-        resize(ui.panel->width(), top + ui.panel->height() + statusBar()->sizeHint().height());
+    if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) // a window the user sized keeps its size
+        ResizeWindow(ui.panel->width(), top + ui.panel->height() + statusBar()->sizeHint().height());
 }
 
 void TForm1::MediaFrameSize(QSize size)

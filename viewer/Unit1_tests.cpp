@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
@@ -47,6 +48,30 @@ private:
     TForm1* form_;
 };
 
+// While the text viewer is read-only, Space browses as it does over a picture (a
+// read-only text edit would scroll a page with it); N, P and Backspace reach the window
+// by themselves.
+class TEXT_VIEWER_KEYS : public QObject {
+public:
+    explicit TEXT_VIEWER_KEYS(TForm1* form) : QObject(form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        auto* text = qobject_cast<QTextEdit*>(watched);
+        if (text == nullptr || !text->isReadOnly() || e->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
+            return false;
+        form_->mn_View_NextFileClick();
+        return true;
+    }
+
+private:
+    TForm1* form_;
+};
+
 } // namespace
 
 void TForm1::mn_Help_AboutClick()
@@ -64,6 +89,9 @@ void TForm1::mn_Tests_OptionsDialogClick()
 
 void TForm1::mn_Tests_BatchConversionClick()
 {
+    // The run loads its files into the document.
+    if (!MayLeavePicture())
+        return;
     bool opened = false;
     {
         TDecTestField form(doc_, help_, settings_path_, this);
@@ -123,13 +151,13 @@ TForm1::TEXT_CHOICE TForm1::ChooseTextFile()
                        "Rich Text Files (*.rtf);;Text Files (*.txt)");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    auto* read_only = new QCheckBox("Open as read-only", &dialog);
-    read_only->setObjectName("ReadOnlyBox");
+    auto* editable = new QCheckBox("Allow editing", &dialog);
+    editable->setObjectName("AllowEditingBox");
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
-        grid->addWidget(read_only, grid->rowCount(), 0, 1, -1);
+        grid->addWidget(editable, grid->rowCount(), 0, 1, -1);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return {dialog.selectedFiles().constFirst(), read_only->isChecked()};
+    return {dialog.selectedFiles().constFirst(), !editable->isChecked()};
 }
 
 void TForm1::mn_Tests_OpenRtfClick()
@@ -149,6 +177,7 @@ void TForm1::mn_Tests_OpenRtfClick()
         text_viewer_->setObjectName("RichEdit1");
         text_viewer_->setAcceptRichText(false);
         installEventFilter(new TEXT_VIEWER_PLACER(this));
+        text_viewer_->installEventFilter(new TEXT_VIEWER_KEYS(this));
     }
     // The runs go in through a cursor with their formats: the text is never read as markup.
     text_viewer_->clear();

@@ -1,5 +1,6 @@
-// The main window's view: zoom, Fit to Window, decoding the neighbouring pictures ahead,
-// drag and drop, and the mouse wheel.
+// The main window's view: the view area with its scroll bars, zoom, Fit to Window, the
+// window's size, decoding the neighbouring pictures ahead, drag and drop, the mouse wheel
+// and the keys that browse or pan.
 #include "viewer/Unit1.h"
 
 #include "core/Result_codes.h"
@@ -10,20 +11,27 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
 constexpr char kViewSection[] = "View";
 constexpr char kFitKey[] = "FitToWindow";
 constexpr int kWheelStep = 120; // one notch of a common wheel, in eighths of a degree
+// How long the window waits after the last resize before the neighbours are decoded
+// again for the new room (a drag of the frame resizes many times).
+constexpr int kPreloadAfterResizeMs = 300;
 
 // The local file a drag carries, or "".
 QString DraggedFile(const QMimeData* m)
@@ -34,7 +42,141 @@ QString DraggedFile(const QMimeData* m)
     return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
+// Tells the window when the view area changes size and when the view is shown or hidden
+// (the media panel and the text viewer take its place).
+class VIEW_AREA_WATCH : public QObject {
+public:
+    VIEW_AREA_WATCH(QObject* parent, std::function<void()> resized, std::function<void()> shown_or_hidden)
+        : QObject(parent), resized_(std::move(resized)), shown_or_hidden_(std::move(shown_or_hidden))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override
+    {
+        if (e->type() == QEvent::Resize)
+            resized_();
+        else if (e->type() == QEvent::Show || e->type() == QEvent::Hide)
+            shown_or_hidden_();
+        return false;
+    }
+
+private:
+    std::function<void()> resized_;
+    std::function<void()> shown_or_hidden_;
+};
+
 } // namespace
+
+QWidget* TForm1::BuildViewArea()
+{
+    view_area_ = new QWidget(this);
+    view_area_->setObjectName("ViewArea");
+    view_->setParent(view_area_);
+    view_->show();
+    hbar_ = new QScrollBar(Qt::Horizontal, view_area_);
+    hbar_->setObjectName("HorzScrollBar");
+    vbar_ = new QScrollBar(Qt::Vertical, view_area_);
+    vbar_->setObjectName("VertScrollBar");
+    for (QScrollBar* bar : {hbar_, vbar_}) {
+        bar->setFocusPolicy(Qt::NoFocus); // the keys stay with the window
+        bar->hide();
+    }
+    // The bars show the pan offset; moving one pans the view.
+    connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
+        pan_.offset_x = v;
+        pan_.End();
+        LayOutView();
+    });
+    connect(vbar_, &QScrollBar::valueChanged, this, [this](int v) {
+        pan_.offset_y = v;
+        pan_.End();
+        LayOutView();
+    });
+    view_area_->installEventFilter(new VIEW_AREA_WATCH(this, [this] { ViewAreaResized(); }, [] {}));
+    view_->installEventFilter(new VIEW_AREA_WATCH(this, [] {}, [this] { LayOutView(); }));
+    preload_timer_ = new QTimer(this);
+    preload_timer_->setSingleShot(true);
+    preload_timer_->setInterval(kPreloadAfterResizeMs);
+    connect(preload_timer_, &QTimer::timeout, this, &TForm1::PreloadNeighbours);
+    return view_area_;
+}
+
+void TForm1::ResizeWindow(int w, int h)
+{
+    sizing_.Asked(w, h);
+    resize(w, h);
+    if (size() != QSize(w, h))
+        sizing_.Asked(width(), height()); // what the window's minimum size allowed
+}
+
+void TForm1::LayOutView()
+{
+    if (view_area_ == nullptr)
+        return;
+    const QSize shown = picture_shown_ && !view_->isHidden() ? view_->ShownSize() : QSize();
+    const int bar_w = vbar_->sizeHint().width();
+    const int bar_h = hbar_->sizeHint().height();
+    layout_ = LayOutPicture(shown.width(), shown.height(), view_area_->width(), view_area_->height(), bar_w, bar_h);
+    pan_.Clamp(layout_.max_pan_x, layout_.max_pan_y);
+    view_->setGeometry(0, 0, layout_.view_w, layout_.view_h);
+    hbar_->setGeometry(0, layout_.view_h, layout_.view_w, bar_h);
+    vbar_->setGeometry(layout_.view_w, 0, bar_w, layout_.view_h);
+    const auto set_bar = [](QScrollBar* bar, bool on, int max, int page, int value) {
+        const QSignalBlocker quiet(bar); // the pan is set already
+        bar->setRange(0, max);
+        bar->setPageStep(std::max(1, page));
+        bar->setSingleStep(std::max(1, page / 10));
+        bar->setValue(value);
+        bar->setVisible(on);
+    };
+    set_bar(hbar_, layout_.h_bar, layout_.max_pan_x, layout_.view_w, pan_.offset_x);
+    set_bar(vbar_, layout_.v_bar, layout_.max_pan_y, layout_.view_h, pan_.offset_y);
+    // A window the user sized shows a smaller picture in its middle.
+    const bool centred = sizing_.Kept();
+    view_->SetOrigin({PictureOrigin(shown.width(), layout_.view_w, pan_.offset_x, layout_.max_pan_x, centred),
+                      PictureOrigin(shown.height(), layout_.view_h, pan_.offset_y, layout_.max_pan_y, centred)});
+}
+
+void TForm1::ViewAreaResized()
+{
+    if (picture_shown_ && fit_to_window_ && sizing_.Kept()) {
+        if (zoom_follows_fit_) {
+            const double was = zoom_state_.Factor();
+            ResetZoom();
+            if (zoom_state_.Factor() != was) {
+                view_->SetZoom(zoom_state_.Factor());
+                zoom_panel_->setText(ZoomPanel());
+                zoom_panel_->setVisible(!zoom_panel_->text().isEmpty());
+            }
+        }
+        preload_timer_->start(); // fitted copies for the new room
+    }
+    LayOutView();
+}
+
+void TForm1::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    // The window system's resizes of the shown window: the user's, or a maximise. The
+    // window's own size is the one it now has (the event may carry an earlier one).
+    if (e->spontaneous() && isVisible() && !sizing_.Kept()) {
+        sizing_.Reported(width(), height());
+        if (sizing_.Kept())
+            ViewAreaResized(); // the view area was resized before the window knew
+    }
+}
+
+void TForm1::changeEvent(QEvent* e)
+{
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && (isMaximized() || isFullScreen()) && !sizing_.Kept()) {
+        sizing_.StateChanged(true);
+        ViewAreaResized();
+    }
+}
+
+QPoint TForm1::ViewCentre() const { return {layout_.view_w / 2, layout_.view_h / 2}; }
 
 void TForm1::SetUpView(const FORM_OPTIONS& options)
 {
@@ -46,7 +188,8 @@ void TForm1::SetUpView(const FORM_OPTIONS& options)
     zoom_panel_->setFrameShape(QFrame::StyledPanel);
     zoom_panel_->hide();
     statusBar()->addWidget(zoom_panel_);
-    fit_to_window_ = IniFile(settings_path_).ReadInteger(kViewSection, kFitKey, 0) != 0;
+    // On unless the user turned it off: a photo opens whole.
+    fit_to_window_ = IniFile(settings_path_).ReadInteger(kViewSection, kFitKey, 1) != 0;
     Command(Cmd("mn_View_FitToWindow"))->setChecked(fit_to_window_);
     preload_ = std::make_unique<PRELOAD_CACHE>();
 }
@@ -58,6 +201,8 @@ QString TForm1::ZoomPanel() const
 
 FIT_ROOM TForm1::FitRoom() const
 {
+    if (sizing_.Kept())
+        return {view_area_->width() - 2 * kViewMargin, view_area_->height() - 2 * kViewMargin};
     const QRect avail = screen()->availableGeometry();
     const int frame_w = frameGeometry().width() - width();
     return {avail.width() - frame_w - 10, MaxViewHeight(avail.height(), ChromeHeight())};
@@ -72,6 +217,7 @@ void TForm1::ResetZoom()
     }
     zoom_state_.Reset(base);
     zoom_follows_fit_ = true;
+    pan_ = PAN_STATE{};
 }
 
 void TForm1::PrepareView()
@@ -92,11 +238,16 @@ void TForm1::OfferFittedCopy()
     fitted_ = {};
 }
 
-void TForm1::ApplyZoom()
+void TForm1::ApplyZoom(const VIEW_MAP& before, QPoint at)
 {
     RefreshView();
+    const QSize shown = view_->ShownSize();
+    pan_.offset_x = PanKeeping(at.x(), before.origin_x, before.shown_w, shown.width(), layout_.max_pan_x);
+    pan_.offset_y = PanKeeping(at.y(), before.origin_y, before.shown_h, shown.height(), layout_.max_pan_y);
+    pan_.End();
+    LayOutView();
     // A fitted window is kept on the screen's available area.
-    if (fit_to_window_ && !isMaximized() && !isFullScreen()) {
+    if (fit_to_window_ && !isMaximized() && !isFullScreen() && !sizing_.Kept()) {
         const QRect avail = screen()->availableGeometry();
         const QRect f = frameGeometry();
         const int x = std::clamp(f.x(), avail.left(), std::max(avail.left(), avail.right() + 1 - f.width()));
@@ -106,38 +257,39 @@ void TForm1::ApplyZoom()
     }
 }
 
-void TForm1::mn_Tests_ZoomInClick()
+void TForm1::ZoomStep(int direction, QPoint at)
 {
-    if (picture_shown_ && zoom_state_.In()) {
-        zoom_follows_fit_ = false;
-        ApplyZoom();
-    }
+    if (!picture_shown_)
+        return;
+    const VIEW_MAP before = view_->Map();
+    if (!(direction > 0 ? zoom_state_.In() : zoom_state_.Out()))
+        return;
+    zoom_follows_fit_ = false;
+    ApplyZoom(before, at);
 }
 
-void TForm1::mn_Tests_ZoomOutClick()
-{
-    if (picture_shown_ && zoom_state_.Out()) {
-        zoom_follows_fit_ = false;
-        ApplyZoom();
-    }
-}
+// The keys zoom around the middle of the view, the wheel around the mouse pointer.
+void TForm1::mn_Tests_ZoomInClick() { ZoomStep(1, ViewCentre()); }
+void TForm1::mn_Tests_ZoomOutClick() { ZoomStep(-1, ViewCentre()); }
 
 void TForm1::mn_View_ActualSizeClick()
 {
+    const VIEW_MAP before = view_->Map();
     zoom_state_.Reset(1.0);
     zoom_follows_fit_ = false;
     if (picture_shown_)
-        ApplyZoom();
+        ApplyZoom(before, ViewCentre());
 }
 
 void TForm1::mn_View_FitToWindowClick()
 {
+    const VIEW_MAP before = view_->Map();
     fit_to_window_ = !fit_to_window_;
     Command(Cmd("mn_View_FitToWindow"))->setChecked(fit_to_window_);
     IniFile(settings_path_).WriteInteger(kViewSection, kFitKey, fit_to_window_ ? 1 : 0);
     ResetZoom();
     if (picture_shown_)
-        ApplyZoom();
+        ApplyZoom(before, ViewCentre());
     PreloadNeighbours(); // with or without fitted copies now
 }
 
@@ -182,7 +334,7 @@ std::int32_t TForm1::OpenAndListStart(const std::string& requested)
         return browser_.OpenAndList(doc_, requested);
     AdoptPreloaded(doc_, *ready);
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && doc_.BuildFileList(dir))
+    if (!dir.empty() && doc_.BuildFileList(dir, true))
         doc_.FindCurrent();
     return kOk;
 }
@@ -205,6 +357,66 @@ BROWSE_RESULT TForm1::StepFile(int direction)
         }
     }
     return direction > 0 ? browser_.Next(doc_) : browser_.Previous(doc_);
+}
+
+void TForm1::ShowFirstFile()
+{
+    if (!MayLeavePicture())
+        return;
+    ShowBrowseResult(browser_.First(doc_));
+    RefreshCommands();
+}
+
+void TForm1::ShowLastFile()
+{
+    if (!MayLeavePicture())
+        return;
+    ShowBrowseResult(browser_.Last(doc_));
+    RefreshCommands();
+}
+
+bool TForm1::ViewKeyPressed(QKeyEvent* e)
+{
+    if ((e->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    ViewKey key = ViewKey::kLeft;
+    switch (e->key()) {
+    case Qt::Key_Left: key = ViewKey::kLeft; break;
+    case Qt::Key_Right: key = ViewKey::kRight; break;
+    case Qt::Key_Up: key = ViewKey::kUp; break;
+    case Qt::Key_Down: key = ViewKey::kDown; break;
+    case Qt::Key_PageUp: key = ViewKey::kPageUp; break;
+    case Qt::Key_PageDown: key = ViewKey::kPageDown; break;
+    case Qt::Key_Home: key = ViewKey::kHome; break;
+    case Qt::Key_End: key = ViewKey::kEnd; break;
+    default: return false;
+    }
+    const bool pans = picture_shown_ && !view_->isHidden();
+    // Browsing follows the enabled state of Next File and Previous File.
+    const bool browse = Command(Cmd("mn_View_NextFile"))->isEnabled();
+    switch (ActionOfViewKey(key, pans && layout_.h_bar, pans && layout_.v_bar)) {
+    case ViewKeyAction::kPrevious:
+        if (Command(Cmd("mn_View_PreviousFile"))->isEnabled())
+            mn_View_PreviousFileClick();
+        break;
+    case ViewKeyAction::kNext:
+        if (browse)
+            mn_View_NextFileClick();
+        break;
+    case ViewKeyAction::kFirst:
+        if (browse)
+            ShowFirstFile();
+        break;
+    case ViewKeyAction::kLast:
+        if (browse)
+            ShowLastFile();
+        break;
+    case ViewKeyAction::kPanLeft: hbar_->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case ViewKeyAction::kPanRight: hbar_->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case ViewKeyAction::kPanUp: vbar_->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case ViewKeyAction::kPanDown: vbar_->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    }
+    return true;
 }
 
 BROWSE_RESULT TForm1::SlideShowStep()
@@ -236,9 +448,11 @@ void TForm1::wheelEvent(QWheelEvent* e)
     while (std::abs(wheel_steps_) >= kWheelStep) {
         const bool up = wheel_steps_ > 0;
         wheel_steps_ += up ? -kWheelStep : kWheelStep;
-        if (zoom)
-            up ? mn_Tests_ZoomInClick() : mn_Tests_ZoomOutClick();
-        else if (Command(up ? Cmd("mn_View_PreviousFile") : Cmd("mn_View_NextFile"))->isEnabled())
+        if (zoom) {
+            // Around the mouse pointer when it is over the picture's view.
+            const QPoint at = view_->mapFrom(this, e->position().toPoint());
+            ZoomStep(up ? 1 : -1, view_->rect().contains(at) ? at : ViewCentre());
+        } else if (Command(up ? Cmd("mn_View_PreviousFile") : Cmd("mn_View_NextFile"))->isEnabled())
             up ? mn_View_PreviousFileClick() : mn_View_NextFileClick();
     }
     e->accept();

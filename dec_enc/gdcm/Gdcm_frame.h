@@ -1,4 +1,4 @@
-// What the DICOM reader's GDCM side hands back over the pipe from its child process: the
+// What the GDCM module (Gdcm_reader.cpp) hands the decoding helper's DICOM reader: the
 // first frame's stored samples and how to show them, and the checks both sides apply.
 #pragma once
 
@@ -36,7 +36,7 @@ inline std::uint64_t FrameBytes(const Frame& f)
     return pixels * f.samples * (f.bits_allocated / 8);
 }
 
-// The header's promises, checked again on this side of the pipe.
+// The header's promises, checked again by the reader that maps the samples.
 inline int CheckFrame(const Frame& f)
 {
     if (f.width < 1 || f.height < 1)

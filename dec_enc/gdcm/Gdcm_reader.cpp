@@ -1,6 +1,6 @@
-// The GDCM side of the DICOM reader, a module of its own that the reader loads on the first
-// DICOM file: GDCM builds its data dictionaries when it is loaded, which would otherwise
-// cost every start of the programs.
+// The GDCM side of the DICOM reader, a module of its own that only the decoding helper
+// (decoder/) loads, for a DICOM file: GDCM builds its data dictionaries when it is loaded,
+// which no other start should pay.
 #include "dec_enc/gdcm/Gdcm_frame.h"
 
 #include <gdcmImageApplyLookupTable.h>

@@ -48,6 +48,11 @@ constexpr CODE_NAME kFormatNames[] = {
     {53, "VICAR"},
     {54, "DICOM"},
     {55, "Fuzzy Bitmap"},
+    {56, "WebP"},
+    {57, "AVIF"},
+    {58, "HEIF"},
+    {59, "JPEG XL"},
+    {60, "Animated PNG"},
 };
 
 constexpr const char* kOrientations[] = {
@@ -126,4 +131,34 @@ const char* InfoOrientationName(std::int32_t orientation)
     if (orientation < 1 || orientation > 8)
         return "";
     return kOrientations[orientation - 1];
+}
+
+std::string InfoAnimationText(std::int32_t frames, std::int64_t duration_ms, std::int32_t loops)
+{
+    if (frames < 1)
+        return {};
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%d frames, %.2f sec., ", frames, static_cast<double>(duration_ms) / 1000.0);
+    std::string text = buf;
+    if (loops == 0)
+        text += "loops forever";
+    else if (loops == 1)
+        text += "plays once";
+    else if (loops > 1)
+        text += "plays " + std::to_string(loops) + " times";
+    else
+        text.resize(text.size() - 2);
+    return text;
+}
+
+std::string InfoSamplesText(std::int32_t bits_per_sample, bool alpha, std::size_t icc_bytes)
+{
+    std::string text;
+    if (bits_per_sample > 0)
+        text = std::to_string(bits_per_sample) + " bits per sample";
+    if (alpha)
+        text += text.empty() ? "Alpha" : ", alpha";
+    if (icc_bytes > 0)
+        text += (text.empty() ? "ICC profile, " : ", ICC profile, ") + std::to_string(icc_bytes) + " bytes";
+    return text;
 }

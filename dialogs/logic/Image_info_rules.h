@@ -1,6 +1,7 @@
 // The texts of the image information window, each from the document's facts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,3 +23,8 @@ std::string InfoLoadTimeText(bool timing, std::int32_t ms);
 // The name of an Exif orientation 1..8 (how the camera was held, as the picture is shown
 // turned back); "" for 0 (none) and values outside 1..8.
 const char* InfoOrientationName(std::int32_t orientation);
+// "12 frames, 1.20 sec., loops forever" ("plays once", "plays 3 times"); "" for a still.
+std::string InfoAnimationText(std::int32_t frames, std::int64_t duration_ms, std::int32_t loops);
+// "10 bits per sample, alpha, ICC profile, 3144 bytes", each part where the file says it;
+// "" when it says none.
+std::string InfoSamplesText(std::int32_t bits_per_sample, bool alpha, std::size_t icc_bytes);

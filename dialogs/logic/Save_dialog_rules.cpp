@@ -22,6 +22,9 @@ constexpr SAVE_TYPE kTypes[] = {
     {"SUN Raster Image files (*.sun)", "*.SUN", 10, ".sun"},
     {"TrueVision TARGA files (*.tga)", "*.TGA", 11, ".tga"},
     {"Tagged Image File Format(*.tif)", "*.TIF", 12, ".tif"},
+    {"WebP files (*.webp)", "*.WEBP", 14, ".webp"},
+    {"AVIF files (*.avif)", "*.AVIF", 15, ".avif"},
+    {"JPEG XL files (*.jxl)", "*.JXL", 16, ".jxl"},
 };
 
 constexpr std::int32_t kPcxIndex = 5;
@@ -110,18 +113,20 @@ SAVE_NAME SaveNameFor(const std::string& typed, std::int32_t type_index)
     return SaveNameForType(typed, type_index);
 }
 
-std::int32_t JpegQualityFrom(std::int32_t stored)
+std::int32_t QualityFrom(std::int32_t stored)
 {
-    return stored >= 1 && stored <= 100 ? stored : kDefaultJpegQuality;
+    return stored >= 1 && stored <= 100 ? stored : kDefaultQuality;
 }
 
-std::int32_t StoredJpegQuality(const std::string& settings_path)
+std::int32_t StoredQuality(const std::string& settings_path)
 {
-    return JpegQualityFrom(IniFile(settings_path).ReadInteger("SaveFileDlg", kJpegQualityKey, kDefaultJpegQuality));
+    return QualityFrom(IniFile(settings_path).ReadInteger("SaveFileDlg", kQualityKey, kDefaultQuality));
 }
 
 bool SaveTypeHasQuality(std::int32_t type_index)
 {
-    return type_index >= 0 && type_index < static_cast<std::int32_t>(std::size(kTypes)) &&
-           kTypes[type_index].save_code == kSaveJpeg;
+    if (type_index < 0 || type_index >= static_cast<std::int32_t>(std::size(kTypes)))
+        return false;
+    const std::int32_t code = kTypes[type_index].save_code;
+    return code == kSaveJpeg || code == kSaveWebp || code == kSaveAvif || code == kSaveJxl;
 }

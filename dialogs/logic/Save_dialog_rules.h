@@ -41,12 +41,13 @@ SAVE_NAME SaveNameForType(const std::string& typed, std::int32_t type_index);
 // The type of the list an extension (with its dot, any case) names, or -1.
 std::int32_t SaveTypeForExtension(const std::string& ext);
 
-// The JPEG quality the dialog offers, kept in the settings file under "SaveFileDlg".
-inline constexpr const char* kJpegQualityKey = "JpegQuality";
-inline constexpr std::int32_t kDefaultJpegQuality = 90;
+// The quality the dialog offers for the lossy types (JPEG, WebP, AVIF, JPEG XL), one
+// setting for all of them, kept in the settings file under "SaveFileDlg".
+inline constexpr const char* kQualityKey = "Quality";
+inline constexpr std::int32_t kDefaultQuality = 90;
 // The quality from a stored value: 1 to 100 as stored, anything else the default.
-std::int32_t JpegQualityFrom(std::int32_t stored);
+std::int32_t QualityFrom(std::int32_t stored);
 // The stored quality of the settings file at settings_path (the default without one).
-std::int32_t StoredJpegQuality(const std::string& settings_path);
-// Whether the type writes JPEG, the one type with a quality.
+std::int32_t StoredQuality(const std::string& settings_path);
+// Whether the type is written at a quality: JPEG, WebP, AVIF and JPEG XL.
 bool SaveTypeHasQuality(std::int32_t type_index);

@@ -38,9 +38,10 @@ int main(int argc, char** argv)
     std::unique_ptr<QDialog> dialog;
     if (which == "open") {
         TOFDialog::SetMediaPreview(PreviewMedia);
+        // As the main window opens it over PICTURE: in PICTURE's folder, All pictures chosen.
         auto d = std::make_unique<TOFDialog>(ini, help, nullptr, picture.absoluteFilePath().toStdString());
-        d->FilterComboBox1->setCurrentIndex(2); // All files: pictures, video and sound
-        d->Chooser().SetDirectory(picture.absolutePath());
+        if (doc.Open(picture.absoluteFilePath().toStdString()) != 0 || doc.state != kPictureOpen)
+            d->FilterComboBox1->setCurrentIndex(2); // All files: video and sound too
         const auto items = d->Chooser().FileListBox1->findItems(picture.fileName(), Qt::MatchExactly);
         if (!items.isEmpty())
             d->Chooser().FileListBox1->setCurrentItem(items.front());

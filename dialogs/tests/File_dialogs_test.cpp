@@ -372,7 +372,10 @@ private slots:
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(c).center());
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(c).center());
         });
+        int asked = 0;
+        AnswerUnsavedEdits(&form, "DiscardButton", &asked); // the mirrored picture is left
         form.Command("tb_Open")->trigger();
+        QCOMPARE(asked, 1);
         QCOMPARE(doc.current_path, Path("sub/c.bmp.ppm"));
         QCOMPARE(doc.edited, std::uint8_t{0});
         QCOMPARE(doc.display->Width(), 3);
@@ -569,7 +572,7 @@ private slots:
         QCOMPARE(back.Open(out.toStdString()), int(kOk));
         QCOMPARE(back.display->Width(), 5);
         QCOMPARE(back.display->Height(), 4);
-        if (t.save_code == kSaveJpeg || t.save_code == kSavePgm)
+        if (SaveTypeHasQuality(type) || t.save_code == kSavePgm)
             return; // lossy, or grey
         for (int y = 0; y < 4; ++y)
             QVERIFY2(std::memcmp(back.display->ScanLine(y), doc->display->ScanLine(y), 15) == 0,
@@ -633,9 +636,10 @@ private slots:
         QVERIFY(!QFile::exists(dir_->filePath("v2.png")));
     }
 
-    // JPEG's quality: shown with the JPEG type only, 90 at first, kept in the settings file
-    // for the next dialog and for the Save command (the document's save quality), and in
-    // the file (ImageMagick reads it back from the quantisation tables).
+    // The quality: shown with the lossy types only (JPEG, WebP, AVIF, JPEG XL), 90 at first,
+    // kept in the settings file for the next dialog and for the Save command (the
+    // document's save quality), and in the file (ImageMagick reads it back from the
+    // quantisation tables). A typed ".webp" with PNG chosen writes WebP at that quality.
     void jpegQualityIsOfferedKeptAndWritten()
     {
         auto doc = EditedDocument(16, 16);
@@ -645,6 +649,12 @@ private slots:
             QCOMPARE(d.SpinQuality->value(), 90);
             const int rc = RunWith(d, [&] {
                 QVERIFY(!d.SpinQuality->isVisible()); // PCX first
+                for (int i = 0; i < d.FilterComboBox1->count(); ++i) {
+                    d.FilterComboBox1->setCurrentIndex(i);
+                    const std::int32_t code = SaveTypes()[static_cast<std::size_t>(i)].save_code;
+                    const bool lossy = code == kSaveJpeg || code == kSaveWebp || code == kSaveAvif || code == kSaveJxl;
+                    QCOMPARE(d.SpinQuality->isVisible(), lossy);
+                }
                 d.FilterComboBox1->setCurrentIndex(3);
                 QVERIFY(d.SpinQuality->isVisible());
                 QVERIFY(d.findChild<QLabel*>("Lb_Quality")->isVisible());
@@ -659,14 +669,27 @@ private slots:
             QCOMPARE(rc, int(QDialog::Accepted));
         }
         QCOMPARE(doc->save_quality, 35);
-        QCOMPARE(IniFile(Settings()).ReadInteger("SaveFileDlg", "JpegQuality", -1), 35);
-        QCOMPARE(StoredJpegQuality(Settings()), 35);
+        QCOMPARE(IniFile(Settings()).ReadInteger("SaveFileDlg", "Quality", -1), 35);
+        QCOMPARE(StoredQuality(Settings()), 35);
         QProcess identify;
         identify.start("identify", {"-format", "%Q", dir_->filePath("q35.jpg")});
         QVERIFY2(identify.waitForFinished(), "ImageMagick (scripts/deps.sh) is needed");
         QCOMPARE(QString(identify.readAllStandardOutput()), QString("35"));
         TSaveDlg again(*doc, Settings(), *help_);
         QCOMPARE(again.SpinQuality->value(), 35);
+        const int rc = RunWith(again, [&] {
+            QVERIFY(again.Chooser().SetDirectory(dir_->path()));
+            again.FilterComboBox1->setCurrentIndex(6); // PNG
+            again.Edit1->setText("q.webp");
+            QTest::mouseClick(again.Bttn_OK, Qt::LeftButton);
+        });
+        QCOMPARE(rc, int(QDialog::Accepted));
+        QCOMPARE(again.FilterComboBox1->currentIndex(), 12);
+        QCOMPARE(doc->context->quality, 35);
+        QFile webp(dir_->filePath("q.webp"));
+        QVERIFY(webp.open(QIODevice::ReadOnly));
+        const QByteArray head = webp.read(12);
+        QVERIFY(head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
     }
 
     // A declined overwrite and a writer that fails both leave the old bytes; the failure is

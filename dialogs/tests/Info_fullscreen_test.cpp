@@ -251,6 +251,7 @@ private slots:
         QTest::newRow("Ctrl+F") << 2;
         QTest::newRow("double click") << 3;
         QTest::newRow("context menu Exit") << 4;
+        QTest::newRow("F11, the key that entered it") << 5;
     }
 
     void fullScreenLeaves()
@@ -266,6 +267,7 @@ private slots:
             case 1: QTest::keyClick(w, Qt::Key_Enter, Qt::KeypadModifier); break;
             case 2: QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier); break;
             case 3: QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100)); break;
+            case 5: QTest::keyClick(w, Qt::Key_F11); break;
             default: w->ContextMenu()->findChild<QAction*>("mn_context_exit")->trigger(); break;
             }
             QVERIFY(!w->isVisible());
@@ -352,8 +354,7 @@ private slots:
         QFile mp3(dir_->filePath("m.mp3"));
         QVERIFY(mp3.open(QIODevice::WriteOnly));
         mp3.close();
-        auto form = OpenForm("a.ppm");
-        doc_->file_list.push_back(Path("m.mp3")); // media files are not browsed, but may be listed
+        auto form = OpenForm("a.ppm"); // the sound is listed beside the picture
         TFSForm fs(*doc_, *help_, SettingsPath(), form.get());
         int played = 0;
         fs.SetMediaView([&](QWidget* panel, const TIMAGE_INFO& doc) {
@@ -385,7 +386,6 @@ private slots:
         QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
         QVERIFY(WriteLetter("a.ppm", 40, 30));
         auto form = OpenForm("a.ppm");
-        doc_->file_list.push_back(Path("v.avi"));
         bool seen = false;
         QString skipped;
         QPointer<TMediaWindow> player;

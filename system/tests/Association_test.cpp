@@ -2,6 +2,7 @@
 #include "system/Association.h"
 
 #include "system/Run_program.h"
+#include "system/tests/Private_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,7 @@ protected:
         setenv("XDG_DATA_HOME", data_.c_str(), 1);
         setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
         unsetenv("XDG_CURRENT_DESKTOP");
+        UsePrivateSystemDirs(root_);
         Write(data_ / "applications/other.desktop",
               "[Desktop Entry]\nType=Application\nName=Other\nExec=true %f\nMimeType=image/x-portable-pixmap;\n");
         Write(config_ / "mimeapps.list", kUserList);

@@ -5,6 +5,7 @@
 
 #include "core/Result_codes.h"
 #include "platform/Dib.h"
+#include "system/tests/Private_desktop.h"
 
 #include <gtest/gtest.h>
 #include <sane/sane.h>
@@ -219,7 +220,7 @@ TEST(Scanner, ReadErrorGivesNoneWithAStatus)
 
 TEST(Scanner, CancelDuringADelayedReadGivesNone)
 {
-    SCAN_REQUEST rq = TestRequest({{"read-delay", "yes"}, {"read-delay-duration", "20000"},
+    SCAN_REQUEST rq = TestRequest({{"read-delay", "yes"}, {"read-delay-duration", "200000"},
                                    {"read-limit", "yes"}, {"read-limit-size", "1024"}});
     SCAN_PROGRESS progress;
     Dib d;
@@ -286,10 +287,8 @@ int main(int argc, char** argv)
     const char* dir = mkdtemp(dir_template);
     if (dir == nullptr)
         return 2;
-    std::ofstream(std::string(dir) + "/dll.conf") << "test\n";
+    UsePrivateSaneConfig(dir, "test\n");
     std::ofstream(std::string(dir) + "/test.conf") << (empty ? "" : "resolution 50.0\n");
-    // The trailing colon keeps SANE's own directories behind ours (where the backend lives).
-    setenv("SANE_CONFIG_DIR", (std::string(dir) + ":").c_str(), 1);
     const int rc = RUN_ALL_TESTS();
     std::filesystem::remove_all(dir);
     return rc;

@@ -5,6 +5,7 @@
 #include "core/Result_codes.h"
 #include "platform/Dib.h"
 #include "system/Run_program.h"
+#include "system/tests/Private_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,7 @@ protected:
         setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
         setenv("GSETTINGS_BACKEND", "keyfile", 1);
         setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+        UsePrivateSystemDirs(root_);
         FillPicture(picture_);
     }
     void TearDown() override { fs::remove_all(root_); }

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 const char kList[] = "# kept as it is\n"
@@ -48,6 +52,12 @@ TEST(KeyFileText, EditsTouchOnlyTheirLine)
         // CRLF files keep their line ends
         {"[A]\r\nk=1\r\n", "A", "n", "2", "[A]\r\nk=1\r\nn=2\r\n"},
         {"[A]\r\nk=1\r\n", "A", "k", "5", "[A]\r\nk=5\r\n"},
+        // a header that ends the file with a bare "\r": its break is completed, not doubled
+        // (the key used to join a header line "[A]\r" that no longer read as one)
+        {"\r\n[Default Applications]\r", "Default Applications", "image/png", "x;",
+         "\r\n[Default Applications]\r\nimage/png=x;\r\n"},
+        {"[A]\nk=1\r", "A", "n", "2", "[A]\nk=1\r\nn=2\n"},
+        {"[A]\r", "B", "n", "2", "[A]\r\n\n[B]\nn=2\n"},
         // removal takes the line with its newline, and nothing else
         {"[A]\nk=1\nj=2\n", "A", "k", nullptr, "[A]\nj=2\n"},
         {"[A]\nj=2\n", "A", "k", nullptr, "[A]\nj=2\n"},
@@ -56,11 +66,34 @@ TEST(KeyFileText, EditsTouchOnlyTheirLine)
         const std::string out = c.value != nullptr ? KeyFileSet(c.text, c.section, c.key, c.value)
                                                    : KeyFileRemove(c.text, c.section, c.key);
         EXPECT_EQ(out, c.expected) << c.text;
+        if (c.value != nullptr) {
+            EXPECT_EQ(KeyFileGet(out, c.section, c.key), c.value) << c.text;
+        }
     }
     const std::string set = KeyFileSet(kList, "Default Applications", "image/x-portable-pixmap", "a;b;");
     std::string expected = kList;
     expected.replace(expected.find("other.desktop;"), 14, "a;b;");
     EXPECT_EQ(set, expected);
+}
+
+// What fuzz_keyfile found (fuzz/regressions/keyfile/): an association set in such a file
+// reads back, setting it again changes nothing and removing it takes its line away.
+TEST(KeyFileText, FuzzFindingsKeepTheKeySet)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(RAVELSCOPE_SOURCE_DIR) / "fuzz" / "regressions" / "keyfile";
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string set = KeyFileSet(text, "Default Applications", "image/png", "ravelscope.desktop;");
+        EXPECT_EQ(KeyFileGet(set, "Default Applications", "image/png"), "ravelscope.desktop;");
+        EXPECT_EQ(KeyFileSet(set, "Default Applications", "image/png", "ravelscope.desktop;"), set);
+        EXPECT_LT(KeyFileRemove(set, "Default Applications", "image/png").size(), set.size());
+        ++count;
+    }
+    EXPECT_GT(count, 0) << "inputs in " << dir;
 }
 
 TEST(KeyFileText, DesktopLists)

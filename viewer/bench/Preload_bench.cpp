@@ -108,6 +108,7 @@ int main(int argc, char** argv)
     QTemporaryDir settings;
     const std::string ini = settings.filePath("RVS.ini").toStdString();
     IniFile(ini).WriteInteger("Screen", "Width", 630);
+    IniFile(ini).WriteInteger("View", "FitToWindow", 0); // natural size first, then fitted
     FORM_OPTIONS options;
     options.settings_dir = settings.path().toStdString();
     const double rss_before = StatusMiB("VmRSS");

@@ -55,7 +55,7 @@ std::int32_t FILE_BROWSER::OpenAndList(TIMAGE_INFO& doc, const std::string& requ
     if (rc == kOk)
         doc.edited = 0;
     const std::string dir = DirectoryOf(path);
-    if (!dir.empty() && doc.BuildFileList(dir)) {
+    if (!dir.empty() && doc.BuildFileList(dir, true)) {
         const std::string shown = doc.current_path;
         doc.current_path = path; // the list's position is the requested file's
         doc.FindCurrent();
@@ -104,6 +104,22 @@ BROWSE_RESULT FILE_BROWSER::Previous(TIMAGE_INFO& doc)
             return r;
         }
     }
+    return r;
+}
+
+BROWSE_RESULT FILE_BROWSER::First(TIMAGE_INFO& doc)
+{
+    doc.current_index = -1;
+    return Next(doc); // which finds the shown picture's place again when none opens
+}
+
+BROWSE_RESULT FILE_BROWSER::Last(TIMAGE_INFO& doc)
+{
+    const std::int32_t was = doc.current_index;
+    doc.current_index = static_cast<std::int32_t>(doc.file_list.size());
+    BROWSE_RESULT r = Previous(doc);
+    if (!r.shown)
+        doc.current_index = was;
     return r;
 }
 

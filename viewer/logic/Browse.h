@@ -24,7 +24,8 @@ public:
     std::int32_t OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path);
 
     // Opens path (made absolute) keeping what is shown when it fails, clears the edited
-    // flag, lists the file's directory and puts the list's position on the path. The
+    // flag, lists the file's directory (its pictures, sound and video files, so a sound
+    // opened on its own has its place) and puts the list's position on the path. The
     // directory is listed even when the open fails, so browsing can go on from there. The
     // working directory is never changed.
     std::int32_t OpenAndList(TIMAGE_INFO& doc, const std::string& path);
@@ -36,6 +37,11 @@ public:
     // The previous entry, wrapping to the last. An entry that fails to open is skipped and
     // stays in the list. Gives up after one round without success.
     BROWSE_RESULT Previous(TIMAGE_INFO& doc);
+    // The first entry of the list that opens (Next from before the first), and the last
+    // (Previous from past the last); the same rules for failing entries. When none opens,
+    // the position in the list stays where it was.
+    BROWSE_RESULT First(TIMAGE_INFO& doc);
+    BROWSE_RESULT Last(TIMAGE_INFO& doc);
     // One tick of the slide show: opens the entry at the current index (from 0 when the
     // index is past the end) and moves the index on; a failing entry is dropped and the
     // index stays on the entry that takes its place.

@@ -20,7 +20,7 @@ enum class CommandKind : std::uint8_t {
     kItem,      // a menu item of parent
     kSeparator, // a separator line in parent
     kButton,    // a toolbar button (parent ""), caption "tool tip|status line"
-    kAlso,      // the item name shown once more in parent
+    kAlso,      // the item (or submenu) name shown once more in parent
 };
 
 enum CommandFlag : std::uint8_t {
@@ -138,7 +138,7 @@ inline constexpr COMMAND_ROW kRows[] = {
      nullptr, nullptr, kCmdCheckable | kCmdChecked},
     {I, "mn_Tests_ScreenCapture", "mn_Tests_Developing1", "Screen Capture...", "F5", ""},
     {I, "mn_Tests_CountColorUsed", "mn_Tests_Developing1", "Count Color Used", "", "", &S::count_colors},
-    {I, "mn_Tests_EdgeDetection", "mn_Tests_Developing1", "Edge Detection", "", ""},
+    {I, "mn_Tests_EdgeDetection", "mn_Tests_Developing1", "Edge Detection", "", "", &S::edge_detection},
     {M, "mn_Tests_Developing2", "mn_Tests", "Developing2", "", ""},
     {I, "mn_Tests_ScrollDown", "mn_Tests_Developing2", "Scroll Down", "", ""},
     {I, "mn_Tests_RecordImage1", "mn_Tests_Developing2", "Record Image1", "", ""},
@@ -198,6 +198,19 @@ inline constexpr COMMAND_ROW kRows[] = {
     {ALSO, "mn_Tests_WallPaperTile", "mn_Tools_SetWallpaper", "", "", ""},
     {ALSO, "mn_Tests_WallPaperStretch", "mn_Tools_SetWallpaper", "", "", ""},
 
+    // The working commands of the Tests menu are shown in the visible menus too: the
+    // filters with the effects, the colour swaps and the colour count with the colours,
+    // the batch run and the options with the tools.
+    {SEP, "", "mn_Image_Effects", "", "", ""},
+    {ALSO, "mn_Tests_MedianFilter", "mn_Image_Effects", "", "", ""},
+    {ALSO, "mn_Tests_EdgeDetection", "mn_Image_Effects", "", "", ""},
+    {SEP, "", "mn_Colors", "", "", ""},
+    {ALSO, "mn_Tests_SwapColorRGB", "mn_Colors", "", "", ""},
+    {ALSO, "mn_Tests_CountColorUsed", "mn_Colors", "", "", ""},
+    {SEP, "", "mn_Tools", "", "", ""},
+    {ALSO, "mn_Tests_BatchConversion", "mn_Tools", "", "", ""},
+    {ALSO, "mn_Tests_OptionsDialog", "mn_Tools", "", "", ""},
+
     // The toolbar, left to right; every enabled button copies its menu item's state.
     {B, "tb_Open", "", "Open|", "", "open"},
     {B, "tb_SaveAs", "", "Save As", "", "save-as", &S::save},
@@ -241,3 +254,15 @@ consteval CommandId Cmd(std::string_view name)
             return static_cast<CommandId>(i);
     throw "unknown command name"; // not a constant expression: the call does not compile
 }
+
+// Keys that run a command besides the shortcut its row shows: the keys Linux desktops give
+// the same commands. They collide with no row's shortcut.
+struct EXTRA_KEY {
+    CommandId command;
+    const char* shortcut;
+};
+inline constexpr EXTRA_KEY kExtraKeys[] = {
+    {Cmd("mn_File_SaveAs"), "Ctrl+Shift+S"},
+    {Cmd("mn_Edit_Redo"), "Ctrl+Shift+Z"},
+    {Cmd("mn_View_FullScreen"), "F11"},
+};

@@ -320,7 +320,7 @@ int PastePicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const Dib& picture)
         return kImageTooLarge;
     const RECT_BOUNDS all{0, 0, picture.Width(), picture.Height()};
     if (doc.state == kPictureOpen && HasPicture(doc))
-        return chain.PushReplacement(doc, [&](const Dib&, Dib& out) -> int {
+        return chain.PushUntitled(doc, [&](const Dib&, Dib& out) -> int {
             if (const int rc = out.SetSize(picture.Width(), picture.Height(), 24); rc != kOk)
                 return rc;
             CopyBlock(picture, all, out, 0, 0);

@@ -47,6 +47,8 @@ int CopyArea(const TIMAGE_INFO& doc, const RECT_BOUNDS& selection, Dib& out);
 // 8-15, 16-23 as bytes 0, 1, 2), as one edit.
 int CutArea(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS& selection, Dib& out);
 
-// The 24-bit picture becomes the picture shown, as one edit. With no picture open it
-// becomes the first state of a document without a file (no path, edited).
+// The 24-bit picture (a paste, a scan, a capture) becomes the picture shown, as one edit
+// that no file holds: while it (or an edit after it) is shown the document has no path, so
+// Save asks for a name. With no picture open it becomes the first state of a document
+// without a file (no path, edited).
 int PastePicture(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const Dib& picture);

@@ -28,6 +28,7 @@ int UNDO_CHAIN::ResetChain(TIMAGE_INFO& doc, bool has_file)
     bytes_ = shown_bytes_ = 0;
     position_ = 0;
     clean_ = has_file ? 0 : -1;
+    file_ = has_file ? FileOf(doc) : DOC_FILE{};
     doc.current_state = doc.context.get();
     if (doc.context)
         doc.context->prev_state = doc.context->next_state = nullptr;
@@ -38,8 +39,23 @@ int UNDO_CHAIN::ResetChain(TIMAGE_INFO& doc, bool has_file)
         return kDataError;
     if (const int rc = Begin(doc); rc != kOk)
         return rc;
+    states_.front().untitled = true;
     Publish(doc);
     return kOk;
+}
+
+bool UNDO_CHAIN::Untitled() const
+{
+    return states_.empty() ? file_.path.empty() : states_[static_cast<std::size_t>(position_)].untitled;
+}
+
+void UNDO_CHAIN::Name(TIMAGE_INFO& doc) const
+{
+    static const DOC_FILE kNone;
+    const DOC_FILE& f = Untitled() ? kNone : file_;
+    doc.current_path = f.path;
+    doc.format_code = f.format_code;
+    doc.bits_per_pixel = f.bits_per_pixel;
 }
 
 std::int32_t UNDO_CHAIN::Snapshots() const
@@ -167,6 +183,8 @@ void UNDO_CHAIN::DropRedoTail()
 int UNDO_CHAIN::Append(TIMAGE_INFO& doc, STATE added)
 {
     DropRedoTail();
+    // What follows a picture no file holds is one too.
+    added.untitled = added.untitled || states_[static_cast<std::size_t>(position_)].untitled;
     added.width = doc.display->Width();
     added.height = doc.display->Height();
     states_.push_back(std::move(added));
@@ -208,7 +226,11 @@ int UNDO_CHAIN::PushState(TIMAGE_INFO& doc, const Draw& draw)
     }
 }
 
-int UNDO_CHAIN::PushReplacement(TIMAGE_INFO& doc, const Make& make)
+int UNDO_CHAIN::PushReplacement(TIMAGE_INFO& doc, const Make& make) { return Replace(doc, make, false); }
+
+int UNDO_CHAIN::PushUntitled(TIMAGE_INFO& doc, const Make& make) { return Replace(doc, make, true); }
+
+int UNDO_CHAIN::Replace(TIMAGE_INFO& doc, const Make& make, bool untitled)
 {
     if (!Usable(doc))
         return kDataError;
@@ -229,7 +251,9 @@ int UNDO_CHAIN::PushReplacement(TIMAGE_INFO& doc, const Make& make)
         bytes_ += ShownBytes(*doc.display);
         cur.pixels = std::move(doc.display);
         doc.display = std::move(out);
-        return Append(doc, STATE{});
+        STATE added;
+        added.untitled = untitled;
+        return Append(doc, std::move(added));
     } catch (const std::bad_alloc&) {
         return kMemoryError;
     } catch (...) {
@@ -281,6 +305,7 @@ void UNDO_CHAIN::Publish(TIMAGE_INFO& doc)
     doc.edited = position_ == clean_ ? 0 : 1;
     doc.undo_position = position_;
     doc.undo_length = Length();
+    Name(doc);
 }
 
 int UNDO_CHAIN::Step(TIMAGE_INFO& doc, std::int32_t to)
@@ -321,4 +346,13 @@ void UNDO_CHAIN::MarkSaved(TIMAGE_INFO& doc)
 {
     clean_ = position_;
     doc.edited = 0;
+}
+
+void UNDO_CHAIN::SavedAs(TIMAGE_INFO& doc, const DOC_FILE& file)
+{
+    file_ = file;
+    for (STATE& s : states_)
+        s.untitled = false;
+    Name(doc);
+    MarkSaved(doc);
 }

@@ -27,9 +27,17 @@
 // (size included), the context's edited flag is set so the writers save it, and the
 // document's undo counters and edited flag tell where the chain stands. A call that
 // fails leaves picture and chain as they were.
+//
+// The chain also knows which file its pictures belong to (DOC_FILE). A picture that enters
+// as a paste, a scan or a capture belongs to none: its state and every state after it are
+// untitled, and while one of them is shown the document has no path (and its format and
+// depth are those of a 24-bit bitmap). Undo back across the paste shows the file's picture
+// again under the file's path, so nothing the file holds is ever written over by Save
+// without the user naming it. A Save As makes every state the new file's.
 #pragma once
 
 #include "platform/Dib.h"
+#include "viewer/logic/Unsaved_edits.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -53,9 +61,10 @@ public:
     UNDO_CHAIN(const UNDO_CHAIN&) = delete;
     UNDO_CHAIN& operator=(const UNDO_CHAIN&) = delete;
 
-    // Frees every state; the picture shown becomes the picture of the open file. With
-    // has_file false the picture shown is one no file holds: it becomes the first state
-    // at once, edited until saved. kOk, or a sizing code (has_file false only).
+    // Frees every state; the picture shown becomes the picture of the open file (the
+    // document's path, format and depth are the chain's file). With has_file false the
+    // picture shown is one no file holds: it becomes the first state at once, untitled and
+    // edited until saved. kOk, or a sizing code (has_file false only).
     int ResetChain(TIMAGE_INFO& doc, bool has_file = true);
     // One edit: draw returns kOk, or a code, in which case the picture shown before is put
     // back. On success the new picture becomes the state after the current one and the
@@ -67,6 +76,9 @@ public:
     // changed then).
     using Make = std::function<int(const Dib& picture, Dib& out)>;
     int PushReplacement(TIMAGE_INFO& doc, const Make& make);
+    // The same for a picture that comes from outside the file (a paste, a scan, a capture):
+    // the new state and the states after it are untitled.
+    int PushUntitled(TIMAGE_INFO& doc, const Make& make);
     // One edit that inverse undoes exactly: both are kept instead of pixels. Either may
     // fail only before changing the picture (a replacing draw that cannot allocate).
     int PushRecorded(TIMAGE_INFO& doc, Draw draw, Draw inverse);
@@ -75,6 +87,14 @@ public:
     int Redo(TIMAGE_INFO& doc);
     // The current state is what the document's file now holds (after a successful save).
     void MarkSaved(TIMAGE_INFO& doc);
+    // After a successful Save As: every state now belongs to file, the current one is what
+    // it holds, and the document takes its path, format and depth.
+    void SavedAs(TIMAGE_INFO& doc, const DOC_FILE& file);
+    // The file of the titled states (its path is the folder a name is proposed in while an
+    // untitled picture is shown); path "" when the chain began with a picture no file holds.
+    const DOC_FILE& File() const { return file_; }
+    // True while the picture shown belongs to no file.
+    bool Untitled() const;
 
     // A bitmap for a recorded edit to draw its new picture into (from the pool when it has
     // one; null when not), and the way back to the pool for the bitmap it replaced.
@@ -98,9 +118,13 @@ private:
         std::unique_ptr<Dib> pixels; // the snapshot, or null
         Draw redo;          // recorded edits: from the state before to this one
         Draw undo;          // and back
+        bool untitled = false; // no file holds this picture (it or a state before it was pasted)
     };
 
     int Begin(TIMAGE_INFO& doc);
+    int Replace(TIMAGE_INFO& doc, const Make& make, bool untitled);
+    // The document takes the current state's file: path, format and depth.
+    void Name(TIMAGE_INFO& doc) const;
     // Undo (to = position - 1) or Redo (to = position + 1).
     int Step(TIMAGE_INFO& doc, std::int32_t to);
     int Snapshot(const TIMAGE_INFO& doc, STATE& s);
@@ -121,6 +145,7 @@ private:
     std::int32_t position_ = 0;
     // The index of the state the file holds; -1 when none does (dropped or never saved).
     std::int32_t clean_ = 0;
+    DOC_FILE file_;
     std::size_t bytes_ = 0;       // snapshot bytes
     std::size_t shown_bytes_ = 0; // the current picture's bytes
     std::size_t budget_;

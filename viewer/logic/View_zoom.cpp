@@ -104,6 +104,49 @@ std::int32_t VIEW_MAP::PictureY(std::int32_t view_y) const { return ToPictureAxi
 std::int32_t VIEW_MAP::ViewX(std::int32_t pic_x) const { return ToViewAxis(pic_x, origin_x, pic_w, shown_w); }
 std::int32_t VIEW_MAP::ViewY(std::int32_t pic_y) const { return ToViewAxis(pic_y, origin_y, pic_h, shown_h); }
 
+VIEW_LAYOUT LayOutPicture(std::int32_t shown_w, std::int32_t shown_h, std::int32_t area_w, std::int32_t area_h,
+                          std::int32_t bar_w, std::int32_t bar_h)
+{
+    VIEW_LAYOUT l;
+    const std::int64_t content_w = std::int64_t{shown_w} + 2 * kViewMargin;
+    const std::int64_t content_h = std::int64_t{shown_h} + 2 * kViewMargin;
+    if (shown_w > 0 && shown_h > 0) {
+        l.h_bar = content_w > area_w;
+        l.v_bar = content_h > area_h;
+        // Each bar narrows the room of the other axis; two rounds settle it.
+        for (int round = 0; round < 2; ++round) {
+            l.h_bar = l.h_bar || content_w > area_w - (l.v_bar ? bar_w : 0);
+            l.v_bar = l.v_bar || content_h > area_h - (l.h_bar ? bar_h : 0);
+        }
+    }
+    l.view_w = std::max(0, area_w - (l.v_bar ? bar_w : 0));
+    l.view_h = std::max(0, area_h - (l.h_bar ? bar_h : 0));
+    l.max_pan_x = l.h_bar ? static_cast<std::int32_t>(std::max<std::int64_t>(0, content_w - l.view_w)) : 0;
+    l.max_pan_y = l.v_bar ? static_cast<std::int32_t>(std::max<std::int64_t>(0, content_h - l.view_h)) : 0;
+    return l;
+}
+
+std::int32_t PictureOrigin(std::int32_t shown, std::int32_t view, std::int32_t pan, std::int32_t max_pan,
+                           bool centred)
+{
+    if (max_pan > 0)
+        return kViewMargin - std::clamp(pan, 0, max_pan);
+    return centred ? std::max(kViewMargin, (view - shown) / 2) : kViewMargin;
+}
+
+std::int32_t PanKeeping(std::int32_t at, std::int32_t origin_old, std::int32_t shown_old, std::int32_t shown_new,
+                        std::int32_t max_pan)
+{
+    if (shown_old <= 0 || max_pan <= 0)
+        return 0;
+    // The middle of view pixel `at` lies (at + 0.5 - origin) / shown of the way along the
+    // picture, before and after.
+    const double along = (at + 0.5 - origin_old) / shown_old;
+    const double origin_new = at + 0.5 - along * shown_new;
+    const double pan = std::floor(kViewMargin - origin_new + 0.5);
+    return static_cast<std::int32_t>(std::clamp(pan, 0.0, static_cast<double>(max_pan)));
+}
+
 int ScaleDownArea(const Dib& src, std::int32_t dst_w, std::int32_t dst_h, Dib& dst)
 {
     const std::int32_t w = src.Width(), h = src.Height();

@@ -76,6 +76,33 @@ struct VIEW_MAP {
     RECT_POINT ToView(std::int32_t pic_x, std::int32_t pic_y) const { return {ViewX(pic_x), ViewY(pic_y)}; }
 };
 
+// The background the view leaves around a picture: one pixel on every side.
+inline constexpr std::int32_t kViewMargin = 1;
+
+// How a picture shown_w x shown_h (its size at the zoom factor) lies in the view's area of
+// area_w x area_h, which gives up a bar_w wide column and a bar_h high row to the scroll
+// bars a picture larger than the area needs. A bar is shown along an axis where the
+// picture with its margins is longer than the view; a bar along one axis takes room from
+// the other, which may need its bar then too.
+struct VIEW_LAYOUT {
+    bool h_bar = false, v_bar = false;         // the horizontal, the vertical scroll bar
+    std::int32_t view_w = 0, view_h = 0;       // the view: the area less the bars shown
+    std::int32_t max_pan_x = 0, max_pan_y = 0; // the pan offset runs from 0 to these
+};
+VIEW_LAYOUT LayOutPicture(std::int32_t shown_w, std::int32_t shown_h, std::int32_t area_w, std::int32_t area_h,
+                          std::int32_t bar_w, std::int32_t bar_h);
+// The view position of a picture's first pixel along one axis: 1 - pan while the picture
+// pans along it (pan clamped to 0 .. max_pan), else 1, or the middle of the view when
+// centred.
+std::int32_t PictureOrigin(std::int32_t shown, std::int32_t view, std::int32_t pan, std::int32_t max_pan,
+                           bool centred);
+// The pan offset along one axis that keeps the picture point under view position `at`
+// there when the picture's shown length changes from shown_old, with its first pixel at
+// origin_old, to shown_new: zooming around the mouse pointer (or the view's middle). The
+// result is clamped to 0 .. max_pan, so near the picture's edges the point moves.
+std::int32_t PanKeeping(std::int32_t at, std::int32_t origin_old, std::int32_t shown_old, std::int32_t shown_new,
+                        std::int32_t max_pan);
+
 // Scales a 24-bit picture down to dst_w x dst_h (each at most the source's) by averaging
 // the box of source pixels every destination pixel covers: destination column d averages
 // source columns floor(d * w / dst_w) up to floor((d + 1) * w / dst_w), the same columns the

@@ -1,5 +1,6 @@
 #include "viewer/logic/Window_rules.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,9 @@ std::string FileNameOf(const std::string& path)
 
 std::string TitleText(const TIMAGE_INFO& doc)
 {
-    return std::string("Ravelscope -- ") + (doc.edited != 0 ? "*" : "") + FileNameOf(doc.current_path);
+    const bool untitled = doc.current_path.empty() && doc.state == kPictureOpen;
+    return std::string("Ravelscope -- ") + (doc.edited != 0 ? "*" : "") +
+           (untitled ? std::string("Untitled") : FileNameOf(doc.current_path));
 }
 
 std::string KeyTitleText(const TIMAGE_INFO& doc, std::int32_t key_count)
@@ -31,6 +34,8 @@ STATUS_TEXTS StatusTexts(const TIMAGE_INFO& doc)
     std::snprintf(buf, sizeof buf, "%d x %d x %d BPP", doc.display_width, doc.display_height, doc.bits_per_pixel);
     t.panel[0] = buf;
     t.widen_first = doc.display_width > 999 && doc.display_height > 999;
+    if (doc.current_path.empty())
+        return t; // no file: no size or date
     if (doc.file_size_kb > 1024)
         std::snprintf(buf, sizeof buf, "%.2lf MB", doc.file_size_kb / 1024);
     else
@@ -46,10 +51,15 @@ WINDOW_FIT FitWindow(std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen
                      std::int32_t window_w, std::int32_t window_h, std::int32_t chrome)
 {
     WINDOW_FIT fit{window_w, window_h, false};
-    if (pic_w <= 350)
+    if (pic_w <= 350) {
         fit.width = 360;
-    else if (pic_w < screen_w)
+    } else if (pic_w < screen_w) {
         fit.width = pic_w + 10;
+    } else {
+        // A picture as wide as the screen gets the screen's width, not a strip of it.
+        fit.width = screen_w;
+        fit.move_to_left = true;
+    }
     if (pic_h <= 110) {
         fit.height = pic_h + chrome;
     } else if (pic_h > MaxViewHeight(screen_h, chrome)) {
@@ -65,34 +75,23 @@ WINDOW_FIT FitWindow(std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen
 
 REFRESH_RESULT UpdateCommandStates(COMMAND_STATES& s, const TIMAGE_INFO& doc, const COMMAND_INPUTS& in)
 {
-    REFRESH_RESULT r{false, in.clipboard_state};
+    REFRESH_RESULT r{in.clipboard_state};
     const bool p = in.picture_shown;
     s.print = s.draw_rect = s.copy_button = s.paste_button = s.cut_button = p;
     s.save = s.save_as = s.vflip = s.mirror = s.rotate_left = s.rotate_right = s.rotate = p;
     s.pixelate = s.explosion = s.histogram = s.median = s.solarize = s.info = s.wallpaper = p;
     s.full_screen = doc.picture_present != 0;
 
-    const std::int32_t cs = in.clipboard_state;
-    if (!p && cs == 0) {
-        s.copy = s.cut = s.del = s.crop = false;
-    } else if (p && !in.selection && cs == 0) {
-        s.copy = true;
-        s.cut = s.del = s.crop = false;
-    } else if (p && in.selection && cs == 0) {
-        s.copy = s.cut = s.del = s.crop = true;
-    } else if (p && in.selection && cs == 2) {
-        s.paste = s.copy = s.cut = s.del = s.crop = true;
-    } else if (p && in.selection && (cs == 1 || cs == 3)) {
-        s.copy = s.cut = s.del = s.crop = true;
+    s.copy = p;
+    s.cut = s.del = s.crop = p && in.selection;
+    if (p && in.selection && (in.clipboard_state == 1 || in.clipboard_state == 3))
         r.clipboard_state = 0;
-        r.drop_selection = true;
-    }
 
     s.undo = doc.undo_position != 0;
     s.redo = doc.undo_position != doc.undo_length;
     s.paste = s.clear_clipboard = in.clipboard_has_bitmap;
 
-    s.negative = s.gray_scale = s.hist_equal = s.gamma = s.count_colors = s.swap_colors = p;
+    s.negative = s.gray_scale = s.hist_equal = s.gamma = s.count_colors = s.swap_colors = s.edge_detection = p;
     s.reduce_colors = p && doc.bits_per_pixel > 8;
 
     if (doc.file_list.size() == 1) {
@@ -110,34 +109,56 @@ REFRESH_RESULT UpdateCommandStates(COMMAND_STATES& s, const TIMAGE_INFO& doc, co
 
 void PAN_STATE::Begin(std::int32_t x, std::int32_t y)
 {
-    if (reset_pending) {
-        offset_x = offset_y = base_x = base_y = 0;
-        reset_pending = false;
-    } else {
-        base_x = offset_x;
-        base_y = offset_y;
-    }
+    base_x = offset_x;
+    base_y = offset_y;
     start_x = x;
     start_y = y;
 }
 
-bool PAN_STATE::Move(std::int32_t x, std::int32_t y, std::int32_t pic_w, std::int32_t pic_h, std::int32_t screen_w,
-                     std::int32_t view_h)
+bool PAN_STATE::Move(std::int32_t x, std::int32_t y, std::int32_t max_x, std::int32_t max_y)
 {
-    std::int32_t ox = pic_w < screen_w - 2 ? 0 : start_x - x;
-    std::int32_t oy = pic_h < view_h ? 0 : start_y - y;
-    if (reset_pending)
-        return false;
-    ox += base_x;
-    oy += base_y;
-    const std::int32_t max_x = std::abs(screen_w - (pic_w + 2));
-    const std::int32_t max_y = std::abs(view_h - pic_h);
-    // Offsets past either end are not taken; the way back to 0, 0 is open.
-    if (ox < 0 || ox > max_x || oy < 0 || oy > max_y)
-        return false;
+    const std::int32_t ox = std::clamp(base_x + start_x - x, 0, std::max(0, max_x));
+    const std::int32_t oy = std::clamp(base_y + start_y - y, 0, std::max(0, max_y));
     if (ox == offset_x && oy == offset_y)
         return false;
     offset_x = ox;
     offset_y = oy;
     return true;
+}
+
+void PAN_STATE::Clamp(std::int32_t max_x, std::int32_t max_y)
+{
+    offset_x = std::clamp(offset_x, 0, std::max(0, max_x));
+    offset_y = std::clamp(offset_y, 0, std::max(0, max_y));
+    base_x = std::clamp(base_x, 0, std::max(0, max_x));
+    base_y = std::clamp(base_y, 0, std::max(0, max_y));
+}
+
+void WINDOW_SIZING::Asked(std::int32_t w, std::int32_t h)
+{
+    asked_[next_] = {w, h};
+    next_ = (next_ + 1) % kRemembered;
+}
+
+void WINDOW_SIZING::Reported(std::int32_t w, std::int32_t h)
+{
+    for (const SIZE& s : asked_)
+        if (s.w == w && s.h == h)
+            return;
+    kept_ = true;
+}
+
+ViewKeyAction ActionOfViewKey(ViewKey key, bool pans_x, bool pans_y)
+{
+    switch (key) {
+    case ViewKey::kLeft: return pans_x ? ViewKeyAction::kPanLeft : ViewKeyAction::kPrevious;
+    case ViewKey::kRight: return pans_x ? ViewKeyAction::kPanRight : ViewKeyAction::kNext;
+    case ViewKey::kUp: return pans_y ? ViewKeyAction::kPanUp : ViewKeyAction::kPrevious;
+    case ViewKey::kDown: return pans_y ? ViewKeyAction::kPanDown : ViewKeyAction::kNext;
+    case ViewKey::kPageUp: return ViewKeyAction::kPrevious;
+    case ViewKey::kPageDown: return ViewKeyAction::kNext;
+    case ViewKey::kHome: return ViewKeyAction::kFirst;
+    case ViewKey::kEnd: break;
+    }
+    return ViewKeyAction::kLast;
 }

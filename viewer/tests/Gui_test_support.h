@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QDialog>
+#include <QAbstractButton>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -69,4 +70,26 @@ void WhenOpen(QObject* context, const std::function<void(D&)>& drive)
         if (d->isVisible())
             d->reject();
     });
+}
+
+// Answers the main window's next unsaved-edits question ("UnsavedEditsBox") with the
+// button of that object name ("SaveButton", "SaveAsButton", "DiscardButton",
+// "CancelButton"); *asked counts it. Polls until the question shows or context goes.
+inline void AnswerUnsavedEdits(QObject* context, const QString& button, int* asked = nullptr)
+{
+    auto* poll = new QTimer(context);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, context, [poll, button, asked] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box == nullptr || box->objectName() != "UnsavedEditsBox" || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        auto* b = box->findChild<QAbstractButton*>(button);
+        QVERIFY2(b != nullptr, qPrintable(button));
+        if (asked != nullptr)
+            ++*asked;
+        b->click();
+    });
+    poll->start();
 }

@@ -476,7 +476,7 @@ private slots:
         auto form = MakeForm();
         doc_->current_path = Path("a.ppm");
         form->OpenCurrentPath();
-        const QRect view_area = form->View()->geometry();
+        const QRect view_area = form->centralWidget()->geometry(); // the view and its scroll bars
 
         form->SetTextFileChooser([] { return TForm1::TEXT_CHOICE{}; });
         form->Command("mn_Tests_OpenRtf")->trigger();
@@ -511,6 +511,44 @@ private slots:
         form->Command("mn_File_Open")->trigger();
         QVERIFY(!text->isVisible());
         QVERIFY(form->View()->isVisible());
+    }
+
+    // Over the text viewer (read-only unless asked otherwise, and holding the focus) the
+    // browsing keys still browse: the next or previous picture takes the area back.
+    void textViewerLeavesTheBrowsingKeysToTheWindow_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("N") << int(Qt::Key_N) << "b.ppm";
+        QTest::newRow("Space") << int(Qt::Key_Space) << "b.ppm";
+        QTest::newRow("P") << int(Qt::Key_P) << "c.ppm";
+        QTest::newRow("Backspace") << int(Qt::Key_Backspace) << "c.ppm";
+    }
+
+    void textViewerLeavesTheBrowsingKeysToTheWindow()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, shown);
+        WriteFiles({"a.ppm", "b.ppm", "c.ppm"});
+        QFile txt(dir_->filePath("note.txt"));
+        QVERIFY(txt.open(QIODevice::WriteOnly));
+        txt.write("Some words\n");
+        txt.close();
+        auto form = MakeForm();
+        doc_->current_path = Path("a.ppm");
+        form->OpenCurrentPath();
+        form->activateWindow(); // N and P are shortcuts of the active window
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->SetTextFileChooser([&] { return TForm1::TEXT_CHOICE{txt.fileName()}; });
+        form->Command("mn_Tools_OpenText")->trigger();
+        QTextEdit* text = form->TextViewer();
+        QVERIFY(text->isReadOnly());
+        QVERIFY(text->hasFocus());
+        QTest::keyClick(text, static_cast<Qt::Key>(key));
+        QCOMPARE(doc_->current_path, Path(shown));
+        QVERIFY(!text->isVisible());
+        QVERIFY(form->View()->isVisible());
+        QCOMPARE(text->toPlainText(), QString("Some words\n"));
     }
 
     // The batch dialog from the menu: the window shows what the dialog loaded last once it
@@ -551,6 +589,19 @@ private slots:
         const QList<QAction*> tools = form->Command("mn_Tools_ScreenCapture")->menu()->actions();
         for (const char* name : {"mn_Tests_CaptureScreen", "mn_Tests_CaptureClient", "mn_Tests_CaptureDeskTop"})
             QVERIFY2(tools.contains(form->Command(name)), name);
+        // The working commands of the hidden menu are in the visible ones too, following
+        // the picture like their neighbours.
+        const std::pair<const char*, const char*> shown_in[] = {
+            {"mn_Image_Effects", "mn_Tests_MedianFilter"}, {"mn_Image_Effects", "mn_Tests_EdgeDetection"},
+            {"mn_Colors", "mn_Tests_SwapColorRGB"},        {"mn_Colors", "mn_Tests_CountColorUsed"},
+            {"mn_Tools", "mn_Tests_BatchConversion"},      {"mn_Tools", "mn_Tests_OptionsDialog"},
+        };
+        for (const auto& [menu, item] : shown_in) {
+            QVERIFY2(form->Command(menu)->menu()->actions().contains(form->Command(item)), item);
+            QVERIFY2(form->Command(item)->isVisible(), item);
+        }
+        for (const char* name : {"mn_Tests_MedianFilter", "mn_Tests_EdgeDetection", "mn_Tests_SwapColorRGB"})
+            QVERIFY2(!form->Command(name)->isEnabled(), name); // no picture yet
 
         QGuiApplication::clipboard()->setImage(Solid(5, 5, Qt::blue));
         for (const char* name : {"mn_Tests_ScreenCapture", "mn_Tests_Options", "mn_Tests_Password",

@@ -6,6 +6,7 @@
 #include "dialogs/Scan_form.h"
 #include "platform/Ini_file.h"
 #include "system/Association.h"
+#include "system/tests/Private_desktop.h"
 #include "viewer/Help_window.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rect_object.h"
@@ -76,10 +77,9 @@ private slots:
     {
         root_ = std::make_unique<QTemporaryDir>();
         const QString sane = root_->filePath("sane");
-        QDir().mkpath(sane);
-        std::ofstream((sane + "/dll.conf").toStdString()) << "test\n";
+        UsePrivateSaneConfig(sane.toStdString(), "test\n");
         std::ofstream((sane + "/test.conf").toStdString()) << "resolution 50.0\ntest-picture \"Color pattern\"\n";
-        qputenv("SANE_CONFIG_DIR", (sane + ":").toLocal8Bit());
+        UsePrivateSystemDirs(root_->path().toStdString());
         qputenv("XDG_DATA_HOME", root_->filePath("data").toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", root_->filePath("config").toLocal8Bit());
         qputenv("GSETTINGS_BACKEND", "keyfile");
@@ -185,7 +185,7 @@ private slots:
     {
         TAssociateF form(QCoreApplication::applicationFilePath().toStdString(), false);
         QCOMPARE(form.windowTitle(), QString("Associate "));
-        QCOMPARE(form.CheckListBox1->count(), 45);
+        QCOMPARE(form.CheckListBox1->count(), 51); // the 45 of old and the six newer picture types
         const auto list = AssociationList();
         for (int i = 0; i < form.CheckListBox1->count(); ++i) {
             const bool offered = (form.CheckListBox1->item(i)->flags() & Qt::ItemIsUserCheckable) != 0;

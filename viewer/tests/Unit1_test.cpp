@@ -74,11 +74,14 @@ private:
             QVERIFY(WriteLetterPicture(Path(n), n[0], 40, 30));
     }
 
-    // RVS.ini present, so the window starts without the first-start help.
-    void WriteSettings()
+    // RVS.ini present, so the window starts without the first-start help; fit false turns
+    // Fit to Window off.
+    void WriteSettings(bool fit = true)
     {
         IniFile ini(settings_->filePath("RVS.ini").toStdString());
         ini.WriteInteger("Screen", "Width", 630);
+        if (!fit)
+            ini.WriteInteger("View", "FitToWindow", 0);
     }
 
     std::unique_ptr<TForm1> MakeForm(const std::string& fallback = {})
@@ -237,6 +240,27 @@ private slots:
         QCOMPARE(ShownName(*form), QString("c.ppm"));
         form->Command("mn_View_PreviousFile")->trigger();
         QCOMPARE(ShownName(*form), QString("b.ppm"));
+    }
+
+    // A sound named on the command line has its place among the files of its folder: Next
+    // and Previous step through the sounds (and pictures) there.
+    void soundFromTheCommandLineIsBrowsed()
+    {
+        for (const char* n : {"s1.mp3", "s2.mp3", "s3.wav"}) {
+            QFile f(dir_->filePath(n));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        WriteSettings();
+        auto form = OpenForm("s1.mp3");
+        QCOMPARE(doc_->state, std::uint8_t{kMediaOpen});
+        QCOMPARE(doc_->current_index, 0);
+        QVERIFY(form->Command("mn_View_NextFile")->isEnabled());
+        form->Command("mn_View_NextFile")->trigger();
+        QCOMPARE(doc_->current_path, Path("s2.mp3"));
+        form->Command("tb_Previous")->trigger();
+        form->Command("tb_Previous")->trigger();
+        QCOMPARE(doc_->current_path, Path("s3.wav"));
+        QCOMPARE(doc_->state, std::uint8_t{kMediaOpen});
     }
 
     void keysBrowseAndCount()
@@ -498,7 +522,7 @@ private slots:
             p[1] = static_cast<std::uint8_t>(y);
             p[2] = 0;
         }));
-        WriteSettings();
+        WriteSettings(false);
         auto form = OpenForm("big.ppm");
         QCOMPARE(form->y(), QGuiApplication::primaryScreen()->geometry().top());
         QWidget* view = form->View();
@@ -507,11 +531,11 @@ private slots:
         QCOMPARE(form->PaintedPan(), QPoint(50, 30));
         QCOMPARE(ViewPixel(*form, 1, 1), QColor(0, 30, 50));
         QCOMPARE(form->SelectionMode(), int(kSelectIdle));
-        // The next gesture goes on from there; offsets past the picture are not taken.
+        // The next gesture goes on from there; a drag past the picture's start stops there.
         Drag(view, {200, 200}, {190, 200}, Qt::RightButton);
         QCOMPARE(form->PaintedPan(), QPoint(60, 30));
         Drag(view, {200, 200}, {400, 200}, Qt::RightButton, 1);
-        QCOMPARE(form->PaintedPan(), QPoint(60, 30));
+        QCOMPARE(form->PaintedPan(), QPoint(0, 30));
         // The display bitmap is not touched by panning.
         QCOMPARE(doc_->display->ScanLine(0)[0], std::uint8_t{0});
         // A picture opened again starts unpanned.
@@ -524,7 +548,7 @@ private slots:
     {
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         QVERIFY(WriteSolidPicture(Path("tall.ppm"), 100, screen.height() + 200, 1, 2, 3));
-        WriteSettings();
+        WriteSettings(false);
         auto form = OpenForm("tall.ppm");
         Drag(form->View(), {50, 200}, {10, 150}, Qt::RightButton);
         QCOMPARE(form->PaintedPan(), QPoint(0, 50));
@@ -627,9 +651,10 @@ private slots:
         form->SetSaveFileChooser([this] { return QString::fromStdString(Path("out.ppm")); });
         form->Command("mn_File_SaveAs")->trigger();
         QCOMPARE(QImage(QString::fromStdString(Path("out.ppm"))).convertToFormat(QImage::Format_BGR888), ShownImage());
+        QCOMPARE(form->windowTitle(), QString("Ravelscope -- out.ppm")); // the document is the file written
         form->Command("mn_Edit_Undo")->trigger();
         QCOMPARE(ShownImage(), before);
-        QVERIFY(!form->windowTitle().contains("*"));
+        QCOMPARE(form->windowTitle(), QString("Ravelscope -- *out.ppm")); // out.ppm holds the edit
         QVERIFY(form->Command("mn_Edit_Redo")->isEnabled());
         QCOMPARE(form->View()->width() > 0, true);
     }
@@ -659,6 +684,23 @@ private slots:
         form->Command("mn_Edit_Crop")->trigger();
         QCOMPARE(ShownImage(), copied.convertToFormat(QImage::Format_BGR888));
         QVERIFY(!form->SelectionActive());
+
+        // After Crop and Undo, Crop waits for a selection; one Draw A Rectangle and a drag
+        // make one, which stays and crops.
+        form->Command("mn_Edit_Undo")->trigger();
+        QCOMPARE(ShownImage().size(), QSize(60, 40));
+        QVERIFY(!form->Command("mn_Edit_Crop")->isEnabled());
+        form->Command("tb_DrawRect")->trigger();
+        Drag(form->View(), {11, 6}, {21, 11}, Qt::LeftButton); // picture pixels (10, 5) to (20, 10)
+        QVERIFY(form->SelectionActive());
+        QVERIFY(form->Command("mn_Edit_Crop")->isEnabled());
+        form->Command("mn_Edit_Crop")->trigger();
+        QCOMPARE(ShownImage().size(), QSize(10, 5));
+
+        // Copy without a selection copies the whole picture.
+        QVERIFY(form->Command("mn_Edit_Copy")->isEnabled());
+        form->Command("mn_Edit_Copy")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_BGR888), ShownImage());
 
         QImage semi(3, 2, QImage::Format_ARGB32);
         semi.fill(QColor(0, 0, 0, 0));
@@ -990,6 +1032,8 @@ private slots:
         emit help_->Form()->Browser()->anchorClicked(QUrl("topic:105"));
         QCOMPARE(help_->Form()->CurrentContext(), 105);
         QVERIFY(help_->Form()->Browser()->toPlainText().contains("Backspace"));
+        emit help_->Form()->Browser()->anchorClicked(QUrl("topic:110"));
+        QVERIFY(help_->Form()->Browser()->toPlainText().contains("Untitled"));
         form->Command("mn_Tests_ContextMenu")->trigger();
         QCOMPARE(help_->Form()->CurrentContext(), 0);
         QVERIFY(help_->Form()->Browser()->toPlainText().contains("Slide show"));

@@ -1,6 +1,9 @@
-// The main window's view driven as a person would: Fit to Window, zoom, a selection on a
-// scaled view cropped, Next and Previous from preloaded pictures, drag and drop, the wheel.
+// The main window's view driven as a person would: the first view of a photo, Fit to
+// Window in a window that follows the pictures or keeps the user's size, zoom around the
+// pointer, panning by drag, scroll bars and keys, a selection on a scaled view cropped,
+// Next and Previous from preloaded pictures, drag and drop, the wheel, the second keys.
 #include "core/Imageinfo.h"
+#include "dialogs/Fs_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
@@ -18,6 +21,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QScrollBar>
+#include <QWindow>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,11 +43,40 @@ void Pattern(int x, int y, std::uint8_t* p)
     p[2] = static_cast<std::uint8_t>(20 + (x / 200) * 13 + (y / 200) * 7);
 }
 
-void Wheel(QWidget* w, int delta, Qt::KeyboardModifiers mods)
+void Wheel(QWidget* w, int delta, Qt::KeyboardModifiers mods, QPoint at = QPoint(20, 20))
 {
-    QWheelEvent e(QPointF(20, 20), w->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
-                  Qt::NoScrollPhase, false);
+    QWheelEvent e(at, w->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta), Qt::NoButton, mods, Qt::NoScrollPhase,
+                  false);
     QApplication::sendEvent(w, &e);
+}
+
+// The window system resizes the window, as a drag of its frame does.
+void UserResize(TForm1& form, QSize size)
+{
+    form.windowHandle()->resize(size);
+    QTRY_COMPARE(form.size(), size);
+}
+
+// The picture is shown whole in the view.
+bool ShownWhole(const TForm1& form)
+{
+    const TPictureView* v = form.View();
+    return v->rect().contains(QRect(v->Origin(), v->ShownSize()).adjusted(-1, -1, 1, 1));
+}
+
+// A fitted picture: whole in the view and as long as it on one side, less the margins.
+bool FittedInView(const TForm1& form)
+{
+    const QSize shown = form.View()->ShownSize();
+    const QSize view = form.View()->size();
+    return ShownWhole(form) && (shown.width() == view.width() - 2 || shown.height() == view.height() - 2);
+}
+
+QColor PatternColour(int x, int y)
+{
+    std::uint8_t p[3];
+    Pattern(x, y, p);
+    return QColor(p[2], p[1], p[0]);
 }
 
 } // namespace
@@ -55,11 +89,13 @@ private:
     std::string Path(const char* name) const { return dir_->filePath(name).toStdString(); }
     std::string Ini() const { return settings_->filePath("RVS.ini").toStdString(); }
 
-    std::unique_ptr<TForm1> OpenForm(const char* name, bool fit)
+    // fit: the settings' "View" "FitToWindow", or -1 for a user who never chose.
+    std::unique_ptr<TForm1> OpenForm(const char* name, int fit)
     {
         IniFile ini(Ini());
         ini.WriteInteger("Screen", "Width", 630);
-        ini.WriteInteger("View", "FitToWindow", fit ? 1 : 0);
+        if (fit >= 0)
+            ini.WriteInteger("View", "FitToWindow", fit);
         FORM_OPTIONS o;
         o.settings_dir = settings_->path().toStdString();
         o.hand_off_fallback = HandOffPath(Path(name));
@@ -84,6 +120,249 @@ private slots:
     void cleanup()
     {
         DropFixture();
+    }
+
+    void firstViewOfAPhoto_data()
+    {
+        QTest::addColumn<int>("fit");
+        QTest::newRow("Fit to Window never chosen: on") << -1;
+        QTest::newRow("turned off: natural size") << 0;
+    }
+
+    // A 4000 x 3000 photo opens whole, in a window as large as the screen lets it be;
+    // with Fit to Window turned off it shows at its natural size in a window as wide as
+    // the screen, with scroll bars, not as a strip of its top left corner.
+    void firstViewOfAPhoto()
+    {
+        QFETCH(int, fit);
+        QVERIFY(WriteTestPicture(Path("photo.ppm"), 4000, 3000, Pattern));
+        auto form = OpenForm("photo.ppm", fit);
+        const QRect avail = form->screen()->availableGeometry();
+        QVERIFY(avail.contains(form->frameGeometry()));
+        QCOMPARE(form->FitToWindow(), fit != 0);
+        QCOMPARE(form->Command("mn_View_FitToWindow")->isChecked(), fit != 0);
+        if (fit != 0) {
+            QVERIFY(form->ZoomFactor() < 0.25);
+            QVERIFY(ShownWhole(*form));
+            const QSize shown = form->View()->ShownSize();
+            QVERIFY(qAbs(shown.width() * 3 - shown.height() * 4) <= 4);
+            // The screen's room is used: the limiting side fills it.
+            QVERIFY(form->frameGeometry().width() >= avail.width() - 12 ||
+                    shown.height() == MaxViewHeight(avail.height(), form->ChromeHeight()));
+            QVERIFY(form->HorizontalBar()->isHidden() && form->VerticalBar()->isHidden());
+        } else {
+            QCOMPARE(form->ZoomFactor(), 1.0);
+            QCOMPARE(form->frameGeometry().width(), form->screen()->geometry().width());
+            QVERIFY(form->HorizontalBar()->isVisible() && form->VerticalBar()->isVisible());
+            QCOMPARE(form->HorizontalBar()->maximum(), 4002 - form->View()->width());
+            QCOMPARE(form->View()->grab().toImage().pixelColor(1, 1), PatternColour(0, 0));
+        }
+    }
+
+    // Once the user sizes the window it keeps that size while browsing, and every picture
+    // is fitted into it again at each resize, until a zoom command sets the factor.
+    void userSizedWindowKeepsItsSizeAndRefits()
+    {
+        QVERIFY(WriteTestPicture(Path("a.ppm"), 3000, 2000, Pattern));
+        QVERIFY(WriteTestPicture(Path("b.ppm"), 1000, 3000, Pattern));
+        WriteSolid("c.ppm", 60, 40, 50);
+        auto form = OpenForm("a.ppm", -1);
+        QVERIFY(!form->Sizing().Kept());
+        const double followed = form->ZoomFactor();
+
+        UserResize(*form, QSize(500, 400));
+        QVERIFY(form->Sizing().Kept());
+        QVERIFY(form->ZoomFactor() < followed);
+        QVERIFY(FittedInView(*form));
+
+        form->Command("mn_View_NextFile")->trigger();
+        QCOMPARE(doc_->current_path, Path("b.ppm"));
+        QCOMPARE(form->size(), QSize(500, 400));
+        QVERIFY(FittedInView(*form));
+        // A small picture keeps its size, in the middle of the window.
+        form->Command("mn_View_NextFile")->trigger();
+        QCOMPARE(form->size(), QSize(500, 400));
+        QCOMPARE(form->ZoomFactor(), 1.0);
+        QCOMPARE(form->View()->Origin(), QPoint((form->View()->width() - 60) / 2, (form->View()->height() - 40) / 2));
+
+        form->Command("mn_View_PreviousFile")->trigger();
+        const double before = form->ZoomFactor();
+        UserResize(*form, QSize(600, 700));
+        QVERIFY(form->ZoomFactor() > before);
+        QVERIFY(FittedInView(*form));
+        form->Command("mn_Tests_ZoomIn")->trigger();
+        const double zoomed = form->ZoomFactor();
+        UserResize(*form, QSize(520, 420));
+        QCOMPARE(form->ZoomFactor(), zoomed); // the user's zoom stays
+
+        // Maximising keeps the maximised size and fits the picture into it.
+        form.reset();
+        form = OpenForm("c.ppm", -1);
+        form->Command("mn_View_PreviousFile")->trigger(); // b, fitted to the screen
+        QVERIFY(!form->Sizing().Kept());
+        form->showMaximized();
+        QTRY_COMPARE(form->frameGeometry().size(), form->screen()->availableGeometry().size());
+        QVERIFY(form->Sizing().Kept());
+        QVERIFY(FittedInView(*form));
+    }
+
+    // The wheel with Ctrl zooms around the mouse pointer, the zoom commands around the
+    // middle of the view: the picture point there stays there.
+    void zoomKeepsThePointUnderThePointer()
+    {
+        QVERIFY(WriteTestPicture(Path("p.ppm"), 2000, 1500, Pattern));
+        auto form = OpenForm("p.ppm", 0);
+        TPictureView* view = form->View();
+        form->HorizontalBar()->setValue(300);
+        form->VerticalBar()->setValue(200);
+        QCOMPARE(form->PaintedPan(), QPoint(300, 200));
+        const auto near = [](QPoint a, QPoint b) { return qAbs(a.x() - b.x()) <= 1 && qAbs(a.y() - b.y()) <= 1; };
+
+        const QPoint at(123, 87);
+        QPoint under = view->ToPicture(at);
+        Wheel(form.get(), 120, Qt::ControlModifier, view->mapTo(form.get(), at));
+        QCOMPARE(form->Zoom().Steps(), 1);
+        QVERIFY(near(view->ToPicture(at), under));
+        for (int i = 0; i < 3; ++i)
+            Wheel(form.get(), -120, Qt::ControlModifier, view->mapTo(form.get(), at));
+        QCOMPARE(form->Zoom().Steps(), -2);
+        QVERIFY(near(view->ToPicture(at), under));
+
+        const QPoint centre = form->ViewCentre();
+        under = view->ToPicture(centre);
+        form->Command("mn_Tests_ZoomIn")->trigger();
+        form->Command("mn_Tests_ZoomIn")->trigger();
+        QVERIFY(near(view->ToPicture(centre), under));
+        form->Command("mn_View_ActualSize")->trigger();
+        QVERIFY(near(view->ToPicture(centre), under));
+        // The bars show the pan the zoom left.
+        QCOMPARE(form->HorizontalBar()->value(), form->PaintedPan().x());
+        QCOMPARE(form->VerticalBar()->value(), form->PaintedPan().y());
+    }
+
+    // A picture larger than the view pans by a left drag while no tool is armed, by the
+    // right drag, by its scroll bars and by the arrows; a selection stays on its picture
+    // pixels however the view is panned.
+    void panByDragScrollBarsAndArrows()
+    {
+        QVERIFY(WriteTestPicture(Path("a.ppm"), 2000, 1500, Pattern));
+        WriteSolid("b.ppm", 30, 20, 20);
+        auto form = OpenForm("a.ppm", 0);
+        TPictureView* view = form->View();
+        QScrollBar* h = form->HorizontalBar();
+        QScrollBar* v = form->VerticalBar();
+        QVERIFY(h->isVisible() && v->isVisible());
+        QCOMPARE(h->maximum(), form->ViewLayout().max_pan_x);
+        QCOMPARE(v->maximum(), 1502 - view->height());
+
+        Drag(view, {300, 300}, {200, 250});
+        QCOMPARE(form->PaintedPan(), QPoint(100, 50));
+        QCOMPARE(QPoint(h->value(), v->value()), QPoint(100, 50));
+        QCOMPARE(view->grab().toImage().pixelColor(1, 1), PatternColour(100, 50));
+        QCOMPARE(form->SelectionMode(), int(kSelectIdle));
+        Drag(view, {200, 200}, {240, 200}, Qt::RightButton);
+        QCOMPARE(form->PaintedPan(), QPoint(60, 50));
+
+        h->setValue(h->maximum()); // the bar pans the view to the picture's right edge
+        QCOMPARE(form->PaintedPan().x(), h->maximum());
+        QCOMPARE(view->ToPicture(QPoint(view->width() - 2, 10)).x(), 1999);
+        QCOMPARE(view->grab().toImage().pixelColor(view->width() - 2, 1), PatternColour(1999, 50));
+
+        // Arrows pan by a step of the bar while the picture is larger that way.
+        QTest::keyClick(form.get(), Qt::Key_Left);
+        QCOMPARE(h->value(), h->maximum() - h->singleStep());
+        QTest::keyClick(form.get(), Qt::Key_Down);
+        QCOMPARE(v->value(), 50 + v->singleStep());
+        QCOMPARE(doc_->current_path, Path("a.ppm"));
+        // Page Down still browses.
+        QTest::keyClick(form.get(), Qt::Key_PageDown);
+        QCOMPARE(doc_->current_path, Path("b.ppm"));
+        QVERIFY(h->isHidden() && v->isHidden());
+        QCOMPARE(form->PaintedPan(), QPoint(0, 0));
+        QTest::keyClick(form.get(), Qt::Key_PageUp);
+        QCOMPARE(doc_->current_path, Path("a.ppm"));
+        QCOMPARE(form->PaintedPan(), QPoint(0, 0)); // a picture opens at its top left corner
+
+        // With the tool armed the left button draws; the selection is in picture pixels.
+        h->setValue(400);
+        form->Command("tb_DrawRect")->trigger();
+        Drag(view, {50, 60}, {150, 160});
+        QCOMPARE(form->PaintedPan(), QPoint(400, 0));
+        QVERIFY(form->SelectionActive());
+        const RECT_BOUNDS b = form->Selection().Bounds();
+        QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{449, 59, 549, 159}));
+        h->setValue(420);
+        const RECT_BOUNDS after = form->Selection().Bounds();
+        QCOMPARE((QList<int>{after.left, after.right}), (QList<int>{449, 549}));
+        const QColor edge = view->grab().toImage().pixelColor(view->Map().ViewX(449), 100);
+        QVERIFY(edge == Qt::white || edge == Qt::black); // the outline moved with the picture
+        QCOMPARE(view->Map().ViewX(449), 50 - 20);
+    }
+
+    // While the picture fits the view, the arrows and Page Up/Down browse; Home and End
+    // show the first and the last picture. None of them counts as a typed key.
+    void keysBrowseWhenThePictureFits()
+    {
+        for (const char* n : {"a.ppm", "b.ppm", "c.ppm", "d.ppm"})
+            WriteSolid(n, 30, 20, static_cast<std::uint8_t>(n[0]));
+        auto form = OpenForm("b.ppm", -1);
+        const std::pair<Qt::Key, char> steps[] = {
+            {Qt::Key_Right, 'c'}, {Qt::Key_Down, 'd'}, {Qt::Key_PageDown, 'a'}, {Qt::Key_Left, 'd'},
+            {Qt::Key_Up, 'c'},    {Qt::Key_PageUp, 'b'}, {Qt::Key_Home, 'a'},    {Qt::Key_End, 'd'},
+        };
+        QString got, want;
+        for (const auto& [key, letter] : steps) {
+            QTest::keyClick(form.get(), key);
+            got += QChar(ShownLevel(*doc_));
+            want += QChar(letter);
+        }
+        QCOMPARE(got, want);
+        QCOMPARE(form->KeyCount(), 0);
+        QCOMPARE(form->windowTitle(), QString("Ravelscope -- d.ppm"));
+    }
+
+    void secondKeysRunTheirCommands_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<QString>("runs");
+        const int ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier, alt = Qt::AltModifier;
+        QTest::newRow("Ctrl+Shift+S") << int(Qt::Key_S) << (ctrl | shift) << "save as";
+        QTest::newRow("Ctrl+A stays") << int(Qt::Key_A) << ctrl << "save as";
+        QTest::newRow("Ctrl+Shift+Z") << int(Qt::Key_Z) << (ctrl | shift) << "redo";
+        QTest::newRow("Ctrl+Alt+Z stays") << int(Qt::Key_Z) << (ctrl | alt) << "redo";
+        QTest::newRow("F11") << int(Qt::Key_F11) << 0 << "full screen";
+        QTest::newRow("F stays") << int(Qt::Key_F) << 0 << "full screen";
+    }
+
+    // The keys Linux desktops use run the same commands as the keys the menus show.
+    void secondKeysRunTheirCommands()
+    {
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(QString, runs);
+        WriteSolid("a.ppm", 30, 20, 10);
+        auto form = OpenForm("a.ppm", -1);
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        int asked = 0;
+        form->SetSaveFileChooser([&] {
+            ++asked;
+            return QString();
+        });
+        form->Command("mn_Image_Mirror")->trigger();
+        form->Command("mn_Edit_Undo")->trigger();
+        bool full_screen = false;
+        if (runs == "full screen")
+            WhenOpen<TFSForm>(form.get(), [&](TFSForm& fs) {
+                full_screen = true;
+                QTest::keyClick(&fs, Qt::Key_F11); // leaves as it came
+                QVERIFY(!fs.isVisible());
+            });
+        QTest::keyClick(form.get(), Qt::Key(key), Qt::KeyboardModifiers(mods));
+        QCOMPARE(asked, runs == "save as" ? 1 : 0);
+        QCOMPARE(form->UndoChain().CanRedo(), runs != "redo");
+        QCOMPARE(full_screen, runs == "full screen");
     }
 
     void fitShowsTheWholePicture()
