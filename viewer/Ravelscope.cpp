@@ -64,7 +64,8 @@ int main(int argc, char** argv)
     const std::string exe_dir = ExecutableDirectory();
     FORM_OPTIONS options;
     options.settings_dir = SettingsDirectory(exe_dir);
-    // The Save command writes JPEG at the quality the save dialog last used.
+    // The Save command writes JPEG, WebP, AVIF and JPEG XL at the quality the save dialog
+    // last used.
     document.save_quality = StoredQuality(options.settings_dir + "/RVS.ini");
     options.hand_off_fallback = handed;
     options.start_preload = std::move(start_preload);
