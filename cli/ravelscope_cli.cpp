@@ -5,6 +5,8 @@
 //                                                indented lines
 //   ravelscope-cli convert [OP...] IN OUT        open IN, apply the operations in order,
 //                                                write OUT in the format of its extension
+//                                                (JPEG, WebP, AVIF and JPEG XL at --quality N,
+//                                                1 to 100, default 90)
 //   ravelscope-cli convert [OP...] IN... -o DIR --to EXT [-j N]
 //                                                the same for many files, on N threads
 //   ravelscope-cli histogram FILE                mean, standard deviation and median of
@@ -304,6 +306,12 @@ void Fail(const std::string& path, int rc, int sys_error = 0)
     std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultTextWithReason(rc, sys_error).c_str());
 }
 
+// An open or save that failed, with the reason the reader or writer gave.
+void Fail(const std::string& path, int rc, const std::string& reason)
+{
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultTextWithReason(rc, reason).c_str());
+}
+
 // The command line, taken apart.
 struct Step {
     const Operation* op;
@@ -431,7 +439,7 @@ int Histogram(TIMAGE_INFO& doc, const std::vector<std::string>& files)
     if (rc == kOk && pic == nullptr)
         rc = kDataError;
     if (rc != kOk) {
-        Fail(path, rc);
+        Fail(path, rc, doc.context->failure_reason);
         return 1;
     }
     ChannelStatistics stats[3];
@@ -509,7 +517,7 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
     for (const std::string& path : files) {
         const int rc = doc.Open(path);
         if (rc != kOk) {
-            Fail(path, rc);
+            Fail(path, rc, doc.context->failure_reason);
             status = 1;
             continue;
         }
@@ -560,7 +568,7 @@ int Bench(TIMAGE_INFO& doc, const CommandLine& cl)
     int status = 0;
     std::fflush(stdout); // the failure follows the log when both go to one file
     if (run.FailedCode() != kOk) {
-        Fail(run.FailedPath(), run.FailedCode());
+        std::fprintf(stderr, "%s: %s\n", run.FailedPath().c_str(), run.FailedText().c_str());
         status = 1;
     }
     if (!cl.csv.empty()) {
@@ -579,6 +587,8 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
                std::int32_t save_code, std::string& message)
 {
     const std::vector<Step>& steps = cl.steps;
+    // JPEG, WebP, AVIF and JPEG XL take the quality from the document (PrepareSave).
+    doc.save_quality = cl.quality != 0 ? cl.quality : 90;
     // A plain conversion to a writer that reads only the display bitmap lets the reader
     // decode straight into it: one picture-sized buffer instead of two.
     doc.direct_decode = steps.empty() && SaveReadsDisplay(save_code) ? 1 : 0;
@@ -587,7 +597,7 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
     if (rc == kOk && doc.state != kPictureOpen)
         rc = kFormatNotSupported; // a media file has no picture to convert
     if (rc != kOk) {
-        message = in + ": " + ResultText(rc);
+        message = in + ": " + ResultTextWithReason(rc, doc.context->failure_reason);
         return rc;
     }
     for (const Step& s : steps)
@@ -596,7 +606,6 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
             return rc;
         }
     rc = PrepareSave(doc, save_code, out);
-    doc.context->quality = cl.quality != 0 ? cl.quality : 90;
     doc.context->lossless = cl.lossless;
     if (rc == kOk)
         rc = doc.Save();
@@ -605,7 +614,7 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
         return rc;
     }
     if (rc != kOk) {
-        message = out + ": " + ResultTextWithReason(rc, doc.last_save_errno);
+        message = out + ": " + ResultTextWithReason(rc, doc.context->failure_reason);
         return rc;
     }
     doc.edited = 0;

@@ -120,6 +120,9 @@ public:
     } facts;
     std::int32_t orientation = 0; // Exif orientation of the open JPEG (1..8), 0 without one
     std::int32_t save_code = 0;
+    // The quality of the JPEG, WebP, AVIF and JPEG XL files a save writes, 1 to 100: the
+    // save dialog's setting, kept in the settings file ("SaveFileDlg" "Quality"); PrepareSave hands it on.
+    std::int32_t save_quality = 90;
     // The system's error number behind the last failed Save (ENOSPC, EACCES ...), or 0;
     // ResultTextWithReason (core/Replace_file.h) words it.
     std::int32_t last_save_errno = 0;
@@ -152,7 +155,7 @@ extern TIMAGE_INFO* pImageInfo;
 
 // Fills the context for a save with the given code, as the save dialog's "OK" does:
 // output name, size from the display, output depth, TGA flags, planar rows for PCX and
-// DCX, the row pointer table for PNG. Sets the save code. (The JPEG writer encodes the
+// DCX, the row pointer table for PNG, the document's JPEG quality. Sets the save code. (The JPEG writer encodes the
 // display bitmap's rows as they are, with no 4-byte copy of the picture.)
 // Returns kOk, or a code when the preparation cannot get its memory.
 std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::string& output_path);

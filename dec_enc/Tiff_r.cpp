@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -153,7 +154,7 @@ int ReadScanlines(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
     const tmsize_t line = TIFFScanlineSize(t);
     const std::size_t need = l.bits == 1 ? (l.width + 7) / 8 : static_cast<std::size_t>(l.width) * l.samples;
     if (line <= 0 || static_cast<std::size_t>(line) < need)
-        return kDataError;
+        return Refuse(ctx, kDataError, "rows shorter than the picture's width");
     if (int rc = ctx.raw_rows.Reserve(static_cast<std::size_t>(line)); rc != kOk)
         return rc;
     const std::uint8_t* in = ctx.raw_rows.data();
@@ -191,13 +192,14 @@ int ReadRgba(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
 {
     char message[1024] = {};
     if (TIFFRGBAImageOK(t, message) != 1)
-        return l.bits == 8 || l.bits == 16 || l.bits == 1 ? kFormatNotSupported : kBitDepthNotSupported;
+        return Refuse(ctx, l.bits == 8 || l.bits == 16 || l.bits == 1 ? kFormatNotSupported : kBitDepthNotSupported,
+                      message);
     if (int rc = ctx.quad.Reserve(PictureBytes(l.width, l.height, 4)); rc != kOk)
         return rc;
     std::memset(ctx.quad.data(), 0, ctx.quad.size()); // what libtiff cannot read stays black
     TIFFRGBAImage img;
     if (TIFFRGBAImageBegin(&img, t, 0, message) != 1)
-        return kFormatNotSupported;
+        return Refuse(ctx, kFormatNotSupported, message);
     img.req_orientation = ORIENTATION_TOPLEFT;
     TIFFRGBAImageGet(&img, reinterpret_cast<std::uint32_t*>(ctx.quad.data()), l.width, l.height);
     const bool alpha = img.alpha != 0;
@@ -226,8 +228,11 @@ int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     TIFF_BYTES in{bytes};
     TiffPtr tif = OpenTiffBytes(ctx.input_file_name, in);
-    if (!tif)
-        return kOpenFileError;
+    if (!tif) {
+        const bool signed_tiff = bytes.size() >= 4 && (std::memcmp(bytes.data(), "II*", 4) == 0 ||
+                                                      std::memcmp(bytes.data(), "MM\0*", 4) == 0);
+        return Refuse(ctx, kOpenFileError, signed_tiff ? "the first image directory is damaged" : "no TIFF signature");
+    }
     TIFF* t = tif.get();
     TIFF_LAYOUT l;
     std::uint16_t compression = COMPRESSION_NONE;
@@ -242,13 +247,13 @@ int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
         if (c.value == compression)
             ctx.compression_name = c.name;
     if (l.width == 0 || l.height == 0)
-        return kDataError;
+        return Refuse(ctx, kDataError, "the header gives the picture no width or no height");
     if (l.bits >= 2 && l.bits <= 7)
-        return kBitDepthNotSupported;
+        return Refuse(ctx, kBitDepthNotSupported, std::to_string(l.bits) + " bits a sample are not read");
     if (TIFFIsCODECConfigured(compression) != 1)
-        return kCompressionNotSupported;
+        return Refuse(ctx, kCompressionNotSupported, "TIFF compression " + std::to_string(compression) + " is not read");
     if (!DataCanBeInFile(l, compression, bytes.size()))
-        return kDataError;
+        return Refuse(ctx, kDataError, kReasonTooShort);
     if (int rc = ctx.ReserveDecoded(l.width, l.height); rc != kOk)
         return rc;
     ctx.width = static_cast<std::int32_t>(l.width);

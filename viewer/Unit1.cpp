@@ -348,7 +348,7 @@ QString TForm1::StatusPanel(int i) const { return panels_[i]->text(); }
 
 void TForm1::ShowOpenFailure(const std::string& path, std::int32_t rc)
 {
-    statusBar()->showMessage(Q(FileNameOf(path)) + ": " + ResultText(rc));
+    statusBar()->showMessage(Q(FileNameOf(path)) + ": " + Q(ResultTextWithReason(rc, doc_.context->failure_reason)));
 }
 
 void TForm1::ClipboardTimerTick()
