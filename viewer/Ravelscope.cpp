@@ -46,7 +46,6 @@ private:
 int main(int argc, char** argv)
 {
     TIMAGE_INFO document;
-    pImageInfo = &document;
 
     // A path arrives as one argument, quoted or not by the shell.
     const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
@@ -74,6 +73,5 @@ int main(int argc, char** argv)
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
     form1.show();
     const int rc = app.exec();
-    pImageInfo = nullptr;
     return rc;
 }
