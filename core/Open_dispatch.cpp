@@ -75,7 +75,7 @@ const DispatchRow kDispatch[] = {
     {{".TIF", ".TIFF"}, DecodeTiff, kFmtTiff, nullptr, kNoExtra, Finish::Convert},
     {{".WEBP", nullptr}, DecodeWebp, kFmtWebp, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".AVIF", nullptr}, DecodeAvif, kFmtAvif, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
-    {{".HEIC", ".HEIF", ".HIF"}, DecodeHeifInProcess, kFmtHeif, nullptr, kNoExtra, Finish::Convert},
+    {{".HEIC", ".HEIF", ".HIF"}, DecodeHeif, kFmtHeif, nullptr, kNoExtra, Finish::Convert},
     {{".JXL", nullptr}, DecodeJxl, kFmtJxl, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
     {{".APNG", nullptr}, DecodeApng, kFmtApng, nullptr, kNoExtra, Finish::ConvertUnlessDirect},
 };

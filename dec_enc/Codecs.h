@@ -124,10 +124,10 @@ int WriteWebp(CODEC_CTX& ctx); // ctx.quality, or ctx.lossless
 int DecodeAvif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadAvif(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeAvif); }
 int WriteAvif(CODEC_CTX& ctx); // ctx.quality and ctx.speed, or ctx.lossless
-// HEIF and HEIC: the primary image, turned and mirrored as the container says. It runs in
-// this process; HEVC decoding belongs in the decode helper process once there is one.
-int DecodeHeifInProcess(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
-inline int ReadHeif(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeHeifInProcess); }
+// HEIF and HEIC: the primary image, turned and mirrored as the container says, decoded in
+// the decoding helper process (dec_enc/Decode_helper.h) with its limits.
+int DecodeHeif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
+inline int ReadHeif(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeHeif); }
 int DecodeJxl(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadJxl(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeJxl); }
 int WriteJxl(CODEC_CTX& ctx); // ctx.lossless, else lossy by ctx.quality

@@ -334,6 +334,14 @@ int DecodeInHelper(CODEC_CTX& ctx, HelperReader reader, std::span<const std::uin
     ctx.bits_per_pixel = reply.bits_per_pixel;
     ctx.compression_name = reply.compression;
     meta.comment.assign(comment.begin(), comment.end());
+    // Code points are bytes in their boxes and depths at most 16: anything else is dropped.
+    const auto code_point = [](std::int32_t v) { return v >= 0 && v <= 255 ? v : -1; };
+    meta.colour_primaries = code_point(reply.colour_primaries);
+    meta.transfer_characteristics = code_point(reply.transfer_characteristics);
+    meta.matrix_coefficients = code_point(reply.matrix_coefficients);
+    meta.bits_per_sample = reply.bits_per_sample >= 0 && reply.bits_per_sample <= 16 ? reply.bits_per_sample : 0;
+    meta.full_range = reply.full_range != 0;
+    meta.alpha = reply.alpha != 0;
     ctx.meta = std::move(meta);
     return ctx.CopyToDirectTarget();
 }

@@ -21,6 +21,7 @@
 // "sleep", "picture", or "reply:" followed by the bytes to answer with).
 #define RAVELSCOPE_HELPER_READERS(X)                                                                                  \
     X(kDicom, "dicom", "DICOM", ReadDicomInHelper)                                                                    \
+    X(kHeif, "heif", "HEIF", ReadHeifInHelper)                                                                        \
     X(kTest, "test", "test", ReadTestInHelper)
 
 enum class HelperReader : std::uint32_t {
@@ -36,7 +37,7 @@ inline constexpr int kHelperExitUsage = 2;       // an unknown reader or bad lim
 inline constexpr int kHelperExitOutOfMemory = 3; // an allocation failed (its memory limit)
 
 struct HELPER_REPLY {
-    char magic[4] = {'R', 'V', 'D', '1'};
+    char magic[4] = {'R', 'V', 'D', '2'};
     std::int32_t rc = 0;          // a result code (core/Result_codes.h)
     std::uint32_t width = 0;      // for a success
     std::uint32_t height = 0;
@@ -47,4 +48,12 @@ struct HELPER_REPLY {
     std::uint64_t pixel_bytes = 0; // width × height × 3 for a success, else 0
     char compression[32] = {};     // NUL-terminated
     char reason[200] = {};         // why it failed, NUL-terminated; may be empty
+    // The meta of a newer format (CODEC_CTX::PICTURE_META), for a success.
+    std::int32_t colour_primaries = -1;
+    std::int32_t transfer_characteristics = -1;
+    std::int32_t matrix_coefficients = -1;
+    std::int32_t bits_per_sample = 0;
+    std::uint8_t full_range = 1;
+    std::uint8_t alpha = 0;
+    std::uint8_t padding[2] = {};
 };

@@ -7,6 +7,7 @@
 #include "dec_enc/Decode_helper_protocol.h"
 #include "dec_enc/Dicom_pixels.h"
 #include "dec_enc/gdcm/Gdcm_frame.h"
+#include "decoder/Heif_reader.h"
 
 #include <dirent.h>
 #include <dlfcn.h>

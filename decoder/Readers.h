@@ -16,6 +16,13 @@ struct HELPER_PICTURE {
     std::vector<std::uint8_t> icc_profile;
     std::vector<std::uint8_t> exif;
     std::string comment;
+    // What a reader of a newer format says beside: see CODEC_CTX::PICTURE_META.
+    std::int32_t colour_primaries = -1;
+    std::int32_t transfer_characteristics = -1;
+    std::int32_t matrix_coefficients = -1;
+    bool full_range = true;
+    std::int32_t bits_per_sample = 0;
+    bool alpha = false;
     std::vector<std::uint8_t> bgr; // height rows of width × 3 bytes: blue, green, red
 };
 

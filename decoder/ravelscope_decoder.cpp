@@ -95,6 +95,12 @@ bool WriteReply(int rc, const HELPER_PICTURE& pic)
         reply.comment_bytes = static_cast<std::uint32_t>(pic.comment.size());
         reply.pixel_bytes = pic.bgr.size();
         std::snprintf(reply.compression, sizeof reply.compression, "%s", pic.compression.c_str());
+        reply.colour_primaries = pic.colour_primaries;
+        reply.transfer_characteristics = pic.transfer_characteristics;
+        reply.matrix_coefficients = pic.matrix_coefficients;
+        reply.bits_per_sample = pic.bits_per_sample;
+        reply.full_range = pic.full_range ? 1 : 0;
+        reply.alpha = pic.alpha ? 1 : 0;
     }
     return WriteAll(&reply, sizeof reply) &&
            (rc != kOk || (WriteAll(pic.icc_profile.data(), pic.icc_profile.size()) &&

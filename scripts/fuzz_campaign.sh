@@ -2,11 +2,11 @@
 # Long fuzzing: scripts/fuzz_campaign.sh FUZZ_BUILD_DIR SECONDS [NAME ...]
 #
 # A NAME is a reader's extension (fuzz_open_<ext>) or one of the other parsers' targets:
-# frames, rtf, mp3info, keyfile, ini, clipboard, dicom_meta, dicom_pixels (fuzz_<name>); without
+# frames, rtf, mp3info, keyfile, ini, clipboard, dicom_meta, dicom_pixels, heif (fuzz_<name>); without
 # names every reader runs. Each target runs until it has had SECONDS of CPU time (rounds of
 # one process each, as /usr/bin/time counts it; CPU=0: SECONDS of wall time) over its kept
 # corpus (fuzz/corpus/<dir>), the generated seeds, the hand-made seeds and the regression
-# inputs, where <dir> is the extension or the name (mp3 for mp3info). Afterwards the corpus
+# inputs, where <dir> is the extension or the name (mp3 for mp3info, heic for heif). Afterwards the corpus
 # is minimised back into fuzz/corpus/<dir>, and one line per run is appended to
 # fuzz/campaign.tsv:
 #   date  name  seconds  executions  corpus-files  result  cpu-seconds
@@ -37,6 +37,7 @@ run_one() {
     target=$build/fuzz/fuzz_$name
     case $name in
       mp3info) ext=mp3 ;;
+      heif) ext=heic ;;
       keyfile|ini) max_len=4096 ;;
       clipboard) export QT_QPA_PLATFORM=offscreen ;;
     esac

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 namespace {
@@ -198,6 +200,25 @@ TEST(ModernReaders, HeifTurnsByItsRotationPropertyAndNotByExif)
     };
     EXPECT_TRUE(red_at(1, 38)) << "the top left corner turned anticlockwise ends bottom left";
     EXPECT_FALSE(red_at(22, 1)) << "Exif's clockwise turn was not applied";
+}
+
+// HEVC decoding runs in the decoding helper: after HEIF files were opened, and a damaged
+// one refused with libheif's reason, libheif was never loaded into this process.
+TEST(ModernReaders, HeifDecodesOutsideThisProcess)
+{
+    Sources src;
+    Sources::Run("heif-enc -q 70 " + src.File("opaque.png") + " -o " + src.File("x.heic"));
+    ASSERT_EQ(OpenPicture(src.File("x.heic")).rc, kOk);
+    Bytes cut = ReadBytes(src.File("x.heic"));
+    cut.resize(cut.size() / 2);
+    WriteBytes(src.File("cut.heic"), cut);
+    TIMAGE_INFO doc;
+    EXPECT_NE(doc.Open(src.File("cut.heic")), kOk);
+    ASSERT_NE(doc.context, nullptr);
+    EXPECT_FALSE(doc.context->failure_reason.empty());
+    std::ifstream maps("/proc/self/maps");
+    const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(mapped.find("libheif"), std::string::npos);
 }
 
 // Each format's animations: frame counts, delays and plays as the encoder was told, and
