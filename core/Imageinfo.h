@@ -82,6 +82,13 @@ public:
     // What Open does once the file is loaded: decodes bytes as a file called name (its
     // extension picks the reader) without touching the file system or current_path.
     std::int32_t OpenBytes(const std::string& name, std::span<const std::uint8_t> bytes);
+    // Takes over what an open of opened (a document of its own, so a failure there touched
+    // nothing here) set: the context and the display bitmap trade places with opened's, and
+    // the path, format, depth, sizes, state, picture facts, file facts and load time are
+    // copied. The context's writer settings (quality, lossless, speed) stay this
+    // document's; the edited flag clears and the list position follows the path. opened is
+    // left holding this document's former picture, ready to be opened into again.
+    void AdoptOpened(TIMAGE_INFO& opened);
     // The save dispatcher: writes the context with the writer of save_code.
     std::int32_t Save();
     // The Save command: writes the open picture back beside its file in its own format.
@@ -150,7 +157,8 @@ private:
     std::int32_t OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load);
 };
 
-// The program's one document; the programs create it at start-up.
+// Set by the command-line tool and read by nothing; every other program hands its
+// document on by reference.
 extern TIMAGE_INFO* pImageInfo;
 
 // Fills the context for a save with the given code, as the save dialog's "OK" does:

@@ -189,6 +189,40 @@ std::int32_t TIMAGE_INFO::OpenBytes(const std::string& name, std::span<const std
     return OpenStep(name, bytes, false);
 }
 
+void TIMAGE_INFO::AdoptOpened(TIMAGE_INFO& opened)
+{
+    CODEC_CTX& kept = *context;
+    CODEC_CTX& taken = *opened.context;
+    std::swap(taken.quality, kept.quality);
+    std::swap(taken.lossless, kept.lossless);
+    std::swap(taken.speed, kept.speed);
+    std::swap(context, opened.context);
+    std::swap(display, opened.display);
+    current_state = context.get();
+    opened.current_state = opened.context.get();
+    current_path = opened.current_path;
+    open_directory = opened.open_directory;
+    format_code = opened.format_code;
+    orientation = opened.orientation;
+    facts = opened.facts;
+    bits_per_pixel = opened.bits_per_pixel;
+    display_width = opened.display_width;
+    display_height = opened.display_height;
+    state = opened.state;
+    picture_present = opened.picture_present;
+    file_size = opened.file_size;
+    file_size_kb = opened.file_size_kb;
+    day = opened.day;
+    month = opened.month;
+    year = opened.year;
+    hour = opened.hour;
+    minute = opened.minute;
+    second = opened.second;
+    last_load_time = opened.last_load_time;
+    edited = 0;
+    FindCurrent();
+}
+
 bool IsMediaExtension(const std::string& ext)
 {
     const std::string upper = Upper(ext);

@@ -47,7 +47,6 @@ private:
 int main(int argc, char** argv)
 {
     TIMAGE_INFO document;
-    pImageInfo = &document;
 
     // A path arrives as one argument, quoted or not by the shell.
     const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
@@ -78,6 +77,5 @@ int main(int argc, char** argv)
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
     form1.show();
     const int rc = app.exec();
-    pImageInfo = nullptr;
     return rc;
 }
