@@ -18,6 +18,12 @@ void Fail(const std::string& path, int rc, int sys_error = 0)
     std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultTextWithReason(rc, sys_error).c_str());
 }
 
+// An open or save that failed, with the reason the reader or writer gave.
+void Fail(const std::string& path, int rc, const std::string& reason)
+{
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), ResultTextWithReason(rc, reason).c_str());
+}
+
 // The frame and tag facts of an MPEG audio file on indented lines under its info line;
 // false (after a message) when the file cannot be read as a regular file.
 bool PrintMp3Facts(const std::string& path)
@@ -90,7 +96,7 @@ int Histogram(TIMAGE_INFO& doc, const std::vector<std::string>& files)
     if (rc == kOk && (pic == nullptr || pic->SetPixelFormat(24) != kOk))
         rc = kDataError;
     if (rc != kOk) {
-        Fail(path, rc);
+        Fail(path, rc, doc.context->failure_reason);
         return 1;
     }
     ChannelStatistics stats[3];
@@ -110,7 +116,7 @@ int Info(TIMAGE_INFO& doc, const std::vector<std::string>& files)
     for (const std::string& path : files) {
         const int rc = doc.Open(path);
         if (rc != kOk) {
-            Fail(path, rc);
+            Fail(path, rc, doc.context->failure_reason);
             status = 1;
             continue;
         }
@@ -161,7 +167,7 @@ int Bench(TIMAGE_INFO& doc, const CommandLine& cl)
     int status = 0;
     std::fflush(stdout); // the failure follows the log when both go to one file
     if (run.FailedCode() != kOk) {
-        Fail(run.FailedPath(), run.FailedCode());
+        std::fprintf(stderr, "%s: %s\n", run.FailedPath().c_str(), run.FailedText().c_str());
         status = 1;
     }
     if (!cl.csv.empty()) {

@@ -18,20 +18,23 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
         if (streamed == StreamOutcome::kConverted)
             return kOk;
         if (streamed == StreamOutcome::kFailed) {
-            message = reading ? in + ": " + ResultText(rc) : out + ": " + ResultTextWithReason(rc, sys_error);
+            message = reading ? in + ": " + ResultTextWithReason(rc, std::string("the file is damaged past its header"))
+                              : out + ": " + ResultTextWithReason(rc, sys_error);
             return rc;
         }
     }
     // The reader draws straight into the display bitmap, which the edits change and the
     // writers read: one picture-sized buffer. Colour reduction before a GIF save reads
     // the context's buffers, so a GIF save takes the decoded picture.
+    // JPEG, WebP, AVIF and JPEG XL take the quality from the document (PrepareSave).
+    doc.save_quality = cl.quality != 0 ? cl.quality : 90;
     doc.direct_decode = SaveReadsDisplay(save_code) ? 1 : 0;
     doc.edited = 0;
     int rc = doc.Open(in);
     if (rc == kOk && doc.state != kPictureOpen)
         rc = kFormatNotSupported; // a media file has no picture to convert
     if (rc != kOk) {
-        message = in + ": " + ResultText(rc);
+        message = in + ": " + ResultTextWithReason(rc, doc.context->failure_reason);
         return rc;
     }
     for (const Step& s : steps)
@@ -40,7 +43,6 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
             return rc;
         }
     rc = PrepareSave(doc, save_code, out);
-    doc.context->quality = cl.quality != 0 ? cl.quality : 90;
     doc.context->lossless = cl.lossless;
     if (rc == kOk)
         rc = doc.Save();
@@ -50,7 +52,7 @@ int ConvertOne(TIMAGE_INFO& doc, const CommandLine& cl, const std::string& in, c
         return rc;
     }
     if (rc != kOk) {
-        message = out + ": " + ResultTextWithReason(rc, doc.last_save_errno);
+        message = out + ": " + ResultTextWithReason(rc, doc.context->failure_reason);
         return rc;
     }
     doc.edited = 0;

@@ -3,6 +3,8 @@
 //   ravelscope-cli info FILE...                  one line of facts per file
 //   ravelscope-cli convert [OP...] IN OUT        open IN, apply the operations in order,
 //                                                write OUT in the format of its extension
+//                                                (JPEG, WebP, AVIF and JPEG XL at --quality N,
+//                                                1 to 100, default 90)
 //   ravelscope-cli convert [OP...] IN... -o DIR --to EXT [-j N]
 //                                                the same for many files, on N threads
 //   ravelscope-cli histogram FILE                each channel's mean, deviation and median

@@ -8,14 +8,30 @@ CODEC_CTX::CODEC_CTX() : decoder_bitmap(std::make_unique<Dib>()) {}
 
 CODEC_CTX::~CODEC_CTX() = default;
 
-int CODEC_CTX::ReserveDecoded(std::int64_t w, std::int64_t h)
+namespace {
+
+// The reasons shared by every reader that sizes its picture through the context.
+int RefuseSize(CODEC_CTX& ctx, std::int64_t w, std::int64_t h)
 {
     if (w < 1 || h < 1)
-        return kDataError;
-    const std::size_t bytes = PictureBytes(w, h, 3);
-    if (bytes == SIZE_MAX)
-        return kImageTooLarge;
-    return decoded.Reserve(bytes);
+        return Refuse(ctx, kDataError, "the header gives the picture no width or no height");
+    if (PictureBytes(w, h, 3) == SIZE_MAX)
+        return Refuse(ctx, kImageTooLarge, "the picture would take more than 1 GiB");
+    return kOk;
+}
+
+int RefuseMemory(CODEC_CTX& ctx, int rc)
+{
+    return rc == kMemoryError ? Refuse(ctx, rc, "not enough memory for the picture") : rc;
+}
+
+} // namespace
+
+int CODEC_CTX::ReserveDecoded(std::int64_t w, std::int64_t h)
+{
+    if (int rc = RefuseSize(*this, w, h); rc != kOk)
+        return rc;
+    return RefuseMemory(*this, decoded.Reserve(PictureBytes(w, h, 3)));
 }
 
 int CODEC_CTX::ReserveTarget(std::int64_t w, std::int64_t h)
@@ -24,12 +40,11 @@ int CODEC_CTX::ReserveTarget(std::int64_t w, std::int64_t h)
         if (int rc = ReserveDecoded(w, h); rc != kOk)
             return rc;
     } else {
-        if (w < 1 || h < 1)
-            return kDataError;
-        if (PictureBytes(w, h, 3) == SIZE_MAX)
-            return kImageTooLarge;
-        if (int rc = direct_target->SetSize(static_cast<int>(w), static_cast<int>(h), 24); rc != kOk)
+        if (int rc = RefuseSize(*this, w, h); rc != kOk)
             return rc;
+        if (int rc = direct_target->SetSize(static_cast<int>(w), static_cast<int>(h), 24); rc != kOk)
+            return rc == kImageTooLarge ? Refuse(*this, rc, "the picture would take more than 1 GiB")
+                                        : RefuseMemory(*this, rc);
         drew_direct = true;
     }
     width = static_cast<std::int32_t>(w);

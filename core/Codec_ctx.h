@@ -188,6 +188,12 @@ inline int Refuse(CODEC_CTX& ctx, int code, std::string reason)
     return code;
 }
 
+// Reasons many readers give, worded once.
+inline constexpr const char* kReasonEndsEarly = "the file ends early";
+inline constexpr const char* kReasonHeaderCut = "the file ends inside its header";
+inline constexpr const char* kReasonTooShort = "the file is too short for the picture its header describes";
+inline constexpr const char* kReasonOver4096 = "the picture is wider and taller than 4096 pixels";
+
 // Fills a 3-byte-per-pixel row with the colour a truncated file leaves: black.
 void FillMissingRows(CODEC_CTX& ctx, int first_row);
 

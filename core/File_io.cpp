@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -100,6 +101,30 @@ FilePtr OpenForRead(const std::string& path)
     if (f == nullptr)
         close(fd);
     return FilePtr(f);
+}
+
+namespace {
+
+std::string SystemErrorText(int e)
+{
+    char buf[256];
+    return strerror_r(e, buf, sizeof buf);
+}
+
+} // namespace
+
+std::string UnreadableReason(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return SystemErrorText(errno);
+    if (S_ISDIR(st.st_mode))
+        return "it is a directory";
+    if (!S_ISREG(st.st_mode))
+        return "it is not a regular file";
+    if (access(path.c_str(), R_OK) != 0)
+        return SystemErrorText(errno);
+    return "";
 }
 
 int LoadWholeFile(const std::string& path, PixelBuffer& buf)

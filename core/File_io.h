@@ -23,6 +23,11 @@ FilePtr OpenForRead(const std::string& path);
 // large blocks.
 FilePtr OpenForWrite(const std::string& path);
 
+// Why path cannot be read as a picture file, in the system's words ("No such file or
+// directory", "Permission denied", "it is a directory", "it is not a regular file"); ""
+// when it can.
+std::string UnreadableReason(const std::string& path);
+
 // Size of an open file in bytes, or -1.
 std::int64_t FileSize(FILE* f);
 

@@ -82,6 +82,13 @@ public:
     // What Open does once the file is loaded: decodes bytes as a file called name (its
     // extension picks the reader) without touching the file system or current_path.
     std::int32_t OpenBytes(const std::string& name, std::span<const std::uint8_t> bytes);
+    // Takes over what an open of opened (a document of its own, so a failure there touched
+    // nothing here) set: the context and the display bitmap trade places with opened's, and
+    // the path, format, depth, sizes, state, picture facts, file facts and load time are
+    // copied. The context's writer settings (quality, lossless, speed) stay this
+    // document's; the edited flag clears and the list position follows the path. opened is
+    // left holding this document's former picture, ready to be opened into again.
+    void AdoptOpened(TIMAGE_INFO& opened);
     // The save dispatcher: writes the context with the writer of save_code.
     std::int32_t Save();
     // The Save command: writes the open picture back beside its file in its own format.
@@ -120,6 +127,9 @@ public:
     } facts;
     std::int32_t orientation = 0; // Exif orientation of the open JPEG (1..8), 0 without one
     std::int32_t save_code = 0;
+    // The quality of the JPEG, WebP, AVIF and JPEG XL files a save writes, 1 to 100: the
+    // save dialog's setting, kept in the settings file ("SaveFileDlg" "Quality"); PrepareSave hands it on.
+    std::int32_t save_quality = 90;
     // The system's error number behind the last failed Save (ENOSPC, EACCES ...), or 0;
     // ResultTextWithReason (core/Replace_file.h) words it.
     std::int32_t last_save_errno = 0;
@@ -147,13 +157,15 @@ private:
     std::int32_t OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load);
 };
 
-// The program's one document; the programs create it at start-up.
+// Set by the command-line tool and read by nothing; every other program hands its
+// document on by reference.
 extern TIMAGE_INFO* pImageInfo;
 
 // Fills the context for a save with the given code, as the save dialog's "OK" does:
-// output name, size from the display, output depth, TGA flags. Sets the save code. No
-// copy of the picture is made: the writers read the display bitmap's rows as they are
-// (CODEC_CTX::SourceRow), the PCX, DCX and PNG writers converting one row at a time.
+// output name, size from the display, output depth, TGA flags, the document's quality for
+// the lossy writers. Sets the save code. No copy of the picture is made: the writers read
+// the display bitmap's rows as they are (CODEC_CTX::SourceRow), the PCX, DCX and PNG
+// writers converting one row at a time.
 // Returns kOk, or a code when the display bitmap cannot be turned to 24 bits.
 std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::string& output_path);
 

@@ -189,6 +189,40 @@ std::int32_t TIMAGE_INFO::OpenBytes(const std::string& name, std::span<const std
     return OpenStep(name, bytes, false);
 }
 
+void TIMAGE_INFO::AdoptOpened(TIMAGE_INFO& opened)
+{
+    CODEC_CTX& kept = *context;
+    CODEC_CTX& taken = *opened.context;
+    std::swap(taken.quality, kept.quality);
+    std::swap(taken.lossless, kept.lossless);
+    std::swap(taken.speed, kept.speed);
+    std::swap(context, opened.context);
+    std::swap(display, opened.display);
+    current_state = context.get();
+    opened.current_state = opened.context.get();
+    current_path = opened.current_path;
+    open_directory = opened.open_directory;
+    format_code = opened.format_code;
+    orientation = opened.orientation;
+    facts = opened.facts;
+    bits_per_pixel = opened.bits_per_pixel;
+    display_width = opened.display_width;
+    display_height = opened.display_height;
+    state = opened.state;
+    picture_present = opened.picture_present;
+    file_size = opened.file_size;
+    file_size_kb = opened.file_size_kb;
+    day = opened.day;
+    month = opened.month;
+    year = opened.year;
+    hour = opened.hour;
+    minute = opened.minute;
+    second = opened.second;
+    last_load_time = opened.last_load_time;
+    edited = 0;
+    FindCurrent();
+}
+
 bool IsMediaExtension(const std::string& ext)
 {
     const std::string upper = Upper(ext);
@@ -201,16 +235,29 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     CODEC_CTX& ctx = *context;
     ctx.input_file_name = name;
     ctx.failure_reason.clear();
+    // The profile, Exif and comment belong to the picture shown: an open that fails keeps
+    // them with it.
+    struct KeepMeta {
+        CODEC_CTX& ctx;
+        CODEC_CTX::PICTURE_META old;
+        bool replaced = false;
+        ~KeepMeta()
+        {
+            if (!replaced)
+                ctx.meta = std::move(old);
+        }
+    } keep {ctx, std::move(ctx.meta)};
     ctx.meta.Clear();
 
     for (const MediaRow& m : kMedia)
         if (ext == m.ext) {
             if (load && access(name.c_str(), F_OK) != 0)
-                return kOpenFileError; // a missing media file keeps what was open
+                return Refuse(ctx, kOpenFileError, UnreadableReason(name)); // keeps what was open
             format_code = m.format_code;
             picture_present = 1;
             display.reset();
             state = kMediaOpen;
+            keep.replaced = true;
             if (load)
                 ReadFileFacts();
             return kOk;
@@ -222,12 +269,23 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     // An unknown name: the first bytes decide; when they match nothing, or their reader
     // fails too, the answer stays the unknown extension's.
     const bool sniffed = row == nullptr;
-    if (sniffed)
-        row = RowForFormat(load ? SniffFile(name) : SniffFormat(bytes));
-    if (row == nullptr)
-        return kDataError;
+    if (sniffed) {
+        const char* foreign = nullptr;
+        if (load) {
+            row = RowForFormat(SniffFile(name, &foreign));
+        } else {
+            row = RowForFormat(SniffFormat(bytes));
+            foreign = ForeignFormatName(bytes);
+        }
+        if (row == nullptr) {
+            std::string why = foreign != nullptr ? NotReadReason(foreign) : load ? UnreadableReason(name) : "";
+            return Refuse(ctx, kDataError,
+                          why.empty() ? "neither its name nor its first bytes are of a format Ravelscope reads" : why);
+        }
+    }
     if (row->decoder == nullptr)
-        return kFormatNotSupported;
+        return Refuse(ctx, kFormatNotSupported, std::string("this build reads no ") + FormatName(row->format_code) +
+                                                    " files");
     // The file is mapped, not read: the reader's passed pages are given back as it goes,
     // so the file never stands in memory beside the picture whole. Where it cannot be
     // mapped it is read.
@@ -240,11 +298,12 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
         if (mapped.Map(name) == kOk) {
             bytes = mapped.Bytes();
             if (bytes.size() > kMaxPictureBytes)
-                return sniffed ? kDataError : kImageTooLarge;
+                return Refuse(ctx, sniffed ? kDataError : kImageTooLarge, "the file is larger than 1 GiB");
             ctx.input_map = &mapped;
         } else {
             if (int loaded = LoadWholeFile(name, ctx.file); loaded != kOk)
-                return sniffed ? kDataError : loaded;
+                return Refuse(ctx, sniffed ? kDataError : loaded,
+                              loaded == kImageTooLarge ? "the file is larger than 1 GiB" : UnreadableReason(name));
             bytes = std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size());
         }
     }
@@ -258,17 +317,25 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
         rc = RunDecoder(*this, row->decoder, bytes, wants_direct(row));
         if (rc == kMagicError && !sniffed) { // a known name on another format's bytes
             const DispatchRow* real = RowForFormat(SniffFormat(bytes));
-            if (real != nullptr && real != row &&
-                RunDecoder(*this, real->decoder, bytes, wants_direct(real)) == kOk) {
-                row = real;
-                rc = kOk;
+            if (real != nullptr && real != row) {
+                ctx.failure_reason.clear();
+                if (RunDecoder(*this, real->decoder, bytes, wants_direct(real)) == kOk) {
+                    row = real;
+                    rc = kOk;
+                } else {
+                    const std::string why = ctx.failure_reason;
+                    ctx.failure_reason = std::string("the file holds ") + FormatName(real->format_code) +
+                                         " data" + (why.empty() ? "" : ": " + why);
+                }
+            } else if (const char* foreign = ForeignFormatName(bytes)) {
+                ctx.failure_reason = NotReadReason(foreign);
             }
         }
         if (sniffed && rc != kOk)
             rc = kDataError;
     } catch (...) {
         state = kNothingOpen;
-        return kOpenFileError;
+        return Refuse(ctx, kOpenFileError, "the reader stopped on an unexpected failure");
     }
     if (row->compression != nullptr && (rc == kOk || row->format_code == kFmtJpeg))
         ctx.compression_name = row->compression;
@@ -305,6 +372,7 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     if (load_timing != 0)
         last_load_time = StopLoadTimer();
     FinishOpen(*this);
+    keep.replaced = true;
     if (direct)
         direct_decode = 0;
     return kOk;

@@ -48,5 +48,9 @@ std::int32_t OrientOpenedPicture(TIMAGE_INFO& doc, std::span<const std::uint8_t>
     }
     ctx.width = w;
     ctx.height = h;
+    // The pixels are now the picture as shown: the Exif block says so, and its thumbnail,
+    // stored the other way, goes.
+    ResetExifOrientation(ctx.meta.exif);
+    DropExifThumbnail(ctx.meta.exif);
     return kOk;
 }

@@ -10,5 +10,6 @@ class TIMAGE_INFO;
 // document's orientation field and turns the picture just read to match: the context's
 // decoded pixels, or with direct set the display bitmap the reader drew; the context's
 // width and height follow. Orientation 1, none or an unknown value leaves the pixels
-// untouched. Returns kOk, or a sizing code (the picture is left as read then).
+// untouched. A turned picture's Exif block (the context's meta) gets orientation 1 and
+// loses its thumbnail. Returns kOk, or a sizing code (the picture is left as read then).
 std::int32_t OrientOpenedPicture(TIMAGE_INFO& doc, std::span<const std::uint8_t> bytes, bool direct);

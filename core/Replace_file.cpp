@@ -223,12 +223,6 @@ int ReplaceFileWith(const std::string& target, const std::function<int(const std
 
 std::string ResultTextWithReason(int code, int sys_error)
 {
-    std::string text = ResultText(code);
-    if (sys_error != 0) {
-        char buf[256];
-        text += " (";
-        text += strerror_r(sys_error, buf, sizeof buf);
-        text += ")";
-    }
-    return text;
+    char buf[256];
+    return ResultTextWithReason(code, sys_error != 0 ? std::string(strerror_r(sys_error, buf, sizeof buf)) : std::string());
 }

@@ -20,3 +20,11 @@ const char* ResultText(std::int32_t code)
             return r.text;
     return "";
 }
+
+std::string ResultTextWithReason(std::int32_t code, const std::string& reason)
+{
+    std::string text = ResultText(code);
+    if (!reason.empty())
+        text += (text.empty() ? "(" : " (") + reason + ")";
+    return text;
+}

@@ -5,7 +5,9 @@
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
+#include "dec_enc/Exif.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -52,6 +54,7 @@ std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::st
     ctx.width = dib.Width();
     ctx.height = dib.Height();
     ctx.out_bits_per_pixel = 24;
+    ctx.quality = std::clamp(doc.save_quality, 1, 100);
     if (save_code == kSaveTga) {
         ctx.right_to_left = false;
         ctx.top_to_bottom = false;
@@ -70,6 +73,7 @@ std::int32_t TIMAGE_INFO::Save()
 {
     CODEC_CTX& ctx = *context;
     last_save_errno = 0;
+    ctx.failure_reason.clear();
     // Writers read the display bitmap's rows; only the GIF writer's colour reduction reads
     // the working pixel buffer, which an edit that changed the display alone leaves behind.
     if (ctx.work_behind && !SaveReadsDisplay(save_code))
@@ -101,6 +105,26 @@ std::int32_t TIMAGE_INFO::Save()
     // the document's edited flag says after a save or an undo to the saved picture.
     ctx.edited = ctx.edited || edited != 0;
     ctx.source_bitmap = display.get();
+    // The profile, Exif and comment go with the file they came from: a picture no file
+    // holds (pasted, scanned) writes none, and once written it is the picture of a file
+    // that holds none (the Save As that names it makes that file the document's), so they
+    // stay out. An edited picture's Exif thumbnail shows the picture before the edits: it
+    // goes.
+    CODEC_CTX::PICTURE_META held;
+    if (current_path.empty())
+        std::swap(held, ctx.meta);
+    else if (ctx.edited)
+        DropExifThumbnail(ctx.meta.exif);
+    struct GiveBack {
+        CODEC_CTX& ctx;
+        CODEC_CTX::PICTURE_META& held;
+        bool swapped;
+        ~GiveBack()
+        {
+            if (swapped)
+                std::swap(held, ctx.meta);
+        }
+    } give_back {ctx, held, current_path.empty()};
     int sys_error = 0;
     const int rc = ReplaceFileWith(
         target,
@@ -116,6 +140,12 @@ std::int32_t TIMAGE_INFO::Save()
     ctx.output_file_name = target;
     ctx.source_bitmap = nullptr;
     last_save_errno = sys_error;
+    if (rc == kOk)
+        give_back.swapped = false;
+    if (rc != kOk && sys_error != 0 && ctx.failure_reason.empty()) {
+        char buf[256];
+        ctx.failure_reason = strerror_r(sys_error, buf, sizeof buf);
+    }
     return rc;
 }
 

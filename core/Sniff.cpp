@@ -56,7 +56,41 @@ std::int32_t IsoBrandFormat(std::span<const std::uint8_t> b)
     return kFmtHeif;
 }
 
+// Common formats that are not read, by their first bytes. A format that gains a reader
+// leaves this table (WebP, AVIF, HEIF and JPEG XL have theirs).
+struct FOREIGN_FORMAT {
+    const char* name;
+    const char* magic;
+    std::size_t length;
+    std::size_t at = 0;
+};
+
+constexpr FOREIGN_FORMAT kForeign[] = {
+    {"JPEG 2000", "\0\0\0\x0CjP  \r\n\x87\n", 12},
+    {"JPEG 2000", "\xFF\x4F\xFF\x51", 4},
+    {"Photoshop", "8BPS", 4},
+    {"OpenEXR", "\x76\x2F\x31\x01", 4},
+    {"Radiance HDR", "#?RADIANCE", 10},
+    {"DirectDraw Surface", "DDS ", 4},
+    {"Windows icon", "\0\0\1\0", 4},
+    {"PDF", "%PDF-", 5},
+    {"SVG", "<svg", 4},
+};
+
 } // namespace
+
+const char* ForeignFormatName(std::span<const std::uint8_t> b)
+{
+    for (const FOREIGN_FORMAT& f : kForeign)
+        if (Starts(b, f.magic, f.length, f.at))
+            return f.name;
+    return nullptr;
+}
+
+std::string NotReadReason(const char* foreign_name)
+{
+    return std::string(foreign_name) + " is not a format Ravelscope reads";
+}
 
 std::int32_t SniffFormat(std::span<const std::uint8_t> b)
 {
@@ -108,12 +142,17 @@ std::int32_t SniffFormat(std::span<const std::uint8_t> b)
     return -1;
 }
 
-std::int32_t SniffFile(const std::string& path)
+std::int32_t SniffFile(const std::string& path, const char** foreign)
 {
+    if (foreign != nullptr)
+        *foreign = nullptr;
     FilePtr f = OpenForRead(path);
     if (!f)
         return -1;
     std::uint8_t head[kSniffBytes];
     const std::size_t n = std::fread(head, 1, sizeof head, f.get());
-    return SniffFormat(std::span<const std::uint8_t>(head, n));
+    const std::span<const std::uint8_t> bytes(head, n);
+    if (foreign != nullptr)
+        *foreign = ForeignFormatName(bytes);
+    return SniffFormat(bytes);
 }

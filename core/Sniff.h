@@ -16,5 +16,13 @@ inline constexpr std::size_t kSniffBytes = 512;
 // animation is still PNG here: its chunks decide later.
 std::int32_t SniffFormat(std::span<const std::uint8_t> head);
 
-// SniffFormat over the first kSniffBytes of a file; -1 when it cannot be read.
-std::int32_t SniffFile(const std::string& path);
+// The name of a common picture format that Ravelscope does not read ("Photoshop",
+// "JPEG 2000", "OpenEXR" ...) when head is the start of such a file; null
+// otherwise. One table (core/Sniff.cpp) holds them: a format that gains a reader leaves it.
+const char* ForeignFormatName(std::span<const std::uint8_t> head);
+// "Photoshop is not a format Ravelscope reads".
+std::string NotReadReason(const char* foreign_name);
+
+// SniffFormat over the first kSniffBytes of a file; -1 when it cannot be read. With
+// foreign given, it also gets ForeignFormatName of those bytes.
+std::int32_t SniffFile(const std::string& path, const char** foreign = nullptr);

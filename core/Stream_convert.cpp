@@ -12,6 +12,9 @@
 
 namespace {
 
+// JPEG outputs take the document path: the document's writer encodes at the chosen
+// quality and carries the source's Exif block, ICC profile and comment, which a stream of
+// rows has no way to hand on.
 bool SinkFor(std::int32_t save_code, RowFormat& format)
 {
     switch (save_code) {
@@ -21,7 +24,6 @@ bool SinkFor(std::int32_t save_code, RowFormat& format)
     case kSaveTga: format = RowFormat::Tga; return true;
     case kSaveSun: format = RowFormat::Sun; return true;
     case kSavePng: format = RowFormat::Png; return true;
-    case kSaveJpeg: format = RowFormat::Jpeg; return true;
     case kSaveTiff: format = RowFormat::Tiff; return true;
     default: return false;
     }

@@ -25,11 +25,11 @@ int DecodeBmp(CODEC_CTX& ctx, std::span<const std::uint8_t> file)
                         (lead == 12 || lead == 40 || lead == 52 || lead == 56 || lead == 108 || lead == 124);
     BMP_INFO info;
     if (int rc = ParseBmpHeader(file, info, packed); rc != kOk)
-        return rc;
+        return Refuse(ctx, rc, info.reason);
     if (info.width > 4096 && info.height > 4096)
-        return kImageTooLarge;
+        return Refuse(ctx, kImageTooLarge, kReasonOver4096);
     if (!BmpRowsPresent(file.size(), info))
-        return kDataError;
+        return Refuse(ctx, kDataError, kReasonTooShort);
     ctx.compression_name = "None"; // run-length coded bitmaps too
     ctx.bits_per_pixel = info.pixel_class;
 

@@ -12,37 +12,65 @@ std::uint32_t Get(const std::uint8_t* p, int bytes, bool big)
     return v;
 }
 
-// The orientation tag of a TIFF structure (the APP1 payload after "Exif\0\0").
-int OrientationInTiff(std::span<const std::uint8_t> t)
+void Put(std::uint8_t* p, int bytes, bool big, std::uint32_t v)
+{
+    for (int i = 0; i < bytes; ++i)
+        p[big ? bytes - 1 - i : i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// IFD0 of a TIFF structure (the Exif block after "Exif\0\0"): its offset and entry count;
+// false when it is not there. The entries are checked against the bytes one by one.
+struct IFD0 {
+    bool big = false;
+    std::size_t at = 0;
+    std::uint32_t entries = 0;
+};
+
+bool FindIfd0(std::span<const std::uint8_t> t, IFD0& ifd)
 {
     if (t.size() < 8)
-        return 0;
-    bool big = false;
+        return false;
     if (t[0] == 'M' && t[1] == 'M')
-        big = true;
+        ifd.big = true;
     else if (!(t[0] == 'I' && t[1] == 'I'))
-        return 0;
-    if (Get(t.data() + 2, 2, big) != 42)
-        return 0;
-    const std::uint64_t ifd = Get(t.data() + 4, 4, big);
-    if (ifd + 2 > t.size())
-        return 0;
-    const std::uint32_t entries = Get(t.data() + ifd, 2, big);
-    for (std::uint32_t i = 0; i < entries; ++i) {
-        const std::uint64_t at = ifd + 2 + std::uint64_t{i} * 12;
+        return false;
+    if (Get(t.data() + 2, 2, ifd.big) != 42)
+        return false;
+    const std::uint64_t at = Get(t.data() + 4, 4, ifd.big);
+    if (at + 2 > t.size())
+        return false;
+    ifd.at = static_cast<std::size_t>(at);
+    ifd.entries = Get(t.data() + at, 2, ifd.big);
+    return true;
+}
+
+// The offset of IFD0's orientation entry when it is a SHORT (its value in the entry).
+bool FindOrientation(std::span<const std::uint8_t> t, const IFD0& ifd, std::size_t& entry)
+{
+    for (std::uint32_t i = 0; i < ifd.entries; ++i) {
+        const std::size_t at = ifd.at + 2 + std::size_t{i} * 12;
         if (at + 12 > t.size())
-            return 0;
+            return false;
         const std::uint8_t* e = t.data() + at;
-        if (Get(e, 2, big) != 0x0112)
+        if (Get(e, 2, ifd.big) != 0x0112)
             continue;
-        const std::uint32_t type = Get(e + 2, 2, big);
-        const std::uint32_t count = Get(e + 4, 4, big);
-        if (type != 3 || count < 1) // SHORT: the value sits in the entry itself
-            return 0;
-        const std::uint32_t v = Get(e + 8, 2, big);
-        return v >= 1 && v <= 8 ? static_cast<int>(v) : 0;
+        if (Get(e + 2, 2, ifd.big) != 3 || Get(e + 4, 4, ifd.big) < 1)
+            return false;
+        entry = at;
+        return true;
     }
-    return 0;
+    return false;
+}
+
+// The orientation tag of a TIFF structure.
+int OrientationInTiff(std::span<const std::uint8_t> t)
+{
+    IFD0 ifd;
+    std::size_t entry = 0;
+    if (!FindIfd0(t, ifd) || !FindOrientation(t, ifd, entry))
+        return 0;
+    const std::uint32_t v = Get(t.data() + entry + 8, 2, ifd.big);
+    return v >= 1 && v <= 8 ? static_cast<int>(v) : 0;
 }
 
 } // namespace
@@ -75,4 +103,34 @@ int ExifOrientation(std::span<const std::uint8_t> jpeg)
         pos += 2 + length;
     }
     return 0;
+}
+
+int ExifBlockOrientation(std::span<const std::uint8_t> tiff)
+{
+    return OrientationInTiff(tiff);
+}
+
+bool ResetExifOrientation(std::span<std::uint8_t> tiff)
+{
+    IFD0 ifd;
+    std::size_t entry = 0;
+    if (!FindIfd0(tiff, ifd) || !FindOrientation(tiff, ifd, entry))
+        return false;
+    std::uint8_t* value = tiff.data() + entry + 8;
+    if (Get(value, 2, ifd.big) == 1)
+        return false;
+    Put(value, 2, ifd.big, 1);
+    return true;
+}
+
+bool DropExifThumbnail(std::span<std::uint8_t> tiff)
+{
+    IFD0 ifd;
+    if (!FindIfd0(tiff, ifd) || ifd.at + 2 + std::size_t{ifd.entries} * 12 + 4 > tiff.size())
+        return false;
+    std::uint8_t* next = tiff.data() + ifd.at + 2 + std::size_t{ifd.entries} * 12;
+    if (Get(next, 4, ifd.big) == 0)
+        return false;
+    Put(next, 4, ifd.big, 0);
+    return true;
 }

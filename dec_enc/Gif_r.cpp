@@ -35,10 +35,11 @@
 
 namespace {
 
-int Fail(const char* message)
+// A damaged file: the diagnostic line, and the reason shown to the person.
+int Fail(CODEC_CTX& ctx, const char* message, const char* reason)
 {
     Diagnose("%s", message);
-    return kDataError;
+    return Refuse(ctx, kDataError, reason);
 }
 
 // Reads the entries of a colour table: red, green, blue in the file, blue, green, red in
@@ -210,11 +211,11 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
 {
     const int min_code_size = in.Get();
     if (min_code_size < 0)
-        return Fail("EOF / read error on image data");
+        return Fail(ctx, "EOF / read error on image data", kReasonEndsEarly);
     if (min_code_size < 1 || min_code_size > 8)
-        return Fail("bad LZW minimum code size");
+        return Fail(ctx, "bad LZW minimum code size", "an LZW code size out of range");
     if (d.width < 1 || d.height < 1)
-        return Fail("image of zero width or height");
+        return Fail(ctx, "image of zero width or height", "the picture has no width or no height");
 
     // Gather the data sub-blocks into one run of bytes, with padding for the bit reader.
     std::size_t data_bytes = 0;
@@ -254,12 +255,12 @@ int DecodeImage(CODEC_CTX& ctx, ByteCursor& in, const IMAGE_DESC& d, int screen_
     const std::uint64_t codes = std::uint64_t{data_bytes} * 8 / static_cast<std::uint64_t>(min_code_size + 1);
     const std::uint64_t image_pixels = std::uint64_t(d.width) * std::uint64_t(d.height);
     if (!ClaimFits(image_pixels, codes, expansion::kLzwCodes) || image_pixels > codes * (codes + 1) / 2)
-        return Fail("image data too short for the image's size");
+        return Fail(ctx, "image data too short for the image's size", kReasonTooShort);
     const std::int64_t cw = std::max<std::int64_t>(screen_w, std::int64_t{d.left} + d.width);
     const std::int64_t ch = std::max<std::int64_t>(screen_h, std::int64_t{d.top} + d.height);
     const std::uint64_t canvas_pixels = std::uint64_t(cw) * std::uint64_t(ch);
     if (canvas_pixels > (std::uint64_t{1} << 20) && canvas_pixels > image_pixels * 16)
-        return Fail("logical screen far larger than its image");
+        return Fail(ctx, "logical screen far larger than its image", "the logical screen is far larger than its picture");
     if (int rc = ctx.ReserveDecoded(cw, ch); rc != kOk)
         return rc;
     if (int rc = ctx.index.Reserve(static_cast<std::size_t>(canvas_pixels) + 8); rc != kOk)
@@ -335,26 +336,26 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
 {
     std::uint8_t magic[6];
     if (in.Read(magic, 6) < 6)
-        return Fail("error reading magic number");
+        return Fail(ctx, "error reading magic number", kReasonHeaderCut);
     if (std::memcmp(magic, "GIF", 3) != 0)
-        return Fail("not a GIF file");
+        return Fail(ctx, "not a GIF file", "no GIF signature");
     if (std::memcmp(magic + 3, "87a", 3) != 0 && std::memcmp(magic + 3, "89a", 3) != 0)
-        return Fail("bad version number, not '87a' or '89a'");
+        return Fail(ctx, "bad version number, not '87a' or '89a'", "not GIF version 87a or 89a");
     std::uint8_t screen[7];
     if (in.Read(screen, 7) < 7)
-        return Fail("failed to read screen descriptor");
+        return Fail(ctx, "failed to read screen descriptor", kReasonHeaderCut);
     const int screen_w = LoadWord(kLittleEndian, screen);
     const int screen_h = LoadWord(kLittleEndian, screen + 2);
     const int flags = screen[4];
     ctx.bits_per_pixel = (flags & 7) + 1;
     if (screen_w == 0 || screen_h == 0)
-        return kDataError;
+        return Refuse(ctx, kDataError, "the header gives the picture no width or no height");
     std::uint8_t global[256 * 3] = {};
     const bool has_global = (flags & 0x80) != 0;
     if (has_global) {
         const std::size_t bytes = (std::size_t{2} << (flags & 7)) * 3;
         if (in.Left() < bytes)
-            return Fail("bad colormap");
+            return Fail(ctx, "bad colormap", "the file ends inside a colour table");
         StoreTable(in.Take(bytes), global);
     }
 
@@ -362,13 +363,13 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
     for (;;) {
         const int block = in.Get();
         if (block < 0)
-            return Fail("EOF / read error on image data");
+            return Fail(ctx, "EOF / read error on image data", "the file ends before its first picture");
         if (block == 0x3B)
-            return Fail("only 0 image found in file");
+            return Fail(ctx, "only 0 image found in file", "the file holds no picture");
         if (block == 0x21) {
             const int label = in.Get();
             if (label < 0)
-                return Fail("OF / read error on extention function code");
+                return Fail(ctx, "OF / read error on extention function code", kReasonEndsEarly);
             HandleExtension(in, label);
             continue;
         }
@@ -381,14 +382,14 @@ int DecodeFile(CODEC_CTX& ctx, ByteCursor& in)
         }
         std::uint8_t desc[9];
         if (in.Read(desc, 9) < 9)
-            return Fail("couldn't read left/top/width/height");
+            return Fail(ctx, "couldn't read left/top/width/height", kReasonEndsEarly);
         const IMAGE_DESC d {LoadWord(kLittleEndian, desc), LoadWord(kLittleEndian, desc + 2),
                             LoadWord(kLittleEndian, desc + 4), LoadWord(kLittleEndian, desc + 6),
                             (desc[8] & 0x40) != 0};
         if (desc[8] & 0x80) {
             const std::size_t bytes = (std::size_t{1} << ((desc[8] & 7) + 1)) * 3;
             if (in.Left() < bytes)
-                return Fail("bad colormap");
+                return Fail(ctx, "bad colormap", "the file ends inside a colour table");
             StoreTable(in.Take(bytes), ctx.palette);
         } else {
             std::memcpy(ctx.palette, global, sizeof global);
@@ -407,7 +408,7 @@ int DecodeGif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
                        (std::memcmp(magic + 3, "87a", 3) == 0 || std::memcmp(magic + 3, "89a", 3) == 0);
     const bool upper = got && (std::memcmp(magic + 3, "87A", 3) == 0 || std::memcmp(magic + 3, "89A", 3) == 0);
     if (!lower && !upper)
-        return kMagicError;
+        return Refuse(ctx, kMagicError, "no GIF signature");
     ByteCursor in(bytes);
     return DecodeFile(ctx, in);
 }

@@ -1,8 +1,13 @@
-// JPEG writing through the IJG API of libjpeg-turbo: a baseline JFIF file, YCbCr, quality
-// 75, floating-point DCT. The rows are the caller's source bitmap (blue, green, red), which
-// the library takes as they stand; a context without one gives its 4-byte pixel buffer
-// (blue, green, red, unused) instead. Either way no copy of the picture is
-// made for the save.
+// JPEG writing through the IJG API of libjpeg-turbo: a baseline JFIF file, YCbCr, the
+// context's quality (1 to 100; 90 unless the caller chose), floating-point DCT. The rows are
+// the caller's source bitmap (blue, green, red), which the library takes as they stand; a
+// context without one gives its 4-byte pixel buffer (blue, green, red, unused) instead.
+// Either way no copy of the picture is made for the save.
+//
+// The context's meta follows the JFIF segment: the Exif block as an APP1 "Exif" segment,
+// the ICC profile in APP2 "ICC_PROFILE" segments of at most 65519 bytes of profile each
+// (numbered from 1; a profile that needs more than 255 is left out), the comment as a COM
+// segment (cut to 65533 bytes). An Exif block too large for one segment is left out.
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
@@ -36,6 +41,39 @@ RowSource FindRows(CODEC_CTX& ctx)
     return {ctx.quad.data(), static_cast<std::size_t>(ctx.width) * 4, 4, JCS_EXT_BGRX};
 }
 
+constexpr std::size_t kSegmentMax = 65533; // bytes of one marker segment after its length
+constexpr std::size_t kIccChunk = kSegmentMax - 14;
+
+// A segment of a head and a body, written byte by byte so that nothing is allocated
+// between the library's calls.
+void WriteSegment(j_compress_ptr cinfo, int marker, const char* head, std::size_t head_bytes,
+                  const std::uint8_t* body, std::size_t body_bytes)
+{
+    jpeg_write_m_header(cinfo, marker, static_cast<unsigned>(head_bytes + body_bytes));
+    for (std::size_t i = 0; i < head_bytes; ++i)
+        jpeg_write_m_byte(cinfo, static_cast<std::uint8_t>(head[i]));
+    for (std::size_t i = 0; i < body_bytes; ++i)
+        jpeg_write_m_byte(cinfo, body[i]);
+}
+
+void WriteMeta(j_compress_ptr cinfo, const CODEC_CTX::PICTURE_META& meta)
+{
+    if (!meta.exif.empty() && meta.exif.size() + 6 <= kSegmentMax)
+        WriteSegment(cinfo, JPEG_APP0 + 1, "Exif\0\0", 6, meta.exif.data(), meta.exif.size());
+    const std::size_t chunks = (meta.icc_profile.size() + kIccChunk - 1) / kIccChunk;
+    if (chunks >= 1 && chunks <= 255)
+        for (std::size_t k = 0; k < chunks; ++k) {
+            const std::size_t from = k * kIccChunk;
+            const std::size_t n = std::min(kIccChunk, meta.icc_profile.size() - from);
+            const char head[14] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', '\0',
+                                   static_cast<char>(k + 1), static_cast<char>(chunks)};
+            WriteSegment(cinfo, JPEG_APP0 + 2, head, sizeof head, meta.icc_profile.data() + from, n);
+        }
+    if (!meta.comment.empty())
+        WriteSegment(cinfo, JPEG_COM, "", 0, reinterpret_cast<const std::uint8_t*>(meta.comment.data()),
+                     std::min(kSegmentMax, meta.comment.size()));
+}
+
 int EncodeJpeg(CODEC_CTX& ctx, const RowSource& src, FILE* file)
 {
     JPEG_ERROR err;
@@ -53,9 +91,10 @@ int EncodeJpeg(CODEC_CTX& ctx, const RowSource& src, FILE* file)
     cinfo.input_components = src.components;
     cinfo.in_color_space = src.layout;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 75, TRUE);
+    jpeg_set_quality(&cinfo, std::clamp(ctx.quality, 1, 100), TRUE);
     cinfo.dct_method = JDCT_FLOAT;
     jpeg_start_compress(&cinfo, TRUE);
+    WriteMeta(&cinfo, ctx.meta);
     JSAMPROW rows[kRowsPerCall];
     while (cinfo.next_scanline < cinfo.image_height) {
         const JDIMENSION first = cinfo.next_scanline;

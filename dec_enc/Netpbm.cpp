@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -170,14 +171,14 @@ std::int64_t ReadNetpbmNumber(ByteCursor& in)
     }
 }
 
-int ReadNetpbmHeader(ByteCursor& in, NetpbmKind kind, NETPBM_HEADER& h)
+int ReadNetpbmHeader(CODEC_CTX& ctx, ByteCursor& in, NetpbmKind kind, NETPBM_HEADER& h)
 {
     const int m0 = in.Get();
     const int m1 = in.Get();
     const char binary = kind == NetpbmKind::Bitmap ? '4' : kind == NetpbmKind::Greymap ? '5' : '6';
     const char plain = static_cast<char>(binary - 3);
     if (m0 != 'P' || (m1 != binary && m1 != plain))
-        return kMagicError;
+        return Refuse(ctx, kMagicError, std::string("no P") + plain + " or P" + binary + " signature");
     h.kind = kind;
     h.plain = m1 == plain;
     h.width = ReadNetpbmNumber(in);
@@ -186,7 +187,9 @@ int ReadNetpbmHeader(ByteCursor& in, NetpbmKind kind, NETPBM_HEADER& h)
     if (kind != NetpbmKind::Bitmap) {
         const std::int64_t maxval = ReadNetpbmNumber(in);
         if (maxval < 1 || maxval > 65535)
-            return kDataError;
+            return Refuse(ctx, kDataError, maxval < 0                   ? "a header field that is not a number"
+                                           : maxval == 0 && in.AtEnd() ? kReasonHeaderCut
+                                                                       : "a maximum sample value outside 1 to 65535");
         h.maxval = static_cast<int>(maxval);
     }
     return kOk;
@@ -195,9 +198,11 @@ int ReadNetpbmHeader(ByteCursor& in, NetpbmKind kind, NETPBM_HEADER& h)
 int SizeNetpbmPicture(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
 {
     if (h.width < 1 || h.height < 1)
-        return kDataError;
+        return Refuse(ctx, kDataError, h.width < 0 || h.height < 0 ? "a header field that is not a number"
+                                       : in.AtEnd()                 ? kReasonHeaderCut
+                                                                    : "the header gives the picture no width or no height");
     if (PictureBytes(h.width, h.height, 3) == SIZE_MAX)
-        return kImageTooLarge;
+        return Refuse(ctx, kImageTooLarge, "the picture would take more than 1 GiB");
     // The least the raster can take: a bit per pixel for bitmaps, a byte (two past 255)
     // per sample, two characters per sample in the plain variants but for run-together
     // bitmap digits.
@@ -209,7 +214,7 @@ int SizeNetpbmPicture(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
     else if (h.plain && h.kind != NetpbmKind::Bitmap)
         claimed = samples * 2;
     if (!ClaimFits(claimed, in.Left(), expansion::kStoredEighthDiv))
-        return kDataError;
+        return Refuse(ctx, kDataError, kReasonTooShort);
     return ctx.ReserveTarget(h.width, h.height);
 }
 

@@ -32,5 +32,6 @@ int DecodeNetpbmRaster(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx);
 int SizeNetpbmPicture(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx);
 
 // Reads the magic and header numbers of a netpbm file of the given kind: kMagicError for
-// another magic, kDataError for a size or maximum value that is not usable.
-int ReadNetpbmHeader(ByteCursor& in, NetpbmKind kind, NETPBM_HEADER& h);
+// another magic, kDataError for a size or maximum value that is not usable (with the
+// reason in the context).
+int ReadNetpbmHeader(CODEC_CTX& ctx, ByteCursor& in, NetpbmKind kind, NETPBM_HEADER& h);

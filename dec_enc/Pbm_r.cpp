@@ -13,7 +13,7 @@ int DecodePbm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    int rc = ReadNetpbmHeader(in, NetpbmKind::Bitmap, h);
+    int rc = ReadNetpbmHeader(ctx, in, NetpbmKind::Bitmap, h);
     if (rc == kMagicError)
         Diagnose("Image file %s not in PBM format", ctx.input_file_name.c_str());
     if (rc != kOk)

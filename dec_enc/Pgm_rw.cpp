@@ -15,14 +15,14 @@ int DecodePgm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    int rc = ReadNetpbmHeader(in, NetpbmKind::Greymap, h);
+    int rc = ReadNetpbmHeader(ctx, in, NetpbmKind::Greymap, h);
     if (rc == kMagicError)
         Diagnose("Image file %s not in PGM format", ctx.input_file_name.c_str());
     if (rc != kOk)
         return rc;
     ctx.bits_per_pixel = 8;
     if (h.width > 4096 && h.height > 4096)
-        return kImageTooLarge;
+        return Refuse(ctx, kImageTooLarge, kReasonOver4096);
     if (rc = SizeNetpbmPicture(in, h, ctx); rc != kOk)
         return rc;
     if (rc = DecodeNetpbmRaster(in, h, ctx); rc != kOk)

@@ -43,8 +43,12 @@ bool SizeRowTable(CODEC_CTX& ctx, std::size_t rows) noexcept
     }
 }
 
-void JumpOnError(png_structp png, png_const_charp)
+// The reader's error handler: libpng's message becomes the reason, unless the reader gave
+// one already. Our read callback's "Read Error" means the bytes ran out.
+void JumpOnReadError(png_structp png, png_const_charp message)
 {
+    if (auto* ctx = static_cast<CODEC_CTX*>(png_get_error_ptr(png)); ctx != nullptr && ctx->failure_reason.empty())
+        ctx->failure_reason = std::strcmp(message, "Read Error") == 0 ? kReasonEndsEarly : message;
     png_longjmp(png, 1);
 }
 
@@ -87,7 +91,7 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     PngInput input {ByteCursor(bytes), ctx};
     PngMemory memory;
     memory.limit = static_cast<png_alloc_size_t>(std::max<std::size_t>(bytes.size(), 8 << 20));
-    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, SilentWarning, &memory,
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &ctx, JumpOnReadError, SilentWarning, &memory,
                                                LimitedMalloc, LimitedFree);
     if (png == nullptr)
         return kMemoryError;
@@ -119,17 +123,17 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     png_get_IHDR(png, info, &width, &height, &bit_depth, &colour_type, &interlace, &compression, &filter);
     memory.limit = std::max<png_alloc_size_t>(memory.limit, png_alloc_size_t{width} * 16 + 65536);
     if (width > 4096 && height > 4096) {
-        rc = kImageTooLarge;
+        rc = Refuse(ctx, kImageTooLarge, kReasonOver4096);
         png_longjmp(png, 1);
     }
     if (width == 0 || height == 0) {
-        rc = kDataError;
+        rc = Refuse(ctx, kDataError, "the header gives the picture no width or no height");
         png_longjmp(png, 1);
     }
     if (compression == PNG_COMPRESSION_TYPE_BASE)
         ctx.compression_name = "LZ77";
     if (PictureBytes(width, height, 3) == SIZE_MAX) {
-        rc = kImageTooLarge;
+        rc = Refuse(ctx, kImageTooLarge, "the picture would take more than 1 GiB");
         png_longjmp(png, 1);
     }
     // The compressed rows (each with its filter byte) must fit in the file before the
@@ -137,7 +141,7 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     const std::uint64_t packed_row =
         (static_cast<std::uint64_t>(width) * png_get_channels(png, info) * static_cast<unsigned>(bit_depth) + 7) / 8;
     if (!ClaimFits((packed_row + 1) * height, bytes.size(), expansion::kDeflate)) {
-        rc = kDataError;
+        rc = Refuse(ctx, kDataError, kReasonTooShort);
         png_longjmp(png, 1);
     }
 
@@ -166,7 +170,7 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {
-        rc = kFormatNotSupported;
+        rc = Refuse(ctx, kFormatNotSupported, "a PNG layout that does not turn into 24-bit rows");
         png_longjmp(png, 1);
     }
 
@@ -179,7 +183,7 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
         png_longjmp(png, 1);
     }
     if (!SizeRowTable(ctx, height)) {
-        rc = kMemoryError;
+        rc = Refuse(ctx, kMemoryError, "not enough memory for the picture");
         png_longjmp(png, 1);
     }
     for (png_uint_32 y = 0; y < height; ++y)
@@ -198,15 +202,15 @@ int DecodePng(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     const std::uint8_t* head = bytes.data();
     const std::size_t got = std::min<std::size_t>(bytes.size(), 24);
     if (got < 8 || std::memcmp(head, kPngSignature, 8) != 0)
-        return kMagicError;
+        return Refuse(ctx, kMagicError, "no PNG signature");
     // The size in the header chunk, before libpng (which refuses a zero size as a
     // damaged header) sees it.
     if (got == 24 && std::memcmp(head + 12, "IHDR", 4) == 0) {
         const std::uint32_t w = LoadDword(kBigEndian, head + 16), h = LoadDword(kBigEndian, head + 20);
         if (w > 4096 && h > 4096)
-            return kImageTooLarge;
+            return Refuse(ctx, kImageTooLarge, kReasonOver4096);
         if (w == 0 || h == 0)
-            return kDataError;
+            return Refuse(ctx, kDataError, "the header gives the picture no width or no height");
     }
     return DecodePngBytes(ctx, bytes);
 }

@@ -10,13 +10,13 @@ int DecodePpm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    int rc = ReadNetpbmHeader(in, NetpbmKind::Pixmap, h);
+    int rc = ReadNetpbmHeader(ctx, in, NetpbmKind::Pixmap, h);
     if (rc != kOk)
         return rc;
     ctx.compression_name = "None";
     ctx.bits_per_pixel = 24;
     if (h.width > 4096 && h.height > 4096)
-        return kImageTooLarge;
+        return Refuse(ctx, kImageTooLarge, kReasonOver4096);
     if (rc = SizeNetpbmPicture(in, h, ctx); rc != kOk)
         return rc;
     return DecodeNetpbmRaster(in, h, ctx);

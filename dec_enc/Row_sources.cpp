@@ -95,7 +95,8 @@ std::unique_ptr<RowSource> Netpbm(std::span<const std::uint8_t> bytes, MappedFil
 {
     ByteCursor in(bytes);
     NETPBM_HEADER h {};
-    if (ReadNetpbmHeader(in, kind, h) != kOk || h.plain || h.maxval > 255 || h.width < 1 || h.height < 1 ||
+    CODEC_CTX header_reasons; // a refused header leaves the file to the document, which says why
+    if (ReadNetpbmHeader(header_reasons, in, kind, h) != kOk || h.plain || h.maxval > 255 || h.width < 1 || h.height < 1 ||
         h.width > 0x7FFFFFFF || h.height > 0x7FFFFFFF)
         return nullptr;
     const auto w = static_cast<std::size_t>(h.width);

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -143,7 +144,7 @@ int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     ByteCursor in(bytes);
     const auto head = in.Take(18);
     if (head.size() != 18)
-        return kDataError;
+        return Refuse(ctx, kDataError, kReasonHeaderCut);
     const std::uint8_t* h = head.data();
     const int id_length = h[0];
     const int map_type = h[1];
@@ -160,21 +161,22 @@ int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     t.right_to_left = (h[17] & 0x10) != 0;
     const bool rle = t.type >= 9 && t.type <= 11;
     if (!rle && (t.type < 1 || t.type > 3))
-        return kFormatNotSupported;
+        return Refuse(ctx, kFormatNotSupported, "TGA image type " + std::to_string(t.type) + " is not read");
     ctx.compression_name = rle ? "RLE" : "None";
     t.mapped = t.type == 1 || t.type == 9;
     t.grey = t.type == 3 || t.type == 11;
     if (width > 4096 && height > 4096)
-        return kImageTooLarge;
+        return Refuse(ctx, kImageTooLarge, kReasonOver4096);
     if (width < 1 || height < 1)
-        return kDataError;
+        return Refuse(ctx, kDataError, "the header gives the picture no width or no height");
 
     // Depth class: up to 8 → 8, 9-16 → 16, 17-24 → 24, above → 32.
     ctx.bits_per_pixel = bits <= 8 ? 8 : bits <= 16 ? 16 : bits <= 24 ? 24 : 32;
     const bool depth_ok = t.mapped ? bits == 8 : t.grey ? (bits == 8 || bits == 16)
                                                          : (bits == 15 || bits == 16 || bits == 24 || bits == 32);
     if (!depth_ok)
-        return kBitDepthNotSupported;
+        return Refuse(ctx, kBitDepthNotSupported, std::to_string(bits) + " bits per pixel in a TGA of image type " +
+                                                      std::to_string(t.type));
     t.pixel_bytes = TgaPixelBytes(bits);
 
     // The image ID and the colour map precede the pixels.
@@ -183,10 +185,11 @@ int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     if (map_type == 1) {
         const int entry_bytes = map_bits == 15 ? 2 : map_bits / 8;
         if (entry_bytes < 2 || entry_bytes > 4)
-            return kFormatNotSupported;
+            return Refuse(ctx, kFormatNotSupported,
+                          "colour map entries of " + std::to_string(map_bits) + " bits are not read");
         const auto map = in.Take(static_cast<std::size_t>(map_length) * static_cast<std::size_t>(entry_bytes));
         if (map.size() != static_cast<std::size_t>(map_length) * static_cast<std::size_t>(entry_bytes))
-            return kDataError;
+            return Refuse(ctx, kDataError, "the file ends inside its colour map");
         data_start += static_cast<std::int64_t>(map.size());
         if (t.mapped) {
             // Indices outside the map stay black.
@@ -196,7 +199,7 @@ int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
             std::memcpy(ctx.palette, t.lut, sizeof ctx.palette);
         }
     } else if (t.mapped) {
-        return kDataError; // a colour-mapped picture without its map
+        return Refuse(ctx, kDataError, "a colour-mapped picture without a colour map");
     }
 
     // The pixels must be able to be in the file: run-length coded, every 128 pixels take
@@ -208,7 +211,7 @@ int DecodeTga(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     const auto left = static_cast<std::uint64_t>(signed_left);
     if (signed_left < 0 || !(rle ? ClaimFits((pixels + 127) / 128 * (1 + pb), left, expansion::kWhole)
                                  : ClaimFits(pixels * pb, left, expansion::kStoredTga)))
-        return kDataError;
+        return Refuse(ctx, kDataError, kReasonTooShort);
 
     if (int rc = ctx.ReserveTarget(width, height); rc != kOk)
         return rc;
@@ -260,7 +263,7 @@ int WriteTga(CODEC_CTX& ctx)
     if (ctx.width < 1 || ctx.height < 1)
         return kDataError;
     if (ctx.width > 0xFFFF || ctx.height > 0xFFFF)
-        return kImageTooLarge;
+        return Refuse(ctx, kImageTooLarge, "a TGA file holds at most 65535 pixels a side");
     if (!ctx.HasSourceRows())
         return kDataError;
     FilePtr f = OpenForWrite(ctx.output_file_name);

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -101,7 +102,7 @@ int ReadScanlines(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
 {
     TIFF_SCANLINES rows;
     if (int rc = rows.Start(t, l); rc != kOk)
-        return rc;
+        return Refuse(ctx, rc, "rows shorter than the picture's width");
     if (int rc = ctx.raw_rows.Reserve(rows.line_bytes); rc != kOk)
         return rc;
     for (std::uint32_t y = 0; y < l.height; ++y) {
@@ -120,13 +121,14 @@ int ReadRgba(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
 {
     char message[1024] = {};
     if (TIFFRGBAImageOK(t, message) != 1)
-        return l.bits == 8 || l.bits == 16 || l.bits == 1 ? kFormatNotSupported : kBitDepthNotSupported;
+        return Refuse(ctx, l.bits == 8 || l.bits == 16 || l.bits == 1 ? kFormatNotSupported : kBitDepthNotSupported,
+                      message);
     if (int rc = ctx.quad.Reserve(PictureBytes(l.width, l.height, 4)); rc != kOk)
         return rc;
     std::memset(ctx.quad.data(), 0, ctx.quad.size()); // what libtiff cannot read stays black
     TIFFRGBAImage img;
     if (TIFFRGBAImageBegin(&img, t, 0, message) != 1)
-        return kFormatNotSupported;
+        return Refuse(ctx, kFormatNotSupported, message);
     img.req_orientation = ORIENTATION_TOPLEFT;
     TIFFRGBAImageGet(&img, reinterpret_cast<std::uint32_t*>(ctx.quad.data()), l.width, l.height);
     const bool alpha = img.alpha != 0;
@@ -254,8 +256,11 @@ int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
     TIFF_BYTES in{bytes};
     TiffPtr tif = OpenTiffBytes(ctx.input_file_name, in);
-    if (!tif)
-        return kOpenFileError;
+    if (!tif) {
+        const bool signed_tiff = bytes.size() >= 4 && (std::memcmp(bytes.data(), "II*", 4) == 0 ||
+                                                      std::memcmp(bytes.data(), "MM\0*", 4) == 0);
+        return Refuse(ctx, kOpenFileError, signed_tiff ? "the first image directory is damaged" : "no TIFF signature");
+    }
     TIFF* t = tif.get();
     TIFF_LAYOUT l;
     std::uint16_t compression = COMPRESSION_NONE;
@@ -263,10 +268,20 @@ int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     for (const CompressionName& c : kCompressionNames)
         if (c.value == compression)
             ctx.compression_name = c.name;
-    if (checked != kOk)
+    switch (checked) {
+    case kOk:
+        break;
+    case kDataError:
+        return Refuse(ctx, kDataError, "the header gives the picture no width or no height");
+    case kBitDepthNotSupported:
+        return Refuse(ctx, kBitDepthNotSupported, std::to_string(l.bits) + " bits a sample are not read");
+    case kCompressionNotSupported:
+        return Refuse(ctx, kCompressionNotSupported, "TIFF compression " + std::to_string(compression) + " is not read");
+    default:
         return checked;
+    }
     if (!TiffDataCanBeInFile(l, compression, bytes.size()))
-        return kDataError;
+        return Refuse(ctx, kDataError, kReasonTooShort);
     if (int rc = ctx.ReserveTarget(l.width, l.height); rc != kOk)
         return rc;
     ctx.bits_per_pixel = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{l.bits} * l.samples, 1 << 30));

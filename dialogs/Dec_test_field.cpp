@@ -424,7 +424,7 @@ void TDecTestField::EndRun()
     QString status = QString("%1 loads").arg(run_->Loaded());
     if (run_->FailedCode() != kOk)
         status += QString("; stopped at %1: %2")
-                      .arg(QFileInfo(Q(run_->FailedPath())).fileName(), QString(ResultText(run_->FailedCode())));
+                      .arg(QFileInfo(Q(run_->FailedPath())).fileName(), Q(run_->FailedText()));
     else if (run_->Loaded() < run_->MaxLoads())
         status += "; stopped";
     run_status_->setText(status);

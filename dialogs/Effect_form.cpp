@@ -16,7 +16,8 @@ namespace {
 
 constexpr int kPreviewSide = 160; // the preview box; the picture is scaled whole into it
 
-// The picture a dialog works on: the display bitmap (an empty one while none exists).
+// The picture a dialog works on (the session copies it): the display bitmap, an empty
+// one while none exists.
 const Dib& Picture(const TIMAGE_INFO& doc)
 {
     static const Dib kNone;
@@ -25,11 +26,10 @@ const Dib& Picture(const TIMAGE_INFO& doc)
 
 } // namespace
 
-TEffectForm::TEffectForm(const EFFECT_RULES& rules, TIMAGE_INFO& doc, HELP_VIEWER& help,
+TEffectForm::TEffectForm(const EFFECT_RULES& rules, const TIMAGE_INFO& doc, HELP_VIEWER& help,
                          std::int32_t help_context, QWidget* parent)
-    : QDialog(parent), doc_(doc), session_(rules, Picture(doc)), help_(help), help_context_(help_context)
+    : QDialog(parent), session_(rules, Picture(doc)), help_(help), help_context_(help_context)
 {
-    doc_.dialog_accepted = 0;
     preview_ = new TPictureView(this);
     preview_->setObjectName("PreviewBox");
     preview_->setFixedSize(kPreviewSide, kPreviewSide);
@@ -83,8 +83,11 @@ int TEffectForm::Run()
 
 void TEffectForm::accept()
 {
-    result_code_ = session_.TakeResult(doc_.result_bitmap);
-    doc_.dialog_accepted = result_code_ == kOk ? 1 : 0;
+    auto out = std::make_unique<Dib>();
+    result_code_ = session_.TakeResult(*out);
+    result_.reset();
+    if (result_code_ == kOk)
+        result_ = std::move(out);
     QDialog::accept();
 }
 

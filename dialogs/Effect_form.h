@@ -1,10 +1,10 @@
 // The base of the effect dialogs: a preview box, a parameter scroll bar with its value
-// label, OK and Cancel. The dialog works on an EFFECT_SESSION over the document's display
-// bitmap: every move of the scroll bar recomputes the preview through the dialog's rules.
-// The document hears of the outcome through its fields: opening clears the
-// dialog-accepted flag; OK writes the previewed picture into the result bitmap and sets
-// the flag; Cancel (and Esc) leaves both alone. The displayed picture is never touched:
-// the command applies the result bitmap as an edit. F1 opens the dialog's help topic. A
+// label, OK and Cancel. The dialog's EFFECT_SESSION copies the picture when the dialog is
+// made (the shown picture may change or go while it runs, the copy does not); every move
+// of the scroll bar recomputes the preview through the dialog's rules. OK keeps the
+// previewed picture as the dialog's result; Cancel (and Esc) leaves none. The dialog
+// writes nothing into the document: the command hands the result on
+// (RecordEffectResult) and applies it as an edit. F1 opens the dialog's help topic. A
 // concrete dialog gives its rules, caption and help context, and may add controls of its
 // own to Controls().
 #pragma once
@@ -14,6 +14,7 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <memory>
 
 class HELP_VIEWER;
 class QBoxLayout;
@@ -26,15 +27,18 @@ class TPictureView;
 class TEffectForm : public QDialog {
     Q_OBJECT
 public:
-    TEffectForm(const EFFECT_RULES& rules, TIMAGE_INFO& doc, HELP_VIEWER& help, std::int32_t help_context,
+    TEffectForm(const EFFECT_RULES& rules, const TIMAGE_INFO& doc, HELP_VIEWER& help, std::int32_t help_context,
                 QWidget* parent = nullptr);
 
     // Shows the dialog window-modal (the help window stays usable) and waits for it to
     // close: QDialog::Accepted after OK.
     int Run();
-    // The code of writing the result bitmap at OK (kOk, or the sizing's code, with the
-    // dialog-accepted flag left clear).
+    // The code of taking the result at OK (kOk, or the preview's or the sizing's code, with
+    // no result then).
     std::int32_t ResultCode() const { return result_code_; }
+    // The picture OK confirmed, null after Cancel or a failed preview; taken once.
+    std::unique_ptr<Dib> TakeResult() { return std::move(result_); }
+    const Dib* Result() const { return result_.get(); }
 
     void accept() override;
 
@@ -53,8 +57,8 @@ protected:
 private:
     void ValueChanged(int value);
 
-    TIMAGE_INFO& doc_;
     EFFECT_SESSION session_;
+    std::unique_ptr<Dib> result_;
     HELP_VIEWER& help_;
     std::int32_t result_code_ = 0;
     std::int32_t help_context_;

@@ -9,11 +9,6 @@ class TExplossionFrm : public TEffectForm {
 public:
     TExplossionFrm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent = nullptr);
 
-    // The document's direct-decode flag is set while the dialog is open and cleared by
-    // OK only, as in the pixelate dialog; OK takes the picture the preview showed.
-    void accept() override;
-
 private:
     static const EXPLOSION_RULES kRules;
-    TIMAGE_INFO& doc_;
 };

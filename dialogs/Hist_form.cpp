@@ -2,6 +2,7 @@
 
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dialogs/logic/Effect_rules.h"
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
 
@@ -32,7 +33,7 @@ QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent)
 } // namespace
 
 THistForm::THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
-    : QDialog(parent), doc_(doc), help_(help)
+    : QDialog(parent), help_(help)
 {
     setObjectName("HistForm");
     setWindowTitle("Histogram");
@@ -61,9 +62,10 @@ THistForm::THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
     grid->addWidget(combo_, 4, 0);
     grid->addWidget(ok_, 4, 1);
 
-    has_picture_ = doc_.display && !doc_.display->Empty() && doc_.display->PixelFormat() == 24;
+    has_picture_ = doc.display && !doc.display->Empty() && doc.display->PixelFormat() == 24 &&
+                   CopyDib(*doc.display, picture_) == kOk;
     if (has_picture_)
-        ComputeStatistics(*doc_.display, stats_);
+        ComputeStatistics(picture_, stats_);
     connect(combo_, &QComboBox::activated, this, &THistForm::FilterComboBox1Change);
     combo_->setCurrentIndex(kHistRed);
     FilterComboBox1Change(kHistRed);
@@ -81,7 +83,7 @@ void THistForm::FilterComboBox1Change(int index)
         return;
     if (index >= kHistRed && index <= kHistBlue) {
         Dib plot;
-        if (PlotChannel(*doc_.display, index, plot) != kOk)
+        if (PlotChannel(picture_, index, plot) != kOk)
             return;
         QImage img(plot.Width(), plot.Height(), QImage::Format_BGR888);
         for (int y = 0; y < plot.Height(); ++y)

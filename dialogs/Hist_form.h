@@ -1,5 +1,6 @@
 // The histogram dialog: the plot of one colour channel of the picture shown and its mean,
-// standard deviation and median. It changes nothing in the document.
+// standard deviation and median, from its own copy of the picture made when it opens.
+// It changes nothing in the document.
 #pragma once
 
 #include "ops/Hist_equal.h"
@@ -34,7 +35,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    const TIMAGE_INFO& doc_;
+    Dib picture_; // the dialog's own copy of the picture it shows
     HELP_VIEWER& help_;
     ChannelStatistics stats_[3];
     bool has_picture_ = false;

@@ -29,6 +29,7 @@ constexpr int kClientWidth = 518, kClientHeight = 288;
 constexpr int kDesignedLeft = 297, kDesignedTop = 184;
 constexpr QRect kPanelRest(378, 82, 129, 1); // the media host while no player is shown
 constexpr QRect kAudioPanel(378, 82, 129, 85);
+constexpr QRect kHeightLine(360, 190, 154, 18); // the second information line
 
 // Kept between the dialogs of one run: what the last OK accepted.
 QString g_last_dir;
@@ -47,7 +48,8 @@ void TOFDialog::ForgetRun()
     g_last_index = -1;
 }
 
-TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent)
+TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent,
+                     const std::string& shown_picture)
     : QDialog(parent), settings_path_(settings_path), help_(help), preview_doc_(std::make_unique<TIMAGE_INFO>())
 {
     setObjectName("OFDialog");
@@ -76,7 +78,7 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     Panel1->setObjectName("Panel1");
     Panel1->setGeometry(kPanelRest);
     Lb_Width = MakeLabel("Lb_Width", "", this, {360, 172, 154, 18});
-    Lb_Height = MakeLabel("Lb_Height", "", this, {360, 190, 154, 18});
+    Lb_Height = MakeLabel("Lb_Height", "", this, kHeightLine);
     Lb_colors = MakeLabel("Lb_colors", "", this, {360, 208, 154, 18});
     Lb_size = MakeLabel("Lb_size", "", this, {360, 226, 154, 18});
     MakeLabel("Label4", " ", this, {370, 244, 8, 8});
@@ -95,8 +97,12 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     move(ini.ReadInteger("OpenFileDlg", "Left", kDesignedLeft), ini.ReadInteger("OpenFileDlg", "Top", kDesignedTop));
     preview_doc_->load_timing = 1;
     const QString recent = Q(ini.ReadString("Dir", "RecentlyVisited", ""));
-    if (!(!g_last_dir.isEmpty() && chooser_->SetDirectory(g_last_dir)) && !chooser_->SetDirectory(recent) &&
-        !chooser_->SetDirectory(QDir::currentPath()))
+    const QString shown_dir = shown_picture.empty() ? QString() : Q(DirectoryOf(shown_picture));
+    bool placed = false;
+    for (const QString& dir : {shown_dir, g_last_dir, recent, QDir::homePath()})
+        if (!placed && !dir.isEmpty())
+            placed = chooser_->SetDirectory(dir);
+    if (!placed)
         chooser_->SetDirectory(QDir::rootPath());
     const std::int32_t index = OpenTypeIndex(ini.ReadInteger("File", "Ext_Index", g_last_index));
     FilterComboBox1->setCurrentIndex(index);
@@ -129,6 +135,8 @@ int TOFDialog::Run()
 
 void TOFDialog::SetLines(const QString& w, const QString& h, const QString& c, const QString& s)
 {
+    Lb_Height->setWordWrap(false);
+    Lb_Height->setGeometry(kHeightLine);
     // A long line (an MPEG stream's) is cut at the dialog's edge; its tip shows it whole.
     const std::pair<QLabel*, const QString*> lines[] = {{Lb_Width, &w}, {Lb_Height, &h}, {Lb_colors, &c}, {Lb_size, &s}};
     for (const auto& [label, text] : lines) {
@@ -183,7 +191,11 @@ bool TOFDialog::PreviewFile(const QString& path)
         picture_shown_ = false;
         Image1->hide();
         Image1->resize(0, Image1->height());
-        SetLines("Preview Unvailable", "", "", "");
+        // The lines below say why, wrapped over the room of the three: "Data Error.
+        // (Photoshop is not a format Ravelscope reads)".
+        SetLines("Preview Unvailable", Q(ResultTextWithReason(rc, d.context->failure_reason)), "", "");
+        Lb_Height->setWordWrap(true);
+        Lb_Height->setGeometry(kHeightLine.adjusted(0, 0, 0, 2 * kHeightLine.height()));
         return false;
     }
     if (d.format_code > 100) {
@@ -272,7 +284,7 @@ void TOFDialog::Bttn_OKClick()
     if (previewed_.isEmpty())
         return;
     g_last_dir = chooser_->Directory();
-    g_last_index = FilterComboBox1->currentIndex();
+    g_last_index = OpenTypeStoredIndex(FilterComboBox1->currentIndex());
     IniFile ini(settings_path_);
     ini.WriteInteger("File", "Ext_Index", g_last_index);
     ini.WriteString("Dir", "RecentlyVisited", DirectoryOf(previewed_.toStdString()));

@@ -39,8 +39,13 @@ public:
 
     static constexpr std::int32_t kHelpContext = 25;
 
-    // settings_path: the settings file "RVS.ini".
-    TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr);
+    // settings_path: the settings file "RVS.ini"; shown_picture: the path of the picture the
+    // main window shows ("" for none). The dialog starts in that picture's directory, else
+    // in the one the last OK accepted, else in the one the settings file remembers, else in
+    // the home directory; never in the working directory. The type list starts on the type
+    // the settings file remembers, else on "All pictures", its first entry.
+    TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr,
+              const std::string& shown_picture = {});
     ~TOFDialog() override;
 
     // Shows the dialog window-modal and waits: QDialog::Accepted after OK.

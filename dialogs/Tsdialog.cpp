@@ -19,12 +19,14 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QTreeView>
 
 namespace {
 
-constexpr int kWidth = 465, kHeight = 350;
+constexpr int kWidth = 465, kHeight = 378;
 constexpr int kDesignedLeft = 215, kDesignedTop = 118;
 
 // Kept between the dialogs of one run: what the last OK accepted.
@@ -65,7 +67,12 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     Cancel_BitBtn->setObjectName("Cancel_BitBtn");
     Cancel_BitBtn->setGeometry(380, 286, 77, 26);
     Cancel_BitBtn->setAutoDefault(false);
-    Lb_Result = MakeLabel("Lb_Result", "", this, {8, 320, 449, 22});
+    Lb_Quality = MakeLabel("Lb_Quality", "Quality:", this, {8, 320, 100, 22});
+    SpinQuality = new QSpinBox(this);
+    SpinQuality->setObjectName("SpinQuality");
+    SpinQuality->setRange(1, 100);
+    SpinQuality->setGeometry(110, 320, 64, 22);
+    Lb_Result = MakeLabel("Lb_Result", "", this, {8, 348, 449, 22});
 
     IniFile ini(settings_path_);
     move(ini.ReadInteger("SaveFileDlg", "Left", kDesignedLeft), ini.ReadInteger("SaveFileDlg", "Top", kDesignedTop));
@@ -75,9 +82,11 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
         chooser_->SetDirectory(QDir::rootPath());
     const std::int32_t index = SaveTypeIndex(ini.ReadInteger("SaveFileDlg", "Ext_Index", g_last_index));
     FilterComboBox1->setCurrentIndex(index);
+    SpinQuality->setValue(StoredQuality(settings_path_));
+    ShowQuality(index);
     // The name of the picture's file with the type's extension; the type's pattern without one.
     const std::string base = FileNameOf(doc_.current_path);
-    const SAVE_NAME prefilled = SaveNameFor(base, index);
+    const SAVE_NAME prefilled = SaveNameForType(base, index);
     Edit1->setText(prefilled.kind == SAVE_NAME_KIND::kFile ? Q(prefilled.text) : LowerPattern(index));
     ShowTypeMask(index);
 
@@ -105,9 +114,16 @@ void TSaveDlg::FilterComboBox1Change(int index)
     if (index < 0)
         return;
     const QString typed = Edit1->text().trimmed();
-    const SAVE_NAME n = SaveNameFor(typed.toStdString(), index);
+    const SAVE_NAME n = SaveNameForType(typed.toStdString(), index);
     Edit1->setText(n.kind == SAVE_NAME_KIND::kFile ? Q(n.text) : LowerPattern(index));
     ShowTypeMask(index);
+    ShowQuality(index);
+}
+
+void TSaveDlg::ShowQuality(std::int32_t index)
+{
+    Lb_Quality->setVisible(SaveTypeHasQuality(index));
+    SpinQuality->setVisible(SaveTypeHasQuality(index));
 }
 
 void TSaveDlg::FileListBox1Click()
@@ -129,13 +145,20 @@ bool TSaveDlg::AskOverwrite(const QString& path)
 
 void TSaveDlg::Bttn_OKClick()
 {
-    const std::int32_t index = FilterComboBox1->currentIndex();
-    const SAVE_NAME n = SaveNameFor(Edit1->text().toStdString(), index);
+    const SAVE_NAME n = SaveNameFor(Edit1->text().toStdString(), FilterComboBox1->currentIndex());
     if (n.kind == SAVE_NAME_KIND::kNothing)
         return;
     if (n.kind == SAVE_NAME_KIND::kFilter) {
         chooser_->SetMatcher([p = n.text](const QString& name) { return WildcardMatches(p, name.toStdString()); });
         return;
+    }
+    // A name that ends in a type's extension is written as that type: the list shows it.
+    const std::int32_t index = n.type_index;
+    if (index >= 0 && index != FilterComboBox1->currentIndex()) {
+        const QSignalBlocker keep_name(FilterComboBox1);
+        FilterComboBox1->setCurrentIndex(index);
+        ShowTypeMask(index);
+        ShowQuality(index);
     }
     g_last_dir = chooser_->Directory();
     g_last_index = index;
@@ -146,6 +169,8 @@ void TSaveDlg::Bttn_OKClick()
         ini.WriteInteger("SaveFileDlg", "Top", y());
         ini.WriteInteger("SaveFileDlg", "Left", x());
         ini.WriteString("SaveFileDlg", "RecentlyVisited", chooser_->Directory().toStdString());
+        if (SaveTypeHasQuality(index))
+            ini.WriteInteger("SaveFileDlg", kQualityKey, SpinQuality->value());
     }
     const std::string path = ChosenPath(chooser_->Directory().toStdString(), n.text);
     if (QFileInfo::exists(Q(path)) && !AskOverwrite(Q(path)))
@@ -153,11 +178,13 @@ void TSaveDlg::Bttn_OKClick()
     if (index < 0)
         return;
     doc_.last_save_errno = 0;
+    if (SaveTypeHasQuality(index))
+        doc_.save_quality = SpinQuality->value();
     std::int32_t rc = PrepareSave(doc_, SaveTypes()[static_cast<std::size_t>(index)].save_code, path);
     if (rc == kOk)
         rc = doc_.Save();
     if (rc != kOk) {
-        Lb_Result->setText(Q(FileNameOf(path) + ": " + ResultTextWithReason(rc, doc_.last_save_errno)));
+        Lb_Result->setText(Q(FileNameOf(path) + ": " + ResultTextWithReason(rc, doc_.context->failure_reason)));
         chooser_->Refill();
         return;
     }

@@ -1,6 +1,8 @@
-// The save dialog: a directory, a file name and one of twelve output types. The name is
-// prefilled from the picture and its extension follows the chosen type. OK forces the
-// type's extension onto the name's file part, asks before overwriting, prepares the
+// The save dialog: a directory, a file name and one of fifteen output types, with a quality
+// for JPEG, WebP, AVIF and JPEG XL (kept in the settings file; the document's save quality,
+// which the Save command uses too). The name is prefilled from the picture and its extension follows the chosen
+// type. OK writes a name that ends in a type's extension as that type, forces the chosen
+// type's extension onto any other name's file part, asks before overwriting, prepares the
 // document through PrepareSave and calls the save dispatcher (which replaces an old file
 // only when the writer succeeded). A failed save shows the result's text and keeps the
 // dialog open with the document's edited flag as it was; a good one closes it.
@@ -18,6 +20,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class TFileChooser;
 class TIMAGE_INFO;
 
@@ -49,7 +52,9 @@ public:
     QComboBox* FilterComboBox1 = nullptr;
     QPushButton* Bttn_OK = nullptr;
     QPushButton* Cancel_BitBtn = nullptr;
-    QLabel* Lb_Result = nullptr; // why the last save failed
+    QLabel* Lb_Quality = nullptr;
+    QSpinBox* SpinQuality = nullptr; // 1 to 100; shown for the lossy types only
+    QLabel* Lb_Result = nullptr;     // why the last save failed
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -57,6 +62,7 @@ protected:
 private:
     bool AskOverwrite(const QString& path);
     void ShowTypeMask(std::int32_t index);
+    void ShowQuality(std::int32_t index);
 
     TIMAGE_INFO& doc_;
     std::string settings_path_;

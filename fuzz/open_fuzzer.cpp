@@ -15,7 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static const std::string name = RAVELSCOPE_FUZZ_EXT;
     static TIMAGE_INFO doc; // reused like the viewer's, so stale buffers would show
-    pImageInfo = &doc;
     doc.OpenBytes(name, std::span<const std::uint8_t>(data, size));
     return 0;
 }

@@ -68,7 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t count = size - 5;
 
     CODEC_CTX& ctx = *doc.context;
-    pImageInfo = &doc;
     if (!doc.display)
         doc.display = std::make_unique<Dib>();
     if (ctx.ReserveDecoded(w, h) != kOk || doc.display->SetSize(w, h, 24) != kOk)
@@ -149,10 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::remove(path.c_str());
         reopen_path = page;
     }
-    pImageInfo = &reopened;
     rc = reopened.Open(reopen_path);
     std::remove(reopen_path.c_str());
-    pImageInfo = &doc;
     if (rc != kOk)
         Fail(" reopen", rc);
     Dib& back = *reopened.display;

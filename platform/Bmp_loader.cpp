@@ -189,18 +189,22 @@ void DecodeRleRows(std::span<const std::uint8_t> data, const BMP_INFO& info, std
 int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool packed)
 {
     info = BMP_INFO{};
+    auto fail = [&info](int code, const char* reason) {
+        info.reason = reason;
+        return code;
+    };
     if (!packed && (file.size() < 2 || file[0] != 'B' || file[1] != 'M'))
-        return kMagicError;
+        return fail(kMagicError, "no BMP signature");
     const std::size_t hb = packed ? 0 : 14; // where the info header starts
     if (file.size() < hb + 4)
-        return kDataError;
+        return fail(kDataError, "the file ends inside its header");
     const std::uint8_t* f = file.data();
     const std::uint32_t header_size = LoadDword(kLittleEndian, f + hb);
     const bool core = header_size == 12;
     if (!core && (header_size < 16 || header_size > 124))
-        return kDataError;
+        return fail(kDataError, "an info header of a size no BMP has");
     if (file.size() < hb + std::size_t{header_size})
-        return kDataError;
+        return fail(kDataError, "the file ends inside its header");
     const std::uint8_t* h = f + hb;
     std::int64_t width = 0, height = 0;
     std::uint32_t colours_used = 0;
@@ -222,13 +226,13 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
         height = -height;
     }
     if (width < 1 || height < 1)
-        return kDataError;
+        return fail(kDataError, "the header gives the picture no width or no height");
     info.width = static_cast<std::int32_t>(width);
     info.height = static_cast<std::int32_t>(height);
 
     const int bits = info.bit_count;
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return kBitDepthNotSupported;
+        return fail(kBitDepthNotSupported, "a bit count no BMP has");
     std::size_t table_start = hb + std::size_t{header_size};
     switch (info.compression) {
     case kBiRgb:
@@ -245,16 +249,16 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
     case kBiRle8:
     case kBiRle4:
         if (bits != (info.compression == kBiRle8 ? 8 : 4))
-            return kDataError;
+            return fail(kDataError, "run-length coding of the wrong bit count");
         break;
     case kBiBitfields:
     case kBiAlphaBitfields: {
         if (bits != 16 && bits != 32)
-            return kDataError;
+            return fail(kDataError, "channel masks at a bit count other than 16 or 32");
         // Masks sit inside headers of 52 bytes and more, else right after the header.
         const std::size_t mask_at = header_size >= 52 ? hb + 40 : table_start;
         if (file.size() < mask_at + 12)
-            return kDataError;
+            return fail(kDataError, "the file ends inside its header");
         for (int i = 0; i < 3; ++i)
             info.masks[i] = LoadDword(kLittleEndian, f + mask_at + 4 * static_cast<std::size_t>(i));
         if (header_size < 52)
@@ -262,7 +266,9 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
         break;
     }
     default:
-        return kCompressionNotSupported;
+        return fail(kCompressionNotSupported, info.compression == 4   ? "BMP with a JPEG picture inside"
+                                              : info.compression == 5 ? "BMP with a PNG picture inside"
+                                                                      : "a BMP compression that is not read");
     }
 
     if (packed) {
@@ -276,7 +282,7 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
         info.data_offset = LoadDword(kLittleEndian, f + 10);
     }
     if (info.data_offset >= file.size())
-        return kDataError;
+        return fail(kDataError, "the pixels would start past the end of the file");
     if (bits <= 8) {
         const std::size_t entry = core ? 3 : 4;
         std::size_t count = std::size_t{1} << bits;
@@ -286,7 +292,7 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
         if (info.data_offset > table_start)
             count = std::min(count, (info.data_offset - table_start) / entry);
         if (table_start + count * entry > file.size())
-            return kDataError;
+            return fail(kDataError, "the file ends inside its colour table");
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t* e = f + table_start + i * entry;
             info.palette[i] = std::uint32_t{e[2]} | (std::uint32_t{e[1]} << 8) | (std::uint32_t{e[0]} << 16);
@@ -299,7 +305,7 @@ int ParseBmpHeader(std::span<const std::uint8_t> file, BMP_INFO& info, bool pack
 
     const std::uint64_t stride = FileStride(width, bits);
     if (PictureBytes(width, height, 3) == SIZE_MAX || stride * static_cast<std::uint64_t>(height) > (1ull << 32))
-        return kImageTooLarge;
+        return fail(kImageTooLarge, "the picture would take more than 1 GiB");
     return kOk;
 }
 

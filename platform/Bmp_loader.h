@@ -28,6 +28,8 @@ struct BMP_INFO {
     // (2-bit tables widen to 4), 15 for 8-bit tables, 16-bit pixels and custom masks,
     // 24, and 32 for plain 32-bit pixels.
     int pixel_class = 0;
+    // Why ParseBmpHeader refused the file, in words for the person who asked.
+    const char* reason = "";
 };
 
 // Reads and checks the headers and the colour table. Returns kOk, kMagicError (no "BM"),

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -175,4 +176,14 @@ int Dib::SaveToFile(const std::string& path) const
         if (std::fwrite(ScanLine(y), 1, stride_, out) != stride_)
             return kOpenFileError;
     return FinishWrite(std::move(f));
+}
+
+void Dib::Swap(Dib& other) noexcept
+{
+    std::swap(bits_, other.bits_);
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
+    std::swap(bpp_, other.bpp_);
+    std::swap(stride_, other.stride_);
+    std::swap(palette, other.palette);
 }

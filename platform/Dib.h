@@ -50,6 +50,8 @@ public:
 
     // Frees the pixel memory.
     void Release();
+    // Trades pictures (pixels, size, depth, palette) with other, copying no pixel.
+    void Swap(Dib& other) noexcept;
 
 private:
     int Rebuild(int width, int height, int bpp, bool keep);

@@ -69,6 +69,10 @@ other ini ini 4096                                    # the settings file
 # DICOM's checks before the decoding helper, and the mapping of a frame's samples in it.
 other dicom_meta dicom_meta 65536 "$src/fuzz/seeds/dic" "$src/fuzz/corpus/dic"
 other dicom_pixels dicom_pixels 65536 "$seeds/dicom_pixels"
+# The thumbnails' Exif thumbnail, scaled JPEG decode and cached keys, also from the JPEG seeds.
+thumbnail_dirs=()
+[ -d "$seeds/jpg" ] && thumbnail_dirs+=("$seeds/jpg")
+other thumbnail thumbnail 65536 "${thumbnail_dirs[@]}"
 other heif heic 65536                                 # HEIF as the decoding helper reads it
 # Paste's reading of the clipboard's PNG and BMP bytes (built only where Qt's GUI module is).
 QT_QPA_PLATFORM=offscreen other clipboard clipboard 65536

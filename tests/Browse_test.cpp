@@ -1,7 +1,10 @@
 #include "viewer/logic/Browse.h"
 
 #include "core/Result_codes.h"
+#include "tests/Failing_allocations.h"
 #include "tests/test_support.h"
+#include "viewer/logic/Image_edits.h"
+#include "viewer/logic/Undo_chain.h"
 #include "viewer/tests/Picture_files.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +12,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+
 
 namespace {
 
@@ -167,6 +171,64 @@ TEST_F(BrowseTest, FailedOpenKeepsTheDocumentAndStillListsTheDirectory)
     EXPECT_EQ(doc_.current_index, 0); // the failed file's place: Next goes on from there
     EXPECT_TRUE(browser_.Next(doc_).shown);
     EXPECT_EQ(doc_.current_path, other + "/y.ppm");
+}
+
+// An open that throws, inside the reader (its row buffer) or before it (the path's copy),
+// fails with a code and leaves the shown picture as it was: state, bitmap, path, list
+// position and the undo chain, whose Undo still brings back the picture as read.
+TEST_F(BrowseTest, AnOpenThatThrowsLeavesThePictureStateAndUndoChain)
+{
+    Write("a.ppm");
+    Start("a.ppm");
+    Write("b.ppm");
+    Bytes wide = ToBytes("P5 100000 1 255\n");
+    wide.resize(wide.size() + 100000, 7);
+    const std::string wide_path = dir_.File("wide.pgm");
+    WriteBytes(wide_path, wide);
+    ASSERT_TRUE(doc_.BuildFileList(dir_.path()));
+    doc_.FindCurrent();
+    UNDO_CHAIN chain;
+
+    const struct {
+        const char* where;
+        std::size_t fail_from;
+        std::int32_t rc;
+    } cases[] = {
+        {"in the reader", 65536, kOpenFileError}, // the reader's exception, caught by the dispatcher
+        {"before the reader", 1, kMemoryError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        browser_.OpenKeepingShown(doc_, dir_.File("b.ppm")); // the scratch document exists
+        browser_.OpenKeepingShown(doc_, dir_.File("a.ppm"));
+        chain.ResetChain(doc_);
+        ASSERT_EQ(RunImageCommand(doc_, chain, ImageCommand::kNegative, nullptr), kOk);
+        const Dib* bitmap = doc_.display.get();
+        const CODEC_CTX* context = doc_.context.get();
+        const std::int32_t index = doc_.current_index;
+
+        std::int32_t rc = kOk;
+        {
+            const FAILING_ALLOCATIONS failing(c.fail_from);
+            rc = browser_.OpenKeepingShown(doc_, wide_path);
+        }
+
+        EXPECT_EQ(rc, c.rc);
+        EXPECT_EQ(doc_.state, kPictureOpen);
+        EXPECT_EQ(doc_.picture_present, 1);
+        EXPECT_EQ(doc_.display.get(), bitmap);
+        EXPECT_EQ(doc_.context.get(), context);
+        EXPECT_EQ(Shown(), "a.ppm");
+        EXPECT_EQ(doc_.current_index, index);
+        EXPECT_EQ(doc_.edited, 1);
+        EXPECT_EQ(doc_.undo_position, 1);
+        EXPECT_EQ(ShownLevel(), 255 - 'a');
+        ASSERT_EQ(chain.Undo(doc_), kOk);
+        EXPECT_EQ(ShownLevel(), 'a');
+        EXPECT_EQ(doc_.edited, 0);
+    }
+    EXPECT_EQ(browser_.OpenKeepingShown(doc_, wide_path), kOk); // with memory it opens
+    EXPECT_EQ(doc_.display_width, 100000);
 }
 
 TEST_F(BrowseTest, SlideShowStartsAtTheCurrentIndexAndWraps)

@@ -118,6 +118,7 @@ TEST_F(DecodeRunTest, LogsOfTheTable)
         EXPECT_TRUE(run.Ended());
         EXPECT_EQ(run.FailedCode() != kOk, c.failed);
         EXPECT_EQ(run.FailedPath(), c.failed ? dir.File(c.log.back().substr(15)) : "");
+        EXPECT_EQ(run.FailedText(), c.failed ? "Data Error. (a header field that is not a number)" : "");
         EXPECT_EQ(doc.current_path, dir.File(c.shown_after));
         EXPECT_EQ(ShownLevel(doc), static_cast<std::uint8_t>(c.shown_after[0]));
         EXPECT_EQ(doc.context->width, 8);

@@ -8,32 +8,37 @@ TEST(OpenDialogRules, TypeList)
 {
     const auto types = OpenTypes();
     ASSERT_EQ(types.size(), 47u);
-    EXPECT_EQ(types[0].text, "AVI files (*.avi)");
-    EXPECT_EQ(types[5].text, "BMP - Bitmap Images (*.bmp)");
-    EXPECT_EQ(types[45].text, "WMV - Windows Media Video (*.wmv)");
-    EXPECT_EQ(types[46].text, "All pictures");
-    EXPECT_EQ(types[46].exts.size(), PictureTypes().size());
+    EXPECT_EQ(types[0].text, "All pictures");
+    EXPECT_EQ(types[0].exts.size(), PictureTypes().size());
+    EXPECT_EQ(types[1].text, "AVI files (*.avi)");
+    EXPECT_EQ(types[6].text, "BMP - Bitmap Images (*.bmp)");
+    EXPECT_EQ(types[46].text, "WMV - Windows Media Video (*.wmv)");
 
-    EXPECT_EQ(OpenTypeIndex(-1), 5);
-    EXPECT_EQ(OpenTypeIndex(0), 5);
-    EXPECT_EQ(OpenTypeIndex(1), 1);
-    EXPECT_EQ(OpenTypeIndex(46), 46);
-    EXPECT_EQ(OpenTypeIndex(47), 5);
+    // Stored indices count the fixed entries from 0 and "All pictures" as 46.
+    const struct {
+        std::int32_t stored, list;
+    } places[] = {{-1, 0}, {0, 0}, {1, 2}, {5, 6}, {45, 46}, {46, 0}, {47, 0}};
+    for (const auto& p : places) {
+        EXPECT_EQ(OpenTypeIndex(p.stored), p.list) << "stored " << p.stored;
+        if (p.stored >= 1 && p.stored <= 46) {
+            EXPECT_EQ(OpenTypeStoredIndex(p.list), p.stored) << "list " << p.list;
+        }
+    }
 
-    EXPECT_EQ(OpenTypeMask(5), "*.bmp");
-    EXPECT_EQ(OpenTypeMask(0), "*.avi");
-    EXPECT_EQ(OpenTypeMask(1), "*");
-    EXPECT_EQ(OpenTypeMask(46).rfind("*.bmp;*.dib;", 0), 0u);
+    EXPECT_EQ(OpenTypeMask(6), "*.bmp");
+    EXPECT_EQ(OpenTypeMask(1), "*.avi");
+    EXPECT_EQ(OpenTypeMask(2), "*");
+    EXPECT_EQ(OpenTypeMask(0).rfind("*.bmp;*.dib;", 0), 0u);
 
     const struct {
         std::int32_t index;
         const char* name;
         bool want;
     } cases[] = {
-        {5, "a.bmp", true},    {5, "A.BMP", true},   {5, "a.Bmp", true},   {5, "a.dib", false},
-        {5, "bmp", false},     {5, "a.bmp.gz", false}, {1, "README", true}, {1, "a.b", true},
-        {46, "x.JPEG", true},  {46, "x.tif", true},  {46, "x.mp3", false}, {46, "noext", false},
-        {16, "song.MP3", true}, {13, "p.jpeg", false},
+        {6, "a.bmp", true},    {6, "A.BMP", true},   {6, "a.Bmp", true},   {6, "a.dib", false},
+        {6, "bmp", false},     {6, "a.bmp.gz", false}, {2, "README", true}, {2, "a.b", true},
+        {0, "x.JPEG", true},   {0, "x.tif", true},   {0, "x.mp3", false},  {0, "noext", false},
+        {17, "song.MP3", true}, {14, "p.jpeg", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(OpenTypeMatches(c.index, c.name), c.want) << c.index << " " << c.name;

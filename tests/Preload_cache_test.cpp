@@ -114,6 +114,7 @@ TEST_F(PreloadTest, AdoptingMovesThePictureAndKeepsTheList)
     ASSERT_TRUE(shown.BuildFileList(dir_.path()));
     shown.FindCurrent();
     shown.edited = 1;
+    shown.facts.frame_count = 7; // what an animation shown before left
     TIMAGE_INFO pre;
     ASSERT_EQ(pre.Open(b), kOk);
     const Dib* picture = pre.display.get();
@@ -129,6 +130,7 @@ TEST_F(PreloadTest, AdoptingMovesThePictureAndKeepsTheList)
     EXPECT_EQ(shown.edited, 0);
     EXPECT_EQ(shown.state, kPictureOpen);
     EXPECT_EQ(shown.file_size, pre.file_size);
+    EXPECT_EQ(shown.facts.frame_count, 0);
     EXPECT_EQ(Level(shown), 'b');
 
     PRELOAD_CACHE idle;

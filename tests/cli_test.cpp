@@ -157,6 +157,29 @@ TEST(Cli, FailedSavesNameTheSystemsReason)
     }
 }
 
+// Every command that shows a failed open says why, after the result's text.
+TEST(Cli, FailedOpensNameTheReason)
+{
+    TempDir dir;
+    WriteBytes(dir.File("x.psd"), ToBytes(std::string("8BPS\0\1", 6) + std::string(20, '\0')));
+    WriteBytes(dir.File("cut.tga"), Bytes(10, 0));
+    mkdir(dir.File("bench").c_str(), 0755);
+    WriteBytes(dir.File("bench/b.pgm"), ToBytes("nonsense"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"info " + Quoted(dir.File("x.psd")), dir.File("x.psd") + ": Data Error. (Photoshop is not a format Ravelscope reads)"},
+        {"convert " + Quoted(dir.File("cut.tga")) + " " + Quoted(dir.File("out.png")),
+         dir.File("cut.tga") + ": Data Error. (the file ends inside its header)"},
+        {"bench " + Quoted(dir.File("bench")), dir.File("bench/b.pgm") + ": Magic Error (no P2 or P5 signature)"},
+    };
+    for (const auto& [args, line] : cases) {
+        SCOPED_TRACE(args);
+        int status = -1;
+        const std::string err = CaptureCommand(std::string(RAVELSCOPE_CLI) + " " + args + " 2>&1 >/dev/null", &status);
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(err.find(line + "\n"), std::string::npos) << err;
+    }
+}
+
 TEST(Cli, ConvertsManyFilesIntoADirectory)
 {
     TempDir dir;

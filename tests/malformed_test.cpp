@@ -86,7 +86,6 @@ TEST(Malformed, BrokenFilesEndInACodeOrADefinedPictureWhereImageMagickRefuses)
         GTEST_SKIP() << NoCorpus();
     const bool have_im = HaveTool("convert-im6.q16");
     TIMAGE_INFO doc;
-    pImageInfo = &doc;
     std::ostringstream table;
     int files = 0, im_refused = 0, we_refused = 0, both_refused = 0, opened_anyway = 0;
     for (const CorpusEntry& e : CorpusEntries()) {

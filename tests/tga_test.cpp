@@ -1,35 +1,21 @@
-// TARGA reading: round trips through our writer, hand-made headers of every layout, files
-// written by ImageMagick, netpbm and Pillow, and the sample corpus.
+// TARGA reading: round trips through our writer, hand-made headers of every layout, every
+// origin and encoding through every way a picture reaches the screen, files written by
+// ImageMagick, netpbm and Pillow, and the sample corpus.
 #include "core/Byte_order.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "tests/peers.h"
+#include "tests/tga_files.h"
+#include "viewer/logic/Browse.h"
+#include "viewer/logic/Image_edits.h"
+#include "viewer/logic/Preload_cache.h"
+#include "viewer/logic/Undo_chain.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct TGA_HEADER {
-    int id_length = 0, map_type = 0, type = 2, map_first = 0, map_length = 0, map_bits = 0;
-    int width = 1, height = 1, bits = 24, descriptor = 0;
-};
-
-Bytes Tga(const TGA_HEADER& h, const Bytes& rest)
-{
-    Bytes b(18 + rest.size(), 0);
-    b[0] = static_cast<std::uint8_t>(h.id_length);
-    b[1] = static_cast<std::uint8_t>(h.map_type);
-    b[2] = static_cast<std::uint8_t>(h.type);
-    StoreWord(kLittleEndian, static_cast<std::uint32_t>(h.map_first), b.data() + 3);
-    StoreWord(kLittleEndian, static_cast<std::uint32_t>(h.map_length), b.data() + 5);
-    b[7] = static_cast<std::uint8_t>(h.map_bits);
-    StoreWord(kLittleEndian, static_cast<std::uint32_t>(h.width), b.data() + 12);
-    StoreWord(kLittleEndian, static_cast<std::uint32_t>(h.height), b.data() + 14);
-    b[16] = static_cast<std::uint8_t>(h.bits);
-    b[17] = static_cast<std::uint8_t>(h.descriptor);
-    std::copy(rest.begin(), rest.end(), b.begin() + 18);
-    return b;
-}
+using namespace tga_files;
 
 int OpenBytes(TIMAGE_INFO& doc, const TempDir& dir, const Bytes& file, const std::string& name = "t.tga")
 {
@@ -246,4 +232,87 @@ TEST(TgaRead, CorpusFilesMatchPillow)
         ASSERT_EQ(doc.Open(path), kOk);
         EXPECT_TRUE(DisplayPixels(doc) == want);
     }
+}
+
+namespace {
+
+Bytes CliPpm(const std::string& args, const std::string& out)
+{
+    int w = 0, h = 0;
+    Bytes px;
+    if (RunCommand(std::string(RAVELSCOPE_CLI) + " convert " + args + " >/dev/null 2>&1") != 0 ||
+        !ParsePpm(ReadBytes(out), w, h, px))
+        return {};
+    return px;
+}
+
+} // namespace
+
+// What the document shows is the file's picture on every road to the screen: a converting
+// open, a direct decode, a preloaded document handed over, the keeping open of browsing,
+// and an edit undone, each checked against the command-line tool's decode. A save after
+// the edit writes the picture shown.
+TEST(TgaRead, EveryOriginShowsAsTheCommandLineDecodesIt)
+{
+    const int w = 5, h = 3;
+    const Bytes want = OrientationPicture();
+    const struct {
+        const char* name;
+        int bits;
+    } origins[] = {{"bottom-left", 0x00}, {"top-left", 0x20}, {"bottom-right", 0x10}, {"top-right", 0x30}};
+    TempDir dir;
+    for (const auto& origin : origins)
+        for (const bool rle : {false, true})
+            for (const int bits : {16, 24, 32}) {
+                SCOPED_TRACE(testing::Message() << origin.name << (rle ? " RLE " : " raw ") << bits << " bits");
+                const std::string file = dir.File(std::string(origin.name) + (rle ? "-rle-" : "-raw-") +
+                                                   std::to_string(bits) + ".tga");
+                const std::string other = dir.File("other.ppm");
+                WriteBytes(file, OrientedTga(want, w, h, origin.bits, bits, rle));
+                WritePpmFile(other, 2, 2, PatternPixels(2, 2));
+
+                EXPECT_EQ(CliPpm(file + " " + dir.File("cli.ppm"), dir.File("cli.ppm")), want);
+                EXPECT_EQ(CliPpm("--negative " + file + " " + dir.File("neg.ppm"), dir.File("neg.ppm")),
+                          Negated(want));
+
+                for (const bool direct : {false, true}) {
+                    TIMAGE_INFO doc;
+                    doc.direct_decode = direct ? 1 : 0;
+                    ASSERT_EQ(doc.Open(file), kOk);
+                    EXPECT_EQ(DisplayPixels(doc), want) << (direct ? "direct decode" : "converting open");
+                }
+
+                TIMAGE_INFO shown;
+                ASSERT_EQ(shown.Open(other), kOk);
+                {
+                    PRELOAD_CACHE cache;
+                    cache.Want({file});
+                    cache.WaitIdle();
+                    std::unique_ptr<TIMAGE_INFO> ready = cache.Take(file);
+                    ASSERT_NE(ready, nullptr);
+                    AdoptPreloaded(shown, *ready);
+                }
+                EXPECT_EQ(DisplayPixels(shown), want) << "preloaded";
+
+                TIMAGE_INFO browsed;
+                FILE_BROWSER browser;
+                ASSERT_EQ(browser.OpenKeepingShown(browsed, other), kOk);
+                ASSERT_EQ(browser.OpenKeepingShown(browsed, file), kOk);
+                EXPECT_EQ(DisplayPixels(browsed), want) << "browsed";
+
+                for (TIMAGE_INFO* doc : {&shown, &browsed}) {
+                    UNDO_CHAIN chain;
+                    ASSERT_EQ(chain.ResetChain(*doc), kOk);
+                    ASSERT_EQ(RunImageCommand(*doc, chain, ImageCommand::kNegative, nullptr), kOk);
+                    EXPECT_EQ(DisplayPixels(*doc), Negated(want)) << "after Negative";
+                    ASSERT_EQ(PrepareSave(*doc, kSavePpm, dir.File("edited.ppm")), kOk);
+                    ASSERT_EQ(doc->Save(), kOk);
+                    int sw = 0, sh = 0;
+                    Bytes saved;
+                    ASSERT_TRUE(ParsePpm(ReadBytes(dir.File("edited.ppm")), sw, sh, saved));
+                    EXPECT_EQ(saved, Negated(want)) << "saved after Negative";
+                    ASSERT_EQ(chain.Undo(*doc), kOk);
+                    EXPECT_EQ(DisplayPixels(*doc), want) << "after Undo";
+                }
+            }
 }

@@ -44,7 +44,6 @@ int main(int argc, char** argv)
     }
     namespace fs = std::filesystem;
     TIMAGE_INFO doc;
-    pImageInfo = &doc;
     doc.load_timing = 0;
     std::string path;
     while (std::getline(std::cin, path)) {

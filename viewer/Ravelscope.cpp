@@ -1,6 +1,7 @@
 // The entry point: the document, the hand-off of a command-line path, the windows, the
 // message loop.
 #include "core/Imageinfo.h"
+#include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Media_window.h"
@@ -46,7 +47,6 @@ private:
 int main(int argc, char** argv)
 {
     TIMAGE_INFO document;
-    pImageInfo = &document;
 
     // A path arrives as one argument, quoted or not by the shell.
     const std::string handed = HandOffPath(argc > 1 ? argv[1] : "");
@@ -63,6 +63,9 @@ int main(int argc, char** argv)
     const std::string exe_dir = ExecutableDirectory();
     FORM_OPTIONS options;
     options.settings_dir = SettingsDirectory(exe_dir);
+    // The Save command writes JPEG, WebP, AVIF and JPEG XL at the quality the save dialog
+    // last used.
+    document.save_quality = StoredQuality(options.settings_dir + "/RVS.ini");
     options.hand_off_fallback = handed;
     options.start_preload = std::move(start_preload);
 
@@ -74,6 +77,5 @@ int main(int argc, char** argv)
     QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
     form1.show();
     const int rc = app.exec();
-    pImageInfo = nullptr;
     return rc;
 }

@@ -4,17 +4,13 @@
 #include "core/Imageinfo.h"
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
-#include "dialogs/Explossion_form.h"
-#include "dialogs/Gamma_form.h"
-#include "dialogs/Hist_form.h"
-#include "dialogs/Median_preview_form.h"
-#include "dialogs/Pixelate_form.h"
-#include "dialogs/Rotate_preview_form.h"
-#include "dialogs/Solar_form.h"
 #include "platform/Ini_file.h"
+#include "system/Wallpaper.h"
 #include "viewer/Clipboard_picture.h"
+#include "viewer/Effect_commands.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
+#include "viewer/System_commands.h"
 #include "viewer/Toolbar_icons.h"
 #include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
@@ -122,6 +118,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     clipboard_timer_->setInterval(kClipboardPollMs);
     connect(clipboard_timer_, &QTimer::timeout, this, &TForm1::ClipboardTimerTick);
     clipboard_timer_->start();
+    RegisterModalPauses();
     // Besides the poll, a change of the clipboard is looked at when it happens (rather than
     // at every paint, which would ask the X server at every picture shown).
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TForm1::ClipboardTimerTick);
@@ -211,15 +208,8 @@ void TForm1::BindHandlers()
         {Cmd("mn_Edit_Crop"), &TForm1::mn_Edit_CropClick},
         {Cmd("mn_Edit_ClearClipboard"), &TForm1::mn_Edit_ClearClipboardClick},
         {Cmd("mn_Tests_CountColorUsed"), &TForm1::mn_Tests_CountColorUsedClick},
-        {Cmd("mn_Colors_Gamma"), &TForm1::mn_Colors_GammaClick},
         {Cmd("mn_File_Print"), &TForm1::mn_File_PrintClick},
         {Cmd("tb_Print"), &TForm1::mn_File_PrintClick},
-        {Cmd("mn_Image_Solarize"), &TForm1::mn_Image_SolarizeClick},
-        {Cmd("mn_Image_Pixelate"), &TForm1::mn_Image_PixelateClick},
-        {Cmd("mn_Image_Explosion"), &TForm1::mn_Image_ExplosionClick},
-        {Cmd("mn_Colors_Histogram"), &TForm1::mn_Colors_HistogramClick},
-        {Cmd("mn_Image_Rotate"), &TForm1::mn_Image_RotateClick},
-        {Cmd("mn_Tests_MedianFilter"), &TForm1::mn_Tests_MedianFilterClick},
         {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
         {Cmd("mn_Tests_SaveDialog"), &TForm1::mn_File_SaveAsClick},
         {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
@@ -258,19 +248,11 @@ void TForm1::BindHandlers()
         {Cmd("mn_Image_Info"), &TForm1::mn_Image_InfoClick},
         {Cmd("tb_Info"), &TForm1::mn_Image_InfoClick},
         {Cmd("mn_View_FullScreen"), &TForm1::mn_View_FullScreenClick},
-        // Scanner, wallpaper and file association.
-        {Cmd("mn_Tests_TwainSelect"), &TForm1::mn_Tests_TwainSelectClick},
-        {Cmd("mn_Tests_TwainAcquire"), &TForm1::mn_Tests_TwainAcquireClick},
-        {Cmd("mn_Tests_WallPaperCenter"), &TForm1::mn_Tests_WallPaperCenterClick},
-        {Cmd("mn_Tests_WallPaperTile"), &TForm1::mn_Tests_WallPaperTileClick},
-        {Cmd("mn_Tests_WallPaperStretch"), &TForm1::mn_Tests_WallPaperStretchClick},
-        {Cmd("mn_Tests_Association"), &TForm1::mn_Tests_AssociationClick},
-        {Cmd("mn_Tools_Acquire"), &TForm1::mn_Tests_TwainAcquireClick},
-        {Cmd("mn_Tools_SelectSource"), &TForm1::mn_Tests_TwainSelectClick},
-        {Cmd("mn_Tools_FileAssociations"), &TForm1::mn_Tests_AssociationClick},
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
+    BindSystemCommands();
+    BindEffectCommands();
     const std::pair<CommandId, ImageCommand> image_commands[] = {
         {Cmd("mn_Image_Mirror"), ImageCommand::kMirror},
         {Cmd("mn_Image_VerticalFlip"), ImageCommand::kVerticalFlip},
@@ -293,6 +275,61 @@ void TForm1::BindHandlers()
                   "the recent-file items are consecutive rows");
     for (int k = 0; k < RECENT_FILES::kShown; ++k)
         connect(Command(Cmd("mn_File_MRU0") + k), &QAction::triggered, this, [this, k] { OpenRecentFile(k); });
+}
+
+void TForm1::BindEffectCommands()
+{
+    effects_ = new TEffectCommands(this, doc_, help_);
+    connect(effects_, &TEffectCommands::EditWanted, this, [this](const TEffectCommands::EDIT& edit) {
+        RunEdit([&] { return edit(doc_, chain_, ActiveSelection()); });
+    });
+    const std::pair<CommandId, void (TEffectCommands::*)()> commands[] = {
+        {Cmd("mn_Colors_Gamma"), &TEffectCommands::Gamma},
+        {Cmd("mn_Image_Solarize"), &TEffectCommands::Solarize},
+        {Cmd("mn_Image_Pixelate"), &TEffectCommands::Pixelate},
+        {Cmd("mn_Image_Explosion"), &TEffectCommands::Explosion},
+        {Cmd("mn_Colors_Histogram"), &TEffectCommands::Histogram},
+        {Cmd("mn_Image_Rotate"), &TEffectCommands::Rotate},
+        {Cmd("mn_Tests_MedianFilter"), &TEffectCommands::MedianFilter},
+    };
+    for (const auto& [id, command] : commands)
+        connect(Command(id), &QAction::triggered, this, [this, command = command] {
+            if (picture_shown_)
+                (effects_->*command)();
+        });
+}
+
+void TForm1::BindSystemCommands()
+{
+    system_ = new TSystemCommands(this, settings_path_);
+    connect(system_, &TSystemCommands::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
+    connect(system_, &TSystemCommands::Scanned, this, &TForm1::EnterScanned);
+    for (const CommandId id : {Cmd("mn_Tests_TwainSelect"), Cmd("mn_Tools_SelectSource")})
+        connect(Command(id), &QAction::triggered, system_, &TSystemCommands::SelectSource);
+    for (const CommandId id : {Cmd("mn_Tests_TwainAcquire"), Cmd("mn_Tools_Acquire")})
+        connect(Command(id), &QAction::triggered, system_, &TSystemCommands::Acquire);
+    for (const CommandId id : {Cmd("mn_Tests_Association"), Cmd("mn_Tools_FileAssociations")})
+        connect(Command(id), &QAction::triggered, system_, &TSystemCommands::Associate);
+    const std::pair<CommandId, WallpaperStyle> wallpapers[] = {
+        {Cmd("mn_Tests_WallPaperCenter"), WallpaperStyle::kCenter},
+        {Cmd("mn_Tests_WallPaperTile"), WallpaperStyle::kTile},
+        {Cmd("mn_Tests_WallPaperStretch"), WallpaperStyle::kStretch},
+    };
+    for (const auto& [id, style] : wallpapers)
+        connect(Command(id), &QAction::triggered, this, [this, style = style] {
+            system_->SetWallpaper(picture_shown_ ? doc_.display.get() : nullptr, doc_.current_path,
+                                  static_cast<int>(style));
+        });
+}
+
+void TForm1::EnterScanned(const Dib& picture)
+{
+    if (!PasteDib(picture))
+        return;
+    RefreshCommands();
+    statusBar()->showMessage(QString("Scanned %1 x %2").arg(picture.Width()).arg(picture.Height()));
+    if (QMessageBox::question(this, "Acquire", "Save the scanned picture?") == QMessageBox::Yes)
+        mn_File_SaveAsClick();
 }
 
 QAction* TForm1::Command(const QString& name) const
@@ -348,11 +385,28 @@ QString TForm1::StatusPanel(int i) const { return panels_[i]->text(); }
 
 void TForm1::ShowOpenFailure(const std::string& path, std::int32_t rc)
 {
-    statusBar()->showMessage(Q(FileNameOf(path)) + ": " + ResultText(rc));
+    statusBar()->showMessage(Q(FileNameOf(path)) + ": " + Q(ResultTextWithReason(rc, doc_.context->failure_reason)));
+}
+
+void TForm1::RegisterModalPauses()
+{
+    auto timer = [this](QTimer* t) {
+        modal_.Register(
+            [t] {
+                const bool running = t->isActive();
+                t->stop();
+                return running;
+            },
+            [t] { t->start(); });
+    };
+    timer(slide_timer_);
+    timer(clipboard_timer_);
 }
 
 void TForm1::ClipboardTimerTick()
 {
+    if (modal_.Active())
+        return;
     if (ClipboardHasBitmap() && !Command(Cmd("mn_Edit_ClearClipboard"))->isEnabled()) {
         Command(Cmd("mn_Edit_ClearClipboard"))->setEnabled(true);
         Command(Cmd("mn_Edit_Paste"))->setEnabled(true);
@@ -575,8 +629,9 @@ void TForm1::mn_View_PreviousFileClick()
 
 void TForm1::SlideShowTimerTick()
 {
-    // A dialog open over the window (a question, a save) keeps the picture it was opened for.
-    if (QApplication::activeModalWidget() != nullptr)
+    // A dialog open over the window keeps the picture it was opened for (the timer is
+    // stopped meanwhile; a tick already on its way ends here).
+    if (modal_.Active())
         return;
     // The show waits on a picture with unsaved edits and goes on once they are saved or
     // undone.
@@ -912,48 +967,6 @@ void TForm1::mn_Edit_ClearClipboardClick()
     RefreshCommands();
 }
 
-void TForm1::RunEffectDialog(TEffectForm& form)
-{
-    form.Run();
-    if (doc_.dialog_accepted != 0)
-        RunEdit([this] { return ApplyEffectResult(doc_, chain_, ActiveSelection()); });
-    doc_.dialog_accepted = 0;
-    doc_.result_bitmap.Release();
-}
-
-void TForm1::mn_Colors_GammaClick()
-{
-    if (!picture_shown_)
-        return;
-    TGammaForm form(doc_, help_, this);
-    RunEffectDialog(form);
-}
-
-void TForm1::mn_Image_SolarizeClick()
-{
-    if (!picture_shown_)
-        return;
-    TSolarForm form(doc_, help_, this);
-    RunEffectDialog(form);
-}
-
-void TForm1::mn_Tests_MedianFilterClick()
-{
-    if (!picture_shown_)
-        return;
-    TMedianPreviewForm form(doc_, help_, this);
-    RunEffectDialog(form);
-}
-
-void TForm1::mn_Image_PixelateClick()
-{
-    if (!picture_shown_)
-        return;
-    TPixelateForm form(doc_, help_, this);
-    RunEffectDialog(form);
-    doc_.direct_decode = 0; // a cancelled dialog leaves it set
-}
-
 void TForm1::mn_File_PrintClick()
 {
     if (!picture_shown_ || !doc_.display)
@@ -997,37 +1010,6 @@ void TForm1::mn_File_PrintClick()
     statusBar()->showMessage(printer.outputFormat() == QPrinter::PdfFormat
                                  ? "Printed to " + QFileInfo(printer.outputFileName()).fileName()
                                  : QString("Printed."));
-}
-
-void TForm1::mn_Image_ExplosionClick()
-{
-    if (!picture_shown_)
-        return;
-    TExplossionFrm form(doc_, help_, this);
-    RunEffectDialog(form);
-    doc_.direct_decode = 0; // a cancelled dialog leaves it set
-}
-
-void TForm1::mn_Colors_HistogramClick()
-{
-    if (!picture_shown_)
-        return;
-    THistForm form(doc_, help_, this);
-    form.Run();
-}
-
-void TForm1::mn_Image_RotateClick()
-{
-    if (!picture_shown_)
-        return;
-    TRotatePVForm form(doc_, help_, this);
-    form.Run();
-    const std::int32_t angle = form.Angle();
-    doc_.result_bitmap.Release();
-    doc_.dialog_accepted = 0;
-    doc_.rotation_angle = angle;
-    if (doc_.rotation_dialog_flag == 0 && angle != 0)
-        RunEdit([&] { return RotatePictureBy(doc_, chain_, angle, doc_.rotation_options); });
 }
 
 void TForm1::mn_Tests_CountColorUsedClick()

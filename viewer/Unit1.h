@@ -6,6 +6,7 @@
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
 #include "viewer/logic/Media_panel.h"
+#include "viewer/logic/Modal_session.h"
 #include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
@@ -14,10 +15,12 @@
 #include "viewer/logic/Window_rules.h"
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +34,12 @@ class QTextEdit;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
-class TEffectForm;
+class TEffectCommands;
 class TMediaWindow;
 struct MEDIA_UI;
 class TIMAGE_INFO;
 class TPictureView;
+class TSystemCommands;
 
 // What the main window needs from its surroundings.
 struct FORM_OPTIONS {
@@ -83,13 +87,6 @@ public:
     void mn_Edit_ClearClipboardClick();
     void mn_Tests_CountColorUsedClick();
     void mn_File_PrintClick();
-    void mn_Colors_GammaClick();
-    void mn_Image_SolarizeClick();
-    void mn_Image_PixelateClick();
-    void mn_Image_ExplosionClick();
-    void mn_Colors_HistogramClick();
-    void mn_Image_RotateClick();
-    void mn_Tests_MedianFilterClick();
     // The Image and Colors commands whose work the library does (flips, quarter turns,
     // colour commands, channel swaps, equalization, edge detection, colour reduction).
     void RunImageCommandClick(ImageCommand cmd);
@@ -105,13 +102,6 @@ public:
     void mn_Tests_ZoomOutClick();
     void mn_Tests_ContextMenuClick();
     void tb_DrawRectClick();
-    // system: scanner, wallpaper and file association (Unit1_system.cpp).
-    void mn_Tests_TwainSelectClick();
-    void mn_Tests_TwainAcquireClick();
-    void mn_Tests_WallPaperCenterClick();
-    void mn_Tests_WallPaperTileClick();
-    void mn_Tests_WallPaperStretchClick();
-    void mn_Tests_AssociationClick();
     // The 24-bit picture becomes the picture shown through the Paste edit; false when the
     // edit failed (its status is shown).
     bool PasteDib(const Dib& pic);
@@ -135,7 +125,6 @@ public:
     void DropSelection();
     bool PictureShown() const { return picture_shown_; }
     int ClipboardState() const { return clipboard_state_; }
-    void SetClipboardState(int s) { clipboard_state_ = s; }
     bool RepeatPlay() const { return repeat_play_; }
     double ZoomFactor() const { return zoom_state_.Factor(); }
     std::int32_t KeyCount() const { return key_count_; }
@@ -143,6 +132,9 @@ public:
     const std::string& SettingsPath() const { return settings_path_; }
     QTimer* SlideShowTimer() const { return slide_timer_; }
     QTimer* ClipboardTimer() const { return clipboard_timer_; }
+    // While a window-modal dialog runs over the window: the slide show, the clipboard poll
+    // and the hand-over of preloaded pictures wait.
+    const MODAL_SESSION& ModalSession() const { return modal_; }
     QString StatusPanel(int i) const;
     // The action of a command: a menu item, a submenu's entry or a toolbar button.
     QAction* Command(CommandId id) const { return actions_[static_cast<std::size_t>(id)]; }
@@ -158,6 +150,8 @@ public:
     // Replaces the save dialog of Save As and of a Save without a path by a chooser of a
     // path (saved in the format of its extension); an empty answer cancels.
     void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
+    // Replaces the screen's grab of the Screen capture (tests: a grab that gives nothing).
+    void SetScreenGrabber(std::function<QPixmap()> grab) { grab_screen_ = std::move(grab); }
     // The path the Save As under way proposes (a picture no file holds: "Untitled.png" in
     // the folder of the picture it replaced); "" when it proposes none.
     const QString& SaveProposal() const { return save_proposal_; }
@@ -341,16 +335,15 @@ private:
     // The active selection, or null.
     const RECT_BOUNDS* ActiveSelection();
     bool SaveTo(const QString& path);
-    // Runs an effect dialog and applies its result, on the selection or the whole picture,
-    // when it was confirmed.
-    void RunEffectDialog(TEffectForm& form);
-    // system
-    void SetWallpaperClick(int style);
-    // Picks a scanner and keeps it in the settings file: a single one without asking, else
-    // the remembered one unless always_ask (or none is remembered). False when there is
-    // none or the user cancelled.
-    bool ChooseScanSource(bool always_ask);
-    bool scan_source_chosen_ = false; // the first-time source choice of the run is made
+    // Gamma, Solarize, Median Filter, Pixelate, Explosion, Rotate and the histogram: a part
+    // of the window's own, whose confirmed edits the window runs (RunEdit).
+    TEffectCommands* effects_ = nullptr;
+    void BindEffectCommands();
+    // Scanner, wallpaper and file association: a part of the window's own.
+    TSystemCommands* system_ = nullptr;
+    void BindSystemCommands();
+    // A scanned picture enters as the Paste edit; then Save As is offered.
+    void EnterScanned(const Dib& picture);
 
     TIMAGE_INFO& doc_;
     RECT_OBJ& rect_;
@@ -372,9 +365,16 @@ private:
     QString save_proposal_;
     std::function<QString()> choose_pdf_file_;
     UNDO_CHAIN chain_;
+    MODAL_SESSION modal_;
+    std::optional<MODAL_SESSION::SCOPE> modal_run_; // while the window is blocked by a dialog
+    void RegisterModalPauses();
     // The Tests menu's state.
     void HideTextViewer();
     void CaptureFromClipboard();
+    // A grab that gave nothing is reported and changes nothing; else it goes on the
+    // clipboard and enters as the Paste edit.
+    void CaptureGrabbed(const QPixmap& grab);
+    std::function<QPixmap()> grab_screen_;
     TEXT_CHOICE ChooseTextFile();
     QTextEdit* text_viewer_ = nullptr;
     std::function<TEXT_CHOICE()> choose_text_file_;

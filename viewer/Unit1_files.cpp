@@ -16,7 +16,7 @@
 void TForm1::RunOpenDialog()
 {
     TOFDialog::SetMediaPreview(PreviewMedia);
-    TOFDialog dialog(settings_path_, help_, this);
+    TOFDialog dialog(settings_path_, help_, this, doc_.state != kNothingOpen ? doc_.current_path : std::string());
     if (dialog.Run() != QDialog::Accepted)
         return;
     doc_.current_path = dialog.ChosenPath().toStdString();

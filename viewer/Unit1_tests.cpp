@@ -115,30 +115,43 @@ void TForm1::CaptureFromClipboard()
     }
 }
 
-void TForm1::mn_Tests_CaptureScreenClick()
+void TForm1::CaptureGrabbed(const QPixmap& grab)
 {
-    try {
-        QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-        const QPixmap grab = s != nullptr ? s->grabWindow(0) : QPixmap();
-        if (!grab.isNull())
-            QGuiApplication::clipboard()->setImage(grab.toImage());
-    } catch (...) {
+    if (grab.isNull()) {
+        statusBar()->showMessage("Screen capture: nothing was captured.");
         return;
     }
+    QGuiApplication::clipboard()->setImage(grab.toImage());
     CaptureFromClipboard();
+}
+
+void TForm1::mn_Tests_CaptureScreenClick()
+{
+    QPixmap grab;
+    try {
+        if (grab_screen_) {
+            grab = grab_screen_();
+        } else {
+            QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+            if (s != nullptr)
+                grab = s->grabWindow(0);
+        }
+    } catch (...) {
+        grab = QPixmap();
+    }
+    CaptureGrabbed(grab);
 }
 
 void TForm1::mn_Tests_CaptureClientClick()
 {
+    QPixmap grab;
     try {
         const int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
-        const QPixmap grab = this->grab(QRect(0, top, width(), height() - top));
-        if (!grab.isNull())
-            QGuiApplication::clipboard()->setImage(grab.toImage());
+        grab = this->grab(QRect(0, top, width(), height() - top));
     } catch (...) {
-        return;
+        grab = QPixmap();
     }
-    CaptureFromClipboard();
+    CaptureGrabbed(grab);
 }
 
 void TForm1::mn_Tests_CaptureDeskTopClick() { CaptureFromClipboard(); }

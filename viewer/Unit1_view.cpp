@@ -312,6 +312,12 @@ void TForm1::PreloadNeighbours()
 
 bool TForm1::event(QEvent* e)
 {
+    // Qt blocks the window while a window-modal dialog over it runs (nested ones included):
+    // the one place where the modal session starts and ends.
+    if (e->type() == QEvent::WindowBlocked && !modal_run_)
+        modal_run_.emplace(modal_.Run());
+    else if (e->type() == QEvent::WindowUnblocked)
+        modal_run_.reset();
     const bool done = QMainWindow::event(e);
     if (neighbours_held_ && e->type() == QEvent::Paint) {
         // Posted, so that it runs after the painted window reaches the screen.
@@ -346,7 +352,7 @@ BROWSE_RESULT TForm1::StepFile(int direction)
     const std::int32_t i = doc_.current_index;
     if (n > 1 && i >= 0 && i < n) {
         const std::string path = list[static_cast<std::size_t>((i + direction + n) % n)];
-        if (std::unique_ptr<TIMAGE_INFO> ready = preload_->Take(path, &fitted_)) {
+        if (std::unique_ptr<TIMAGE_INFO> ready = modal_.Active() ? nullptr : preload_->Take(path, &fitted_)) {
             AdoptPreloaded(doc_, *ready);
             preload_->Dispose(std::move(ready)); // the picture shown before
             BROWSE_RESULT r;
@@ -425,7 +431,7 @@ BROWSE_RESULT TForm1::SlideShowStep()
     const std::int32_t i = doc_.current_index >= 0 && doc_.current_index < n ? doc_.current_index : 0;
     if (n > 0) {
         const std::string path = doc_.file_list[static_cast<std::size_t>(i)];
-        if (std::unique_ptr<TIMAGE_INFO> ready = preload_->Take(path, &fitted_)) {
+        if (std::unique_ptr<TIMAGE_INFO> ready = modal_.Active() ? nullptr : preload_->Take(path, &fitted_)) {
             AdoptPreloaded(doc_, *ready);
             preload_->Dispose(std::move(ready));
             doc_.current_index = i + 1; // the tick after shows the entry after

@@ -29,6 +29,7 @@ bool DECODE_RUN::Start()
     total_ms_ = 0;
     failed_code_ = kOk;
     failed_path_.clear();
+    failed_reason_.clear();
     ended_ = doc_.file_list.empty() || max_loads_ <= 0;
     if (ended_)
         return false;
@@ -37,6 +38,11 @@ bool DECODE_RUN::Start()
     const std::int32_t found = doc_.FindCurrent();
     next_ = found >= 0 ? found : 0;
     return true;
+}
+
+std::string DECODE_RUN::FailedText() const
+{
+    return ResultTextWithReason(failed_code_, failed_reason_);
 }
 
 bool DECODE_RUN::Step(const std::function<void()>& shown)
@@ -59,6 +65,7 @@ bool DECODE_RUN::Step(const std::function<void()>& shown)
     if (rc != kOk) {
         failed_code_ = rc;
         failed_path_ = load.path;
+        failed_reason_ = doc_.context ? doc_.context->failure_reason : std::string();
         ended_ = true;
         return false;
     }

@@ -87,6 +87,8 @@ public:
     std::int32_t FailedCode() const { return failed_code_; }
     // The path of that open, or "".
     const std::string& FailedPath() const { return failed_path_; }
+    // Its result text with the reason the reader gave: "Data Error. (the file ends early)".
+    std::string FailedText() const;
     // The log's lines, each without its line end.
     const std::vector<std::string>& Log() const { return log_; }
     const std::vector<RUN_LOAD>& Loads() const { return loads_; }
@@ -100,6 +102,7 @@ private:
     std::int64_t total_ms_ = 0;
     std::int32_t failed_code_ = 0;
     std::string failed_path_;
+    std::string failed_reason_;
     bool ended_ = true;
     std::vector<std::string> log_;
     std::vector<RUN_LOAD> loads_;

@@ -17,11 +17,12 @@ std::int32_t CopyDib(const Dib& src, Dib& dst)
     return kOk;
 }
 
-EFFECT_SESSION::EFFECT_SESSION(const EFFECT_RULES& rules, const Dib& source)
-    : rules_(rules), source_(source), range_(rules.Range())
+EFFECT_SESSION::EFFECT_SESSION(const EFFECT_RULES& rules, const Dib& picture)
+    : rules_(rules), range_(rules.Range())
 {
     range_.max = std::max(range_.min, range_.max);
     value_ = std::clamp(range_.start, range_.min, range_.max);
+    copy_code_ = CopyDib(picture, source_);
     Compute();
 }
 
@@ -37,7 +38,7 @@ std::int32_t EFFECT_SESSION::SetValue(std::int32_t value)
 
 void EFFECT_SESSION::Compute()
 {
-    code_ = rules_.Apply(source_, value_, preview_);
+    code_ = copy_code_ != kOk ? copy_code_ : rules_.Apply(source_, value_, preview_);
     if (code_ != kOk)
         preview_.Release();
 }

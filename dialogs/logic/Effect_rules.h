@@ -28,12 +28,15 @@ public:
     virtual std::int32_t Apply(const Dib& source, std::int32_t value, Dib& out) const = 0;
 };
 
-// One use of an effect dialog over a picture. The preview is the operation on the whole
-// picture at the current value; the picture itself is never touched.
+// One use of an effect dialog over a picture. The session keeps its own copy of the
+// picture, so the picture it was given may change or be freed while it runs (a slide show
+// or a preload hand-over behind the dialog) without touching what it previews or returns.
+// The preview is the operation on the whole picture at the current value.
 class EFFECT_SESSION {
 public:
-    // Computes the preview at the range's start value.
-    EFFECT_SESSION(const EFFECT_RULES& rules, const Dib& source);
+    // Copies the picture and computes the preview at the range's start value (a copy that
+    // cannot get its memory makes the preview fail with kMemoryError).
+    EFFECT_SESSION(const EFFECT_RULES& rules, const Dib& picture);
 
     // Moves the value (clamped into the range) and recomputes the preview when it
     // changed. Returns the preview's code.
@@ -53,7 +56,8 @@ private:
     void Compute();
 
     const EFFECT_RULES& rules_;
-    const Dib& source_;
+    Dib source_;
+    std::int32_t copy_code_ = 0;
     EFFECT_RANGE range_;
     std::int32_t value_ = 0;
     Dib preview_;

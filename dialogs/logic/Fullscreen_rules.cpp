@@ -76,20 +76,8 @@ bool FULLSCREEN_OPENER::OpenEntry(TIMAGE_INFO& doc, std::int32_t index)
     const char* entry = doc.GetListEntry(index);
     if (entry == nullptr || index < 0)
         return false;
-    const std::string path = entry;
-    const std::uint8_t old_state = doc.state;
-    const std::uint8_t old_present = doc.picture_present;
-    // The reader works on the spare bitmap; the shown one comes back when it fails.
-    if (!spare_display_)
-        spare_display_ = std::make_unique<Dib>();
-    std::swap(doc.display, spare_display_);
-    const std::int32_t rc = browser_.OpenKeepingShown(doc, path);
-    if (rc != kOk) {
-        std::swap(doc.display, spare_display_);
-        doc.state = old_state;
-        doc.picture_present = old_present;
+    if (browser_.OpenKeepingShown(doc, entry) != kOk)
         return false;
-    }
     doc.edited = 0;
     return true;
 }

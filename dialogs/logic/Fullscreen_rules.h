@@ -35,10 +35,9 @@ std::string FullscreenPositionText(std::int32_t index, std::int32_t count, bool 
 FS_PLACE FullscreenMediaPlace(std::int32_t format_code, std::int32_t video_w, std::int32_t video_h,
                               std::int32_t screen_w, std::int32_t screen_h);
 
-// Opens the entries of the document's directory list for the full-screen viewer. A file
-// that fails leaves the document as it was shown: path, index, state, the context's facts
-// and pixels, and the display bitmap itself (the reader of a failing file may have drawn
-// into a bitmap or resized it; that bitmap is a spare, not the shown one).
+// Opens the entries of the document's directory list for the full-screen viewer, each
+// through FILE_BROWSER::OpenKeepingShown: a file that fails leaves the document as it was
+// shown (path, index, state, context and display bitmap).
 class FULLSCREEN_OPENER {
 public:
     // Opens entry index; true when it opened (the edited flag is then clear).
@@ -54,5 +53,4 @@ private:
     std::int32_t StepFrom(TIMAGE_INFO& doc, std::int32_t from, std::int32_t direction);
 
     FILE_BROWSER browser_;
-    std::unique_ptr<Dib> spare_display_;
 };

@@ -59,22 +59,22 @@ constexpr const char* kFixed[][2] = {
     {"WMV - Windows Media Video (*.wmv)", ".wmv"},
 };
 
-constexpr std::int32_t kBmpIndex = 5;
+constexpr auto kAllStored = static_cast<std::int32_t>(std::size(kFixed)); // "All pictures"
 constexpr std::int32_t kBoxLeft = 378, kBoxTop = 82, kBox = 85;
 
 std::vector<OPEN_TYPE> BuildTypes()
 {
     std::vector<OPEN_TYPE> types;
+    OPEN_TYPE all{"All pictures", {}};
+    for (const PICTURE_TYPE& p : PictureTypes())
+        all.exts.emplace_back(p.ext);
+    types.push_back(std::move(all));
     for (const auto& f : kFixed) {
         OPEN_TYPE t{f[0], {}};
         if (*f[1] != '\0')
             t.exts.emplace_back(f[1]);
         types.push_back(std::move(t));
     }
-    OPEN_TYPE all{"All pictures", {}};
-    for (const PICTURE_TYPE& p : PictureTypes())
-        all.exts.emplace_back(p.ext);
-    types.push_back(std::move(all));
     return types;
 }
 
@@ -96,7 +96,12 @@ std::span<const OPEN_TYPE> OpenTypes() { return Types(); }
 
 std::int32_t OpenTypeIndex(std::int32_t stored)
 {
-    return stored <= 0 || stored >= static_cast<std::int32_t>(Types().size()) ? kBmpIndex : stored;
+    return stored >= 1 && stored < kAllStored ? stored + 1 : 0;
+}
+
+std::int32_t OpenTypeStoredIndex(std::int32_t list_index)
+{
+    return list_index <= 0 ? kAllStored : list_index - 1;
 }
 
 std::string OpenTypeMask(std::int32_t index)

@@ -11,12 +11,16 @@ struct OPEN_TYPE {
     std::string text;
     std::vector<std::string> exts; // lower case, with the dot; empty: every file
 };
-// The 46 entries of the list in their fixed order (a remembered index keeps its meaning),
-// then "All pictures", which takes every extension the open dispatcher knows.
+// The list as the dialog shows it: "All pictures" first, which takes every extension the
+// open dispatcher knows, then the 46 fixed entries in their fixed order.
 std::span<const OPEN_TYPE> OpenTypes();
 
-// The type the dialog starts on from the stored index: 0 or below, or past the list, BMP.
+// The settings file keeps a type by its place among the fixed entries (0 AVI ... 45 WMV;
+// 46 "All pictures"), so that a remembered index keeps its meaning. The list's index of a
+// stored one: 1 to 46 as stored; 0 or below, or past the list, "All pictures".
 std::int32_t OpenTypeIndex(std::int32_t stored);
+// The index the settings file keeps for a list index.
+std::int32_t OpenTypeStoredIndex(std::int32_t list_index);
 // What the file-name box shows for a type: "*.bmp", "*" for every file, and the masks
 // joined with ";" for "All pictures".
 std::string OpenTypeMask(std::int32_t index);

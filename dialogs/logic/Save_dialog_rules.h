@@ -25,9 +25,29 @@ enum class SAVE_NAME_KIND {
 struct SAVE_NAME {
     SAVE_NAME_KIND kind = SAVE_NAME_KIND::kNothing;
     std::string text;
+    std::int32_t type_index = -1; // kFile: the type the file is written as
 };
 // What OK does with the typed name for the chosen type (-1: none chosen, the name stays as
-// typed). The extension replaced is that of the file-name part ("v2.d/photo" gains ".png",
-// "a.b.c" becomes "a.b.png"); a leading dot belongs to the name; an extension equal to the
-// type's in another case ("photo.PNG") is kept as typed.
+// typed). A name whose file part ends in the extension of a type of the list (any case;
+// also ".jpeg", ".jpe" and ".tiff") is written as typed, as that type: "photo.jpg" with the
+// bitmap type chosen is a JPEG file "photo.jpg". Any other name takes the chosen type's
+// extension in place of its own ("v2.d/photo" gains ".png", "a.b.c" becomes "a.b.png",
+// "notes.xyz" becomes "notes.png"); a leading dot belongs to the name.
 SAVE_NAME SaveNameFor(const std::string& typed, std::int32_t type_index);
+// The name the file-name box shows when a type is chosen (and the picture's own name at
+// the start): any extension gives way to the type's, except the type's own in other
+// letters ("photo.PNG"); "holiday.jpeg" with TIFF chosen becomes "holiday.tif".
+SAVE_NAME SaveNameForType(const std::string& typed, std::int32_t type_index);
+// The type of the list an extension (with its dot, any case) names, or -1.
+std::int32_t SaveTypeForExtension(const std::string& ext);
+
+// The quality the dialog offers for the lossy types (JPEG, WebP, AVIF, JPEG XL), one
+// setting for all of them, kept in the settings file under "SaveFileDlg".
+inline constexpr const char* kQualityKey = "Quality";
+inline constexpr std::int32_t kDefaultQuality = 90;
+// The quality from a stored value: 1 to 100 as stored, anything else the default.
+std::int32_t QualityFrom(std::int32_t stored);
+// The stored quality of the settings file at settings_path (the default without one).
+std::int32_t StoredQuality(const std::string& settings_path);
+// Whether the type is written at a quality: JPEG, WebP, AVIF and JPEG XL.
+bool SaveTypeHasQuality(std::int32_t type_index);

@@ -1,7 +1,7 @@
 // The effect-dialog base driven through exec() as a person would: Esc cancels and leaves
-// the document alone, OK hands the document what the preview showed, the scroll bar's
-// arrow keys move the value the way they point, F1 opens the help topic while the dialog
-// stays open.
+// no result, OK gives back what the preview showed, the scroll bar's arrow keys move the
+// value the way they point, F1 opens the help topic while the dialog stays open, and the
+// picture shown may change or go while the dialog runs.
 #include "core/Imageinfo.h"
 #include "dialogs/Effect_form.h"
 #include "dialogs/tests/Test_effect.h"
@@ -22,13 +22,11 @@
 
 namespace {
 
-// The dialog over the 4 × 3 test picture, whose document still says accepted from an
-// earlier dialog.
+// The dialog over the 4 × 3 test picture.
 struct EFFECT_RIG {
     EFFECT_RIG()
     {
         FillTestPicture(*doc.display);
-        doc.dialog_accepted = 1;
         form = std::make_unique<TEffectForm>(rules, doc, help, kHelpMainWindow);
     }
 
@@ -54,8 +52,7 @@ private slots:
             QTest::keyClick(form.ScrollBar(), Qt::Key_Escape);
         });
         QCOMPARE(rc, int(QDialog::Rejected));
-        QCOMPARE(doc.dialog_accepted, std::uint8_t{0});
-        QVERIFY(doc.result_bitmap.Empty());
+        QVERIFY(form.TakeResult() == nullptr);
         QCOMPARE(doc.display->ScanLine(1)[3], std::uint8_t{44}); // the picture itself is never touched
     }
 
@@ -84,18 +81,39 @@ private slots:
         });
         QCOMPARE(rc, int(QDialog::Accepted));
         QCOMPARE(form.ResultCode(), int(kOk));
-        QCOMPARE(doc.dialog_accepted, std::uint8_t{1});
-        const Dib& out = doc.result_bitmap;
+        QVERIFY(doc.result_bitmap.Empty()); // the dialog writes nothing into the document
+        const std::unique_ptr<Dib> result = form.TakeResult();
+        QVERIFY(result != nullptr);
+        const Dib& out = *result;
         QCOMPARE(out.Width(), 4);
         QCOMPARE(out.ScanLine(1)[3], Solarized(44, 254));
         QCOMPARE(out.ScanLine(1)[4], Solarized(64, 254));
         QCOMPARE(doc.display->ScanLine(1)[3], std::uint8_t{44});
     }
 
-    void f1OpensTheHelpTopicWhileTheDialogStaysOpen()
+    // The dialog works on its own copy: the document's bitmap freed and replaced while it
+    // runs changes neither the preview nor the result.
+    void thePictureShownMayGoWhileTheDialogRuns()
     {
         EFFECT_RIG rig;
         TIMAGE_INFO& doc = rig.doc;
+        TEffectForm& form = *rig.form;
+        const int rc = RunWith(form, [&] {
+            doc.display = std::make_unique<Dib>();
+            QVERIFY(doc.display->SetSize(2, 2, 24) == kOk);
+            QTest::keyClick(form.ScrollBar(), Qt::Key_End);
+            QTest::mouseClick(form.OkButton(), Qt::LeftButton);
+        });
+        QCOMPARE(rc, int(QDialog::Accepted));
+        const std::unique_ptr<Dib> result = form.TakeResult();
+        QVERIFY(result != nullptr);
+        QCOMPARE(result->Width(), 4);
+        QCOMPARE(result->ScanLine(1)[3], Solarized(44, 255));
+    }
+
+    void f1OpensTheHelpTopicWhileTheDialogStaysOpen()
+    {
+        EFFECT_RIG rig;
         TEffectForm& form = *rig.form;
         HELP_VIEWER& help = rig.help;
         const int rc = RunWith(form, [&] {
@@ -107,7 +125,7 @@ private slots:
             QTest::keyClick(&form, Qt::Key_Return); // Enter presses OK
         });
         QCOMPARE(rc, int(QDialog::Accepted));
-        QCOMPARE(doc.dialog_accepted, std::uint8_t{1});
+        QVERIFY(form.Result() != nullptr);
     }
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -61,4 +62,26 @@ TEST(EffectSession, AFailedPreviewGivesNoResult)
     EXPECT_EQ(Inner(out), Inner(picture)) << "out is left as it was";
     EXPECT_EQ(session.SetValue(100), kOk); // back in range, the preview returns
     EXPECT_FALSE(session.Preview().Empty());
+}
+
+// The picture given to a session may be freed while the session runs (a slide show's tick
+// adopting a preloaded picture behind an open dialog): moving the value and taking the
+// result work on the session's own copy. The sanitizer build reads freed memory here if
+// the session keeps a reference.
+TEST(EffectSession, ThePictureGivenMayBeFreedWhileItRuns)
+{
+    auto picture = std::make_unique<Dib>();
+    FillTestPicture(*picture);
+    const std::uint8_t original = Inner(*picture);
+    TEST_SOLARIZE_RULES rules;
+    EFFECT_SESSION session(rules, *picture);
+    picture.reset();
+    auto other = std::make_unique<Dib>(); // likely to take the freed memory's place
+    ASSERT_EQ(other->SetSize(4, 3, 24), kOk);
+    std::memset(other->Bits(), 0xEE, other->Stride() * 3);
+
+    ASSERT_EQ(session.SetValue(30), kOk);
+    Dib out;
+    ASSERT_EQ(session.TakeResult(out), kOk);
+    EXPECT_EQ(Inner(out), Solarized(original, 30));
 }

@@ -38,9 +38,10 @@ int main(int argc, char** argv)
     std::unique_ptr<QDialog> dialog;
     if (which == "open") {
         TOFDialog::SetMediaPreview(PreviewMedia);
-        auto d = std::make_unique<TOFDialog>(ini, help);
-        d->FilterComboBox1->setCurrentIndex(1);
-        d->Chooser().SetDirectory(picture.absolutePath());
+        // As the main window opens it over PICTURE: in PICTURE's folder, All pictures chosen.
+        auto d = std::make_unique<TOFDialog>(ini, help, nullptr, picture.absoluteFilePath().toStdString());
+        if (doc.Open(picture.absoluteFilePath().toStdString()) != 0 || doc.state != kPictureOpen)
+            d->FilterComboBox1->setCurrentIndex(2); // All files: video and sound too
         const auto items = d->Chooser().FileListBox1->findItems(picture.fileName(), Qt::MatchExactly);
         if (!items.isEmpty())
             d->Chooser().FileListBox1->setCurrentItem(items.front());
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
             return 1;
         auto d = std::make_unique<TSaveDlg>(doc, ini, help);
         d->Chooser().SetDirectory(picture.absolutePath());
+        d->FilterComboBox1->setCurrentIndex(3); // JPEG, with its quality
         dialog = std::move(d);
     }
     dialog->show();

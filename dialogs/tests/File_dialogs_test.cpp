@@ -7,6 +7,8 @@
 #include "dialogs/File_chooser.h"
 #include "dialogs/OFDialog.h"
 #include "dialogs/Tsdialog.h"
+#include "core/Sniff.h"
+#include "dialogs/logic/Open_dialog_rules.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
@@ -30,6 +32,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -162,14 +165,17 @@ private slots:
 
     void openDialogStartsFromTheSettings_data()
     {
+        const QString all = QString::fromStdString(OpenTypeMask(0));
         QTest::addColumn<int>("stored"); // -2: no settings file
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("mask");
-        QTest::newRow("no settings") << -2 << 5 << "*.bmp";
-        QTest::newRow("AVI entry stored") << 0 << 5 << "*.bmp";
-        QTest::newRow("PPM stored") << 27 << 27 << "*.ppm";
-        QTest::newRow("all files") << 1 << 1 << "*";
-        QTest::newRow("past the list") << 99 << 5 << "*.bmp";
+        QTest::newRow("no settings") << -2 << 0 << all;
+        QTest::newRow("AVI entry stored") << 0 << 0 << all;
+        QTest::newRow("BMP stored") << 5 << 6 << "*.bmp";
+        QTest::newRow("PPM stored") << 27 << 28 << "*.ppm";
+        QTest::newRow("all files") << 1 << 2 << "*";
+        QTest::newRow("all pictures") << 46 << 0 << all;
+        QTest::newRow("past the list") << 99 << 0 << all;
     }
 
     void openDialogStartsFromTheSettings()
@@ -187,16 +193,36 @@ private slots:
         TOFDialog d(Settings(), *help_);
         QCOMPARE(d.pos(), QPoint(297, 184));
         QCOMPARE(d.windowTitle(), QString("Open File Dialog"));
+        QCOMPARE(d.FilterComboBox1->itemText(0), QString("All pictures"));
         QCOMPARE(d.FilterComboBox1->currentIndex(), index);
         QCOMPARE(d.Edit1->text(), mask);
         QVERIFY(!d.Bttn_OK->isEnabled());
-        if (stored == -2)
+        if (stored == -2) {
+            QCOMPARE(d.Chooser().Directory(), QDir::cleanPath(QDir::homePath())); // not the working one
             return;
+        }
         QCOMPARE(d.Chooser().Directory(), dir_->path());
-        const QStringList want = index == 27  ? QStringList{"a.ppm", "B.PPM"}
-                                 : index == 1 ? QStringList{"a.ppm", "B.PPM", "c.bmp", "noext"}
-                                              : QStringList{"c.bmp"};
+        const QStringList want = index == 28  ? QStringList{"a.ppm", "B.PPM"}
+                                 : index == 2 ? QStringList{"a.ppm", "B.PPM", "c.bmp", "noext"}
+                                 : index == 6 ? QStringList{"c.bmp"}
+                                              : QStringList{"a.ppm", "B.PPM", "c.bmp"};
         QCOMPARE(Names(d.Chooser().FileListBox1), want);
+    }
+
+    // The shown picture's directory comes first, then this run's last OK, then the
+    // settings file's, then home.
+    void openDialogStartsWhereThePictureIs()
+    {
+        QVERIFY(QDir(dir_->path()).mkdir("shown"));
+        QVERIFY(QDir(dir_->path()).mkdir("remembered"));
+        QVERIFY(WriteGradient(Path("shown/p.ppm"), 2, 2));
+        IniFile(Settings()).WriteString("Dir", "RecentlyVisited", Path("remembered"));
+        {
+            TOFDialog d(Settings(), *help_, nullptr, Path("shown/p.ppm"));
+            QCOMPARE(d.Chooser().Directory(), dir_->filePath("shown"));
+        }
+        TOFDialog d(Settings(), *help_, nullptr, Path("gone/p.ppm"));
+        QCOMPARE(d.Chooser().Directory(), dir_->filePath("remembered"));
     }
 
     // The 85 × 85 box at (378, 82): small pictures at their size, larger ones fitted.
@@ -313,7 +339,7 @@ private slots:
             QListWidgetItem* bad = Item(list, "bad.ppm");
             list->setCurrentItem(bad);
             QCOMPARE(d.Lb_Width->text(), QString("Preview Unvailable"));
-            QCOMPARE(d.Lb_Height->text(), QString());
+            QCOMPARE(d.Lb_Height->text(), QString("Data Error. (the file is too short for the picture its header describes)"));
             QCOMPARE(d.Lb_size->text(), QString());
             QVERIFY(!d.Bttn_OK->isEnabled());
             QVERIFY(!d.Image1->isVisible());
@@ -338,7 +364,7 @@ private slots:
         QVERIFY(QDir(dir_->path()).mkdir("sub"));
         QVERIFY(WriteSolidPicture(Path("sub/c.bmp.ppm"), 3, 3, 4, 5, 6));
         WhenOpen<TOFDialog>(&form, [&](TOFDialog& d) {
-            d.FilterComboBox1->setCurrentIndex(1); // All files
+            d.FilterComboBox1->setCurrentIndex(2); // All files
             QVERIFY(d.Chooser().SetDirectory(dir_->filePath("sub")));
             QListWidget* list = d.Chooser().FileListBox1;
             QListWidgetItem* c = Item(list, "c.bmp.ppm");
@@ -433,7 +459,7 @@ private slots:
             QCOMPARE(RunWith(d,
                              [&] {
                                  QVERIFY(d.Chooser().SetDirectory(pics));
-                                 d.FilterComboBox1->setCurrentIndex(27);
+                                 d.FilterComboBox1->setCurrentIndex(28);
                                  QCOMPARE(d.Edit1->text(), QString("*.ppm"));
                                  QCOMPARE(Names(d.Chooser().FileListBox1), (QStringList{"x.ppm", "Y.PPM"}));
                                  d.Edit1->setText("Y.PPM"); // Enter on a typed name opens it
@@ -449,7 +475,7 @@ private slots:
         TOFDialog::ForgetRun();
         TOFDialog again(Settings(), *help_);
         QCOMPARE(again.Chooser().Directory(), pics);
-        QCOMPARE(again.FilterComboBox1->currentIndex(), 27);
+        QCOMPARE(again.FilterComboBox1->currentIndex(), 28);
         QCOMPARE(Names(again.Chooser().FileListBox1), (QStringList{"x.ppm", "Y.PPM"}));
     }
 
@@ -546,7 +572,7 @@ private slots:
         QCOMPARE(back.Open(out.toStdString()), int(kOk));
         QCOMPARE(back.display->Width(), 5);
         QCOMPARE(back.display->Height(), 4);
-        if (t.save_code == kSaveJpeg || t.save_code == kSavePgm)
+        if (SaveTypeHasQuality(type) || t.save_code == kSavePgm)
             return; // lossy, or grey
         for (int y = 0; y < 4; ++y)
             QVERIFY2(std::memcmp(back.display->ScanLine(y), doc->display->ScanLine(y), 15) == 0,
@@ -559,11 +585,16 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("written"); // "" when nothing may be written
-        QTest::newRow("extension from the file part") << "v2.d/photo" << 6 << "v2.d/photo.png";
-        QTest::newRow("type's extension in capitals") << "photo.PNG" << 6 << "photo.PNG";
-        QTest::newRow("other extension replaced") << "photo.jpeg" << 11 << "photo.tif";
-        QTest::newRow("pattern filters") << "*.pgm" << 5 << "";
-        QTest::newRow("empty name") << "" << 5 << "";
+        QTest::addColumn<int>("format");      // of the file written, by its first bytes
+        QTest::addColumn<int>("shown");       // the type the list shows after OK
+        QTest::newRow("extension from the file part") << "v2.d/photo" << 6 << "v2.d/photo.png" << int(kFmtPng) << 6;
+        QTest::newRow("type's extension in capitals") << "photo.PNG" << 6 << "photo.PNG" << int(kFmtPng) << 6;
+        QTest::newRow("a type's extension chooses the type") << "cli_resave.jpg" << 0 << "cli_resave.jpg"
+                                                              << int(kFmtJpeg) << 3;
+        QTest::newRow("another spelling of one") << "photo.jpeg" << 11 << "photo.jpeg" << int(kFmtJpeg) << 3;
+        QTest::newRow("unknown extension replaced") << "notes.xyz" << 0 << "notes.bmp" << int(kFmtBmp) << 0;
+        QTest::newRow("pattern filters") << "*.pgm" << 5 << "" << -1 << 5;
+        QTest::newRow("empty name") << "" << 5 << "" << -1 << 5;
     }
 
     void typedNamesDecideWhatOkDoes()
@@ -571,6 +602,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(int, type);
         QFETCH(QString, written);
+        QFETCH(int, format);
+        QFETCH(int, shown);
         QVERIFY(QDir(dir_->path()).mkdir("v2.d"));
         auto doc = EditedDocument(3, 2);
         QVERIFY(doc);
@@ -597,8 +630,66 @@ private slots:
         }
         QCOMPARE(rc, int(QDialog::Accepted));
         QCOMPARE(d.SavedPath(), dir_->filePath(written));
-        QVERIFY(QFile::exists(dir_->filePath(written)));
+        QCOMPARE(SniffFile(Path(written)), format);
+        QCOMPARE(d.FilterComboBox1->currentIndex(), shown);
+        QCOMPARE(IniFile(Settings()).ReadInteger("SaveFileDlg", "Ext_Index", -1), shown);
         QVERIFY(!QFile::exists(dir_->filePath("v2.png")));
+    }
+
+    // The quality: shown with the lossy types only (JPEG, WebP, AVIF, JPEG XL), 90 at first,
+    // kept in the settings file for the next dialog and for the Save command (the
+    // document's save quality), and in the file (ImageMagick reads it back from the
+    // quantisation tables). A typed ".webp" with PNG chosen writes WebP at that quality.
+    void jpegQualityIsOfferedKeptAndWritten()
+    {
+        auto doc = EditedDocument(16, 16);
+        QVERIFY(doc);
+        {
+            TSaveDlg d(*doc, Settings(), *help_);
+            QCOMPARE(d.SpinQuality->value(), 90);
+            const int rc = RunWith(d, [&] {
+                QVERIFY(!d.SpinQuality->isVisible()); // PCX first
+                for (int i = 0; i < d.FilterComboBox1->count(); ++i) {
+                    d.FilterComboBox1->setCurrentIndex(i);
+                    const std::int32_t code = SaveTypes()[static_cast<std::size_t>(i)].save_code;
+                    const bool lossy = code == kSaveJpeg || code == kSaveWebp || code == kSaveAvif || code == kSaveJxl;
+                    QCOMPARE(d.SpinQuality->isVisible(), lossy);
+                }
+                d.FilterComboBox1->setCurrentIndex(3);
+                QVERIFY(d.SpinQuality->isVisible());
+                QVERIFY(d.findChild<QLabel*>("Lb_Quality")->isVisible());
+                d.FilterComboBox1->setCurrentIndex(6);
+                QVERIFY(!d.SpinQuality->isVisible());
+                d.FilterComboBox1->setCurrentIndex(3);
+                d.SpinQuality->setValue(35);
+                QVERIFY(d.Chooser().SetDirectory(dir_->path()));
+                d.Edit1->setText("q35");
+                QTest::mouseClick(d.Bttn_OK, Qt::LeftButton);
+            });
+            QCOMPARE(rc, int(QDialog::Accepted));
+        }
+        QCOMPARE(doc->save_quality, 35);
+        QCOMPARE(IniFile(Settings()).ReadInteger("SaveFileDlg", "Quality", -1), 35);
+        QCOMPARE(StoredQuality(Settings()), 35);
+        QProcess identify;
+        identify.start("identify", {"-format", "%Q", dir_->filePath("q35.jpg")});
+        QVERIFY2(identify.waitForFinished(), "ImageMagick (scripts/deps.sh) is needed");
+        QCOMPARE(QString(identify.readAllStandardOutput()), QString("35"));
+        TSaveDlg again(*doc, Settings(), *help_);
+        QCOMPARE(again.SpinQuality->value(), 35);
+        const int rc = RunWith(again, [&] {
+            QVERIFY(again.Chooser().SetDirectory(dir_->path()));
+            again.FilterComboBox1->setCurrentIndex(6); // PNG
+            again.Edit1->setText("q.webp");
+            QTest::mouseClick(again.Bttn_OK, Qt::LeftButton);
+        });
+        QCOMPARE(rc, int(QDialog::Accepted));
+        QCOMPARE(again.FilterComboBox1->currentIndex(), 12);
+        QCOMPARE(doc->context->quality, 35);
+        QFile webp(dir_->filePath("q.webp"));
+        QVERIFY(webp.open(QIODevice::ReadOnly));
+        const QByteArray head = webp.read(12);
+        QVERIFY(head.startsWith("RIFF") && head.mid(8, 4) == "WEBP");
     }
 
     // A declined overwrite and a writer that fails both leave the old bytes; the failure is

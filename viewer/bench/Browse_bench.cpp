@@ -89,7 +89,6 @@ int main(int argc, char** argv)
     // The window: the first picture through the command-line hand-off, then Space.
     const Clock::time_point app_start = Clock::now();
     TIMAGE_INFO document;
-    pImageInfo = &document;
     QApplication app(argc, argv);
     QTemporaryDir settings;
     IniFile(settings.filePath("RVS.ini").toStdString()).WriteInteger("Screen", "Width", 630);
@@ -122,6 +121,5 @@ int main(int argc, char** argv)
     std::printf("GUI share on top of Open:        %8.1f %%\n", open > 0 ? (key - open) / open * 100.0 : 0.0);
     std::printf("process start to first painted picture: %8.2f ms (of it, loading until main: %.0f ms)\n",
                 first_paint_ms, at_main);
-    pImageInfo = nullptr;
     return 0;
 }

@@ -103,7 +103,6 @@ int main(int argc, char** argv)
     }
 
     TIMAGE_INFO document;
-    pImageInfo = &document;
     QApplication app(argc, argv);
     QTemporaryDir settings;
     const std::string ini = settings.filePath("RVS.ini").toStdString();
@@ -128,7 +127,6 @@ int main(int argc, char** argv)
         std::size_t fit_held = 0;
         fit_ms = StepAll(form, files.size(), fit_held);
     }
-    pImageInfo = nullptr;
 
     std::printf("photos: %d x 4000 x 3000 JPEG, medians\n", count);
     std::printf("decoding one photo (document Open):          %8.2f ms\n", Median(open_ms));

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <new>
 #include <utility>
 
 bool FileExists(const std::string& path)
@@ -27,24 +28,27 @@ std::string AbsolutePath(const std::string& path)
 
 std::int32_t FILE_BROWSER::OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path)
 {
-    CODEC_CTX& ctx = *doc.context;
-    const std::string old_path = doc.current_path;
-    const std::string old_input = ctx.input_file_name;
-    const std::string old_compression = ctx.compression_name;
-    const std::int32_t old_w = ctx.width, old_h = ctx.height, old_bpp = ctx.bits_per_pixel;
-    const std::int32_t old_index = doc.current_index;
-    std::swap(ctx.decoded, spare_);
-    const std::int32_t rc = doc.Open(path);
-    if (rc == kOk)
+    if (!scratch_)
+        scratch_ = std::make_unique<TIMAGE_INFO>();
+    TIMAGE_INFO& scratch = *scratch_;
+    scratch.direct_decode = doc.direct_decode;
+    scratch.load_timing = doc.load_timing;
+    std::int32_t rc = kUnknownError;
+    try {
+        rc = scratch.Open(path);
+    } catch (const std::bad_alloc&) {
+        rc = kMemoryError;
+    } catch (...) {
+        rc = kUnknownError;
+    }
+    if (rc != kOk) {
+        // The shown picture stays; only the failure's reason is the document's to tell.
+        if (doc.context && scratch.context)
+            doc.context->failure_reason = scratch.context->failure_reason;
         return rc;
-    std::swap(ctx.decoded, spare_);
-    doc.current_path = old_path;
-    ctx.input_file_name = old_input;
-    ctx.compression_name = old_compression;
-    ctx.width = old_w;
-    ctx.height = old_h;
-    ctx.bits_per_pixel = old_bpp;
-    doc.current_index = old_index;
+    }
+    doc.AdoptOpened(scratch);
+    doc.direct_decode = scratch.direct_decode;
     return rc;
 }
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "core/Imageinfo.h"
-#include "core/Pixel_buffer.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct BROWSE_RESULT {
@@ -17,10 +17,11 @@ struct BROWSE_RESULT {
 
 class FILE_BROWSER {
 public:
-    // Opens path through the document's Open. When the open fails the document keeps the
-    // picture it had: current path, the context's size, depth and pixels as read. The
-    // reader decodes into a second pixel buffer that trades places with the context's on
-    // success, so neither outcome copies the picture.
+    // Opens path into a scratch document of the browser's and, on success, hands the
+    // result to doc (TIMAGE_INFO::AdoptOpened); the scratch keeps doc's former picture and
+    // buffers for the next open, so neither outcome copies a picture. When the open fails,
+    // an exception included (kMemoryError for an allocation, else kUnknownError), doc is
+    // not touched at all: path, state, display bitmap, context and list position stay.
     std::int32_t OpenKeepingShown(TIMAGE_INFO& doc, const std::string& path);
 
     // Opens path (made absolute) keeping what is shown when it fails, clears the edited
@@ -48,7 +49,7 @@ public:
     BROWSE_RESULT SlideShowTick(TIMAGE_INFO& doc);
 
 private:
-    PixelBuffer spare_;
+    std::unique_ptr<TIMAGE_INFO> scratch_;
 };
 
 // True when a regular file exists at path.

@@ -199,6 +199,23 @@ int ApplyEffectResult(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* se
     });
 }
 
+void RecordEffectResult(TIMAGE_INFO& doc, std::unique_ptr<Dib> result)
+{
+    doc.direct_decode = 0;
+    if (!result) {
+        ClearEffectResult(doc);
+        return;
+    }
+    doc.result_bitmap.Swap(*result);
+    doc.dialog_accepted = 1;
+}
+
+void ClearEffectResult(TIMAGE_INFO& doc)
+{
+    doc.dialog_accepted = 0;
+    doc.result_bitmap.Release();
+}
+
 int RotatePictureBy(TIMAGE_INFO& doc, UNDO_CHAIN& chain, double angle, const std::uint8_t background[3])
 {
     if (!HasPicture(doc))

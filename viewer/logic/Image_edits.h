@@ -9,11 +9,12 @@
 #pragma once
 
 #include "ops/Picture_edits.h"
+#include "platform/Dib.h"
 #include "viewer/logic/Rect_object.h"
 
 #include <cstdint>
+#include <memory>
 
-class Dib;
 class TIMAGE_INFO;
 class UNDO_CHAIN;
 
@@ -26,6 +27,14 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
 
 // Copies the document's effect result bitmap (at the picture's size) into the area.
 int ApplyEffectResult(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* selection);
+
+// The document's side of an effect dialog's outcome, the one place that writes it: with a
+// result, the result bitmap takes it (no copy) and the dialog-accepted flag is set;
+// without one both are cleared. The direct-decode flag, which the pixelate and explosion
+// dialogs stand for, is clear after every run.
+void RecordEffectResult(TIMAGE_INFO& doc, std::unique_ptr<Dib> result);
+// Forgets a recorded outcome once the command has applied it (flag clear, memory freed).
+void ClearEffectResult(TIMAGE_INFO& doc);
 
 // Turns the whole picture by angle degrees (positive counter-clockwise) onto the enlarged
 // canvas, uncovered pixels in background (bytes 0, 1, 2); an angle of 0 changes nothing.

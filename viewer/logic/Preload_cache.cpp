@@ -253,30 +253,4 @@ std::size_t PRELOAD_CACHE::ReadyCount() const
         std::count_if(entries_.begin(), entries_.end(), [](const ENTRY& e) { return e.state == State::kReady; }));
 }
 
-void AdoptPreloaded(TIMAGE_INFO& shown, TIMAGE_INFO& from)
-{
-    std::swap(shown.context, from.context);
-    std::swap(shown.display, from.display);
-    shown.current_state = shown.context.get();
-    from.current_state = from.context.get();
-    shown.current_path = from.current_path;
-    shown.open_directory = from.open_directory;
-    shown.format_code = from.format_code;
-    shown.orientation = from.orientation;
-    shown.bits_per_pixel = from.bits_per_pixel;
-    shown.display_width = from.display_width;
-    shown.display_height = from.display_height;
-    shown.state = from.state;
-    shown.picture_present = from.picture_present;
-    shown.file_size = from.file_size;
-    shown.file_size_kb = from.file_size_kb;
-    shown.day = from.day;
-    shown.month = from.month;
-    shown.year = from.year;
-    shown.hour = from.hour;
-    shown.minute = from.minute;
-    shown.second = from.second;
-    shown.last_load_time = from.last_load_time;
-    shown.edited = 0;
-    shown.FindCurrent();
-}
+void AdoptPreloaded(TIMAGE_INFO& shown, TIMAGE_INFO& from) { shown.AdoptOpened(from); }

@@ -34,6 +34,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -461,6 +462,23 @@ private slots:
         form->Command("mn_Tests_CaptureDeskTop")->trigger();
         QCOMPARE(doc_->display->Width(), 40);
         QVERIFY(!form->UndoChain().CanUndo());
+    }
+
+    // A screen grab that gives nothing says so and changes nothing: the picture and the
+    // clipboard's earlier picture stay, no edit is pushed.
+    void failedScreenGrabChangesNothing()
+    {
+        WriteFiles({"a.ppm"});
+        auto form = MakeForm();
+        doc_->current_path = Path("a.ppm");
+        form->OpenCurrentPath();
+        QGuiApplication::clipboard()->setImage(Solid(37, 23, QColor(10, 200, 30)));
+        form->SetScreenGrabber([] { return QPixmap(); });
+        form->Command("mn_Tests_CaptureScreen")->trigger();
+        QCOMPARE(QSize(doc_->display->Width(), doc_->display->Height()), QSize(40, 30));
+        QVERIFY(!form->UndoChain().CanUndo());
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(37, 23));
+        QCOMPARE(form->statusBar()->currentMessage(), QString("Screen capture: nothing was captured."));
     }
 
     // Open RTF covers the picture area with the text (formats through the cursor, markup

@@ -311,9 +311,13 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("rc");
-        QTest::newRow("wrong magic") << "bad.ppm" << QByteArray("XX 1 1 255\n...") << int(kMagicError);
-        QTest::newRow("listed but not opened") << "paint.lbm" << QByteArray("FORM") << int(kDataError);
-        QTest::newRow("missing file") << "gone.ppm" << QByteArray() << int(kOpenFileError);
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("wrong magic") << "bad.ppm" << QByteArray("XX 1 1 255\n...") << int(kMagicError)
+                                     << "no P3 or P6 signature";
+        QTest::newRow("listed but not opened") << "paint.lbm" << QByteArray("FORM") << int(kDataError)
+                                               << "neither its name nor its first bytes are of a format Ravelscope reads";
+        QTest::newRow("missing file") << "gone.ppm" << QByteArray() << int(kOpenFileError)
+                                      << "No such file or directory";
     }
 
     void failedOpenKeepsPictureAndSaysWhy()
@@ -321,6 +325,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
         QFETCH(int, rc);
+        QFETCH(QString, reason);
         WriteLetters({"a.ppm"});
         if (!bytes.isEmpty()) {
             QFile f(dir_->filePath(name));
@@ -331,7 +336,7 @@ private slots:
         auto form = OpenForm("a.ppm");
         form->SetOpenFileChooser([&] { return dir_->filePath(name); });
         form->Command("mn_File_Open")->trigger();
-        QCOMPARE(form->statusBar()->currentMessage(), name + ": " + ResultText(rc));
+        QCOMPARE(form->statusBar()->currentMessage(), name + ": " + ResultText(rc) + " (" + reason + ")");
         QCOMPARE(ShownName(*form), QString("a.ppm"));
         QCOMPARE(doc_->current_path, Path("a.ppm"));
         QCOMPARE(doc_->context->width, 40);

@@ -3,6 +3,7 @@
 // pointer, panning by drag, scroll bars and keys, a selection on a scaled view cropped,
 // Next and Previous from preloaded pictures, drag and drop, the wheel, the second keys.
 #include "core/Imageinfo.h"
+#include "dialogs/Effect_form.h"
 #include "dialogs/Fs_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
@@ -20,12 +21,14 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QWindow>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 
@@ -507,6 +510,47 @@ private slots:
         form->Command("mn_View_ActualSize")->trigger();
         QCOMPARE(form->ZoomFactor(), 1.0);
         QCOMPARE(form->View()->grab().toImage(), before);
+    }
+
+    // While an effect dialog runs over the window, the slide show, the clipboard poll and
+    // the hand-over of preloaded pictures wait: a tick on its way changes nothing (the
+    // next picture is ready), the scroll bar previews the picture the dialog opened over,
+    // OK applies that to the same picture, and both timers run again afterwards.
+    void slideShowWaitsWhileAnEffectDialogRuns()
+    {
+        WriteSolid("a.ppm", 30, 20, 200);
+        WriteSolid("b.ppm", 30, 20, 10);
+        auto form = OpenForm("a.ppm", 0);
+        form->Preloads().WaitIdle();
+        QCOMPARE(form->Preloads().ReadyCount(), std::size_t{1}); // b
+        form->Command("mn_Tests_SlideShow")->trigger();
+        bool seen = false;
+        std::uint8_t previewed = 0;
+        QTimer::singleShot(0, form.get(), [&] {
+            auto* dialog = form->findChild<TEffectForm*>();
+            QVERIFY(dialog != nullptr && dialog->isVisible());
+            seen = true;
+            QVERIFY(form->ModalSession().Active());
+            QVERIFY(!form->SlideShowTimer()->isActive());
+            QVERIFY(!form->ClipboardTimer()->isActive());
+            form->SlideShowTimerTick();
+            QCOMPARE(doc_->current_path, Path("a.ppm"));
+            QCOMPARE(form->Preloads().ReadyCount(), std::size_t{1});
+            QTest::keyClick(dialog->ScrollBar(), Qt::Key_Home);
+            previewed = dialog->Session().Preview().ScanLine(1)[3]; // inside the frame solarize keeps
+            dialog->OkButton()->click();
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        form->Command("mn_Image_Solarize")->trigger();
+        QVERIFY(seen);
+        QVERIFY(!form->ModalSession().Active());
+        QVERIFY(form->SlideShowTimer()->isActive());
+        QVERIFY(form->ClipboardTimer()->isActive());
+        QCOMPARE(doc_->current_path, Path("a.ppm"));
+        QCOMPARE(doc_->undo_length, 1);
+        QCOMPARE(previewed, std::uint8_t{255 - 200}); // a's level, solarized at the lowest threshold
+        QCOMPARE(doc_->display->ScanLine(1)[3], previewed);
     }
 
     void nextTakesPreloadsAndRereadsReplacedFiles()

@@ -1,8 +1,5 @@
-// The main window's system commands: acquiring a picture from a scanner, setting the
-// wallpaper and the file association window.
-#include "viewer/Unit1.h"
+#include "viewer/System_commands.h"
 
-#include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "dialogs/Associate_form.h"
 #include "dialogs/Scan_form.h"
@@ -15,10 +12,10 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QStatusBar>
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -71,15 +68,20 @@ void RunWithProgress(QWidget* parent, const QString& label, SCAN_PROGRESS* progr
 
 } // namespace
 
-bool TForm1::ChooseScanSource(bool always_ask)
+TSystemCommands::TSystemCommands(QWidget* window, const std::string& settings_path)
+    : QObject(window), window_(window), settings_path_(settings_path)
+{
+}
+
+bool TSystemCommands::ChooseScanSource(bool always_ask)
 {
     std::vector<SCAN_DEVICE> devices;
     std::string status;
     bool listed = false;
-    RunWithProgress(this, "Looking for scanners...", nullptr,
+    RunWithProgress(window_, "Looking for scanners...", nullptr,
                     [&] { listed = ListScanDevices(devices, status); });
     if (!listed || devices.empty()) {
-        statusBar()->showMessage(listed ? "No scanner found." : QString::fromStdString(status));
+        emit StatusText(listed ? "No scanner found." : QString::fromStdString(status));
         return false;
     }
     IniFile ini(settings_path_);
@@ -87,7 +89,7 @@ bool TForm1::ChooseScanSource(bool always_ask)
     // With a single scanner nothing is asked.
     if (devices.size() == 1) {
         ini.WriteString(kScanSection, "Device", devices.front().name);
-        statusBar()->showMessage(QString::fromStdString("Scanner: " + devices.front().label));
+        emit StatusText(QString::fromStdString("Scanner: " + devices.front().label));
         return true;
     }
     if (!always_ask)
@@ -102,38 +104,38 @@ bool TForm1::ChooseScanSource(bool always_ask)
             current = static_cast<int>(i);
     }
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(this, "Select Source", "Scanner:", labels, current, false, &ok);
+    const QString chosen = QInputDialog::getItem(window_, "Select Source", "Scanner:", labels, current, false, &ok);
     if (!ok)
         return false;
     ini.WriteString(kScanSection, "Device", devices[static_cast<std::size_t>(labels.indexOf(chosen))].name);
     return true;
 }
 
-void TForm1::mn_Tests_TwainSelectClick()
+void TSystemCommands::SelectSource()
 {
     if (ChooseScanSource(true))
-        scan_source_chosen_ = true;
+        source_chosen_ = true;
 }
 
-void TForm1::mn_Tests_TwainAcquireClick()
+void TSystemCommands::Acquire()
 {
     // The source is chosen on the first acquisition of a run; later ones use the remembered one.
-    if (!ChooseScanSource(!scan_source_chosen_))
+    if (!ChooseScanSource(!source_chosen_))
         return;
-    scan_source_chosen_ = true;
+    source_chosen_ = true;
     IniFile ini(settings_path_);
     const std::string device = ini.ReadString(kScanSection, "Device", "");
     SCAN_CHOICES choices;
     std::string status;
     bool read = false;
-    RunWithProgress(this, "Opening the scanner...", nullptr, [&] { read = ReadScanChoices(device, choices, status); });
+    RunWithProgress(window_, "Opening the scanner...", nullptr, [&] { read = ReadScanChoices(device, choices, status); });
     if (!read) {
-        QMessageBox::information(this, "Acquire", "Acquire Returned None\n" + QString::fromStdString(status));
+        QMessageBox::information(window_, "Acquire", "Acquire Returned None\n" + QString::fromStdString(status));
         return;
     }
     TScanForm form(QString::fromStdString(device), choices,
                    QString::fromStdString(ini.ReadString(kScanSection, "Mode", "")),
-                   ini.ReadInteger(kScanSection, "Resolution", 0), this);
+                   ini.ReadInteger(kScanSection, "Resolution", 0), window_);
     if (form.exec() != QDialog::Accepted)
         return;
     const SCAN_REQUEST request = form.Request(device);
@@ -143,34 +145,25 @@ void TForm1::mn_Tests_TwainAcquireClick()
     SCAN_PROGRESS progress;
     Dib picture;
     SCAN_RESULT result;
-    RunWithProgress(this, "Scanning...", &progress, [&] { result = ScanPicture(request, progress, picture); });
+    RunWithProgress(window_, "Scanning...", &progress, [&] { result = ScanPicture(request, progress, picture); });
     if (result.outcome != ScanOutcome::kPicture) {
-        QMessageBox::information(this, "Acquire", "Acquire Returned None\n" + QString::fromStdString(result.status));
+        QMessageBox::information(window_, "Acquire", "Acquire Returned None\n" + QString::fromStdString(result.status));
         return;
     }
-    if (!PasteDib(picture))
-        return;
-    RefreshCommands();
-    statusBar()->showMessage(QString("Scanned %1 x %2").arg(picture.Width()).arg(picture.Height()));
-    if (QMessageBox::question(this, "Acquire", "Save the scanned picture?") == QMessageBox::Yes)
-        mn_File_SaveAsClick();
+    emit Scanned(picture);
 }
 
-void TForm1::SetWallpaperClick(int style)
+void TSystemCommands::SetWallpaper(const Dib* picture, const std::string& path, int style)
 {
-    if (!picture_shown_ || !doc_.display || doc_.display->Empty())
+    if (picture == nullptr || picture->Empty())
         return;
-    const WALLPAPER_RESULT r = SetWallpaper(*doc_.display, doc_.current_path, static_cast<WallpaperStyle>(style));
-    statusBar()->showMessage(QString::fromStdString(r.message));
+    const WALLPAPER_RESULT r = ::SetWallpaper(*picture, path, static_cast<WallpaperStyle>(style));
+    emit StatusText(QString::fromStdString(r.message));
 }
 
-void TForm1::mn_Tests_WallPaperCenterClick() { SetWallpaperClick(static_cast<int>(WallpaperStyle::kCenter)); }
-void TForm1::mn_Tests_WallPaperTileClick() { SetWallpaperClick(static_cast<int>(WallpaperStyle::kTile)); }
-void TForm1::mn_Tests_WallPaperStretchClick() { SetWallpaperClick(static_cast<int>(WallpaperStyle::kStretch)); }
-
-void TForm1::mn_Tests_AssociationClick()
+void TSystemCommands::Associate()
 {
     // The media panel plays sound and video, so their types are offered too.
-    TAssociateF form(QCoreApplication::applicationFilePath().toStdString(), true, this);
+    TAssociateF form(QCoreApplication::applicationFilePath().toStdString(), true, window_);
     form.exec();
 }
