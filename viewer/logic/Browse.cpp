@@ -41,8 +41,12 @@ std::int32_t FILE_BROWSER::OpenKeepingShown(TIMAGE_INFO& doc, const std::string&
     } catch (...) {
         rc = kUnknownError;
     }
-    if (rc != kOk)
+    if (rc != kOk) {
+        // The shown picture stays; only the failure's reason is the document's to tell.
+        if (doc.context && scratch.context)
+            doc.context->failure_reason = scratch.context->failure_reason;
         return rc;
+    }
     doc.AdoptOpened(scratch);
     doc.direct_decode = scratch.direct_decode;
     return rc;
