@@ -21,6 +21,7 @@
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Jpeg_err.h"
+#include "dec_enc/Jpeg_rows.h"
 #include "dec_enc/Jpeg_source.h"
 
 #include <algorithm>
@@ -28,29 +29,6 @@
 #include <vector>
 
 namespace {
-
-constexpr long kMaxLibraryMemory = 1L << 30;
-constexpr int kRowsPerCall = 16;
-
-// In place: C, M, Y, K to blue, green, red, unused.
-void CmykToBgr(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels, bool inverted)
-{
-    for (std::size_t i = 0; i < pixels; ++i, in += 4, out += 3) {
-        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
-        const auto r = static_cast<std::uint8_t>((c * k + 127) / 255);
-        const auto g = static_cast<std::uint8_t>((m * k + 127) / 255);
-        const auto b = static_cast<std::uint8_t>((y * k + 127) / 255);
-        out[0] = b;
-        out[1] = g;
-        out[2] = r;
-    }
-}
 
 constexpr std::size_t kIccHead = 14; // "ICC_PROFILE\0", sequence number, count
 
@@ -117,7 +95,7 @@ int DecodeJpegBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
         return precision ? kBitDepthNotSupported : rc;
     }
     jpeg_create_decompress(&cinfo);
-    cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+    cinfo.mem->max_memory_to_use = kJpegMaxLibraryMemory;
     JpegByteSource source;
     AttachJpegBytes(&cinfo, source, bytes, &ctx);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
@@ -153,17 +131,17 @@ int DecodeJpegBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     // CMYK rows pass through a staging row first.
     int sized = ctx.ReserveTarget(ctx.width, ctx.height);
     if (sized == kOk && cmyk)
-        sized = ctx.quad_row.Reserve(pixels * 4 * kRowsPerCall);
+        sized = ctx.quad_row.Reserve(pixels * 4 * kJpegRowsPerCall);
     if (sized != kOk) {
         rc = sized;
         std::longjmp(err.jump, 1);
     }
 
     started = true;
-    JSAMPROW rows[kRowsPerCall];
+    JSAMPROW rows[kJpegRowsPerCall];
     while (cinfo.output_scanline < cinfo.output_height) {
         const JDIMENSION first = cinfo.output_scanline;
-        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
+        const JDIMENSION want = std::min<JDIMENSION>(kJpegRowsPerCall, cinfo.output_height - first);
         for (JDIMENSION i = 0; i < want; ++i) {
             const int y = static_cast<int>(first + i);
             rows[i] = cmyk ? ctx.quad_row.data() + i * pixels * 4 : ctx.TargetRow(y);

@@ -10,31 +10,12 @@
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Jpeg_err.h"
+#include "dec_enc/Jpeg_rows.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-constexpr long kMaxLibraryMemory = 1L << 30;
-constexpr int kRowsPerCall = 16;
-
-// C, M, Y, K to blue, green, red (Adobe files store the inks inverted).
-void CmykRowToBgr(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels, bool inverted)
-{
-    for (std::size_t i = 0; i < pixels; ++i, in += 4, out += 3) {
-        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
-        out[0] = static_cast<std::uint8_t>((y * k + 127) / 255);
-        out[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
-        out[2] = static_cast<std::uint8_t>((c * k + 127) / 255);
-    }
-}
 
 // The reasons of the refusals shared with the full reader; kOk when the header passes.
 int CheckHeader(CODEC_CTX& ctx, const jpeg_decompress_struct& cinfo, std::size_t file_bytes)
@@ -71,7 +52,7 @@ int ScaledDecode(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes, int min_wi
         return rc;
     }
     jpeg_create_decompress(&cinfo);
-    cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+    cinfo.mem->max_memory_to_use = kJpegMaxLibraryMemory;
     jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&cinfo, TRUE);
     if (const int refused = CheckHeader(ctx, cinfo, bytes.size()); refused != kOk) {
@@ -100,12 +81,12 @@ int ScaledDecode(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes, int min_wi
     const std::size_t pixels = cinfo.output_width;
     int sized = ctx.ReserveTarget(cinfo.output_width, cinfo.output_height);
     if (sized == kOk && cmyk)
-        sized = ctx.quad_row.Reserve(pixels * 4 * kRowsPerCall);
+        sized = ctx.quad_row.Reserve(pixels * 4 * kJpegRowsPerCall);
     if (sized != kOk) {
         rc = sized;
         std::longjmp(err.jump, 1);
     }
-    JSAMPROW rows[kRowsPerCall];
+    JSAMPROW rows[kJpegRowsPerCall];
     while (cinfo.output_scanline < cinfo.output_height) {
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
             ctx.failure_reason = "cancelled";
@@ -113,7 +94,7 @@ int ScaledDecode(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes, int min_wi
             std::longjmp(err.jump, 1);
         }
         const JDIMENSION first = cinfo.output_scanline;
-        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
+        const JDIMENSION want = std::min<JDIMENSION>(kJpegRowsPerCall, cinfo.output_height - first);
         for (JDIMENSION i = 0; i < want; ++i)
             rows[i] = cmyk ? ctx.quad_row.data() + i * pixels * 4 : ctx.TargetRow(static_cast<int>(first + i));
         const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
@@ -123,7 +104,7 @@ int ScaledDecode(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes, int min_wi
         }
         if (cmyk)
             for (JDIMENSION i = 0; i < got; ++i)
-                CmykRowToBgr(rows[i], ctx.TargetRow(static_cast<int>(first + i)), pixels,
+                CmykToBgr(rows[i], ctx.TargetRow(static_cast<int>(first + i)), pixels,
                              cinfo.saw_Adobe_marker != 0);
     }
     jpeg_finish_decompress(&cinfo);
