@@ -52,7 +52,6 @@ int main(int argc, char** argv)
     if (cl.command == "convert" && cl.has_output_dir)
         return ConvertBatch(cl);
     TIMAGE_INFO doc;
-    pImageInfo = &doc;
     int status = 2;
     if (cl.command == "info")
         status = Info(doc, cl.files);
@@ -64,6 +63,5 @@ int main(int argc, char** argv)
         status = Bench(doc, cl);
     else
         status = BadUsage("unknown command " + cl.command);
-    pImageInfo = nullptr;
     return status;
 }

@@ -157,10 +157,6 @@ private:
     std::int32_t OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load);
 };
 
-// Set by the command-line tool and read by nothing; every other program hands its
-// document on by reference.
-extern TIMAGE_INFO* pImageInfo;
-
 // Fills the context for a save with the given code, as the save dialog's "OK" does:
 // output name, size from the display, output depth, TGA flags, the document's quality for
 // the lossy writers. Sets the save code. No copy of the picture is made: the writers read

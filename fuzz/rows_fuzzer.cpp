@@ -32,7 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (source->ReadRow(rows.data() + static_cast<std::size_t>(y) * row_bytes) != kOk)
             return 0;
     static TIMAGE_INFO doc;
-    pImageInfo = &doc;
     if (doc.OpenBytes("f" + ext, bytes) != kOk || doc.display->Width() != source->Width() ||
         doc.display->Height() != source->Height())
         return 0;
