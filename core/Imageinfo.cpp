@@ -13,8 +13,6 @@
 #include <ctime>
 #include <new>
 
-TIMAGE_INFO* pImageInfo = nullptr;
-
 namespace {
 
 struct FormatNameRow {
