@@ -6,7 +6,7 @@
 // through its undo chain on the selection or the whole picture.
 #pragma once
 
-#include "viewer/logic/Rect_object.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QObject>
 

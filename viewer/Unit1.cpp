@@ -8,12 +8,12 @@
 #include "system/Wallpaper.h"
 #include "viewer/Clipboard_picture.h"
 #include "viewer/Effect_commands.h"
-#include "viewer/Help_window.h"
-#include "viewer/Picture_view.h"
 #include "viewer/System_commands.h"
-#include "viewer/Toolbar_icons.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
+#include "widgets/Help_window.h"
+#include "widgets/Picture_view.h"
+#include "widgets/Toolbar_icons.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
 #include <QClipboard>

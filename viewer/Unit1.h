@@ -11,8 +11,8 @@
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
 #include "viewer/logic/Unsaved_edits.h"
-#include "viewer/logic/View_zoom.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/logic/View_zoom.h"
 
 #include <QMainWindow>
 #include <QPixmap>

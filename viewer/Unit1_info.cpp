@@ -2,8 +2,8 @@
 #include "core/Imageinfo.h"
 #include "dialogs/Fs_form.h"
 #include "dialogs/Image_info_form.h"
-#include "viewer/Media_window.h"
 #include "viewer/Unit1.h"
+#include "widgets/Media_window.h"
 
 void TForm1::mn_Image_InfoClick()
 {

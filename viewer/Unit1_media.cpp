@@ -7,8 +7,8 @@
 #include "audio/Mp3info.h"
 #include "core/Imageinfo.h"
 #include "platform/Ini_file.h"
-#include "viewer/Media_window.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Media_window.h"
 
 #include <QCheckBox>
 #include <QEvent>

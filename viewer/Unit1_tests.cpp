@@ -5,10 +5,10 @@
 #include "dialogs/About_form.h"
 #include "dialogs/Dec_test_field.h"
 #include "dialogs/Options_form.h"
-#include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rtf_reader.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Picture_view.h"
 
 #include <QApplication>
 #include <QCheckBox>

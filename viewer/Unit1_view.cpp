@@ -5,7 +5,7 @@
 
 #include "core/Result_codes.h"
 #include "platform/Ini_file.h"
-#include "viewer/Picture_view.h"
+#include "widgets/Picture_view.h"
 
 #include <QAction>
 #include <QDragEnterEvent>

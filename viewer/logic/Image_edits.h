@@ -9,7 +9,7 @@
 #pragma once
 
 #include "platform/Dib.h"
-#include "viewer/logic/Rect_object.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <cstdint>
 #include <memory>
