@@ -8,6 +8,7 @@
 #include "system/Wallpaper.h"
 #include "viewer/Clipboard_picture.h"
 #include "viewer/Effect_commands.h"
+#include "viewer/Media_page.h"
 #include "viewer/System_commands.h"
 #include "viewer/logic/Startup.h"
 #include "widgets/Help_window.h"
@@ -33,6 +34,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -72,7 +74,10 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     connect(view_, &TPictureView::MousePressed, this, &TForm1::Image1MouseDown);
     connect(view_, &TPictureView::MouseMoved, this, &TForm1::Image1MouseMove);
     connect(view_, &TPictureView::MouseReleased, this, &TForm1::Image1MouseUp);
-    setCentralWidget(BuildViewArea());
+    pages_ = new QStackedWidget(this);
+    pages_->setObjectName("Pages");
+    pages_->addWidget(BuildViewArea());
+    setCentralWidget(pages_);
     BuildCommands();
     BindHandlers();
     for (QLabel*& panel : panels_) {
@@ -92,6 +97,17 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     RefreshCommands();
 
     settings_path_ = options.settings_dir + "/RVS.ini";
+    media_page_ = new TMediaPage(settings_path_, pages_);
+    pages_->addWidget(media_page_);
+    connect(media_page_, &TMediaPage::RepeatChanged, this, [this](bool on) { repeat_play_ = on; });
+    connect(media_page_, &TMediaPage::LaidOut, this, [this](QSize size) {
+        if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) // a window the user sized keeps its size
+        {
+            const QSize outer = OuterSizeFor(size);
+            ResizeWindow(outer.width(), outer.height());
+        }
+    });
+    ShowPage(view_area_);
     IniFile ini(settings_path_);
     if (ini.Exists()) {
         const int w = ini.ReadInteger("Screen", "Width", kDefaultWidth);
@@ -1055,7 +1071,7 @@ void TForm1::keyPressEvent(QKeyEvent* e)
 {
     if (ViewKeyPressed(e))
         return;
-    if (e->key() == Qt::Key_F1 && media_window_ != nullptr) { // the media panel's own topic
+    if (e->key() == Qt::Key_F1 && media_page_->Player() != nullptr) { // the media panel's own topic
         help_.ShowContext(kHelpMedia);
         return;
     }
@@ -1068,8 +1084,8 @@ void TForm1::keyPressEvent(QKeyEvent* e)
     case 8: mn_View_PreviousFileClick(); break;
     case 27: close(); return;
     case 32:
-        if (media_window_ != nullptr) { // Space plays and pauses a media file
-            media_.running ? MediaPauseClick() : MediaPlayClick();
+        if (media_page_->Player() != nullptr) { // Space plays and pauses a media file
+            media_page_->Rules().running ? media_page_->Pause() : media_page_->Play();
             return;
         }
         mn_View_NextFileClick();

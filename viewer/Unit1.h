@@ -5,7 +5,6 @@
 #include "viewer/logic/Browse.h"
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
-#include "viewer/logic/Media_panel.h"
 #include "viewer/logic/Modal_session.h"
 #include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Recent_files.h"
@@ -30,13 +29,13 @@ class QAction;
 class QLabel;
 class QMenu;
 class QScrollBar;
+class QStackedWidget;
 class QTextEdit;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
 class TEffectCommands;
-class TMediaWindow;
-struct MEDIA_UI;
+class TMediaPage;
 class TIMAGE_INFO;
 class TPictureView;
 class TSystemCommands;
@@ -174,45 +173,24 @@ public:
     // default); an empty answer cancels.
     void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
 
-    // ---- media (viewer/Unit1_media.cpp): the media panel over a media window ----
-    // Plays the document's media file: the panel replaces the picture view.
+    // ---- the central area: one page at a time of the picture view (with its scroll
+    // bars), the media page and the text viewer ----
+    // Plays the document's media file: the media page replaces the picture view.
     void StartMedia();
-    // Closes the media window and hides the panel (a picture is opened).
+    // Closes the media page's player (a picture is opened).
     void CloseMedia();
-    void MediaPlayClick();
-    void MediaStopClick();
-    void MediaPauseClick();
-    void MediaTimerTick();
-    // The panel's "Repeated Play" boxes follow the repeat flag (set from the Tests menu).
+    // The media page's "Repeated Play" boxes follow the repeat flag (set from the Tests menu).
     void ShowRepeatPlay();
-    TMediaWindow* MediaWindow() const { return media_window_; }
-    const MEDIA_PANEL& MediaPanel() const { return media_; }
-    // The panel, the caption line shown, the position and volume knobs (tests and shots).
-    QWidget* MediaPanelWidget() const;
-    QString MediaCaption() const;
-    int PositionKnob() const;
-    int VolumeKnobX() const;
+    TMediaPage& MediaPage() const { return *media_page_; }
 
 private:
-    void BuildMediaPanel();
-    void LayOutMediaPanel(bool video, QSize frame);
-    int PlaceMediaPanel();
-    void MediaFrameSize(QSize size);
-    void MediaLengthKnown(qint64 ms);
-    void MediaEnded();
-    void MediaError(const QString& message);
-    void PositionDragged(int x);
-    void PositionReleased(int x);
-    void VolumeDragged(int x);
-    void VolumeReleased(int x);
-    void MoveKnobTo(double ratio);
-    void ShowMediaTime();
-
-    MEDIA_PANEL media_;
-    TRACK_FACTS track_;
-    TMediaWindow* media_window_ = nullptr;
-    std::shared_ptr<MEDIA_UI> media_ui_; // the panel's widgets, built at the first media file
-    bool media_is_video_ = false;
+    // Shows one page of the central area; the others give up their room, so that the
+    // largest page does not hold the window's minimum size.
+    void ShowPage(QWidget* page);
+    // The window's outer size for a central area of the given size.
+    QSize OuterSizeFor(QSize central);
+    QStackedWidget* pages_ = nullptr;
+    TMediaPage* media_page_ = nullptr;
 
 public:
     // ---- the Tests menu: batch run, about box, options, screen capture, text viewer ----
@@ -236,8 +214,6 @@ public:
     void SetTextFileChooser(std::function<TEXT_CHOICE()> chooser) { choose_text_file_ = std::move(chooser); }
     // The text viewer, or null before the first text was shown.
     QTextEdit* TextViewer() const { return text_viewer_; }
-    // Lays the text viewer over the area between the bars.
-    void PlaceTextViewer();
 
     // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
     void mn_View_ActualSizeClick();

@@ -11,6 +11,7 @@
 #include "dialogs/logic/Open_dialog_rules.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
+#include "viewer/Media_page.h"
 #include "viewer/Unit1.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
@@ -444,7 +445,7 @@ private slots:
         QCOMPARE(doc.edited, std::uint8_t{1});
         QCOMPARE(doc.display->Width(), 12);
         QCOMPARE(doc.display->ScanLine(0)[0], mirrored);
-        QVERIFY(form.MediaWindow() == nullptr);
+        QVERIFY(form.MediaPage().Player() == nullptr);
     }
 
     // OK writes both keys; a dialog of a later run starts on that directory and type.

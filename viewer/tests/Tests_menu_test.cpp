@@ -507,7 +507,9 @@ private slots:
         QVERIFY(text != nullptr);
         QVERIFY(text->isVisible());
         QVERIFY(!form->View()->isVisible());
-        QVERIFY(text->geometry().contains(view_area));
+        const QRect text_area(text->mapTo(form.get(), QPoint(0, 0)), text->size());
+        QCOMPARE(text_area, form->centralWidget()->geometry());
+        QVERIFY(text_area.contains(view_area));
         QVERIFY(text->isReadOnly());
         QVERIFY(!text->document()->isModified());
         QCOMPARE(text->toPlainText(), QString::fromUtf8("Plain Bold caf\u00e9 <b>x</b>\n"));
