@@ -86,9 +86,6 @@ public:
     void mn_Edit_ClearClipboardClick();
     void mn_Tests_CountColorUsedClick();
     void mn_File_PrintClick();
-    // The Image and Colors commands whose work the library does (flips, quarter turns,
-    // colour commands, channel swaps, equalization, edge detection, colour reduction).
-    void RunImageCommandClick(ImageCommand cmd);
     void mn_File_ExitClick();
     void mn_View_NextFileClick();
     void mn_View_PreviousFileClick();
@@ -311,8 +308,8 @@ private:
     // The active selection, or null.
     const RECT_BOUNDS* ActiveSelection();
     bool SaveTo(const QString& path);
-    // Gamma, Solarize, Median Filter, Pixelate, Explosion, Rotate and the histogram: a part
-    // of the window's own, whose confirmed edits the window runs (RunEdit).
+    // The Image and Colors commands, the library's and the dialog-driven ones: a part of
+    // the window's own, whose edits the window runs (RunEdit).
     TEffectCommands* effects_ = nullptr;
     void BindEffectCommands();
     // Scanner, wallpaper and file association: a part of the window's own.
