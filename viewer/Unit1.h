@@ -137,7 +137,6 @@ public:
     // The same by name ("mn_View_NextFile", "tb_Next", ...); a name the command table
     // does not hold ends the program with a message.
     QAction* Command(const QString& name) const;
-    TIMAGE_INFO& Document() const { return doc_; }
     const RECT_OBJ& Selection() const { return rect_; }
     // The outer height of everything but the picture view.
     int ChromeHeight() const;
@@ -243,18 +242,9 @@ public:
     void ZoomStep(int direction, QPoint at);
     // The middle of the view.
     QPoint ViewCentre() const;
-    // The status-bar panel with the zoom ("" at 100 %).
-    QString ZoomPanel() const;
-    // The room a fitted picture gets: in a window that follows the pictures, the screen's
-    // available area less the window frame, the window rules' margin and the menus,
-    // toolbar and status bar; in a window the user sized, the view's area less its margin.
-    FIT_ROOM FitRoom() const;
     // Places the view and its scroll bars in the view area for the picture at its zoom and
     // the pan offset, which it keeps within the picture.
     void LayOutView();
-    // The view area changed size: a fitted picture is fitted again (unless a zoom command
-    // set the factor), and the view is laid out.
-    void ViewAreaResized();
     const VIEW_LAYOUT& ViewLayout() const { return layout_; }
     QScrollBar* HorizontalBar() const { return hbar_; }
     QScrollBar* VerticalBar() const { return vbar_; }
@@ -262,13 +252,6 @@ public:
     // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
     // the view. False for other keys.
     bool ViewKeyPressed(QKeyEvent* e);
-    // Hands the view the fitted copy a preload made, when it is of the picture shown at
-    // the factor shown.
-    void OfferFittedCopy();
-    // Part of every view refresh: the picture may have changed (a fitted picture that no
-    // zoom command has touched is fitted again), the zoom goes to the view and the
-    // status bar.
-    void PrepareView();
 
 signals:
     // The window closed: the run ends.
@@ -286,6 +269,22 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
+    // The status-bar panel with the zoom ("" at 100 %).
+    QString ZoomPanel() const;
+    // The room a fitted picture gets: in a window that follows the pictures, the screen's
+    // available area less the window frame, the window rules' margin and the menus,
+    // toolbar and status bar; in a window the user sized, the view's area less its margin.
+    FIT_ROOM FitRoom() const;
+    // The view area changed size: a fitted picture is fitted again (unless a zoom command
+    // set the factor), and the view is laid out.
+    void ViewAreaResized();
+    // Hands the view the fitted copy a preload made, when it is of the picture shown at
+    // the factor shown.
+    void OfferFittedCopy();
+    // Part of every view refresh: the picture may have changed (a fitted picture that no
+    // zoom command has touched is fitted again), the zoom goes to the view and the
+    // status bar.
+    void PrepareView();
     // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
     // keeping the shown picture on failure; a good save marks the picture saved.
     void RunOpenDialog();
