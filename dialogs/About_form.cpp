@@ -3,9 +3,9 @@
 #include "core/Imageinfo.h"
 #include "dialogs/Hyper_link.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/Toolbar_icons.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/Help_window.h"
+#include "widgets/Toolbar_icons.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>

@@ -2,8 +2,8 @@
 
 #include "core/Imageinfo.h"
 #include "dialogs/Directory_list.h"
-#include "viewer/Help_window.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QDir>
 #include <QGridLayout>

@@ -6,8 +6,8 @@
 #include "dialogs/Batch_output_dir_form.h"
 #include "dialogs/Directory_list.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QCheckBox>
 #include <QComboBox>

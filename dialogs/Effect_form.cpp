@@ -2,8 +2,8 @@
 
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
-#include "viewer/Help_window.h"
-#include "viewer/Picture_view.h"
+#include "widgets/Help_window.h"
+#include "widgets/Picture_view.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #include "dialogs/Explossion_form.h"
 
 #include "core/Imageinfo.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/logic/Help_file.h"
 
 const EXPLOSION_RULES TExplossionFrm::kRules;
 

@@ -2,9 +2,9 @@
 
 #include "core/Imageinfo.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/logic/Help_file.h"
 #include "viewer/logic/Unsaved_edits.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QColorDialog>
 #include <QFontDialog>

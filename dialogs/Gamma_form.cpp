@@ -2,7 +2,7 @@
 
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/logic/Help_file.h"
 
 const GAMMA_RULES TGammaForm::kRules;
 

@@ -3,8 +3,8 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "dialogs/logic/Effect_rules.h"
-#include "viewer/Help_window.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -3,9 +3,9 @@
 #include "core/Imageinfo.h"
 #include "dialogs/logic/Image_info_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/logic/Help_file.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

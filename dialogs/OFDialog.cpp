@@ -1,15 +1,15 @@
 #include "dialogs/OFDialog.h"
 
 #include "audio/Mp3info.h"
-#include "viewer/logic/Window_rules.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "dialogs/File_chooser.h"
 #include "dialogs/logic/File_chooser_rules.h"
 #include "dialogs/logic/Open_dialog_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/Picture_view.h"
+#include "viewer/logic/Window_rules.h"
+#include "widgets/Help_window.h"
+#include "widgets/Picture_view.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "dialogs/Options_form.h"
 
-#include "viewer/Help_window.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QColorDialog>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "dialogs/Pixelate_form.h"
 
 #include "core/Imageinfo.h"
-#include "viewer/logic/Help_file.h"
+#include "widgets/logic/Help_file.h"
 
 const PIXELATE_RULES TPixelateForm::kRules;
 

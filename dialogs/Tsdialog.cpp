@@ -7,8 +7,8 @@
 #include "dialogs/logic/File_chooser_rules.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Help_window.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "viewer/logic/Rect_object.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <gtest/gtest.h>
 

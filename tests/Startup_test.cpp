@@ -1,6 +1,6 @@
-#include "viewer/logic/Help_file.h"
-#include "viewer/logic/Startup.h"
 #include "tests/test_support.h"
+#include "viewer/logic/Startup.h"
+#include "widgets/logic/Help_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "viewer/logic/View_zoom.h"
+#include "widgets/logic/View_zoom.h"
 
 #include "core/Result_codes.h"
 #include "platform/Dib.h"

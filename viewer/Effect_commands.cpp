@@ -10,11 +10,60 @@
 #include "dialogs/Solar_form.h"
 #include "viewer/logic/Image_edits.h"
 
+#include <QAction>
+
 #include <cstdint>
+#include <utility>
 
 TEffectCommands::TEffectCommands(QWidget* window, TIMAGE_INFO& doc, HELP_VIEWER& help)
     : QObject(window), window_(window), doc_(doc), help_(help)
 {
+}
+
+void TEffectCommands::Bind(const std::function<QAction*(CommandId)>& action, std::function<bool()> picture_shown)
+{
+    picture_shown_ = std::move(picture_shown);
+    const std::pair<CommandId, void (TEffectCommands::*)()> dialogs[] = {
+        {Cmd("mn_Colors_Gamma"), &TEffectCommands::Gamma},
+        {Cmd("mn_Image_Solarize"), &TEffectCommands::Solarize},
+        {Cmd("mn_Image_Pixelate"), &TEffectCommands::Pixelate},
+        {Cmd("mn_Image_Explosion"), &TEffectCommands::Explosion},
+        {Cmd("mn_Colors_Histogram"), &TEffectCommands::Histogram},
+        {Cmd("mn_Image_Rotate"), &TEffectCommands::Rotate},
+        {Cmd("mn_Tests_MedianFilter"), &TEffectCommands::MedianFilter},
+    };
+    for (const auto& [id, command] : dialogs)
+        connect(action(id), &QAction::triggered, this, [this, command = command] {
+            if (picture_shown_())
+                (this->*command)();
+        });
+    const std::pair<CommandId, ImageCommand> image_commands[] = {
+        {Cmd("mn_Image_Mirror"), ImageCommand::kMirror},
+        {Cmd("mn_Image_VerticalFlip"), ImageCommand::kVerticalFlip},
+        {Cmd("mn_Image_RotateLeft"), ImageCommand::kRotateLeft},
+        {Cmd("mn_Image_RotateRight"), ImageCommand::kRotateRight},
+        {Cmd("mn_Colors_Negative"), ImageCommand::kNegative},
+        {Cmd("mn_Colors_GrayScale"), ImageCommand::kGrayScale},
+        {Cmd("mn_Colors_ReduceColors"), ImageCommand::kReduceColors},
+        {Cmd("mn_Colors_HistogramEqualization"), ImageCommand::kHistogramEqualization},
+        {Cmd("mn_Tests_SwapRBG"), ImageCommand::kSwapRBG},
+        {Cmd("mn_Tests_SwapBGR"), ImageCommand::kSwapBGR},
+        {Cmd("mn_Tests_SwapBRG"), ImageCommand::kSwapBRG},
+        {Cmd("mn_Tests_SwapGRB"), ImageCommand::kSwapGRB},
+        {Cmd("mn_Tests_SwapGBR"), ImageCommand::kSwapGBR},
+        {Cmd("mn_Tests_EdgeDetection"), ImageCommand::kEdgeDetection},
+    };
+    for (const auto& [id, cmd] : image_commands)
+        connect(action(id), &QAction::triggered, this, [this, cmd = cmd] { RunImageCommand(cmd); });
+}
+
+void TEffectCommands::RunImageCommand(ImageCommand cmd)
+{
+    if (!picture_shown_ || !picture_shown_())
+        return;
+    emit EditWanted([cmd](TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* selection) {
+        return ::RunImageCommand(doc, chain, cmd, selection);
+    });
 }
 
 void TEffectCommands::RunEffectDialog(TEffectForm& form)

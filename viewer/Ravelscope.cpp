@@ -3,11 +3,11 @@
 #include "core/Imageinfo.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/Media_window.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
+#include "widgets/Help_window.h"
+#include "widgets/Media_window.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -8,6 +8,7 @@
 #include "system/Wallpaper.h"
 #include "system/sane/Scanner.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <functional>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -109,6 +111,27 @@ bool TSystemCommands::ChooseScanSource(bool always_ask)
         return false;
     ini.WriteString(kScanSection, "Device", devices[static_cast<std::size_t>(labels.indexOf(chosen))].name);
     return true;
+}
+
+void TSystemCommands::Bind(const std::function<QAction*(CommandId)>& action, std::function<SHOWN()> shown)
+{
+    shown_ = std::move(shown);
+    for (const CommandId id : {Cmd("mn_Tests_TwainSelect"), Cmd("mn_Tools_SelectSource")})
+        connect(action(id), &QAction::triggered, this, &TSystemCommands::SelectSource);
+    for (const CommandId id : {Cmd("mn_Tests_TwainAcquire"), Cmd("mn_Tools_Acquire")})
+        connect(action(id), &QAction::triggered, this, &TSystemCommands::Acquire);
+    for (const CommandId id : {Cmd("mn_Tests_Association"), Cmd("mn_Tools_FileAssociations")})
+        connect(action(id), &QAction::triggered, this, &TSystemCommands::Associate);
+    const std::pair<CommandId, WallpaperStyle> wallpapers[] = {
+        {Cmd("mn_Tests_WallPaperCenter"), WallpaperStyle::kCenter},
+        {Cmd("mn_Tests_WallPaperTile"), WallpaperStyle::kTile},
+        {Cmd("mn_Tests_WallPaperStretch"), WallpaperStyle::kStretch},
+    };
+    for (const auto& [id, style] : wallpapers)
+        connect(action(id), &QAction::triggered, this, [this, style = style] {
+            const SHOWN now = shown_();
+            SetWallpaper(now.picture, now.path, static_cast<int>(style));
+        });
 }
 
 void TSystemCommands::SelectSource()

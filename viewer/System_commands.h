@@ -5,12 +5,16 @@
 // as the Paste edit.
 #pragma once
 
+#include "viewer/logic/Command_table.h"
+
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class Dib;
+class QAction;
 class QWidget;
 
 class TSystemCommands : public QObject {
@@ -19,6 +23,13 @@ public:
     // settings_path: the window's path of RVS.ini (read at each use), whose [Scanner]
     // section keeps the scanner, mode and resolution.
     TSystemCommands(QWidget* window, const std::string& settings_path);
+    // Connects the commands' actions (found through `action`); the wallpaper comes from
+    // `shown()`, the picture shown (null when none) and the path of its file.
+    struct SHOWN {
+        const Dib* picture = nullptr;
+        std::string path;
+    };
+    void Bind(const std::function<QAction*(CommandId)>& action, std::function<SHOWN()> shown);
 
     // Select Source: always asks when there is more than one scanner.
     void SelectSource();
@@ -42,6 +53,7 @@ private:
     bool ChooseScanSource(bool always_ask);
 
     QWidget* window_;
+    std::function<SHOWN()> shown_;
     const std::string& settings_path_;
     bool source_chosen_ = false; // the first-time source choice of the run is made
 };

@@ -5,15 +5,15 @@
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "platform/Ini_file.h"
-#include "system/Wallpaper.h"
 #include "viewer/Clipboard_picture.h"
 #include "viewer/Effect_commands.h"
-#include "viewer/Help_window.h"
-#include "viewer/Picture_view.h"
+#include "viewer/Media_page.h"
 #include "viewer/System_commands.h"
-#include "viewer/Toolbar_icons.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
+#include "widgets/Help_window.h"
+#include "widgets/Picture_view.h"
+#include "widgets/Toolbar_icons.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -33,6 +33,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -72,7 +73,10 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     connect(view_, &TPictureView::MousePressed, this, &TForm1::Image1MouseDown);
     connect(view_, &TPictureView::MouseMoved, this, &TForm1::Image1MouseMove);
     connect(view_, &TPictureView::MouseReleased, this, &TForm1::Image1MouseUp);
-    setCentralWidget(BuildViewArea());
+    pages_ = new QStackedWidget(this);
+    pages_->setObjectName("Pages");
+    pages_->addWidget(BuildViewArea());
+    setCentralWidget(pages_);
     BuildCommands();
     BindHandlers();
     for (QLabel*& panel : panels_) {
@@ -92,6 +96,17 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     RefreshCommands();
 
     settings_path_ = options.settings_dir + "/RVS.ini";
+    media_page_ = new TMediaPage(settings_path_, pages_);
+    pages_->addWidget(media_page_);
+    connect(media_page_, &TMediaPage::RepeatChanged, this, [this](bool on) { repeat_play_ = on; });
+    connect(media_page_, &TMediaPage::LaidOut, this, [this](QSize size) {
+        if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) // a window the user sized keeps its size
+        {
+            const QSize outer = OuterSizeFor(size);
+            ResizeWindow(outer.width(), outer.height());
+        }
+    });
+    ShowPage(view_area_);
     IniFile ini(settings_path_);
     if (ini.Exists()) {
         const int w = ini.ReadInteger("Screen", "Width", kDefaultWidth);
@@ -253,24 +268,6 @@ void TForm1::BindHandlers()
         connect(Command(id), &QAction::triggered, this, handler);
     BindSystemCommands();
     BindEffectCommands();
-    const std::pair<CommandId, ImageCommand> image_commands[] = {
-        {Cmd("mn_Image_Mirror"), ImageCommand::kMirror},
-        {Cmd("mn_Image_VerticalFlip"), ImageCommand::kVerticalFlip},
-        {Cmd("mn_Image_RotateLeft"), ImageCommand::kRotateLeft},
-        {Cmd("mn_Image_RotateRight"), ImageCommand::kRotateRight},
-        {Cmd("mn_Colors_Negative"), ImageCommand::kNegative},
-        {Cmd("mn_Colors_GrayScale"), ImageCommand::kGrayScale},
-        {Cmd("mn_Colors_ReduceColors"), ImageCommand::kReduceColors},
-        {Cmd("mn_Colors_HistogramEqualization"), ImageCommand::kHistogramEqualization},
-        {Cmd("mn_Tests_SwapRBG"), ImageCommand::kSwapRBG},
-        {Cmd("mn_Tests_SwapBGR"), ImageCommand::kSwapBGR},
-        {Cmd("mn_Tests_SwapBRG"), ImageCommand::kSwapBRG},
-        {Cmd("mn_Tests_SwapGRB"), ImageCommand::kSwapGRB},
-        {Cmd("mn_Tests_SwapGBR"), ImageCommand::kSwapGBR},
-        {Cmd("mn_Tests_EdgeDetection"), ImageCommand::kEdgeDetection},
-    };
-    for (const auto& [id, cmd] : image_commands)
-        connect(Command(id), &QAction::triggered, this, [this, cmd = cmd] { RunImageCommandClick(cmd); });
     static_assert(Cmd("mn_File_MRU4") == Cmd("mn_File_MRU0") + RECENT_FILES::kShown - 1,
                   "the recent-file items are consecutive rows");
     for (int k = 0; k < RECENT_FILES::kShown; ++k)
@@ -283,20 +280,7 @@ void TForm1::BindEffectCommands()
     connect(effects_, &TEffectCommands::EditWanted, this, [this](const TEffectCommands::EDIT& edit) {
         RunEdit([&] { return edit(doc_, chain_, ActiveSelection()); });
     });
-    const std::pair<CommandId, void (TEffectCommands::*)()> commands[] = {
-        {Cmd("mn_Colors_Gamma"), &TEffectCommands::Gamma},
-        {Cmd("mn_Image_Solarize"), &TEffectCommands::Solarize},
-        {Cmd("mn_Image_Pixelate"), &TEffectCommands::Pixelate},
-        {Cmd("mn_Image_Explosion"), &TEffectCommands::Explosion},
-        {Cmd("mn_Colors_Histogram"), &TEffectCommands::Histogram},
-        {Cmd("mn_Image_Rotate"), &TEffectCommands::Rotate},
-        {Cmd("mn_Tests_MedianFilter"), &TEffectCommands::MedianFilter},
-    };
-    for (const auto& [id, command] : commands)
-        connect(Command(id), &QAction::triggered, this, [this, command = command] {
-            if (picture_shown_)
-                (effects_->*command)();
-        });
+    effects_->Bind([this](CommandId id) { return Command(id); }, [this] { return picture_shown_; });
 }
 
 void TForm1::BindSystemCommands()
@@ -304,22 +288,9 @@ void TForm1::BindSystemCommands()
     system_ = new TSystemCommands(this, settings_path_);
     connect(system_, &TSystemCommands::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
     connect(system_, &TSystemCommands::Scanned, this, &TForm1::EnterScanned);
-    for (const CommandId id : {Cmd("mn_Tests_TwainSelect"), Cmd("mn_Tools_SelectSource")})
-        connect(Command(id), &QAction::triggered, system_, &TSystemCommands::SelectSource);
-    for (const CommandId id : {Cmd("mn_Tests_TwainAcquire"), Cmd("mn_Tools_Acquire")})
-        connect(Command(id), &QAction::triggered, system_, &TSystemCommands::Acquire);
-    for (const CommandId id : {Cmd("mn_Tests_Association"), Cmd("mn_Tools_FileAssociations")})
-        connect(Command(id), &QAction::triggered, system_, &TSystemCommands::Associate);
-    const std::pair<CommandId, WallpaperStyle> wallpapers[] = {
-        {Cmd("mn_Tests_WallPaperCenter"), WallpaperStyle::kCenter},
-        {Cmd("mn_Tests_WallPaperTile"), WallpaperStyle::kTile},
-        {Cmd("mn_Tests_WallPaperStretch"), WallpaperStyle::kStretch},
-    };
-    for (const auto& [id, style] : wallpapers)
-        connect(Command(id), &QAction::triggered, this, [this, style = style] {
-            system_->SetWallpaper(picture_shown_ ? doc_.display.get() : nullptr, doc_.current_path,
-                                  static_cast<int>(style));
-        });
+    system_->Bind([this](CommandId id) { return Command(id); }, [this] {
+        return TSystemCommands::SHOWN{picture_shown_ ? doc_.display.get() : nullptr, doc_.current_path};
+    });
 }
 
 void TForm1::EnterScanned(const Dib& picture)
@@ -840,13 +811,6 @@ void TForm1::ShowEdit()
     RefreshCommands();
 }
 
-void TForm1::RunImageCommandClick(ImageCommand cmd)
-{
-    if (!picture_shown_)
-        return;
-    RunEdit([&] { return RunImageCommand(doc_, chain_, cmd, ActiveSelection()); });
-}
-
 void TForm1::mn_Edit_UndoClick()
 {
     if (picture_shown_ && chain_.CanUndo())
@@ -1055,7 +1019,7 @@ void TForm1::keyPressEvent(QKeyEvent* e)
 {
     if (ViewKeyPressed(e))
         return;
-    if (e->key() == Qt::Key_F1 && media_window_ != nullptr) { // the media panel's own topic
+    if (e->key() == Qt::Key_F1 && media_page_->Player() != nullptr) { // the media panel's own topic
         help_.ShowContext(kHelpMedia);
         return;
     }
@@ -1068,8 +1032,8 @@ void TForm1::keyPressEvent(QKeyEvent* e)
     case 8: mn_View_PreviousFileClick(); break;
     case 27: close(); return;
     case 32:
-        if (media_window_ != nullptr) { // Space plays and pauses a media file
-            media_.running ? MediaPauseClick() : MediaPlayClick();
+        if (media_page_->Player() != nullptr) { // Space plays and pauses a media file
+            media_page_->Rules().running ? media_page_->Pause() : media_page_->Play();
             return;
         }
         mn_View_NextFileClick();

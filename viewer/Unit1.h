@@ -5,14 +5,13 @@
 #include "viewer/logic/Browse.h"
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
-#include "viewer/logic/Media_panel.h"
 #include "viewer/logic/Modal_session.h"
 #include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Recent_files.h"
 #include "viewer/logic/Undo_chain.h"
 #include "viewer/logic/Unsaved_edits.h"
-#include "viewer/logic/View_zoom.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/logic/View_zoom.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -30,13 +29,13 @@ class QAction;
 class QLabel;
 class QMenu;
 class QScrollBar;
+class QStackedWidget;
 class QTextEdit;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
 class TEffectCommands;
-class TMediaWindow;
-struct MEDIA_UI;
+class TMediaPage;
 class TIMAGE_INFO;
 class TPictureView;
 class TSystemCommands;
@@ -87,9 +86,6 @@ public:
     void mn_Edit_ClearClipboardClick();
     void mn_Tests_CountColorUsedClick();
     void mn_File_PrintClick();
-    // The Image and Colors commands whose work the library does (flips, quarter turns,
-    // colour commands, channel swaps, equalization, edge detection, colour reduction).
-    void RunImageCommandClick(ImageCommand cmd);
     void mn_File_ExitClick();
     void mn_View_NextFileClick();
     void mn_View_PreviousFileClick();
@@ -141,7 +137,6 @@ public:
     // The same by name ("mn_View_NextFile", "tb_Next", ...); a name the command table
     // does not hold ends the program with a message.
     QAction* Command(const QString& name) const;
-    TIMAGE_INFO& Document() const { return doc_; }
     const RECT_OBJ& Selection() const { return rect_; }
     // The outer height of everything but the picture view.
     int ChromeHeight() const;
@@ -174,45 +169,24 @@ public:
     // default); an empty answer cancels.
     void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
 
-    // ---- media (viewer/Unit1_media.cpp): the media panel over a media window ----
-    // Plays the document's media file: the panel replaces the picture view.
+    // ---- the central area: one page at a time of the picture view (with its scroll
+    // bars), the media page and the text viewer ----
+    // Plays the document's media file: the media page replaces the picture view.
     void StartMedia();
-    // Closes the media window and hides the panel (a picture is opened).
+    // Closes the media page's player (a picture is opened).
     void CloseMedia();
-    void MediaPlayClick();
-    void MediaStopClick();
-    void MediaPauseClick();
-    void MediaTimerTick();
-    // The panel's "Repeated Play" boxes follow the repeat flag (set from the Tests menu).
+    // The media page's "Repeated Play" boxes follow the repeat flag (set from the Tests menu).
     void ShowRepeatPlay();
-    TMediaWindow* MediaWindow() const { return media_window_; }
-    const MEDIA_PANEL& MediaPanel() const { return media_; }
-    // The panel, the caption line shown, the position and volume knobs (tests and shots).
-    QWidget* MediaPanelWidget() const;
-    QString MediaCaption() const;
-    int PositionKnob() const;
-    int VolumeKnobX() const;
+    TMediaPage& MediaPage() const { return *media_page_; }
 
 private:
-    void BuildMediaPanel();
-    void LayOutMediaPanel(bool video, QSize frame);
-    int PlaceMediaPanel();
-    void MediaFrameSize(QSize size);
-    void MediaLengthKnown(qint64 ms);
-    void MediaEnded();
-    void MediaError(const QString& message);
-    void PositionDragged(int x);
-    void PositionReleased(int x);
-    void VolumeDragged(int x);
-    void VolumeReleased(int x);
-    void MoveKnobTo(double ratio);
-    void ShowMediaTime();
-
-    MEDIA_PANEL media_;
-    TRACK_FACTS track_;
-    TMediaWindow* media_window_ = nullptr;
-    std::shared_ptr<MEDIA_UI> media_ui_; // the panel's widgets, built at the first media file
-    bool media_is_video_ = false;
+    // Shows one page of the central area; the others give up their room, so that the
+    // largest page does not hold the window's minimum size.
+    void ShowPage(QWidget* page);
+    // The window's outer size for a central area of the given size.
+    QSize OuterSizeFor(QSize central);
+    QStackedWidget* pages_ = nullptr;
+    TMediaPage* media_page_ = nullptr;
 
 public:
     // ---- the Tests menu: batch run, about box, options, screen capture, text viewer ----
@@ -236,8 +210,6 @@ public:
     void SetTextFileChooser(std::function<TEXT_CHOICE()> chooser) { choose_text_file_ = std::move(chooser); }
     // The text viewer, or null before the first text was shown.
     QTextEdit* TextViewer() const { return text_viewer_; }
-    // Lays the text viewer over the area between the bars.
-    void PlaceTextViewer();
 
     // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
     void mn_View_ActualSizeClick();
@@ -270,18 +242,9 @@ public:
     void ZoomStep(int direction, QPoint at);
     // The middle of the view.
     QPoint ViewCentre() const;
-    // The status-bar panel with the zoom ("" at 100 %).
-    QString ZoomPanel() const;
-    // The room a fitted picture gets: in a window that follows the pictures, the screen's
-    // available area less the window frame, the window rules' margin and the menus,
-    // toolbar and status bar; in a window the user sized, the view's area less its margin.
-    FIT_ROOM FitRoom() const;
     // Places the view and its scroll bars in the view area for the picture at its zoom and
     // the pan offset, which it keeps within the picture.
     void LayOutView();
-    // The view area changed size: a fitted picture is fitted again (unless a zoom command
-    // set the factor), and the view is laid out.
-    void ViewAreaResized();
     const VIEW_LAYOUT& ViewLayout() const { return layout_; }
     QScrollBar* HorizontalBar() const { return hbar_; }
     QScrollBar* VerticalBar() const { return vbar_; }
@@ -289,13 +252,6 @@ public:
     // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
     // the view. False for other keys.
     bool ViewKeyPressed(QKeyEvent* e);
-    // Hands the view the fitted copy a preload made, when it is of the picture shown at
-    // the factor shown.
-    void OfferFittedCopy();
-    // Part of every view refresh: the picture may have changed (a fitted picture that no
-    // zoom command has touched is fitted again), the zoom goes to the view and the
-    // status bar.
-    void PrepareView();
 
 signals:
     // The window closed: the run ends.
@@ -313,6 +269,22 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
+    // The status-bar panel with the zoom ("" at 100 %).
+    QString ZoomPanel() const;
+    // The room a fitted picture gets: in a window that follows the pictures, the screen's
+    // available area less the window frame, the window rules' margin and the menus,
+    // toolbar and status bar; in a window the user sized, the view's area less its margin.
+    FIT_ROOM FitRoom() const;
+    // The view area changed size: a fitted picture is fitted again (unless a zoom command
+    // set the factor), and the view is laid out.
+    void ViewAreaResized();
+    // Hands the view the fitted copy a preload made, when it is of the picture shown at
+    // the factor shown.
+    void OfferFittedCopy();
+    // Part of every view refresh: the picture may have changed (a fitted picture that no
+    // zoom command has touched is fitted again), the zoom goes to the view and the
+    // status bar.
+    void PrepareView();
     // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
     // keeping the shown picture on failure; a good save marks the picture saved.
     void RunOpenDialog();
@@ -335,8 +307,8 @@ private:
     // The active selection, or null.
     const RECT_BOUNDS* ActiveSelection();
     bool SaveTo(const QString& path);
-    // Gamma, Solarize, Median Filter, Pixelate, Explosion, Rotate and the histogram: a part
-    // of the window's own, whose confirmed edits the window runs (RunEdit).
+    // The Image and Colors commands, the library's and the dialog-driven ones: a part of
+    // the window's own, whose edits the window runs (RunEdit).
     TEffectCommands* effects_ = nullptr;
     void BindEffectCommands();
     // Scanner, wallpaper and file association: a part of the window's own.

@@ -6,8 +6,8 @@
 #include "dialogs/OFDialog.h"
 #include "dialogs/Tsdialog.h"
 #include "dialogs/logic/Save_dialog_rules.h"
-#include "viewer/Media_window.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Media_window.h"
 
 #include <QComboBox>
 #include <QFileInfo>

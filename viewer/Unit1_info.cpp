@@ -2,8 +2,9 @@
 #include "core/Imageinfo.h"
 #include "dialogs/Fs_form.h"
 #include "dialogs/Image_info_form.h"
-#include "viewer/Media_window.h"
+#include "viewer/Media_page.h"
 #include "viewer/Unit1.h"
+#include "widgets/Media_window.h"
 
 void TForm1::mn_Image_InfoClick()
 {
@@ -31,8 +32,8 @@ void TForm1::mn_View_FullScreenClick()
             player->Play();
         });
         // One player for the program: the panel's pauses while the viewer plays.
-        if (media_window_ != nullptr && doc_.format_code > 100)
-            MediaPauseClick();
+        if (media_page_->Player() != nullptr && doc_.format_code > 100)
+            media_page_->Pause();
         form.Run();
         stepped = form.Stepped();
     }

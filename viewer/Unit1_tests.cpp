@@ -5,10 +5,10 @@
 #include "dialogs/About_form.h"
 #include "dialogs/Dec_test_field.h"
 #include "dialogs/Options_form.h"
-#include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Rtf_reader.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Picture_view.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,33 +20,16 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QToolBar>
 
 namespace {
 
 constexpr int kTextMinWidth = 630;
 constexpr int kTextMinHeight = 514;
-
-// Keeps the text viewer over the picture area while the window's size and bars change.
-class TEXT_VIEWER_PLACER : public QObject {
-public:
-    explicit TEXT_VIEWER_PLACER(TForm1* form) : QObject(form), form_(form) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override
-    {
-        if (watched == form_ && (e->type() == QEvent::Resize || e->type() == QEvent::LayoutRequest))
-            form_->PlaceTextViewer();
-        return false;
-    }
-
-private:
-    TForm1* form_;
-};
 
 // While the text viewer is read-only, Space browses as it does over a picture (a
 // read-only text edit would scroll a page with it); N, P and Backspace reach the window
@@ -186,10 +169,10 @@ void TForm1::mn_Tests_OpenRtfClick()
         return;
     }
     if (text_viewer_ == nullptr) {
-        text_viewer_ = new QTextEdit(this);
+        text_viewer_ = new QTextEdit(pages_);
         text_viewer_->setObjectName("RichEdit1");
         text_viewer_->setAcceptRichText(false);
-        installEventFilter(new TEXT_VIEWER_PLACER(this));
+        pages_->addWidget(text_viewer_);
         text_viewer_->installEventFilter(new TEXT_VIEWER_KEYS(this));
     }
     // The runs go in through a cursor with their formats: the text is never read as markup.
@@ -212,30 +195,17 @@ void TForm1::mn_Tests_OpenRtfClick()
     // A window fitted to a small picture grows to the default size to give the text room.
     if (!isMaximized() && !isFullScreen() && (width() < kTextMinWidth || height() < kTextMinHeight))
         resize(std::max(width(), kTextMinWidth), std::max(height(), kTextMinHeight));
-    PlaceTextViewer();
-    text_viewer_->show();
-    text_viewer_->raise();
+    ShowPage(text_viewer_);
     text_viewer_->setFocus();
     if (text.truncated)
         statusBar()->showMessage(QString::fromStdString(FileNameOf(choice.path.toStdString())) +
                                  ": the text is shown up to where the file breaks off.");
 }
 
-void TForm1::PlaceTextViewer()
-{
-    if (text_viewer_ == nullptr)
-        return;
-    int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
-    if (toolbar_->isVisible())
-        top = std::max(top, toolbar_->geometry().bottom() + 1);
-    const int bottom = statusBar()->isVisible() ? statusBar()->geometry().top() : height();
-    text_viewer_->setGeometry(0, top, width(), std::max(0, bottom - top));
-}
-
 void TForm1::HideTextViewer()
 {
-    if (text_viewer_ != nullptr && text_viewer_->isVisible()) {
-        text_viewer_->hide();
+    if (text_viewer_ != nullptr && pages_->currentWidget() == text_viewer_) {
+        ShowPage(view_area_);
         if (picture_shown_)
             view_->show();
     }

@@ -5,17 +5,20 @@
 
 #include "core/Result_codes.h"
 #include "platform/Ini_file.h"
-#include "viewer/Picture_view.h"
+#include "viewer/Media_page.h"
+#include "widgets/Picture_view.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMimeData>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -42,8 +45,7 @@ QString DraggedFile(const QMimeData* m)
     return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
-// Tells the window when the view area changes size and when the view is shown or hidden
-// (the media panel and the text viewer take its place).
+// Tells the window when the view area changes size and when the view is shown or hidden.
 class VIEW_AREA_WATCH : public QObject {
 public:
     VIEW_AREA_WATCH(QObject* parent, std::function<void()> resized, std::function<void()> shown_or_hidden)
@@ -101,6 +103,39 @@ QWidget* TForm1::BuildViewArea()
     connect(preload_timer_, &QTimer::timeout, this, &TForm1::PreloadNeighbours);
     return view_area_;
 }
+
+void TForm1::ShowPage(QWidget* page)
+{
+    for (int i = 0; i < pages_->count(); ++i) {
+        QWidget* w = pages_->widget(i);
+        const QSizePolicy::Policy policy = w == page ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        w->setSizePolicy(policy, policy);
+    }
+    pages_->setCurrentWidget(page);
+}
+
+QSize TForm1::OuterSizeFor(QSize central)
+{
+    // The layout places the bars; what it leaves beside the central area is theirs.
+    layout()->invalidate();
+    layout()->activate();
+    return central + size() - pages_->size();
+}
+
+void TForm1::StartMedia()
+{
+    ShowPage(media_page_);
+    media_page_->Start(doc_.current_path, doc_.format_code);
+}
+
+void TForm1::CloseMedia()
+{
+    media_page_->Close();
+    if (pages_->currentWidget() == media_page_)
+        ShowPage(view_area_);
+}
+
+void TForm1::ShowRepeatPlay() { media_page_->SetRepeat(repeat_play_); }
 
 void TForm1::ResizeWindow(int w, int h)
 {

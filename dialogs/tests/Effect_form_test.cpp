@@ -5,10 +5,10 @@
 #include "core/Imageinfo.h"
 #include "dialogs/Effect_form.h"
 #include "dialogs/tests/Test_effect.h"
-#include "viewer/Help_window.h"
-#include "viewer/Picture_view.h"
-#include "viewer/logic/Help_file.h"
 #include "viewer/tests/Gui_test_support.h"
+#include "widgets/Help_window.h"
+#include "widgets/Picture_view.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -6,8 +6,8 @@
 #include "dialogs/File_chooser.h"
 #include "dialogs/OFDialog.h"
 #include "dialogs/Tsdialog.h"
-#include "viewer/Help_window.h"
-#include "viewer/Media_window.h"
+#include "widgets/Help_window.h"
+#include "widgets/Media_window.h"
 
 #include <QApplication>
 #include <QComboBox>

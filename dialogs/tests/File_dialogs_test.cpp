@@ -4,20 +4,21 @@
 #include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "core/Sniff.h"
 #include "dialogs/File_chooser.h"
 #include "dialogs/OFDialog.h"
 #include "dialogs/Tsdialog.h"
-#include "core/Sniff.h"
 #include "dialogs/logic/Open_dialog_rules.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/Media_window.h"
-#include "viewer/Picture_view.h"
+#include "viewer/Media_page.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
+#include "widgets/Help_window.h"
+#include "widgets/Media_window.h"
+#include "widgets/Picture_view.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -444,7 +445,7 @@ private slots:
         QCOMPARE(doc.edited, std::uint8_t{1});
         QCOMPARE(doc.display->Width(), 12);
         QCOMPARE(doc.display->ScanLine(0)[0], mirrored);
-        QVERIFY(form.MediaWindow() == nullptr);
+        QVERIFY(form.MediaPage().Player() == nullptr);
     }
 
     // OK writes both keys; a dialog of a later run starts on that directory and type.

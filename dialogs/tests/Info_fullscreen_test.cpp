@@ -4,13 +4,13 @@
 #include "dialogs/Fs_form.h"
 #include "dialogs/Image_info_form.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/Media_window.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
 #include "viewer/tests/Window_test_base.h"
+#include "widgets/Help_window.h"
+#include "widgets/Media_window.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QAction>
 #include <QApplication>

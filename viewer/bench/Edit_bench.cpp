@@ -13,11 +13,11 @@
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"
-#include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/bench/Bench_timing.h"
 #include "viewer/shots/Tool_window.h"
 #include "viewer/tests/Picture_files.h"
+#include "widgets/Picture_view.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,12 +6,12 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
 #include "viewer/Unit1.h"
 #include "viewer/bench/Bench_timing.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Picture_files.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -10,7 +10,7 @@
 
 #include "ops/Picture_edits.h"
 #include "platform/Dib.h"
-#include "viewer/logic/Rect_object.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <cstdint>
 #include <memory>

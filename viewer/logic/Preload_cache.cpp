@@ -1,7 +1,7 @@
 #include "viewer/logic/Preload_cache.h"
 
 #include "core/Result_codes.h"
-#include "viewer/logic/View_zoom.h"
+#include "widgets/logic/View_zoom.h"
 
 #include <sys/stat.h>
 

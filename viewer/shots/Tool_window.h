@@ -5,10 +5,10 @@
 
 #include "core/Imageinfo.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -4,12 +4,13 @@
 // the player's message.
 #include "core/Imageinfo.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/Media_window.h"
+#include "viewer/Media_page.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Picture_files.h"
 #include "viewer/tests/Window_test_base.h"
+#include "widgets/Help_window.h"
+#include "widgets/Media_window.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -103,7 +104,7 @@ private:
     // Waits until the player knows the length, or reports an error (returned).
     QString WaitPlayable()
     {
-        TMediaWindow* w = Form().MediaWindow();
+        TMediaWindow* w = Form().MediaPage().Player();
         if (w == nullptr)
             return "no media window";
         (void)QTest::qWaitFor([w] { return w->Length() > 0 || !w->ErrorString().isEmpty(); }, 10000);
@@ -160,11 +161,11 @@ private slots:
         const QString why = WaitPlayable();
         if (!why.isEmpty())
             QSKIP(qPrintable("the player cannot play " + name + ": " + why));
-        QVERIFY(Form().MediaPanel().running);
+        QVERIFY(Form().MediaPage().Rules().running);
         QVERIFY(Child<QTimer>("MediaTimer")->isActive());
         QTRY_VERIFY(Child<QWidget>("AudioButtons")->isVisible());
         QVERIFY(!Child<QWidget>("VideoBar")->isVisible());
-        QVERIFY(Form().MediaPanelWidget()->isVisible());
+        QVERIFY(Form().MediaPage().isVisible());
         QCOMPARE(Child<QLabel>("MediaName")->text(), name);
     }
 
@@ -177,17 +178,17 @@ private slots:
         QCOMPARE(WaitPlayable(), QString());
         TForm1& f = Form();
         const int start = SLIDER_TRACK::kStart;
-        QSignalSpy ended(f.MediaWindow(), &TMediaWindow::Finished);
-        QTRY_VERIFY_WITH_TIMEOUT(f.PositionKnob() > start, 3000);
+        QSignalSpy ended(f.MediaPage().Player(), &TMediaWindow::Finished);
+        QTRY_VERIFY_WITH_TIMEOUT(f.MediaPage().PositionKnob() > start, 3000);
         QVERIFY(ended.isEmpty());
         QVERIFY(ended.wait(5000));
-        QVERIFY(!f.MediaPanel().running);
+        QVERIFY(!f.MediaPage().Rules().running);
         QVERIFY(!Child<QTimer>("MediaTimer")->isActive());
-        QCOMPARE(f.PositionKnob(), SLIDER_TRACK::ForWidth(249).LineEnd());
+        QCOMPARE(f.MediaPage().PositionKnob(), SLIDER_TRACK::ForWidth(249).LineEnd());
         QCOMPARE(Child<QLabel>("MediaTime")->text(), QString("0:02 / 0:02"));
         Child<QPushButton>("Bttn_Play0")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(f.MediaWindow()->IsPlaying(), 3000);
-        QVERIFY(f.MediaWindow()->Position() < 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(f.MediaPage().Player()->IsPlaying(), 3000);
+        QVERIFY(f.MediaPage().Player()->Position() < 1500);
     }
 
     // "Repeated Play" starts the clip again at its end, again and again.
@@ -199,10 +200,10 @@ private slots:
         Child<QCheckBox>("RepeatBox0")->setChecked(true);
         QVERIFY(Child<QCheckBox>("RepeatBox1")->isChecked());
         QVERIFY(Form().RepeatPlay());
-        QSignalSpy ended(Form().MediaWindow(), &TMediaWindow::Finished);
+        QSignalSpy ended(Form().MediaPage().Player(), &TMediaWindow::Finished);
         QTRY_VERIFY_WITH_TIMEOUT(ended.count() >= 2, 8000);
-        QVERIFY(Form().MediaPanel().running);
-        QTRY_VERIFY_WITH_TIMEOUT(Form().MediaWindow()->IsPlaying(), 2000);
+        QVERIFY(Form().MediaPage().Rules().running);
+        QTRY_VERIFY_WITH_TIMEOUT(Form().MediaPage().Player()->IsPlaying(), 2000);
     }
 
     // While a file plays: Tests > "Keep Listenning..." ticks the panel's boxes at once, and
@@ -216,7 +217,7 @@ private slots:
         Form().Command("mn_Tests_KeepListening")->trigger();
         QVERIFY(Child<QCheckBox>("RepeatBox0")->isChecked());
         QVERIFY(Child<QCheckBox>("RepeatBox1")->isChecked());
-        QVERIFY(Form().MediaPanel().repeat);
+        QVERIFY(Form().MediaPage().Rules().repeat);
         QTest::keyClick(&Form(), Qt::Key_F1);
         QVERIFY(help_->Form() != nullptr);
         QCOMPARE(help_->Form()->CurrentContext(), 107);
@@ -233,30 +234,30 @@ private slots:
         QTimer* timer = Child<QTimer>("MediaTimer");
         Child<QPushButton>("Bttn_Pause0")->click();
         QVERIFY(!timer->isActive());
-        QTRY_VERIFY(!f.MediaWindow()->IsPlaying());
+        QTRY_VERIFY(!f.MediaPage().Player()->IsPlaying());
         auto* slider = Child<QWidget>("PositionSlider");
         const SLIDER_TRACK track = SLIDER_TRACK::ForWidth(249);
         Drag(slider, QPoint(track.start + 5, 20), QPoint(track.KnobAt(0.5), 20));
-        QCOMPARE(f.PositionKnob(), track.KnobAt(0.5));
+        QCOMPARE(f.MediaPage().PositionKnob(), track.KnobAt(0.5));
         QVERIFY(!timer->isActive());
-        QTRY_VERIFY(std::abs(f.MediaWindow()->Position() - 1500) < 200);
+        QTRY_VERIFY(std::abs(f.MediaPage().Player()->Position() - 1500) < 200);
         QTest::qWait(300);
-        QVERIFY(!f.MediaWindow()->IsPlaying());
+        QVERIFY(!f.MediaPage().Player()->IsPlaying());
 
         QTest::keyClick(&f, Qt::Key_Space, Qt::NoModifier, 0);
         QVERIFY(timer->isActive());
-        QTRY_VERIFY(f.MediaWindow()->IsPlaying());
-        QVERIFY(f.MediaWindow()->Position() >= 1300); // it went on from the chosen place
+        QTRY_VERIFY(f.MediaPage().Player()->IsPlaying());
+        QVERIFY(f.MediaPage().Player()->Position() >= 1300); // it went on from the chosen place
         QTest::keyClick(&f, Qt::Key_Space);
         QVERIFY(!timer->isActive());
 
         // A drag past the right end seeks to the end, not beyond; Stop rewinds.
         Drag(slider, QPoint(100, 20), QPoint(400, 20));
-        QCOMPARE(f.PositionKnob(), track.LineEnd());
+        QCOMPARE(f.MediaPage().PositionKnob(), track.LineEnd());
         Child<QPushButton>("Bttn_Stop0")->click();
-        QCOMPARE(f.PositionKnob(), track.start);
-        QVERIFY(f.MediaPanel().at_start);
-        QTRY_VERIFY(f.MediaWindow()->Position() == 0);
+        QCOMPARE(f.MediaPage().PositionKnob(), track.start);
+        QVERIFY(f.MediaPage().Rules().at_start);
+        QTRY_VERIFY(f.MediaPage().Player()->Position() == 0);
     }
 
     // The volume slider reaches 0 and 1000 and the volume is kept in the settings file for
@@ -267,20 +268,20 @@ private slots:
         Open("v.wav");
         auto* slider = Child<QWidget>("VolumeSlider");
         Drag(slider, QPoint(100, 20), QPoint(0, 20));
-        QCOMPARE(Form().MediaWindow()->Volume(), 0);
+        QCOMPARE(Form().MediaPage().Player()->Volume(), 0);
         Drag(slider, QPoint(100, 20), QPoint(248, 20));
-        QCOMPARE(Form().MediaWindow()->Volume(), 1000);
+        QCOMPARE(Form().MediaPage().Player()->Volume(), 1000);
         const SLIDER_TRACK track = SLIDER_TRACK::ForWidth(249);
         const int quarter = track.KnobAt(0.25);
         Drag(slider, QPoint(100, 20), QPoint(quarter, 20));
         const int volume = VolumeAt(track, quarter);
         QVERIFY(std::abs(volume - 250) < 5);
-        QCOMPARE(Form().MediaWindow()->Volume(), volume);
+        QCOMPARE(Form().MediaPage().Player()->Volume(), volume);
         IniFile ini(settings_->filePath("RVS.ini").toStdString());
         QCOMPARE(ini.ReadInteger("Media", "Volume", -1), volume);
         Open("v.wav");
-        QCOMPARE(Form().MediaWindow()->Volume(), volume);
-        QCOMPARE(Form().VolumeKnobX(), quarter);
+        QCOMPARE(Form().MediaPage().Player()->Volume(), volume);
+        QCOMPARE(Form().MediaPage().VolumeKnob(), quarter);
     }
 
     // A file handed over on the command line opens before the window is shown: the panel
@@ -292,13 +293,15 @@ private slots:
         o.settings_dir = settings_->path().toStdString();
         o.hand_off_fallback = Path("cmd.wav").toStdString();
         form_ = std::make_unique<TForm1>(*doc_, *selection_, *help_, o);
-        QVERIFY(Form().MediaWindow() != nullptr);
+        QVERIFY(Form().MediaPage().Player() != nullptr);
         form_->show();
-        QWidget* panel = Form().MediaPanelWidget();
+        QWidget* panel = &Form().MediaPage();
         auto* toolbar = Form().findChild<QToolBar*>();
         QVERIFY(toolbar != nullptr && toolbar->isVisible());
-        QTRY_VERIFY(panel->geometry().top() > toolbar->geometry().bottom());
-        QVERIFY(panel->geometry().bottom() < Form().statusBar()->geometry().top());
+        const auto placed = [&] { return QRect(panel->mapTo(form_.get(), QPoint(0, 0)), panel->size()); };
+        QTRY_VERIFY(placed().top() > toolbar->geometry().bottom());
+        QVERIFY(placed().bottom() < Form().statusBar()->geometry().top());
+        QVERIFY(panel->height() >= panel->sizeHint().height());
     }
 
     // A picture opened after a media file closes the media window and hides the panel.
@@ -307,11 +310,11 @@ private slots:
         QVERIFY(Tone("m.wav", 1));
         QVERIFY(WriteSolidPicture(Path("p.ppm").toStdString(), 40, 30, 1, 2, 3));
         Open("m.wav");
-        QPointer<TMediaWindow> w = Form().MediaWindow();
+        QPointer<TMediaWindow> w = Form().MediaPage().Player();
         QVERIFY(w);
         Open("p.ppm");
-        QVERIFY(Form().MediaWindow() == nullptr);
-        QVERIFY(!Form().MediaPanelWidget()->isVisible());
+        QVERIFY(Form().MediaPage().Player() == nullptr);
+        QVERIFY(!Form().MediaPage().isVisible());
         QVERIFY(!Child<QTimer>("MediaTimer")->isActive());
         QVERIFY(Form().PictureShown());
         QTRY_VERIFY(w.isNull());
@@ -343,10 +346,10 @@ private slots:
             f.close();
         }
         Open(name);
-        TMediaWindow* w = Form().MediaWindow();
+        TMediaWindow* w = Form().MediaPage().Player();
         QVERIFY(w != nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(!w->ErrorString().isEmpty(), 10000);
-        QCOMPARE(Form().MediaCaption(), w->ErrorString());
+        QCOMPARE(Form().MediaPage().Caption(), w->ErrorString());
         QVERIFY(!Child<QTimer>("MediaTimer")->isActive());
         Child<QPushButton>("Bttn_Play0")->click(); // no crash, no hang
         QTest::qWait(200);
@@ -380,7 +383,7 @@ private slots:
         const QString why = WaitPlayable();
         if (!why.isEmpty())
             QSKIP(qPrintable("the player cannot play " + name + ": " + why));
-        TMediaWindow* w = Form().MediaWindow();
+        TMediaWindow* w = Form().MediaPage().Player();
         QTRY_VERIFY_WITH_TIMEOUT(w->FramesReceived() > 3, 5000);
         QCOMPARE(w->SourceRect(), QRect(0, 0, 160, 120));
         QTRY_COMPARE(Child<QWidget>("MediaHost")->size(), QSize(160, 120));
@@ -404,22 +407,22 @@ private slots:
         QCOMPARE(WaitPlayable(), QString());
         TForm1& f = Form();
         Child<QTimer>("MediaTimer")->stop();
-        const CAPTION_LINES& c = f.MediaPanel().captions;
+        const CAPTION_LINES& c = f.MediaPage().Rules().captions;
         QCOMPARE(c[0], std::string("0:3 "));
         QCOMPARE(c[1], std::string("Title: <b>x</b>"));
         QCOMPARE(c[2], std::string());
         QCOMPARE(c[3], std::string("Artist: Somebody"));
         QCOMPARE(c[4], std::string("Playing at: 128 K bit/sec"));
         QCOMPARE(c[5], std::string("44100 Hz"));
-        f.MediaTimerTick();
-        QCOMPARE(f.MediaCaption(), QString("0:3 "));
+        f.MediaPage().TimerTick();
+        QCOMPARE(f.MediaPage().Caption(), QString("0:3 "));
         for (int i = 0; i < 4; ++i)
-            f.MediaTimerTick();
-        QCOMPARE(f.MediaCaption(), QString("Title: <b>x</b>"));
+            f.MediaPage().TimerTick();
+        QCOMPARE(f.MediaPage().Caption(), QString("Title: <b>x</b>"));
         QCOMPARE(Child<QLabel>("MediaCaption")->textFormat(), Qt::PlainText);
         for (int i = 0; i < 5; ++i)
-            f.MediaTimerTick();
-        QCOMPARE(f.MediaCaption(), QString("Artist: Somebody")); // the empty album line is passed over
+            f.MediaPage().TimerTick();
+        QCOMPARE(f.MediaPage().Caption(), QString("Artist: Somebody")); // the empty album line is passed over
     }
 
     // The window on its own, as the previews use it: preroll shows the first frame without

@@ -5,14 +5,14 @@
 #include "core/Imageinfo.h"
 #include "platform/Ini_file.h"
 #include "tests/tga_files.h"
-#include "viewer/Help_window.h"
-#include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Preload_cache.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/logic/Startup.h"
-#include "viewer/logic/View_zoom.h"
 #include "viewer/tests/Window_test_base.h"
+#include "widgets/Help_window.h"
+#include "widgets/Picture_view.h"
+#include "widgets/logic/Rect_object.h"
+#include "widgets/logic/View_zoom.h"
 
 #include <QAction>
 #include <QFile>

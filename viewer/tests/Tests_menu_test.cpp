@@ -11,14 +11,14 @@
 #include "dialogs/Hyper_link.h"
 #include "dialogs/Options_form.h"
 #include "platform/Ini_file.h"
-#include "viewer/Help_window.h"
-#include "viewer/logic/Help_file.h"
-#include "viewer/Picture_view.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
 #include "viewer/tests/Window_test_base.h"
+#include "widgets/Help_window.h"
+#include "widgets/Picture_view.h"
+#include "widgets/logic/Help_file.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QAction>
 #include <QApplication>
@@ -507,7 +507,9 @@ private slots:
         QVERIFY(text != nullptr);
         QVERIFY(text->isVisible());
         QVERIFY(!form->View()->isVisible());
-        QVERIFY(text->geometry().contains(view_area));
+        const QRect text_area(text->mapTo(form.get(), QPoint(0, 0)), text->size());
+        QCOMPARE(text_area, form->centralWidget()->geometry());
+        QVERIFY(text_area.contains(view_area));
         QVERIFY(text->isReadOnly());
         QVERIFY(!text->document()->isModified());
         QCOMPARE(text->toPlainText(), QString::fromUtf8("Plain Bold caf\u00e9 <b>x</b>\n"));

@@ -7,10 +7,10 @@
 #include "platform/Ini_file.h"
 #include "system/Association.h"
 #include "system/tests/Private_desktop.h"
-#include "viewer/Help_window.h"
 #include "viewer/Unit1.h"
-#include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Picture_files.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "core/Imageinfo.h"
-#include "viewer/Help_window.h"
-#include "viewer/logic/Rect_object.h"
+#include "widgets/Help_window.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QObject>
 #include <QTemporaryDir>

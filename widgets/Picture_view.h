@@ -8,7 +8,7 @@
 #pragma once
 
 #include "platform/Dib.h"
-#include "viewer/logic/View_zoom.h"
+#include "widgets/logic/View_zoom.h"
 
 #include <QPoint>
 #include <QWidget>

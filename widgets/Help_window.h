@@ -2,7 +2,7 @@
 // window of the program asks it for the topic of its help context.
 #pragma once
 
-#include "viewer/logic/Help_file.h"
+#include "widgets/logic/Help_file.h"
 
 #include <QPointer>
 #include <QWidget>

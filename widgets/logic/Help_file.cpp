@@ -1,8 +1,7 @@
-#include "viewer/logic/Help_file.h"
-
-#include "viewer/logic/Browse.h"
+#include "widgets/logic/Help_file.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -54,14 +53,12 @@ const HELP_TOPIC* HELP_FILE::Topic(std::int32_t context) const
 
 std::string FindHelpFile(const std::string& exe_dir)
 {
-    const std::string beside = exe_dir + "/" + kHelpFileName;
-    if (FileExists(beside))
-        return beside;
-    const std::size_t slash = exe_dir.find_last_of('/');
-    if (slash != std::string::npos) {
-        const std::string shared = exe_dir.substr(0, slash) + "/share/ravelscope/" + kHelpFileName;
-        if (FileExists(shared))
-            return shared;
-    }
+    namespace fs = std::filesystem;
+    const fs::path dir(exe_dir);
+    std::error_code ec;
+    for (const fs::path& candidate :
+         {dir / kHelpFileName, dir.parent_path() / "share" / "ravelscope" / kHelpFileName})
+        if (fs::is_regular_file(candidate, ec))
+            return candidate.string();
     return {};
 }

@@ -1,7 +1,7 @@
-#include "viewer/Picture_view.h"
+#include "widgets/Picture_view.h"
 
 #include "platform/Dib.h"
-#include "viewer/logic/Rect_object.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <QImage>
 #include <QMouseEvent>

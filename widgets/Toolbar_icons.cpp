@@ -1,4 +1,4 @@
-#include "viewer/Toolbar_icons.h"
+#include "widgets/Toolbar_icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

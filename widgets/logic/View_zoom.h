@@ -10,7 +10,7 @@
 // at the view position of a picture rectangle is where the mouse drew it.
 #pragma once
 
-#include "viewer/logic/Rect_object.h"
+#include "widgets/logic/Rect_object.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "viewer/Media_window.h"
+#include "widgets/Media_window.h"
 
 #include "core/File_io.h"
 

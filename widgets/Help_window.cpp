@@ -1,4 +1,4 @@
-#include "viewer/Help_window.h"
+#include "widgets/Help_window.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
