@@ -8,6 +8,7 @@
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,8 +37,6 @@ namespace {
 
 constexpr char kSection[] = "BatchConv";
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 template <class W>
 W* Named(W* w, const char* name)
 {
@@ -48,22 +47,7 @@ W* Named(W* w, const char* name)
 // The picture scaled to w × h, read in place (no copy of the whole picture).
 QImage Scaled(const Dib& d, int w, int h)
 {
-    QImage::Format format = QImage::Format_BGR888;
-    if (d.PixelFormat() == 32)
-        format = QImage::Format_RGB32;
-    else if (d.PixelFormat() == 8)
-        format = QImage::Format_Indexed8;
-    QImage view(d.Bits(), d.Width(), d.Height(), static_cast<qsizetype>(d.Stride()), format);
-    if (format == QImage::Format_Indexed8) {
-        QList<QRgb> table(256);
-        for (int i = 0; i < 256; ++i) {
-            const std::uint32_t c = d.palette[i]; // 0x00BBGGRR
-            table[i] = qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                            static_cast<int>((c >> 16) & 0xFF));
-        }
-        view.setColorTable(table);
-    }
-    return view.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return DibView(d).scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QString Number(double v) { return QString::number(v, 'f', v < 10 ? 2 : 1); }

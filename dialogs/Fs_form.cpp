@@ -5,6 +5,7 @@
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
 #include "viewer/logic/Unsaved_edits.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QColorDialog>
 #include <QFontDialog>
@@ -128,8 +129,7 @@ void TFSForm::PictureView()
     place_ = FullscreenPlace(d.Width(), d.Height(), screen_.width(), screen_.height());
     // A view of the bitmap's rows; what is drawn is a copy of its own, scaled once here, so
     // painting never goes back to the document.
-    const QImage whole(d.ScanLine(0), d.Width(), d.Height(), static_cast<qsizetype>(d.Stride()),
-                       QImage::Format_BGR888);
+    const QImage whole = DibView(d);
     shown_ = place_.stretched ? whole.scaled(place_.width, place_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                               : whole.copy();
 }

@@ -5,6 +5,7 @@
 #include "dialogs/logic/Effect_rules.h"
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -13,8 +14,6 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-
-#include <cstring>
 
 int THistForm::last_channel_ = kHistRed;
 
@@ -85,11 +84,8 @@ void THistForm::FilterComboBox1Change(int index)
         Dib plot;
         if (PlotChannel(picture_, index, plot) != kOk)
             return;
-        QImage img(plot.Width(), plot.Height(), QImage::Format_BGR888);
-        for (int y = 0; y < plot.Height(); ++y)
-            std::memcpy(img.scanLine(y), plot.ScanLine(y), static_cast<std::size_t>(plot.Width()) * 3);
         plot_box_->setPixmap(QPixmap::fromImage(
-            img.scaled(kPlotWidth, kPlotShownHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+            DibView(plot).scaled(kPlotWidth, kPlotShownHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
         last_channel_ = index;
     }
     const ChannelStatistics& s = stats_[last_channel_];

@@ -6,6 +6,7 @@
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -21,8 +22,6 @@ constexpr int kClientHeight = 281;
 constexpr int kDesignedLeft = 377;
 constexpr int kDesignedTop = 165;
 constexpr char kSection[] = "ImageInfoDlg";
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace
 

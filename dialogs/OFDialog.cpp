@@ -10,6 +10,7 @@
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/Picture_view.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,8 +36,6 @@ constexpr QRect kHeightLine(360, 190, 154, 18); // the second information line
 QString g_last_dir;
 std::int32_t g_last_index = -1;
 TOFDialog::MediaPreview g_media_preview;
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/logic/Window_rules.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -32,8 +33,6 @@ constexpr int kDesignedLeft = 215, kDesignedTop = 118;
 // Kept between the dialogs of one run: what the last OK accepted.
 QString g_last_dir;
 std::int32_t g_last_index = -1;
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QString LowerPattern(std::int32_t index) { return QString(SaveTypes()[static_cast<std::size_t>(index)].pattern).toLower(); }
 

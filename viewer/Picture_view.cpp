@@ -2,6 +2,7 @@
 
 #include "platform/Dib.h"
 #include "viewer/logic/Rect_object.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QImage>
 #include <QMouseEvent>
@@ -18,7 +19,7 @@ QImage ImageOver(const Dib* d)
 {
     if (d == nullptr || d->Empty() || d->PixelFormat() != 24)
         return {};
-    return QImage(d->Bits(), d->Width(), d->Height(), static_cast<qsizetype>(d->Stride()), QImage::Format_BGR888);
+    return DibView(*d);
 }
 
 } // namespace

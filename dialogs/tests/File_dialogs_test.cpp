@@ -18,6 +18,7 @@
 #include "viewer/logic/Rect_object.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,8 +45,6 @@
 #include <memory>
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A picture whose every pixel differs from its neighbours: blue x*20, green y*30, red 7.
 bool WriteGradient(const std::string& path, int w, int h)
