@@ -55,7 +55,7 @@ QString Number(double v) { return QString::number(v, 'f', v < 10 ? 2 : 1); }
 } // namespace
 
 TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : QDialog(parent), doc_(doc), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpBatchConversion), doc_(doc), help_(help), settings_path_(std::move(settings_path))
 {
     setObjectName("DecTestField");
     setWindowTitle("DecTestField");
@@ -247,12 +247,6 @@ TDecTestField::~TDecTestField()
     IniFile ini(settings_path_);
     ini.WriteString(kSection, "ReadDir", dirs_in_->Directory().toStdString());
     ini.WriteString(kSection, "SaveDir", dirs_out_->Directory().toStdString());
-}
-
-int TDecTestField::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
 }
 
 bool TDecTestField::Running() const { return step_timer_->isActive(); }
@@ -460,15 +454,6 @@ void TDecTestField::FilterComboBox_EncoderChange(int index)
 {
     if (index >= 0 && index < static_cast<int>(output_types_.size()))
         edit3_->setText(Q(ShownPattern(output_types_[static_cast<std::size_t>(index)])));
-}
-
-void TDecTestField::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpBatchConversion);
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }
 
 void TDecTestField::reject()

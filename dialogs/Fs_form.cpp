@@ -51,7 +51,7 @@ QLabel* Caption(const char* name, QWidget* parent)
 } // namespace
 
 TFSForm::TFSForm(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : QDialog(parent), doc_(doc), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpFullScreen), doc_(doc), settings_path_(std::move(settings_path))
 {
     setObjectName("FSForm");
     setWindowTitle("Full Screen");
@@ -98,9 +98,8 @@ int TFSForm::Run()
     // either alone misplaces it without a window manager or headless.
     setGeometry(screen_);
     setWindowState(windowState() | Qt::WindowFullScreen);
-    setWindowModality(Qt::WindowModal);
     cursor_timer_->start();
-    return exec();
+    return TModalDialog::Run();
 }
 
 void TFSForm::ShowCurrent()
@@ -244,7 +243,7 @@ void TFSForm::keyPressEvent(QKeyEvent* e)
     const int k = e->key();
     const bool ctrl = (e->modifiers() & Qt::ControlModifier) != 0;
     if (k == Qt::Key_F1) {
-        help_.ShowContext(kHelpFullScreen);
+        ShowHelp();
     } else if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter || (ctrl && k == Qt::Key_F) ||
                k == Qt::Key_F11) { // F11 leaves full screen as it entered it
         mn_context_exitClick();

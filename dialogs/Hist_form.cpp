@@ -32,7 +32,7 @@ QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent)
 } // namespace
 
 THistForm::THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
-    : QDialog(parent), help_(help)
+    : TModalDialog(parent, &help, kHelpHistogram)
 {
     setObjectName("HistForm");
     setWindowTitle("Histogram");
@@ -70,12 +70,6 @@ THistForm::THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
     FilterComboBox1Change(kHistRed);
 }
 
-int THistForm::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
-}
-
 void THistForm::FilterComboBox1Change(int index)
 {
     if (!has_picture_)
@@ -92,13 +86,4 @@ void THistForm::FilterComboBox1Change(int index)
     mean_->setText(QString::number(s.mean));
     std_dev_->setText(QString::number(s.std_dev));
     median_->setText(QString::number(s.median));
-}
-
-void THistForm::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpHistogram);
-        return;
-    }
-    QDialog::keyPressEvent(e); // Esc closes
 }

@@ -26,7 +26,7 @@ constexpr char kSection[] = "ImageInfoDlg";
 } // namespace
 
 TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : QDialog(parent), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpImageInfo), settings_path_(std::move(settings_path))
 {
     setObjectName("ImageInfoForm");
     setWindowTitle("Image Information");
@@ -91,32 +91,15 @@ TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::s
     connect(ok_, &QPushButton::clicked, this, &TImageInfoForm::BitBtn_OKClick);
     grid->addWidget(ok_, r, 0, 1, 2, Qt::AlignHCenter);
 
-    const IniFile ini(settings_path_);
-    move(ini.ReadInteger(kSection, "Left", kDesignedLeft), ini.ReadInteger(kSection, "Top", kDesignedTop));
+    RestorePosition(IniFile(settings_path_), kSection, QPoint(kDesignedLeft, kDesignedTop));
 }
 
 TImageInfoForm::~TImageInfoForm()
 {
     IniFile ini(settings_path_);
-    ini.WriteInteger(kSection, "Top", y());
-    ini.WriteInteger(kSection, "Left", x());
-}
-
-int TImageInfoForm::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
+    KeepPosition(ini, kSection);
 }
 
 void TImageInfoForm::BitBtn_OKClick() { accept(); }
 
 QLabel* TImageInfoForm::Value(const char* name) const { return findChild<QLabel*>(name); }
-
-void TImageInfoForm::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpImageInfo);
-        return;
-    }
-    QDialog::keyPressEvent(e); // Esc closes
-}

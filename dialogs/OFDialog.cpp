@@ -49,7 +49,7 @@ void TOFDialog::ForgetRun()
 
 TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent,
                      const std::string& shown_picture)
-    : QDialog(parent), settings_path_(settings_path), help_(help), preview_doc_(std::make_unique<TIMAGE_INFO>())
+    : TModalDialog(parent, &help, kHelpContext), settings_path_(settings_path), preview_doc_(std::make_unique<TIMAGE_INFO>())
 {
     setObjectName("OFDialog");
     setWindowTitle("Open File Dialog");
@@ -93,7 +93,7 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     Cancel_BitBtn->setAutoDefault(false);
 
     IniFile ini(settings_path_);
-    move(ini.ReadInteger("OpenFileDlg", "Left", kDesignedLeft), ini.ReadInteger("OpenFileDlg", "Top", kDesignedTop));
+    RestorePosition(ini, "OpenFileDlg", QPoint(kDesignedLeft, kDesignedTop));
     preview_doc_->load_timing = 1;
     const QString recent = Q(ini.ReadString("Dir", "RecentlyVisited", ""));
     const QString shown_dir = shown_picture.empty() ? QString() : Q(DirectoryOf(shown_picture));
@@ -122,14 +122,7 @@ TOFDialog::~TOFDialog()
 {
     ClearMediaPreview();
     IniFile ini(settings_path_);
-    ini.WriteInteger("OpenFileDlg", "Top", y());
-    ini.WriteInteger("OpenFileDlg", "Left", x());
-}
-
-int TOFDialog::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
+    KeepPosition(ini, "OpenFileDlg");
 }
 
 void TOFDialog::SetLines(const QString& w, const QString& h, const QString& c, const QString& s)
@@ -313,13 +306,4 @@ void TOFDialog::Edit1Enter()
     }
     if (PreviewFile(path))
         Bttn_OKClick();
-}
-
-void TOFDialog::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }

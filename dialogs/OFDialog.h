@@ -5,7 +5,8 @@
 // opens it with the open that keeps the shown picture on failure. Cancel changes nothing.
 #pragma once
 
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
+
 #include <QSize>
 #include <QString>
 
@@ -25,7 +26,7 @@ class TFileChooser;
 class TIMAGE_INFO;
 class TPictureView;
 
-class TOFDialog : public QDialog {
+class TOFDialog : public TModalDialog {
     Q_OBJECT
 public:
     // The media player's preview of an audio or video file: puts a paused player for path
@@ -48,8 +49,6 @@ public:
               const std::string& shown_picture = {});
     ~TOFDialog() override;
 
-    // Shows the dialog window-modal and waits: QDialog::Accepted after OK.
-    int Run();
     // The file accepted by OK.
     const QString& ChosenPath() const { return chosen_; }
     // The document the previews decode into.
@@ -78,9 +77,6 @@ public:
     QLabel* Lb_colors = nullptr;
     QLabel* Lb_size = nullptr;
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-
 private:
     // Decodes path into the dialog's document and shows it; true when OK may accept it.
     bool PreviewFile(const QString& path);
@@ -90,7 +86,6 @@ private:
     void SetLines(const QString& w, const QString& h, const QString& c, const QString& s);
 
     std::string settings_path_;
-    HELP_VIEWER& help_;
     std::unique_ptr<TIMAGE_INFO> preview_doc_;
     TFileChooser* chooser_ = nullptr;
     QString previewed_; // the file of the last good preview, "" when none

@@ -45,7 +45,7 @@ void TSaveDlg::ForgetRun()
 }
 
 TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent)
-    : QDialog(parent), doc_(doc), settings_path_(settings_path), help_(help)
+    : TModalDialog(parent, &help, kHelpContext), doc_(doc), settings_path_(settings_path)
 {
     setObjectName("SaveDlg");
     setWindowTitle("Save As");
@@ -74,7 +74,7 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     Lb_Result = MakeLabel("Lb_Result", "", this, {8, 348, 449, 22});
 
     IniFile ini(settings_path_);
-    move(ini.ReadInteger("SaveFileDlg", "Left", kDesignedLeft), ini.ReadInteger("SaveFileDlg", "Top", kDesignedTop));
+    RestorePosition(ini, "SaveFileDlg", QPoint(kDesignedLeft, kDesignedTop));
     const QString recent = Q(ini.ReadString("SaveFileDlg", "RecentlyVisited", ""));
     if (!(!g_last_dir.isEmpty() && chooser_->SetDirectory(g_last_dir)) && !chooser_->SetDirectory(recent) &&
         !chooser_->SetDirectory(Q(doc_.open_directory)) && !chooser_->SetDirectory(QDir::currentPath()))
@@ -94,12 +94,6 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     connect(Bttn_OK, &QPushButton::clicked, this, &TSaveDlg::Bttn_OKClick);
     connect(Cancel_BitBtn, &QPushButton::clicked, this, &TSaveDlg::Cancel_BitBtnClick);
     Edit1->setFocus();
-}
-
-int TSaveDlg::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
 }
 
 void TSaveDlg::ShowTypeMask(std::int32_t index)
@@ -165,8 +159,7 @@ void TSaveDlg::Bttn_OKClick()
         // Stored before the overwrite question: a declined overwrite keeps them too.
         IniFile ini(settings_path_);
         ini.WriteInteger("SaveFileDlg", "Ext_Index", index);
-        ini.WriteInteger("SaveFileDlg", "Top", y());
-        ini.WriteInteger("SaveFileDlg", "Left", x());
+        KeepPosition(ini, "SaveFileDlg");
         ini.WriteString("SaveFileDlg", "RecentlyVisited", chooser_->Directory().toStdString());
         if (SaveTypeHasQuality(index))
             ini.WriteInteger("SaveFileDlg", kQualityKey, SpinQuality->value());
@@ -193,12 +186,3 @@ void TSaveDlg::Bttn_OKClick()
 }
 
 void TSaveDlg::Cancel_BitBtnClick() { reject(); }
-
-void TSaveDlg::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(e);
-}
