@@ -55,7 +55,8 @@ QString Number(double v) { return QString::number(v, 'f', v < 10 ? 2 : 1); }
 } // namespace
 
 TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : TModalDialog(parent, &help, kHelpBatchConversion), doc_(doc), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpBatchConversion), doc_(doc), help_(help),
+      settings_path_(std::move(settings_path))
 {
     setObjectName("DecTestField");
     setWindowTitle("DecTestField");

@@ -33,23 +33,13 @@ constexpr QRect kAudioPanel(378, 82, 129, 85);
 constexpr QRect kHeightLine(360, 190, 154, 18); // the second information line
 
 // Kept between the dialogs of one run: what the last OK accepted.
-QString g_last_dir;
-std::int32_t g_last_index = -1;
-TOFDialog::MediaPreview g_media_preview;
 
 } // namespace
 
-void TOFDialog::SetMediaPreview(MediaPreview preview) { g_media_preview = std::move(preview); }
-
-void TOFDialog::ForgetRun()
-{
-    g_last_dir.clear();
-    g_last_index = -1;
-}
-
-TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent,
+TOFDialog::TOFDialog(DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent,
                      const std::string& shown_picture)
-    : TModalDialog(parent, &help, kHelpContext), settings_path_(settings_path), preview_doc_(std::make_unique<TIMAGE_INFO>())
+    : TModalDialog(parent, &help, kHelpContext), memory_(memory), settings_path_(settings_path),
+      preview_doc_(std::make_unique<TIMAGE_INFO>())
 {
     setObjectName("OFDialog");
     setWindowTitle("Open File Dialog");
@@ -98,12 +88,12 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     const QString recent = Q(ini.ReadString("Dir", "RecentlyVisited", ""));
     const QString shown_dir = shown_picture.empty() ? QString() : Q(DirectoryOf(shown_picture));
     bool placed = false;
-    for (const QString& dir : {shown_dir, g_last_dir, recent, QDir::homePath()})
+    for (const QString& dir : {shown_dir, memory_.open.last_dir, recent, QDir::homePath()})
         if (!placed && !dir.isEmpty())
             placed = chooser_->SetDirectory(dir);
     if (!placed)
         chooser_->SetDirectory(QDir::rootPath());
-    const std::int32_t index = OpenTypeIndex(ini.ReadInteger("File", "Ext_Index", g_last_index));
+    const std::int32_t index = OpenTypeIndex(ini.ReadInteger("File", "Ext_Index", memory_.open.last_index));
     FilterComboBox1->setCurrentIndex(index);
     FilterComboBox1Change(index);
 
@@ -219,7 +209,7 @@ void TOFDialog::MediaPreviewOf(const QString& path)
     picture_shown_ = false;
     Image1->hide();
     QSize source;
-    const bool playing = g_media_preview && g_media_preview(Panel1, path, &source);
+    const bool playing = memory_.media_preview && memory_.media_preview(Panel1, path, &source);
     if (playing) {
         if (!source.isEmpty()) {
             const PREVIEW_PLACE at = PreviewPlace(source.width(), source.height());
@@ -275,10 +265,10 @@ void TOFDialog::Bttn_OKClick()
 {
     if (previewed_.isEmpty())
         return;
-    g_last_dir = chooser_->Directory();
-    g_last_index = OpenTypeStoredIndex(FilterComboBox1->currentIndex());
+    memory_.open.last_dir = chooser_->Directory();
+    memory_.open.last_index = OpenTypeStoredIndex(FilterComboBox1->currentIndex());
     IniFile ini(settings_path_);
-    ini.WriteInteger("File", "Ext_Index", g_last_index);
+    ini.WriteInteger("File", "Ext_Index", memory_.open.last_index);
     ini.WriteString("Dir", "RecentlyVisited", DirectoryOf(previewed_.toStdString()));
     chosen_ = previewed_;
     accept();

@@ -5,6 +5,7 @@
 // opens it with the open that keeps the shown picture on failure. Cancel changes nothing.
 #pragma once
 
+#include "dialogs/Dialog_memory.h"
 #include "widgets/Modal_dialog.h"
 
 #include <QSize>
@@ -29,23 +30,16 @@ class TPictureView;
 class TOFDialog : public TModalDialog {
     Q_OBJECT
 public:
-    // The media player's preview of an audio or video file: puts a paused player for path
-    // into host and sets *source to the picture's size (empty for audio). False when the
-    // file cannot be played. The media player installs it; until then media files show
-    // "Preview Unvailable" (an MPEG audio file its stream lines) and may still be opened.
-    using MediaPreview = std::function<bool(QWidget* host, const QString& path, QSize* source)>;
-    static void SetMediaPreview(MediaPreview preview);
-    // Forgets the directory and type the last OK of this run accepted (a new run).
-    static void ForgetRun();
-
     static constexpr std::int32_t kHelpContext = 25;
 
-    // settings_path: the settings file "RVS.ini"; shown_picture: the path of the picture the
-    // main window shows ("" for none). The dialog starts in that picture's directory, else
-    // in the one the last OK accepted, else in the one the settings file remembers, else in
-    // the home directory; never in the working directory. The type list starts on the type
-    // the settings file remembers, else on "All pictures", its first entry.
-    TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr,
+    // memory: what the open dialogs of this run remember (the last OK's directory and type,
+    // the media preview); settings_path: the settings file "RVS.ini"; shown_picture: the
+    // path of the picture the main window shows ("" for none). The dialog starts in that
+    // picture's directory, else in the one the last OK accepted, else in the one the
+    // settings file remembers, else in the home directory; never in the working directory.
+    // The type list starts on the type the settings file remembers, else on "All
+    // pictures", its first entry.
+    TOFDialog(DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr,
               const std::string& shown_picture = {});
     ~TOFDialog() override;
 
@@ -85,6 +79,7 @@ private:
     void ShowInformationLines();
     void SetLines(const QString& w, const QString& h, const QString& c, const QString& s);
 
+    DIALOG_MEMORY& memory_;
     std::string settings_path_;
     std::unique_ptr<TIMAGE_INFO> preview_doc_;
     TFileChooser* chooser_ = nullptr;

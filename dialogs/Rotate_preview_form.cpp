@@ -14,7 +14,8 @@ TRotatePVForm::TRotatePVForm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* paren
 {
 }
 
-TRotatePVForm::TRotatePVForm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent, std::unique_ptr<ROTATION_STATE> state)
+TRotatePVForm::TRotatePVForm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent,
+                             std::unique_ptr<ROTATION_STATE> state)
     : TEffectForm(state->rules, doc, help, kHelpRotation, parent), state_(std::move(state))
 {
     setObjectName("RotatePVForm");

@@ -31,21 +31,13 @@ constexpr int kWidth = 465, kHeight = 378;
 constexpr int kDesignedLeft = 215, kDesignedTop = 118;
 
 // Kept between the dialogs of one run: what the last OK accepted.
-QString g_last_dir;
-std::int32_t g_last_index = -1;
-
 QString LowerPattern(std::int32_t index) { return QString(SaveTypes()[static_cast<std::size_t>(index)].pattern).toLower(); }
 
 } // namespace
 
-void TSaveDlg::ForgetRun()
-{
-    g_last_dir.clear();
-    g_last_index = -1;
-}
-
-TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent)
-    : TModalDialog(parent, &help, kHelpContext), doc_(doc), settings_path_(settings_path)
+TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help,
+                   QWidget* parent)
+    : TModalDialog(parent, &help, kHelpContext), doc_(doc), memory_(memory), settings_path_(settings_path)
 {
     setObjectName("SaveDlg");
     setWindowTitle("Save As");
@@ -76,10 +68,11 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     IniFile ini(settings_path_);
     RestorePosition(ini, "SaveFileDlg", QPoint(kDesignedLeft, kDesignedTop));
     const QString recent = Q(ini.ReadString("SaveFileDlg", "RecentlyVisited", ""));
-    if (!(!g_last_dir.isEmpty() && chooser_->SetDirectory(g_last_dir)) && !chooser_->SetDirectory(recent) &&
+    const QString& last = memory_.save.last_dir;
+    if (!(!last.isEmpty() && chooser_->SetDirectory(last)) && !chooser_->SetDirectory(recent) &&
         !chooser_->SetDirectory(Q(doc_.open_directory)) && !chooser_->SetDirectory(QDir::currentPath()))
         chooser_->SetDirectory(QDir::rootPath());
-    const std::int32_t index = SaveTypeIndex(ini.ReadInteger("SaveFileDlg", "Ext_Index", g_last_index));
+    const std::int32_t index = SaveTypeIndex(ini.ReadInteger("SaveFileDlg", "Ext_Index", memory_.save.last_index));
     FilterComboBox1->setCurrentIndex(index);
     SpinQuality->setValue(StoredQuality(settings_path_));
     ShowQuality(index);
@@ -153,8 +146,8 @@ void TSaveDlg::Bttn_OKClick()
         ShowTypeMask(index);
         ShowQuality(index);
     }
-    g_last_dir = chooser_->Directory();
-    g_last_index = index;
+    memory_.save.last_dir = chooser_->Directory();
+    memory_.save.last_index = index;
     {
         // Stored before the overwrite question: a declined overwrite keeps them too.
         IniFile ini(settings_path_);

@@ -8,6 +8,7 @@
 // dialog open with the document's edited flag as it was; a good one closes it.
 #pragma once
 
+#include "dialogs/Dialog_memory.h"
 #include "widgets/Modal_dialog.h"
 
 #include <QString>
@@ -29,11 +30,11 @@ class TSaveDlg : public TModalDialog {
     Q_OBJECT
 public:
     static constexpr std::int32_t kHelpContext = 38;
-    // Forgets the directory and type the last OK of this run accepted (a new run).
-    static void ForgetRun();
 
+    // memory: what the save dialogs of this run remember (the last OK's directory and type);
     // settings_path: the settings file "RVS.ini".
-    TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr);
+    TSaveDlg(TIMAGE_INFO& doc, DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help,
+             QWidget* parent = nullptr);
 
     // The file the accepted save wrote.
     const QString& SavedPath() const { return saved_; }
@@ -61,6 +62,7 @@ private:
     void ShowQuality(std::int32_t index);
 
     TIMAGE_INFO& doc_;
+    DIALOG_MEMORY& memory_;
     std::string settings_path_;
     TFileChooser* chooser_ = nullptr;
     std::function<bool(const QString&)> ask_;

@@ -31,7 +31,8 @@ void SetPalette(const Dib& d, QImage& img)
     QList<QRgb> table(256);
     for (int i = 0; i < 256; ++i) {
         const std::uint32_t c = d.palette[i]; // 0x00BBGGRR
-        table[i] = qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
+        table[i] = qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                        static_cast<int>((c >> 16) & 0xFF));
     }
     img.setColorTable(table);
 }
