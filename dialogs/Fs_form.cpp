@@ -1,10 +1,10 @@
 #include "dialogs/Fs_form.h"
 
 #include "core/Imageinfo.h"
+#include "dialogs/logic/Browse.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
-#include "viewer/logic/Unsaved_edits.h"
 #include "widgets/Qt_bridge.h"
 
 #include <QColorDialog>

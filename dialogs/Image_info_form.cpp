@@ -5,7 +5,6 @@
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
 #include "viewer/logic/Help_file.h"
-#include "viewer/logic/Window_rules.h"
 #include "widgets/Qt_bridge.h"
 
 #include <QGridLayout>
@@ -13,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -48,7 +48,8 @@ TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::s
     const bool file = !doc.current_path.empty();
     const auto of_file = [&](const std::string& s) { return text(file ? s : std::string()); };
     std::vector<ROW> rows = {
-        {"lf_filename", "File name:", "lb_filename_info", of_file(FileNameOf(doc.current_path))},
+        {"lf_filename", "File name:", "lb_filename_info",
+         of_file(std::filesystem::path(doc.current_path).filename().string())},
         {"lb_directory", "File Type:", "lb_filetype_info", of_file(InfoFormatName(doc.format_code))},
         {"lb_compression", "Compression:", "lb_compression_info", of_file(ctx.compression_name)},
         {"lb_imagesize", "Image size:", "lb_imagesize_info", text(InfoImageSizeText(doc.display_width, doc.display_height))},

@@ -1,7 +1,6 @@
 #include "dialogs/OFDialog.h"
 
 #include "audio/Mp3info.h"
-#include "viewer/logic/Window_rules.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "dialogs/File_chooser.h"
@@ -23,6 +22,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <filesystem>
 
 namespace {
 
@@ -248,7 +249,7 @@ void TOFDialog::ShowInformationLines()
     if (d.state == kMediaOpen) {
         if (d.format_code == kFmtMp3) {
             const CMP3INFO info(ctx.input_file_name);
-            w = Q(FileNameOf(ctx.input_file_name));
+            w = Q(std::filesystem::path(ctx.input_file_name).filename().string());
             h = Q(OpenMpegLine(info.version_code, info.bit_rate, info.sample_rate));
             c = Q(OpenLengthLine(info.length));
         }

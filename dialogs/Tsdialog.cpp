@@ -8,7 +8,6 @@
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
 #include "viewer/Help_window.h"
-#include "viewer/logic/Window_rules.h"
 #include "widgets/Qt_bridge.h"
 
 #include <QComboBox>
@@ -24,6 +23,8 @@
 #include <QSpinBox>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <filesystem>
 
 namespace {
 
@@ -77,7 +78,7 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, DIALOG_MEMORY& memory, const std::string& s
     SpinQuality->setValue(StoredQuality(settings_path_));
     ShowQuality(index);
     // The name of the picture's file with the type's extension; the type's pattern without one.
-    const std::string base = FileNameOf(doc_.current_path);
+    const std::string base = std::filesystem::path(doc_.current_path).filename().string();
     const SAVE_NAME prefilled = SaveNameForType(base, index);
     Edit1->setText(prefilled.kind == SAVE_NAME_KIND::kFile ? Q(prefilled.text) : LowerPattern(index));
     ShowTypeMask(index);
@@ -169,7 +170,8 @@ void TSaveDlg::Bttn_OKClick()
     if (rc == kOk)
         rc = doc_.Save();
     if (rc != kOk) {
-        Lb_Result->setText(Q(FileNameOf(path) + ": " + ResultTextWithReason(rc, doc_.context->failure_reason)));
+        const std::string name = std::filesystem::path(path).filename().string();
+        Lb_Result->setText(Q(name + ": " + ResultTextWithReason(rc, doc_.context->failure_reason)));
         chooser_->Refill();
         return;
     }

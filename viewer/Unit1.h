@@ -3,7 +3,7 @@
 #pragma once
 
 #include "dialogs/Dialog_memory.h"
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
 #include "viewer/logic/Media_panel.h"

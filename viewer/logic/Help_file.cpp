@@ -1,6 +1,6 @@
 #include "viewer/logic/Help_file.h"
 
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 
 #include <cstdlib>
 #include <fstream>
