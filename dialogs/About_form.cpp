@@ -8,17 +8,14 @@
 #include "widgets/logic/Help_file.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
 constexpr char kSection[] = "AboutDlg";
-constexpr int kMinVisible = 32; // pixels of the box that must be on a screen
 
 QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent)
 {
@@ -29,19 +26,8 @@ QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent)
 
 } // namespace
 
-bool PositionOnScreen(QPoint pos, QSize size)
-{
-    const QRect box(pos, size);
-    for (const QScreen* s : QGuiApplication::screens()) {
-        const QRect on = s->geometry().intersected(box);
-        if (on.width() >= std::min(kMinVisible, size.width()) && on.height() >= std::min(kMinVisible, size.height()))
-            return true;
-    }
-    return false;
-}
-
 TAboutFrom::TAboutFrom(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : QDialog(parent), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpAbout), settings_path_(std::move(settings_path))
 {
     setObjectName("AboutFrom");
     setWindowTitle("About  Ravelscope");
@@ -85,23 +71,13 @@ TAboutFrom::TAboutFrom(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string se
     connect(ok_, &QPushButton::clicked, this, &TAboutFrom::BitBtn_OKClick);
     connect(label3_, &THyperLink::OpenFailed, this, &TAboutFrom::ShowAddressAsText);
 
-    IniFile ini(settings_path_);
-    const QPoint stored(ini.ReadInteger(kSection, "Left", kDesignedPosition.x()),
-                        ini.ReadInteger(kSection, "Top", kDesignedPosition.y()));
-    move(PositionOnScreen(stored, size()) ? stored : kDesignedPosition);
+    RestorePosition(IniFile(settings_path_), kSection, kDesignedPosition);
 }
 
 TAboutFrom::~TAboutFrom()
 {
     IniFile ini(settings_path_);
-    ini.WriteInteger(kSection, "Top", y());
-    ini.WriteInteger(kSection, "Left", x());
-}
-
-int TAboutFrom::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
+    KeepPosition(ini, kSection);
 }
 
 void TAboutFrom::Label3Click() { label3_->Click(); }
@@ -129,13 +105,4 @@ void TAboutFrom::mouseMoveEvent(QMouseEvent* e)
     const QPoint p = e->position().toPoint();
     FormMouseMove(p.x(), p.y());
     QDialog::mouseMoveEvent(e);
-}
-
-void TAboutFrom::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpAbout);
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }

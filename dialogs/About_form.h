@@ -5,7 +5,8 @@
 // designed one.
 #pragma once
 
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
+
 #include <QPoint>
 
 #include <string>
@@ -16,7 +17,7 @@ class QPushButton;
 class THyperLink;
 class TIMAGE_INFO;
 
-class TAboutFrom : public QDialog {
+class TAboutFrom : public TModalDialog {
     Q_OBJECT
 public:
     static constexpr QPoint kDesignedPosition{373, 129};
@@ -27,9 +28,6 @@ public:
     TAboutFrom(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent = nullptr);
     // Writes the box's position.
     ~TAboutFrom() override;
-
-    // Shows the box window-modal and waits for it to close.
-    int Run();
 
     void BitBtn_OKClick() { accept(); }
     void Label3Click();
@@ -45,12 +43,10 @@ public:
 
 protected:
     void mouseMoveEvent(QMouseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void ShowAddressAsText();
 
-    HELP_VIEWER& help_;
     std::string settings_path_;
     QLabel* label13_ = nullptr;
     QLabel* label2_ = nullptr;
@@ -58,7 +54,3 @@ private:
     THyperLink* label3_ = nullptr;
     QPushButton* ok_ = nullptr;
 };
-
-// True when a window at top-left pos of size size shows at least a corner's worth of
-// itself on some screen.
-bool PositionOnScreen(QPoint pos, QSize size);

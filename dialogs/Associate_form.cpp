@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 TAssociateF::TAssociateF(std::string exe_path, bool media_playback, QWidget* parent)
-    : QDialog(parent), exe_path_(std::move(exe_path)), media_playback_(media_playback)
+    : TModalDialog(parent, nullptr, 0), exe_path_(std::move(exe_path)), media_playback_(media_playback)
 {
     setObjectName("AssociateF");
     setWindowTitle("Associate ");

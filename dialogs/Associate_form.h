@@ -3,7 +3,7 @@
 // system/Association; the window shows its summary.
 #pragma once
 
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
 
 #include <string>
 
@@ -11,7 +11,7 @@ class QListWidget;
 class QPushButton;
 class QLabel;
 
-class TAssociateF : public QDialog {
+class TAssociateF : public TModalDialog {
     Q_OBJECT
 public:
     // exe_path: the program the desktop entry starts; media_playback: whether sound and

@@ -14,7 +14,7 @@
 
 TBatchOutputDirForm::TBatchOutputDirForm(TIMAGE_INFO& doc, HELP_VIEWER& help, const QString& start_dir,
                                          QWidget* parent)
-    : QDialog(parent), doc_(doc), help_(help)
+    : TModalDialog(parent, &help, kHelpBatchOutputDir), doc_(doc)
 {
     setObjectName("BatchOutputDirForm");
     setWindowTitle("Batch Conversion :: Browse For Output Directory");
@@ -71,12 +71,3 @@ void TBatchOutputDirForm::CancelClick()
 void TBatchOutputDirForm::reject() { CancelClick(); }
 
 void TBatchOutputDirForm::UpDir_BitBtnClick() { folders_->Up(); }
-
-void TBatchOutputDirForm::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpBatchOutputDir);
-        return;
-    }
-    QDialog::keyPressEvent(e);
-}

@@ -5,7 +5,8 @@
 // directory is never changed.
 #pragma once
 
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
+
 #include <QString>
 
 class HELP_VIEWER;
@@ -14,7 +15,7 @@ class TDirectoryList;
 class TDriveBox;
 class TIMAGE_INFO;
 
-class TBatchOutputDirForm : public QDialog {
+class TBatchOutputDirForm : public TModalDialog {
     Q_OBJECT
 public:
     TBatchOutputDirForm(TIMAGE_INFO& doc, HELP_VIEWER& help, const QString& start_dir, QWidget* parent = nullptr);
@@ -29,12 +30,10 @@ public:
     QPushButton* UpButton() const { return up_; }
 
 protected:
-    void keyPressEvent(QKeyEvent* e) override;
     void reject() override;
 
 private:
     TIMAGE_INFO& doc_;
-    HELP_VIEWER& help_;
     TDriveBox* drives_ = nullptr;
     TDirectoryList* folders_ = nullptr;
     QPushButton* up_ = nullptr;

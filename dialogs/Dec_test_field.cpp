@@ -7,6 +7,7 @@
 #include "dialogs/Directory_list.h"
 #include "platform/Ini_file.h"
 #include "widgets/Help_window.h"
+#include "widgets/Qt_bridge.h"
 #include "widgets/logic/Help_file.h"
 
 #include <QCheckBox>
@@ -36,8 +37,6 @@ namespace {
 
 constexpr char kSection[] = "BatchConv";
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 template <class W>
 W* Named(W* w, const char* name)
 {
@@ -48,22 +47,7 @@ W* Named(W* w, const char* name)
 // The picture scaled to w × h, read in place (no copy of the whole picture).
 QImage Scaled(const Dib& d, int w, int h)
 {
-    QImage::Format format = QImage::Format_BGR888;
-    if (d.PixelFormat() == 32)
-        format = QImage::Format_RGB32;
-    else if (d.PixelFormat() == 8)
-        format = QImage::Format_Indexed8;
-    QImage view(d.Bits(), d.Width(), d.Height(), static_cast<qsizetype>(d.Stride()), format);
-    if (format == QImage::Format_Indexed8) {
-        QList<QRgb> table(256);
-        for (int i = 0; i < 256; ++i) {
-            const std::uint32_t c = d.palette[i]; // 0x00BBGGRR
-            table[i] = qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                            static_cast<int>((c >> 16) & 0xFF));
-        }
-        view.setColorTable(table);
-    }
-    return view.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return DibView(d).scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QString Number(double v) { return QString::number(v, 'f', v < 10 ? 2 : 1); }
@@ -71,7 +55,8 @@ QString Number(double v) { return QString::number(v, 'f', v < 10 ? 2 : 1); }
 } // namespace
 
 TDecTestField::TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : QDialog(parent), doc_(doc), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpBatchConversion), doc_(doc), help_(help),
+      settings_path_(std::move(settings_path))
 {
     setObjectName("DecTestField");
     setWindowTitle("DecTestField");
@@ -263,12 +248,6 @@ TDecTestField::~TDecTestField()
     IniFile ini(settings_path_);
     ini.WriteString(kSection, "ReadDir", dirs_in_->Directory().toStdString());
     ini.WriteString(kSection, "SaveDir", dirs_out_->Directory().toStdString());
-}
-
-int TDecTestField::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
 }
 
 bool TDecTestField::Running() const { return step_timer_->isActive(); }
@@ -476,15 +455,6 @@ void TDecTestField::FilterComboBox_EncoderChange(int index)
 {
     if (index >= 0 && index < static_cast<int>(output_types_.size()))
         edit3_->setText(Q(ShownPattern(output_types_[static_cast<std::size_t>(index)])));
-}
-
-void TDecTestField::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpBatchConversion);
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }
 
 void TDecTestField::reject()

@@ -14,8 +14,8 @@
 
 #include "dialogs/logic/Batch_dialog_rules.h"
 #include "dialogs/logic/Decode_run.h"
+#include "widgets/Modal_dialog.h"
 
-#include <QDialog>
 #include <QString>
 
 #include <functional>
@@ -38,16 +38,13 @@ class TDirectoryList;
 class TDriveBox;
 class TIMAGE_INFO;
 
-class TDecTestField : public QDialog {
+class TDecTestField : public TModalDialog {
     Q_OBJECT
 public:
     // settings_path: the settings file whose "BatchConv" keys hold the two directories.
     TDecTestField(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent = nullptr);
     // Writes "ReadDir" and "SaveDir" of "BatchConv".
     ~TDecTestField() override;
-
-    // Shows the dialog window-modal and waits for it to close.
-    int Run();
 
     void DirectoryListBox1Change(const QString& dir);
     void FileListBox1Click();
@@ -94,7 +91,6 @@ public:
     QLabel* RunStatus() const { return run_status_; }
 
 protected:
-    void keyPressEvent(QKeyEvent* e) override;
     void reject() override;
 
 private:

@@ -28,7 +28,7 @@ const Dib& Picture(const TIMAGE_INFO& doc)
 
 TEffectForm::TEffectForm(const EFFECT_RULES& rules, const TIMAGE_INFO& doc, HELP_VIEWER& help,
                          std::int32_t help_context, QWidget* parent)
-    : QDialog(parent), session_(rules, Picture(doc)), help_(help), help_context_(help_context)
+    : TModalDialog(parent, &help, help_context), session_(rules, Picture(doc))
 {
     preview_ = new TPictureView(this);
     preview_->setObjectName("PreviewBox");
@@ -75,12 +75,6 @@ TEffectForm::TEffectForm(const EFFECT_RULES& rules, const TIMAGE_INFO& doc, HELP
     scroll_->setFocus();
 }
 
-int TEffectForm::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
-}
-
 void TEffectForm::accept()
 {
     auto out = std::make_unique<Dib>();
@@ -96,13 +90,4 @@ void TEffectForm::ValueChanged(int value)
     session_.SetValue(value);
     value_label_->setText(QString::fromStdString(session_.ValueText()));
     preview_->update();
-}
-
-void TEffectForm::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(help_context_);
-        return;
-    }
-    QDialog::keyPressEvent(e); // Esc rejects, Enter presses OK
 }

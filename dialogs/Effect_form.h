@@ -10,8 +10,7 @@
 #pragma once
 
 #include "dialogs/logic/Effect_rules.h"
-
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
 
 #include <cstdint>
 #include <memory>
@@ -24,15 +23,12 @@ class QScrollBar;
 class TIMAGE_INFO;
 class TPictureView;
 
-class TEffectForm : public QDialog {
+class TEffectForm : public TModalDialog {
     Q_OBJECT
 public:
     TEffectForm(const EFFECT_RULES& rules, const TIMAGE_INFO& doc, HELP_VIEWER& help, std::int32_t help_context,
                 QWidget* parent = nullptr);
 
-    // Shows the dialog window-modal (the help window stays usable) and waits for it to
-    // close: QDialog::Accepted after OK.
-    int Run();
     // The code of taking the result at OK (kOk, or the preview's or the sizing's code, with
     // no result then).
     std::int32_t ResultCode() const { return result_code_; }
@@ -52,16 +48,13 @@ public:
 protected:
     // The column the parameter controls sit in, for a dialog's own controls.
     QBoxLayout* Controls() const { return controls_; }
-    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void ValueChanged(int value);
 
     EFFECT_SESSION session_;
     std::unique_ptr<Dib> result_;
-    HELP_VIEWER& help_;
     std::int32_t result_code_ = 0;
-    std::int32_t help_context_;
     TPictureView* preview_ = nullptr;
     QScrollBar* scroll_ = nullptr;
     QLabel* value_label_ = nullptr;

@@ -1,9 +1,10 @@
 #include "dialogs/Fs_form.h"
 
 #include "core/Imageinfo.h"
+#include "dialogs/logic/Browse.h"
 #include "platform/Ini_file.h"
-#include "viewer/logic/Unsaved_edits.h"
 #include "widgets/Help_window.h"
+#include "widgets/Qt_bridge.h"
 #include "widgets/logic/Help_file.h"
 
 #include <QColorDialog>
@@ -50,7 +51,7 @@ QLabel* Caption(const char* name, QWidget* parent)
 } // namespace
 
 TFSForm::TFSForm(TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : QDialog(parent), doc_(doc), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpFullScreen), doc_(doc), settings_path_(std::move(settings_path))
 {
     setObjectName("FSForm");
     setWindowTitle("Full Screen");
@@ -97,9 +98,8 @@ int TFSForm::Run()
     // either alone misplaces it without a window manager or headless.
     setGeometry(screen_);
     setWindowState(windowState() | Qt::WindowFullScreen);
-    setWindowModality(Qt::WindowModal);
     cursor_timer_->start();
-    return exec();
+    return TModalDialog::Run();
 }
 
 void TFSForm::ShowCurrent()
@@ -128,8 +128,7 @@ void TFSForm::PictureView()
     place_ = FullscreenPlace(d.Width(), d.Height(), screen_.width(), screen_.height());
     // A view of the bitmap's rows; what is drawn is a copy of its own, scaled once here, so
     // painting never goes back to the document.
-    const QImage whole(d.ScanLine(0), d.Width(), d.Height(), static_cast<qsizetype>(d.Stride()),
-                       QImage::Format_BGR888);
+    const QImage whole = DibView(d);
     shown_ = place_.stretched ? whole.scaled(place_.width, place_.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                               : whole.copy();
 }
@@ -244,7 +243,7 @@ void TFSForm::keyPressEvent(QKeyEvent* e)
     const int k = e->key();
     const bool ctrl = (e->modifiers() & Qt::ControlModifier) != 0;
     if (k == Qt::Key_F1) {
-        help_.ShowContext(kHelpFullScreen);
+        ShowHelp();
     } else if (k == Qt::Key_Escape || k == Qt::Key_Return || k == Qt::Key_Enter || (ctrl && k == Qt::Key_F) ||
                k == Qt::Key_F11) { // F11 leaves full screen as it entered it
         mn_context_exitClick();

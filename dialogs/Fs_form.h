@@ -10,8 +10,8 @@
 #pragma once
 
 #include "dialogs/logic/Fullscreen_rules.h"
+#include "widgets/Modal_dialog.h"
 
-#include <QDialog>
 #include <QImage>
 
 #include <cstdint>
@@ -24,7 +24,7 @@ class QMenu;
 class QTimer;
 class TIMAGE_INFO;
 
-class TFSForm : public QDialog {
+class TFSForm : public TModalDialog {
     Q_OBJECT
 public:
     // Plays the document's media file in the panel given (the media window's host, placed
@@ -93,7 +93,6 @@ private:
     void PlaceLabels();
 
     TIMAGE_INFO& doc_;
-    HELP_VIEWER& help_;
     std::string settings_path_;
     FULLSCREEN_OPENER opener_;
     MEDIA_VIEW media_view_;

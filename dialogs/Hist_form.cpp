@@ -4,6 +4,7 @@
 #include "core/Result_codes.h"
 #include "dialogs/logic/Effect_rules.h"
 #include "widgets/Help_window.h"
+#include "widgets/Qt_bridge.h"
 #include "widgets/logic/Help_file.h"
 
 #include <QComboBox>
@@ -13,8 +14,6 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-
-#include <cstring>
 
 int THistForm::last_channel_ = kHistRed;
 
@@ -33,7 +32,7 @@ QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent)
 } // namespace
 
 THistForm::THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
-    : QDialog(parent), help_(help)
+    : TModalDialog(parent, &help, kHelpHistogram)
 {
     setObjectName("HistForm");
     setWindowTitle("Histogram");
@@ -71,12 +70,6 @@ THistForm::THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
     FilterComboBox1Change(kHistRed);
 }
 
-int THistForm::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
-}
-
 void THistForm::FilterComboBox1Change(int index)
 {
     if (!has_picture_)
@@ -85,24 +78,12 @@ void THistForm::FilterComboBox1Change(int index)
         Dib plot;
         if (PlotChannel(picture_, index, plot) != kOk)
             return;
-        QImage img(plot.Width(), plot.Height(), QImage::Format_BGR888);
-        for (int y = 0; y < plot.Height(); ++y)
-            std::memcpy(img.scanLine(y), plot.ScanLine(y), static_cast<std::size_t>(plot.Width()) * 3);
         plot_box_->setPixmap(QPixmap::fromImage(
-            img.scaled(kPlotWidth, kPlotShownHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+            DibView(plot).scaled(kPlotWidth, kPlotShownHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
         last_channel_ = index;
     }
     const ChannelStatistics& s = stats_[last_channel_];
     mean_->setText(QString::number(s.mean));
     std_dev_->setText(QString::number(s.std_dev));
     median_->setText(QString::number(s.median));
-}
-
-void THistForm::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpHistogram);
-        return;
-    }
-    QDialog::keyPressEvent(e); // Esc closes
 }

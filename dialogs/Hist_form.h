@@ -4,8 +4,7 @@
 #pragma once
 
 #include "ops/Hist_equal.h"
-
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
 
 #include <cstdint>
 
@@ -15,13 +14,10 @@ class QLabel;
 class QPushButton;
 class TIMAGE_INFO;
 
-class THistForm : public QDialog {
+class THistForm : public TModalDialog {
     Q_OBJECT
 public:
     THistForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent = nullptr);
-
-    // Shows the dialog window-modal and waits for it to close.
-    int Run();
 
     // "Red", "Green" or "Blue" plots that channel and shows its statistics; the blank
     // item keeps the last channel's plot and shows its statistics again.
@@ -31,12 +27,8 @@ public:
     QLabel* PlotBox() const { return plot_box_; }
     QPushButton* OkButton() const { return ok_; }
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-
 private:
     Dib picture_; // the dialog's own copy of the picture it shows
-    HELP_VIEWER& help_;
     ChannelStatistics stats_[3];
     bool has_picture_ = false;
     QComboBox* combo_ = nullptr;

@@ -3,8 +3,8 @@
 #include "core/Imageinfo.h"
 #include "dialogs/logic/Image_info_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/logic/Window_rules.h"
 #include "widgets/Help_window.h"
+#include "widgets/Qt_bridge.h"
 #include "widgets/logic/Help_file.h"
 
 #include <QGridLayout>
@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -22,12 +23,10 @@ constexpr int kDesignedLeft = 377;
 constexpr int kDesignedTop = 165;
 constexpr char kSection[] = "ImageInfoDlg";
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 } // namespace
 
 TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent)
-    : QDialog(parent), help_(help), settings_path_(std::move(settings_path))
+    : TModalDialog(parent, &help, kHelpImageInfo), settings_path_(std::move(settings_path))
 {
     setObjectName("ImageInfoForm");
     setWindowTitle("Image Information");
@@ -49,7 +48,8 @@ TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::s
     const bool file = !doc.current_path.empty();
     const auto of_file = [&](const std::string& s) { return text(file ? s : std::string()); };
     std::vector<ROW> rows = {
-        {"lf_filename", "File name:", "lb_filename_info", of_file(FileNameOf(doc.current_path))},
+        {"lf_filename", "File name:", "lb_filename_info",
+         of_file(std::filesystem::path(doc.current_path).filename().string())},
         {"lb_directory", "File Type:", "lb_filetype_info", of_file(InfoFormatName(doc.format_code))},
         {"lb_compression", "Compression:", "lb_compression_info", of_file(ctx.compression_name)},
         {"lb_imagesize", "Image size:", "lb_imagesize_info", text(InfoImageSizeText(doc.display_width, doc.display_height))},
@@ -92,32 +92,15 @@ TImageInfoForm::TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::s
     connect(ok_, &QPushButton::clicked, this, &TImageInfoForm::BitBtn_OKClick);
     grid->addWidget(ok_, r, 0, 1, 2, Qt::AlignHCenter);
 
-    const IniFile ini(settings_path_);
-    move(ini.ReadInteger(kSection, "Left", kDesignedLeft), ini.ReadInteger(kSection, "Top", kDesignedTop));
+    RestorePosition(IniFile(settings_path_), kSection, QPoint(kDesignedLeft, kDesignedTop));
 }
 
 TImageInfoForm::~TImageInfoForm()
 {
     IniFile ini(settings_path_);
-    ini.WriteInteger(kSection, "Top", y());
-    ini.WriteInteger(kSection, "Left", x());
-}
-
-int TImageInfoForm::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
+    KeepPosition(ini, kSection);
 }
 
 void TImageInfoForm::BitBtn_OKClick() { accept(); }
 
 QLabel* TImageInfoForm::Value(const char* name) const { return findChild<QLabel*>(name); }
-
-void TImageInfoForm::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpImageInfo);
-        return;
-    }
-    QDialog::keyPressEvent(e); // Esc closes
-}

@@ -4,7 +4,7 @@
 // place on the screen is kept under "ImageInfoDlg" in the settings file.
 #pragma once
 
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
 
 #include <string>
 
@@ -13,7 +13,7 @@ class QLabel;
 class QPushButton;
 class TIMAGE_INFO;
 
-class TImageInfoForm : public QDialog {
+class TImageInfoForm : public TModalDialog {
     Q_OBJECT
 public:
     // settings_path names "RVS.ini"; the position is read here and written when the
@@ -21,18 +21,11 @@ public:
     TImageInfoForm(const TIMAGE_INFO& doc, HELP_VIEWER& help, std::string settings_path, QWidget* parent = nullptr);
     ~TImageInfoForm() override;
 
-    // Shows the dialog window-modal (the help window stays usable) and waits for it to close.
-    int Run();
-
     void BitBtn_OKClick();
     // The value label of a row by its name ("lb_filesize_info", ...), or null.
     QLabel* Value(const char* name) const;
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-
 private:
-    HELP_VIEWER& help_;
     std::string settings_path_;
     QPushButton* ok_ = nullptr;
 };

@@ -7,9 +7,9 @@
 #include "dialogs/logic/File_chooser_rules.h"
 #include "dialogs/logic/Open_dialog_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/logic/Window_rules.h"
 #include "widgets/Help_window.h"
 #include "widgets/Picture_view.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <filesystem>
+
 namespace {
 
 constexpr int kClientWidth = 518, kClientHeight = 288;
@@ -32,25 +34,13 @@ constexpr QRect kAudioPanel(378, 82, 129, 85);
 constexpr QRect kHeightLine(360, 190, 154, 18); // the second information line
 
 // Kept between the dialogs of one run: what the last OK accepted.
-QString g_last_dir;
-std::int32_t g_last_index = -1;
-TOFDialog::MediaPreview g_media_preview;
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace
 
-void TOFDialog::SetMediaPreview(MediaPreview preview) { g_media_preview = std::move(preview); }
-
-void TOFDialog::ForgetRun()
-{
-    g_last_dir.clear();
-    g_last_index = -1;
-}
-
-TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent,
+TOFDialog::TOFDialog(DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent,
                      const std::string& shown_picture)
-    : QDialog(parent), settings_path_(settings_path), help_(help), preview_doc_(std::make_unique<TIMAGE_INFO>())
+    : TModalDialog(parent, &help, kHelpContext), memory_(memory), settings_path_(settings_path),
+      preview_doc_(std::make_unique<TIMAGE_INFO>())
 {
     setObjectName("OFDialog");
     setWindowTitle("Open File Dialog");
@@ -94,17 +84,17 @@ TOFDialog::TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidge
     Cancel_BitBtn->setAutoDefault(false);
 
     IniFile ini(settings_path_);
-    move(ini.ReadInteger("OpenFileDlg", "Left", kDesignedLeft), ini.ReadInteger("OpenFileDlg", "Top", kDesignedTop));
+    RestorePosition(ini, "OpenFileDlg", QPoint(kDesignedLeft, kDesignedTop));
     preview_doc_->load_timing = 1;
     const QString recent = Q(ini.ReadString("Dir", "RecentlyVisited", ""));
     const QString shown_dir = shown_picture.empty() ? QString() : Q(DirectoryOf(shown_picture));
     bool placed = false;
-    for (const QString& dir : {shown_dir, g_last_dir, recent, QDir::homePath()})
+    for (const QString& dir : {shown_dir, memory_.open.last_dir, recent, QDir::homePath()})
         if (!placed && !dir.isEmpty())
             placed = chooser_->SetDirectory(dir);
     if (!placed)
         chooser_->SetDirectory(QDir::rootPath());
-    const std::int32_t index = OpenTypeIndex(ini.ReadInteger("File", "Ext_Index", g_last_index));
+    const std::int32_t index = OpenTypeIndex(ini.ReadInteger("File", "Ext_Index", memory_.open.last_index));
     FilterComboBox1->setCurrentIndex(index);
     FilterComboBox1Change(index);
 
@@ -123,14 +113,7 @@ TOFDialog::~TOFDialog()
 {
     ClearMediaPreview();
     IniFile ini(settings_path_);
-    ini.WriteInteger("OpenFileDlg", "Top", y());
-    ini.WriteInteger("OpenFileDlg", "Left", x());
-}
-
-int TOFDialog::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
+    KeepPosition(ini, "OpenFileDlg");
 }
 
 void TOFDialog::SetLines(const QString& w, const QString& h, const QString& c, const QString& s)
@@ -227,7 +210,7 @@ void TOFDialog::MediaPreviewOf(const QString& path)
     picture_shown_ = false;
     Image1->hide();
     QSize source;
-    const bool playing = g_media_preview && g_media_preview(Panel1, path, &source);
+    const bool playing = memory_.media_preview && memory_.media_preview(Panel1, path, &source);
     if (playing) {
         if (!source.isEmpty()) {
             const PREVIEW_PLACE at = PreviewPlace(source.width(), source.height());
@@ -266,7 +249,7 @@ void TOFDialog::ShowInformationLines()
     if (d.state == kMediaOpen) {
         if (d.format_code == kFmtMp3) {
             const CMP3INFO info(ctx.input_file_name);
-            w = Q(FileNameOf(ctx.input_file_name));
+            w = Q(std::filesystem::path(ctx.input_file_name).filename().string());
             h = Q(OpenMpegLine(info.version_code, info.bit_rate, info.sample_rate));
             c = Q(OpenLengthLine(info.length));
         }
@@ -283,10 +266,10 @@ void TOFDialog::Bttn_OKClick()
 {
     if (previewed_.isEmpty())
         return;
-    g_last_dir = chooser_->Directory();
-    g_last_index = OpenTypeStoredIndex(FilterComboBox1->currentIndex());
+    memory_.open.last_dir = chooser_->Directory();
+    memory_.open.last_index = OpenTypeStoredIndex(FilterComboBox1->currentIndex());
     IniFile ini(settings_path_);
-    ini.WriteInteger("File", "Ext_Index", g_last_index);
+    ini.WriteInteger("File", "Ext_Index", memory_.open.last_index);
     ini.WriteString("Dir", "RecentlyVisited", DirectoryOf(previewed_.toStdString()));
     chosen_ = previewed_;
     accept();
@@ -314,13 +297,4 @@ void TOFDialog::Edit1Enter()
     }
     if (PreviewFile(path))
         Bttn_OKClick();
-}
-
-void TOFDialog::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }

@@ -5,7 +5,9 @@
 // opens it with the open that keeps the shown picture on failure. Cancel changes nothing.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/Dialog_memory.h"
+#include "widgets/Modal_dialog.h"
+
 #include <QSize>
 #include <QString>
 
@@ -25,31 +27,22 @@ class TFileChooser;
 class TIMAGE_INFO;
 class TPictureView;
 
-class TOFDialog : public QDialog {
+class TOFDialog : public TModalDialog {
     Q_OBJECT
 public:
-    // The media player's preview of an audio or video file: puts a paused player for path
-    // into host and sets *source to the picture's size (empty for audio). False when the
-    // file cannot be played. The media player installs it; until then media files show
-    // "Preview Unvailable" (an MPEG audio file its stream lines) and may still be opened.
-    using MediaPreview = std::function<bool(QWidget* host, const QString& path, QSize* source)>;
-    static void SetMediaPreview(MediaPreview preview);
-    // Forgets the directory and type the last OK of this run accepted (a new run).
-    static void ForgetRun();
-
     static constexpr std::int32_t kHelpContext = 25;
 
-    // settings_path: the settings file "RVS.ini"; shown_picture: the path of the picture the
-    // main window shows ("" for none). The dialog starts in that picture's directory, else
-    // in the one the last OK accepted, else in the one the settings file remembers, else in
-    // the home directory; never in the working directory. The type list starts on the type
-    // the settings file remembers, else on "All pictures", its first entry.
-    TOFDialog(const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr,
+    // memory: what the open dialogs of this run remember (the last OK's directory and type,
+    // the media preview); settings_path: the settings file "RVS.ini"; shown_picture: the
+    // path of the picture the main window shows ("" for none). The dialog starts in that
+    // picture's directory, else in the one the last OK accepted, else in the one the
+    // settings file remembers, else in the home directory; never in the working directory.
+    // The type list starts on the type the settings file remembers, else on "All
+    // pictures", its first entry.
+    TOFDialog(DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr,
               const std::string& shown_picture = {});
     ~TOFDialog() override;
 
-    // Shows the dialog window-modal and waits: QDialog::Accepted after OK.
-    int Run();
     // The file accepted by OK.
     const QString& ChosenPath() const { return chosen_; }
     // The document the previews decode into.
@@ -78,9 +71,6 @@ public:
     QLabel* Lb_colors = nullptr;
     QLabel* Lb_size = nullptr;
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-
 private:
     // Decodes path into the dialog's document and shows it; true when OK may accept it.
     bool PreviewFile(const QString& path);
@@ -89,8 +79,8 @@ private:
     void ShowInformationLines();
     void SetLines(const QString& w, const QString& h, const QString& c, const QString& s);
 
+    DIALOG_MEMORY& memory_;
     std::string settings_path_;
-    HELP_VIEWER& help_;
     std::unique_ptr<TIMAGE_INFO> preview_doc_;
     TFileChooser* chooser_ = nullptr;
     QString previewed_; // the file of the last good preview, "" when none

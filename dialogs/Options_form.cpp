@@ -25,7 +25,7 @@ void ShowColour(QPushButton* b, const QColor& c)
 QColor TOptionsForm::foreground_ = Qt::black;
 QColor TOptionsForm::background_ = Qt::white;
 
-TOptionsForm::TOptionsForm(HELP_VIEWER& help, QWidget* parent) : QDialog(parent), help_(help)
+TOptionsForm::TOptionsForm(HELP_VIEWER& help, QWidget* parent) : TModalDialog(parent, &help, kHelpOptions)
 {
     setObjectName("OptionsForm");
     setWindowTitle("Option");
@@ -61,12 +61,6 @@ TOptionsForm::TOptionsForm(HELP_VIEWER& help, QWidget* parent) : QDialog(parent)
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-int TOptionsForm::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
-}
-
 QColor TOptionsForm::Choose(const QColor& initial)
 {
     return choose_ ? choose_(initial) : QColorDialog::getColor(initial, this);
@@ -86,13 +80,4 @@ void TOptionsForm::BG_BitBtnClick()
         background_ = c;
         ShowColour(bg_, c);
     }
-}
-
-void TOptionsForm::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpOptions);
-        return;
-    }
-    QDialog::keyPressEvent(e);
 }

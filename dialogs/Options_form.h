@@ -3,15 +3,16 @@
 // them yet.
 #pragma once
 
+#include "widgets/Modal_dialog.h"
+
 #include <QColor>
-#include <QDialog>
 
 #include <functional>
 
 class HELP_VIEWER;
 class QPushButton;
 
-class TOptionsForm : public QDialog {
+class TOptionsForm : public TModalDialog {
     Q_OBJECT
 public:
     // Asks for a colour starting from the one given; an invalid colour cancels.
@@ -19,7 +20,6 @@ public:
 
     explicit TOptionsForm(HELP_VIEWER& help, QWidget* parent = nullptr);
 
-    int Run();
     void FG_BitBtnClick();
     void BG_BitBtnClick();
 
@@ -34,13 +34,9 @@ public:
     QPushButton* OkButton() const { return ok_; }
     QPushButton* CancelButton() const { return cancel_; }
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-
 private:
     QColor Choose(const QColor& initial);
 
-    HELP_VIEWER& help_;
     ColorChooser choose_;
     QPushButton* fg_ = nullptr;
     QPushButton* bg_ = nullptr;

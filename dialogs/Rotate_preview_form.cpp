@@ -10,13 +10,13 @@
 #include <QPushButton>
 
 TRotatePVForm::TRotatePVForm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent)
-    : TRotatePVForm(doc, help, parent, std::make_unique<ROTATION_RULES>(doc.rotation_options))
+    : TRotatePVForm(doc, help, parent, std::make_unique<ROTATION_STATE>(doc.rotation_options))
 {
 }
 
 TRotatePVForm::TRotatePVForm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* parent,
-                             std::unique_ptr<ROTATION_RULES> rules)
-    : TEffectForm(*rules, doc, help, kHelpRotation, parent), doc_(doc), rules_(std::move(rules))
+                             std::unique_ptr<ROTATION_STATE> state)
+    : TEffectForm(state->rules, doc, help, kHelpRotation, parent), state_(std::move(state))
 {
     setObjectName("RotatePVForm");
     setWindowTitle("Rotate Preview");
@@ -36,13 +36,13 @@ TRotatePVForm::TRotatePVForm(TIMAGE_INFO& doc, HELP_VIEWER& help, QWidget* paren
 
 void TRotatePVForm::ShowColour()
 {
-    const std::uint8_t* b = doc_.rotation_options; // blue, green, red
+    const std::uint8_t* b = state_->background; // blue, green, red
     colour_->setStyleSheet(QString("background-color: rgb(%1, %2, %3)").arg(b[2]).arg(b[1]).arg(b[0]));
 }
 
 void TRotatePVForm::Panel1Click()
 {
-    std::uint8_t* b = doc_.rotation_options;
+    std::uint8_t* b = state_->background;
     const QColor chosen = QColorDialog::getColor(QColor(b[2], b[1], b[0]), this, "BackGround");
     if (!chosen.isValid())
         return;
@@ -54,12 +54,15 @@ void TRotatePVForm::Panel1Click()
 
 void TRotatePVForm::accept()
 {
-    doc_.rotation_dialog_flag = 0;
+    accepted_ = true;
     TEffectForm::accept();
 }
 
-void TRotatePVForm::reject()
+ROTATION_OUTCOME TRotatePVForm::Outcome() const
 {
-    doc_.rotation_dialog_flag = 1;
-    TEffectForm::reject();
+    ROTATION_OUTCOME out;
+    out.accepted = accepted_;
+    out.angle = Angle();
+    std::copy_n(state_->background, 3, out.background);
+    return out;
 }

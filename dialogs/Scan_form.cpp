@@ -27,7 +27,7 @@ QComboBox* Box(QWidget* parent, const std::vector<std::string>& items, const std
 
 TScanForm::TScanForm(const QString& device_label, const SCAN_CHOICES& choices, const QString& last_mode,
                      int last_resolution, QWidget* parent)
-    : QDialog(parent)
+    : TModalDialog(parent, nullptr, 0)
 {
     setObjectName("ScanForm");
     setWindowTitle("Acquire");

@@ -3,13 +3,12 @@
 #pragma once
 
 #include "system/sane/Scanner.h"
-
-#include <QDialog>
+#include "widgets/Modal_dialog.h"
 
 class QComboBox;
 class QLabel;
 
-class TScanForm : public QDialog {
+class TScanForm : public TModalDialog {
     Q_OBJECT
 public:
     TScanForm(const QString& device_label, const SCAN_CHOICES& choices, const QString& last_mode,

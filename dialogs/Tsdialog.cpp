@@ -7,8 +7,8 @@
 #include "dialogs/logic/File_chooser_rules.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
-#include "viewer/logic/Window_rules.h"
 #include "widgets/Help_window.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -24,29 +24,21 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <filesystem>
+
 namespace {
 
 constexpr int kWidth = 465, kHeight = 378;
 constexpr int kDesignedLeft = 215, kDesignedTop = 118;
 
 // Kept between the dialogs of one run: what the last OK accepted.
-QString g_last_dir;
-std::int32_t g_last_index = -1;
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 QString LowerPattern(std::int32_t index) { return QString(SaveTypes()[static_cast<std::size_t>(index)].pattern).toLower(); }
 
 } // namespace
 
-void TSaveDlg::ForgetRun()
-{
-    g_last_dir.clear();
-    g_last_index = -1;
-}
-
-TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent)
-    : QDialog(parent), doc_(doc), settings_path_(settings_path), help_(help)
+TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help,
+                   QWidget* parent)
+    : TModalDialog(parent, &help, kHelpContext), doc_(doc), memory_(memory), settings_path_(settings_path)
 {
     setObjectName("SaveDlg");
     setWindowTitle("Save As");
@@ -75,17 +67,18 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     Lb_Result = MakeLabel("Lb_Result", "", this, {8, 348, 449, 22});
 
     IniFile ini(settings_path_);
-    move(ini.ReadInteger("SaveFileDlg", "Left", kDesignedLeft), ini.ReadInteger("SaveFileDlg", "Top", kDesignedTop));
+    RestorePosition(ini, "SaveFileDlg", QPoint(kDesignedLeft, kDesignedTop));
     const QString recent = Q(ini.ReadString("SaveFileDlg", "RecentlyVisited", ""));
-    if (!(!g_last_dir.isEmpty() && chooser_->SetDirectory(g_last_dir)) && !chooser_->SetDirectory(recent) &&
+    const QString& last = memory_.save.last_dir;
+    if (!(!last.isEmpty() && chooser_->SetDirectory(last)) && !chooser_->SetDirectory(recent) &&
         !chooser_->SetDirectory(Q(doc_.open_directory)) && !chooser_->SetDirectory(QDir::currentPath()))
         chooser_->SetDirectory(QDir::rootPath());
-    const std::int32_t index = SaveTypeIndex(ini.ReadInteger("SaveFileDlg", "Ext_Index", g_last_index));
+    const std::int32_t index = SaveTypeIndex(ini.ReadInteger("SaveFileDlg", "Ext_Index", memory_.save.last_index));
     FilterComboBox1->setCurrentIndex(index);
     SpinQuality->setValue(StoredQuality(settings_path_));
     ShowQuality(index);
     // The name of the picture's file with the type's extension; the type's pattern without one.
-    const std::string base = FileNameOf(doc_.current_path);
+    const std::string base = std::filesystem::path(doc_.current_path).filename().string();
     const SAVE_NAME prefilled = SaveNameForType(base, index);
     Edit1->setText(prefilled.kind == SAVE_NAME_KIND::kFile ? Q(prefilled.text) : LowerPattern(index));
     ShowTypeMask(index);
@@ -95,12 +88,6 @@ TSaveDlg::TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEW
     connect(Bttn_OK, &QPushButton::clicked, this, &TSaveDlg::Bttn_OKClick);
     connect(Cancel_BitBtn, &QPushButton::clicked, this, &TSaveDlg::Cancel_BitBtnClick);
     Edit1->setFocus();
-}
-
-int TSaveDlg::Run()
-{
-    setWindowModality(Qt::WindowModal);
-    return exec();
 }
 
 void TSaveDlg::ShowTypeMask(std::int32_t index)
@@ -160,14 +147,13 @@ void TSaveDlg::Bttn_OKClick()
         ShowTypeMask(index);
         ShowQuality(index);
     }
-    g_last_dir = chooser_->Directory();
-    g_last_index = index;
+    memory_.save.last_dir = chooser_->Directory();
+    memory_.save.last_index = index;
     {
         // Stored before the overwrite question: a declined overwrite keeps them too.
         IniFile ini(settings_path_);
         ini.WriteInteger("SaveFileDlg", "Ext_Index", index);
-        ini.WriteInteger("SaveFileDlg", "Top", y());
-        ini.WriteInteger("SaveFileDlg", "Left", x());
+        KeepPosition(ini, "SaveFileDlg");
         ini.WriteString("SaveFileDlg", "RecentlyVisited", chooser_->Directory().toStdString());
         if (SaveTypeHasQuality(index))
             ini.WriteInteger("SaveFileDlg", kQualityKey, SpinQuality->value());
@@ -184,7 +170,8 @@ void TSaveDlg::Bttn_OKClick()
     if (rc == kOk)
         rc = doc_.Save();
     if (rc != kOk) {
-        Lb_Result->setText(Q(FileNameOf(path) + ": " + ResultTextWithReason(rc, doc_.context->failure_reason)));
+        const std::string name = std::filesystem::path(path).filename().string();
+        Lb_Result->setText(Q(name + ": " + ResultTextWithReason(rc, doc_.context->failure_reason)));
         chooser_->Refill();
         return;
     }
@@ -194,12 +181,3 @@ void TSaveDlg::Bttn_OKClick()
 }
 
 void TSaveDlg::Cancel_BitBtnClick() { reject(); }
-
-void TSaveDlg::keyPressEvent(QKeyEvent* e)
-{
-    if (e->key() == Qt::Key_F1) {
-        help_.ShowContext(kHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(e);
-}

@@ -8,7 +8,9 @@
 // dialog open with the document's edited flag as it was; a good one closes it.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/Dialog_memory.h"
+#include "widgets/Modal_dialog.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -24,18 +26,16 @@ class QSpinBox;
 class TFileChooser;
 class TIMAGE_INFO;
 
-class TSaveDlg : public QDialog {
+class TSaveDlg : public TModalDialog {
     Q_OBJECT
 public:
     static constexpr std::int32_t kHelpContext = 38;
-    // Forgets the directory and type the last OK of this run accepted (a new run).
-    static void ForgetRun();
 
+    // memory: what the save dialogs of this run remember (the last OK's directory and type);
     // settings_path: the settings file "RVS.ini".
-    TSaveDlg(TIMAGE_INFO& doc, const std::string& settings_path, HELP_VIEWER& help, QWidget* parent = nullptr);
+    TSaveDlg(TIMAGE_INFO& doc, DIALOG_MEMORY& memory, const std::string& settings_path, HELP_VIEWER& help,
+             QWidget* parent = nullptr);
 
-    // Shows the dialog window-modal and waits: QDialog::Accepted after a good save.
-    int Run();
     // The file the accepted save wrote.
     const QString& SavedPath() const { return saved_; }
     TFileChooser& Chooser() const { return *chooser_; }
@@ -56,17 +56,14 @@ public:
     QSpinBox* SpinQuality = nullptr; // 1 to 100; shown for the lossy types only
     QLabel* Lb_Result = nullptr;     // why the last save failed
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-
 private:
     bool AskOverwrite(const QString& path);
     void ShowTypeMask(std::int32_t index);
     void ShowQuality(std::int32_t index);
 
     TIMAGE_INFO& doc_;
+    DIALOG_MEMORY& memory_;
     std::string settings_path_;
-    HELP_VIEWER& help_;
     TFileChooser* chooser_ = nullptr;
     std::function<bool(const QString&)> ask_;
     QString saved_;

@@ -1,4 +1,4 @@
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 
 #include "core/Result_codes.h"
 #include "tests/Failing_allocations.h"

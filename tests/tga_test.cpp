@@ -6,7 +6,7 @@
 #include "dec_enc/Codecs.h"
 #include "tests/peers.h"
 #include "tests/tga_files.h"
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 #include "viewer/logic/Image_edits.h"
 #include "viewer/logic/Preload_cache.h"
 #include "viewer/logic/Undo_chain.h"

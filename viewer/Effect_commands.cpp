@@ -115,9 +115,10 @@ void TEffectCommands::Rotate()
 {
     TRotatePVForm form(doc_, help_, window_);
     form.Run();
-    const std::int32_t angle = form.Angle();
-    doc_.rotation_angle = angle;
-    if (doc_.rotation_dialog_flag == 0 && angle != 0)
+    const ROTATION_OUTCOME outcome = form.Outcome();
+    RecordRotationOutcome(doc_, outcome);
+    const std::int32_t angle = outcome.angle;
+    if (outcome.accepted && angle != 0)
         emit EditWanted([angle](TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS*) {
             return RotatePictureBy(doc, chain, angle, doc.rotation_options);
         });

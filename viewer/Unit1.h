@@ -2,7 +2,8 @@
 // rectangle and panning, opening and browsing, the slide show, settings and recent files.
 #pragma once
 
-#include "viewer/logic/Browse.h"
+#include "dialogs/Dialog_memory.h"
+#include "dialogs/logic/Browse.h"
 #include "viewer/logic/Command_table.h"
 #include "viewer/logic/Image_edits.h"
 #include "viewer/logic/Modal_session.h"
@@ -332,6 +333,7 @@ private:
     RECENT_FILES recent_;
     PAN_STATE pan_;
     std::string settings_path_;
+    DIALOG_MEMORY dialog_memory_; // what the open and save dialogs keep within the run
     std::function<QString()> choose_file_;
     std::function<QString()> choose_save_file_;
     QString save_proposal_;

@@ -15,8 +15,9 @@
 
 void TForm1::RunOpenDialog()
 {
-    TOFDialog::SetMediaPreview(PreviewMedia);
-    TOFDialog dialog(settings_path_, help_, this, doc_.state != kNothingOpen ? doc_.current_path : std::string());
+    dialog_memory_.media_preview = PreviewMedia;
+    TOFDialog dialog(dialog_memory_, settings_path_, help_, this,
+                     doc_.state != kNothingOpen ? doc_.current_path : std::string());
     if (dialog.Run() != QDialog::Accepted)
         return;
     doc_.current_path = dialog.ChosenPath().toStdString();
@@ -25,7 +26,7 @@ void TForm1::RunOpenDialog()
 
 bool TForm1::RunSaveDialog()
 {
-    TSaveDlg dialog(doc_, settings_path_, help_, this);
+    TSaveDlg dialog(doc_, dialog_memory_, settings_path_, help_, this);
     if (!save_proposal_.isEmpty()) {
         // A picture no file holds: the proposed name, in its folder, as the type of its
         // extension.

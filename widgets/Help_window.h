@@ -2,6 +2,7 @@
 // window of the program asks it for the topic of its help context.
 #pragma once
 
+#include "widgets/Modal_dialog.h"
 #include "widgets/logic/Help_file.h"
 
 #include <QPointer>
@@ -36,7 +37,7 @@ private:
 // The program's help: the help file "RVS_HELP.HLP" beside the executable (or in
 // share/ravelscope) and the one help window, created when help is first asked for. Every
 // window receives it by reference and asks it for the topic of its help context.
-class HELP_VIEWER {
+class HELP_VIEWER : public HELP_TOPICS {
 public:
     explicit HELP_VIEWER(std::string exe_dir) : dir_(std::move(exe_dir)) {}
     ~HELP_VIEWER();
@@ -45,7 +46,7 @@ public:
 
     // Opens the help window at the topic of context n. Without a help file or the topic
     // nothing is shown and the result is false.
-    bool ShowContext(std::int32_t n);
+    bool ShowContext(std::int32_t n) override;
     // Opens the help window at its index.
     bool ShowIndex();
     // The help window, or null until help was first asked for (or after it was closed).

@@ -1,6 +1,7 @@
 #include "widgets/Picture_view.h"
 
 #include "platform/Dib.h"
+#include "widgets/Qt_bridge.h"
 #include "widgets/logic/Rect_object.h"
 
 #include <QImage>
@@ -18,7 +19,7 @@ QImage ImageOver(const Dib* d)
 {
     if (d == nullptr || d->Empty() || d->PixelFormat() != 24)
         return {};
-    return QImage(d->Bits(), d->Width(), d->Height(), static_cast<qsizetype>(d->Stride()), QImage::Format_BGR888);
+    return DibView(*d);
 }
 
 } // namespace

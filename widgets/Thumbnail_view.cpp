@@ -1,6 +1,7 @@
 #include "widgets/Thumbnail_view.h"
 
 #include "thumbnails/Thumbnail_maker.h"
+#include "widgets/Qt_bridge.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
@@ -145,14 +146,6 @@ public:
         p->restore();
     }
 };
-
-// The result's picture as an image over the same memory, which the image then owns.
-QImage ImageOf(std::unique_ptr<Dib> dib)
-{
-    Dib* d = dib.release();
-    return QImage(d->Bits(), d->Width(), d->Height(), static_cast<qsizetype>(d->Stride()), QImage::Format_BGR888,
-                  [](void* owned) { delete static_cast<Dib*>(owned); }, d);
-}
 
 } // namespace
 
@@ -358,7 +351,7 @@ bool TThumbnailView::ApplyResults(std::vector<THUMB_RESULT>& results)
         model_->asked.erase(found);
         if (r.status == THUMB_RESULT::Status::kReady && r.picture && !r.picture->Empty()) {
             made = made || !r.from_cache;
-            model_->pictures[row] = ImageOf(std::move(r.picture));
+            model_->pictures[row] = DibImage(std::move(r.picture));
             model_->states[static_cast<std::size_t>(row)] = ItemState::kReady;
         } else {
             model_->pictures.erase(row);

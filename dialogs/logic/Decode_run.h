@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/Imageinfo.h"
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 // stepping over the directory list when files may fail, and the position text.
 #pragma once
 
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 
 #include <cstdint>
 #include <functional>

@@ -46,6 +46,15 @@ public:
     std::int32_t Apply(const Dib& source, std::int32_t value, Dib& out) const override;
 };
 
+// What the rotation dialog hands back: whether it was confirmed, the angle of its last
+// preview and the background colour (blue, green, red), which a chosen colour changes
+// even when the dialog is then cancelled.
+struct ROTATION_OUTCOME {
+    bool accepted = false;
+    std::int32_t angle = 0;
+    std::uint8_t background[3] = {};
+};
+
 // The rotation preview: angle −180 .. 182 degrees in steps of 2, start 0, turning a copy
 // reduced to at most 130 pixels on its longer side when that side passes 201. The
 // background is read at every preview, so a new colour shows at the next move.

@@ -4,12 +4,16 @@
 // picture shown may change or go while the dialog runs.
 #include "core/Imageinfo.h"
 #include "dialogs/Effect_form.h"
+#include "dialogs/Rotate_preview_form.h"
 #include "dialogs/tests/Test_effect.h"
-#include "viewer/tests/Gui_test_support.h"
+#include "viewer/logic/Image_edits.h"
 #include "widgets/Help_window.h"
 #include "widgets/Picture_view.h"
 #include "widgets/logic/Help_file.h"
+#include "viewer/tests/Gui_test_support.h"
 
+#include <QApplication>
+#include <QColorDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -126,6 +130,53 @@ private slots:
         });
         QCOMPARE(rc, int(QDialog::Accepted));
         QVERIFY(form.Result() != nullptr);
+    }
+
+    // The rotation dialog hands back whether it was confirmed, its angle and the colour
+    // chosen (kept after Cancel too) and writes nothing into the document; the command's
+    // adapter does.
+    void rotationHandsBackItsOutcome_data()
+    {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Esc") << false;
+    }
+    void rotationHandsBackItsOutcome()
+    {
+        QFETCH(bool, ok);
+        TIMAGE_INFO doc;
+        FillTestPicture(*doc.display);
+        const std::uint8_t start[3] = {1, 2, 3};
+        std::memcpy(doc.rotation_options, start, 3);
+        HELP_VIEWER help{RAVELSCOPE_VIEWER_DIR};
+        TRotatePVForm form(doc, help);
+        const int rc = RunWith(form, [&] {
+            QTest::keyClick(form.ScrollBar(), Qt::Key_Right);
+            QTest::keyClick(form.ScrollBar(), Qt::Key_Right);
+            QTimer::singleShot(0, [] {
+                auto* chooser = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+                QVERIFY(chooser != nullptr);
+                chooser->setCurrentColor(QColor(30, 20, 10));
+                chooser->accept();
+            });
+            form.ColourPanel()->click();
+            QCOMPARE(std::memcmp(doc.rotation_options, start, 3), 0); // not while the dialog runs
+            if (ok)
+                QTest::mouseClick(form.OkButton(), Qt::LeftButton);
+            else
+                QTest::keyClick(form.ScrollBar(), Qt::Key_Escape);
+        });
+        QCOMPARE(rc, int(ok ? QDialog::Accepted : QDialog::Rejected));
+        const ROTATION_OUTCOME outcome = form.Outcome();
+        QCOMPARE(outcome.accepted, ok);
+        QCOMPARE(outcome.angle, 4);
+        QCOMPARE(std::memcmp(doc.rotation_options, start, 3), 0);
+
+        RecordRotationOutcome(doc, outcome);
+        QCOMPARE(doc.rotation_dialog_flag, std::uint8_t(ok ? 0 : 1));
+        QCOMPARE(doc.rotation_angle, 4.0);
+        const std::uint8_t chosen[3] = {10, 20, 30}; // blue, green, red
+        QCOMPARE(std::memcmp(doc.rotation_options, chosen, 3), 0);
     }
 };
 

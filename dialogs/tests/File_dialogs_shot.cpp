@@ -35,11 +35,12 @@ int main(int argc, char** argv)
     const std::string ini = settings.filePath("RVS.ini").toStdString();
     HELP_VIEWER help(RAVELSCOPE_VIEWER_DIR);
     TIMAGE_INFO doc;
+    DIALOG_MEMORY memory;
     std::unique_ptr<QDialog> dialog;
     if (which == "open") {
-        TOFDialog::SetMediaPreview(PreviewMedia);
+        memory.media_preview = PreviewMedia;
         // As the main window opens it over PICTURE: in PICTURE's folder, All pictures chosen.
-        auto d = std::make_unique<TOFDialog>(ini, help, nullptr, picture.absoluteFilePath().toStdString());
+        auto d = std::make_unique<TOFDialog>(memory, ini, help, nullptr, picture.absoluteFilePath().toStdString());
         if (doc.Open(picture.absoluteFilePath().toStdString()) != 0 || doc.state != kPictureOpen)
             d->FilterComboBox1->setCurrentIndex(2); // All files: video and sound too
         const auto items = d->Chooser().FileListBox1->findItems(picture.fileName(), Qt::MatchExactly);
@@ -49,7 +50,7 @@ int main(int argc, char** argv)
     } else {
         if (doc.Open(picture.absoluteFilePath().toStdString()) != 0)
             return 1;
-        auto d = std::make_unique<TSaveDlg>(doc, ini, help);
+        auto d = std::make_unique<TSaveDlg>(doc, memory, ini, help);
         d->Chooser().SetDirectory(picture.absolutePath());
         d->FilterComboBox1->setCurrentIndex(3); // JPEG, with its quality
         dialog = std::move(d);

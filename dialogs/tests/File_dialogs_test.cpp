@@ -18,6 +18,7 @@
 #include "widgets/Help_window.h"
 #include "widgets/Media_window.h"
 #include "widgets/Picture_view.h"
+#include "widgets/Qt_bridge.h"
 #include "widgets/logic/Rect_object.h"
 
 #include <QApplication>
@@ -45,8 +46,6 @@
 #include <memory>
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A picture whose every pixel differs from its neighbours: blue x*20, green y*30, red 7.
 bool WriteGradient(const std::string& path, int w, int h)
@@ -131,6 +130,7 @@ class TestFileDialogs : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<QTemporaryDir> settings_;
     std::unique_ptr<HELP_VIEWER> help_;
+    DIALOG_MEMORY memory_; // what the main window keeps for its open and save dialogs
     QString start_dir_;
 
     std::string Path(const QString& name) const { return dir_->filePath(name).toStdString(); }
@@ -152,8 +152,7 @@ private slots:
         dir_ = std::make_unique<QTemporaryDir>();
         settings_ = std::make_unique<QTemporaryDir>();
         help_ = std::make_unique<HELP_VIEWER>(RAVELSCOPE_VIEWER_DIR);
-        TOFDialog::ForgetRun();
-        TSaveDlg::ForgetRun();
+        memory_ = {};
     }
 
     void cleanup()
@@ -191,7 +190,7 @@ private slots:
             ini.WriteInteger("File", "Ext_Index", stored);
             ini.WriteString("Dir", "RecentlyVisited", dir_->path().toStdString());
         }
-        TOFDialog d(Settings(), *help_);
+        TOFDialog d(memory_, Settings(), *help_);
         QCOMPARE(d.pos(), QPoint(297, 184));
         QCOMPARE(d.windowTitle(), QString("Open File Dialog"));
         QCOMPARE(d.FilterComboBox1->itemText(0), QString("All pictures"));
@@ -219,10 +218,10 @@ private slots:
         QVERIFY(WriteGradient(Path("shown/p.ppm"), 2, 2));
         IniFile(Settings()).WriteString("Dir", "RecentlyVisited", Path("remembered"));
         {
-            TOFDialog d(Settings(), *help_, nullptr, Path("shown/p.ppm"));
+            TOFDialog d(memory_, Settings(), *help_, nullptr, Path("shown/p.ppm"));
             QCOMPARE(d.Chooser().Directory(), dir_->filePath("shown"));
         }
-        TOFDialog d(Settings(), *help_, nullptr, Path("gone/p.ppm"));
+        TOFDialog d(memory_, Settings(), *help_, nullptr, Path("gone/p.ppm"));
         QCOMPARE(d.Chooser().Directory(), dir_->filePath("remembered"));
     }
 
@@ -249,7 +248,7 @@ private slots:
         QVERIFY(WriteTestPicture(Path(name), w, h, [](int, int, std::uint8_t* p) { p[0] = p[1] = p[2] = 9; }, grey));
         IniFile(Settings()).WriteInteger("File", "Ext_Index", 1);
         IniFile(Settings()).WriteString("Dir", "RecentlyVisited", dir_->path().toStdString());
-        TOFDialog d(Settings(), *help_);
+        TOFDialog d(memory_, Settings(), *help_);
         RunWith(d, [&] {
             d.Chooser().FileListBox1->setCurrentItem(Item(d.Chooser().FileListBox1, name));
             QVERIFY(d.Bttn_OK->isEnabled());
@@ -281,13 +280,13 @@ private slots:
         int players = 0;
         for (bool installed : {false, true}) {
             if (installed)
-                TOFDialog::SetMediaPreview([&](QWidget* host, const QString& path, QSize* source) {
+                memory_.media_preview = [&](QWidget* host, const QString& path, QSize* source) {
                     ++players;
                     (new QLabel(path, host))->show();
                     *source = QSize(170, 85);
                     return true;
-                });
-            TOFDialog d(Settings(), *help_);
+                };
+            TOFDialog d(memory_, Settings(), *help_);
             RunWith(d, [&] {
                 QListWidget* list = d.Chooser().FileListBox1;
                 list->setCurrentItem(Item(list, "clip.avi"));
@@ -307,7 +306,7 @@ private slots:
                 QVERIFY(d.Image1->isVisible());
             });
         }
-        TOFDialog::SetMediaPreview(nullptr);
+        memory_.media_preview = nullptr;
         QCOMPARE(players, 2);
     }
 
@@ -456,7 +455,7 @@ private slots:
             QVERIFY(WriteGradient(Path(n), 2, 2));
         const QString pics = dir_->filePath("pics");
         {
-            TOFDialog d(Settings(), *help_);
+            TOFDialog d(memory_, Settings(), *help_);
             QCOMPARE(RunWith(d,
                              [&] {
                                  QVERIFY(d.Chooser().SetDirectory(pics));
@@ -473,8 +472,8 @@ private slots:
         QCOMPARE(ini.ReadInteger("File", "Ext_Index", -1), 27);
         QCOMPARE(Q(ini.ReadString("Dir", "RecentlyVisited", "")), pics);
         QCOMPARE(ini.ReadInteger("OpenFileDlg", "Left", -1), 297);
-        TOFDialog::ForgetRun();
-        TOFDialog again(Settings(), *help_);
+        memory_.open = {}; // a new run
+        TOFDialog again(memory_, Settings(), *help_);
         QCOMPARE(again.Chooser().Directory(), pics);
         QCOMPARE(again.FilterComboBox1->currentIndex(), 28);
         QCOMPARE(Names(again.Chooser().FileListBox1), (QStringList{"x.ppm", "Y.PPM"}));
@@ -484,9 +483,9 @@ private slots:
     {
         QVERIFY(QDir(dir_->path()).mkpath("a/b"));
         WriteBytes(dir_->filePath("a/file"), "x");
-        TSaveDlg::ForgetRun();
+        memory_.save = {}; // a new run
         TIMAGE_INFO doc;
-        TSaveDlg d(doc, Settings(), *help_);
+        TSaveDlg d(doc, memory_, Settings(), *help_);
         TFileChooser& c = d.Chooser();
         QVERIFY(c.SetDirectory(dir_->filePath("a/b")));
         QVERIFY(c.UpDir_BitBtn->isEnabled());
@@ -504,11 +503,11 @@ private slots:
     void f1OpensTheDialogsHelpTopic()
     {
         TIMAGE_INFO doc;
-        TOFDialog open(Settings(), *help_);
+        TOFDialog open(memory_, Settings(), *help_);
         RunWith(open, [&] { QTest::keyClick(open.Edit1, Qt::Key_F1); });
         QVERIFY(help_->Form() != nullptr);
         QCOMPARE(help_->Form()->CurrentContext(), 25);
-        TSaveDlg save(doc, Settings(), *help_);
+        TSaveDlg save(doc, memory_, Settings(), *help_);
         RunWith(save, [&] {
             QTest::keyClick(save.Edit1, Qt::Key_F1);
             QVERIFY(save.isVisible());
@@ -521,7 +520,7 @@ private slots:
         auto doc = EditedDocument(4, 3);
         QVERIFY(doc);
         {
-            TSaveDlg d(*doc, Settings(), *help_);
+            TSaveDlg d(*doc, memory_, Settings(), *help_);
             QCOMPARE(d.pos(), QPoint(215, 118));
             QCOMPARE(d.windowTitle(), QString("Save As"));
             QCOMPARE(d.FilterComboBox1->currentIndex(), 5);
@@ -531,7 +530,7 @@ private slots:
         }
         IniFile(Settings()).WriteInteger("SaveFileDlg", "Ext_Index", 0);
         TIMAGE_INFO pasted; // no file holds it yet
-        TSaveDlg d(pasted, Settings(), *help_);
+        TSaveDlg d(pasted, memory_, Settings(), *help_);
         QCOMPARE(d.FilterComboBox1->currentIndex(), 0);
         QCOMPARE(d.Edit1->text(), QString("*.bmp"));
     }
@@ -558,7 +557,7 @@ private slots:
         doc->display = std::move(cropped);
         QCOMPARE(CommitEdit(*doc), int(kOk));
         const SAVE_TYPE& t = SaveTypes()[static_cast<std::size_t>(type)];
-        TSaveDlg d(*doc, Settings(), *help_);
+        TSaveDlg d(*doc, memory_, Settings(), *help_);
         const int rc = RunWith(d, [&] {
             QVERIFY(d.Chooser().SetDirectory(dir_->path()));
             d.FilterComboBox1->setCurrentIndex(type);
@@ -610,7 +609,7 @@ private slots:
         QVERIFY(doc);
         QVERIFY(WriteGradient(Path("keep.pgm"), 1, 1));
         const QStringList before = QDir(dir_->path()).entryList(QDir::Files);
-        TSaveDlg d(*doc, Settings(), *help_);
+        TSaveDlg d(*doc, memory_, Settings(), *help_);
         const int rc = RunWith(d, [&] {
             QVERIFY(d.Chooser().SetDirectory(dir_->path()));
             d.FilterComboBox1->setCurrentIndex(type);
@@ -646,7 +645,7 @@ private slots:
         auto doc = EditedDocument(16, 16);
         QVERIFY(doc);
         {
-            TSaveDlg d(*doc, Settings(), *help_);
+            TSaveDlg d(*doc, memory_, Settings(), *help_);
             QCOMPARE(d.SpinQuality->value(), 90);
             const int rc = RunWith(d, [&] {
                 QVERIFY(!d.SpinQuality->isVisible()); // PCX first
@@ -676,7 +675,7 @@ private slots:
         identify.start("identify", {"-format", "%Q", dir_->filePath("q35.jpg")});
         QVERIFY2(identify.waitForFinished(), "ImageMagick (scripts/deps.sh) is needed");
         QCOMPARE(QString(identify.readAllStandardOutput()), QString("35"));
-        TSaveDlg again(*doc, Settings(), *help_);
+        TSaveDlg again(*doc, memory_, Settings(), *help_);
         QCOMPARE(again.SpinQuality->value(), 35);
         const int rc = RunWith(again, [&] {
             QVERIFY(again.Chooser().SetDirectory(dir_->path()));
@@ -703,7 +702,7 @@ private slots:
         WriteBytes(dir_->filePath("keep.png"), old);
         WriteBytes(dir_->filePath("wide.gif"), old);
         int asked = 0;
-        TSaveDlg d(*doc, Settings(), *help_);
+        TSaveDlg d(*doc, memory_, Settings(), *help_);
         RunWith(d, [&] {
             QVERIFY(d.Chooser().SetDirectory(dir_->path()));
             d.FilterComboBox1->setCurrentIndex(6);
@@ -723,7 +722,7 @@ private slots:
         wide->state = kPictureOpen;
         wide->picture_present = 1;
         QCOMPARE(CommitEdit(*wide), int(kOk));
-        TSaveDlg w(*wide, Settings(), *help_);
+        TSaveDlg w(*wide, memory_, Settings(), *help_);
         RunWith(w, [&] {
             QVERIFY(w.Chooser().SetDirectory(dir_->path()));
             w.FilterComboBox1->setCurrentIndex(2);

@@ -3,6 +3,7 @@
 #include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "dialogs/logic/Preview_rules.h"
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"
@@ -214,6 +215,13 @@ void ClearEffectResult(TIMAGE_INFO& doc)
 {
     doc.dialog_accepted = 0;
     doc.result_bitmap.Release();
+}
+
+void RecordRotationOutcome(TIMAGE_INFO& doc, const ROTATION_OUTCOME& outcome)
+{
+    doc.rotation_dialog_flag = outcome.accepted ? 0 : 1;
+    doc.rotation_angle = outcome.angle;
+    std::copy_n(outcome.background, 3, doc.rotation_options);
 }
 
 int RotatePictureBy(TIMAGE_INFO& doc, UNDO_CHAIN& chain, double angle, const std::uint8_t background[3])

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 
+struct ROTATION_OUTCOME;
 class TIMAGE_INFO;
 class UNDO_CHAIN;
 
@@ -35,6 +36,9 @@ int ApplyEffectResult(TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* se
 void RecordEffectResult(TIMAGE_INFO& doc, std::unique_ptr<Dib> result);
 // Forgets a recorded outcome once the command has applied it (flag clear, memory freed).
 void ClearEffectResult(TIMAGE_INFO& doc);
+// The document's side of the rotation dialog's outcome: the rotation-cancelled flag (0
+// after OK, 1 otherwise), the angle and the background colour, which lasts for the run.
+void RecordRotationOutcome(TIMAGE_INFO& doc, const ROTATION_OUTCOME& outcome);
 
 // Turns the whole picture by angle degrees (positive counter-clockwise) onto the enlarged
 // canvas, uncovered pixels in background (bytes 0, 1, 2); an angle of 0 changes nothing.

@@ -1,6 +1,6 @@
 #include "viewer/logic/Startup.h"
 
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 #include "viewer/logic/Window_rules.h"
 
 #include <cstdio>

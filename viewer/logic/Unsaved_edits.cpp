@@ -70,8 +70,6 @@ std::string ProposedSavePath(const std::string& folder, const std::function<bool
     return path;
 }
 
-bool HoldsUnsavedEdits(const TIMAGE_INFO& doc) { return doc.state == kPictureOpen && doc.edited != 0; }
-
 LeaveStep PlanLeave(const TIMAGE_INFO& doc) { return HoldsUnsavedEdits(doc) ? LeaveStep::kAsk : LeaveStep::kGo; }
 
 LeaveStep PlanLeave(LeaveAnswer answer)

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "core/Imageinfo.h"
+#include "dialogs/logic/Browse.h" // HoldsUnsavedEdits
 
 #include <cstdint>
 #include <functional>
@@ -44,10 +45,6 @@ SAVE_PLAN PlanSave(const TIMAGE_INFO& doc, const DOC_FILE& file);
 // The name a Save As proposes for a picture no file holds: "Untitled.png" in folder, or
 // the first of "Untitled 2.png", "Untitled 3.png", ... that taken() says no file has.
 std::string ProposedSavePath(const std::string& folder, const std::function<bool(const std::string&)>& taken);
-
-// True while the picture shown has edits no file holds: leaving it asks first, the slide
-// show and full-screen stepping pause on it.
-bool HoldsUnsavedEdits(const TIMAGE_INFO& doc);
 
 // The answers to "Save the changes ...?" before an edited picture is left. Cancel is the
 // default: it loses nothing and writes nothing.

@@ -52,6 +52,10 @@ private:
     std::unique_ptr<TIMAGE_INFO> scratch_;
 };
 
+// True while the picture shown has edits no file holds: leaving it asks first, the slide
+// show and full-screen stepping pause on it.
+bool HoldsUnsavedEdits(const TIMAGE_INFO& doc);
+
 // True when a regular file exists at path.
 bool FileExists(const std::string& path);
 // path made absolute against the working directory.

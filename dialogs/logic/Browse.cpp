@@ -1,13 +1,14 @@
-#include "viewer/logic/Browse.h"
+#include "dialogs/logic/Browse.h"
 
 #include "core/Result_codes.h"
-#include "viewer/logic/Window_rules.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <new>
 #include <utility>
+
+bool HoldsUnsavedEdits(const TIMAGE_INFO& doc) { return doc.state == kPictureOpen && doc.edited != 0; }
 
 bool FileExists(const std::string& path)
 {
