@@ -159,7 +159,7 @@ void TSystemCommands::Acquire()
     TScanForm form(QString::fromStdString(device), choices,
                    QString::fromStdString(ini.ReadString(kScanSection, "Mode", "")),
                    ini.ReadInteger(kScanSection, "Resolution", 0), window_);
-    if (form.exec() != QDialog::Accepted)
+    if (form.Run() != QDialog::Accepted)
         return;
     const SCAN_REQUEST request = form.Request(device);
     ini.WriteString(kScanSection, "Mode", request.mode);
@@ -188,5 +188,5 @@ void TSystemCommands::Associate()
 {
     // The media panel plays sound and video, so their types are offered too.
     TAssociateF form(QCoreApplication::applicationFilePath().toStdString(), true, window_);
-    form.exec();
+    form.Run();
 }

@@ -12,6 +12,7 @@
 #include "viewer/logic/Startup.h"
 #include "widgets/Help_window.h"
 #include "widgets/Picture_view.h"
+#include "widgets/Qt_bridge.h"
 #include "widgets/Toolbar_icons.h"
 #include "widgets/logic/Rect_object.h"
 
@@ -49,8 +50,6 @@ constexpr int kClipboardPollMs = 1000;
 constexpr int kDefaultWidth = 630;
 constexpr int kDefaultHeight = 514;
 constexpr char kFirstStartText[] = "This file do initial setup for Oxbel application";
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 bool ClipboardHasBitmap()
 {
@@ -823,20 +822,6 @@ void TForm1::mn_Edit_RedoClick()
         RunEdit([this] { return chain_.Redo(doc_); });
 }
 
-namespace {
-
-// A 24-bit bitmap as an image of its own memory.
-QImage ImageOf(const Dib& d)
-{
-    QImage img(d.Width(), d.Height(), QImage::Format_BGR888);
-    if (img.isNull())
-        return img;
-    for (int y = 0; y < d.Height(); ++y)
-        std::memcpy(img.scanLine(y), d.ScanLine(y), static_cast<std::size_t>(d.Width()) * 3);
-    return img;
-}
-
-} // namespace
 
 void TForm1::mn_Edit_CopyClick()
 {
@@ -850,7 +835,7 @@ void TForm1::mn_Edit_CopyClick()
         statusBar()->showMessage(ResultText(rc));
         return;
     }
-    const QImage img = ImageOf(area);
+    const QImage img = DibCopy(area);
     if (img.isNull()) {
         statusBar()->showMessage(ResultText(kMemoryError));
         return;
@@ -874,7 +859,7 @@ void TForm1::mn_Edit_CutClick()
     });
     if (!cut)
         return;
-    QGuiApplication::clipboard()->setImage(ImageOf(area));
+    QGuiApplication::clipboard()->setImage(DibCopy(area));
     clipboard_state_ = 4;
     RefreshCommands();
 }
@@ -953,7 +938,7 @@ void TForm1::mn_File_PrintClick()
         return;
     }
     const Dib& d = *doc_.display;
-    const QImage img(d.Bits(), d.Width(), d.Height(), static_cast<qsizetype>(d.Stride()), QImage::Format_BGR888);
+    const QImage img = DibView(d);
     QPainter painter;
     if (img.isNull() || !painter.begin(&printer)) {
         statusBar()->showMessage("Print: the printer could not be started.");
