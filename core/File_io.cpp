@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <new>
 
 namespace {
 
@@ -128,6 +130,31 @@ int LoadWholeFile(const std::string& path, PixelBuffer& buf)
     return buf.Reserve(got);
 }
 
+int ReadTextFile(const std::string& path, std::string& text, std::uint64_t max_bytes)
+{
+    text.clear();
+    FilePtr f = OpenForRead(path);
+    if (!f)
+        return kOpenFileError;
+    const std::int64_t size = FileSize(f.get());
+    if (size < 0)
+        return kOpenFileError;
+    if (static_cast<std::uint64_t>(size) > max_bytes)
+        return kImageTooLarge;
+    try {
+        text.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return kMemoryError;
+    }
+    const std::size_t got = text.empty() ? 0 : std::fread(text.data(), 1, text.size(), f.get());
+    if (std::ferror(f.get()) != 0) {
+        text.clear();
+        return kOpenFileError;
+    }
+    text.resize(got); // a file that shrank under us is read as far as it goes
+    return kOk;
+}
+
 int FinishWrite(FilePtr f)
 {
     FILE* raw = f.release();
@@ -152,9 +179,9 @@ std::uint32_t ByteCursor::Dword(int order)
 
 std::string ExtensionOf(const std::string& path)
 {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot);
+    // A name that is only a dot and letters (".png") is taken as its extension, as it
+    // always was: a file saved as ".png" is a PNG.
+    const std::string name = std::filesystem::path(path).filename().string();
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
 }

@@ -35,6 +35,14 @@ std::int64_t FileSize(FILE* f);
 // kImageTooLarge for files past kMaxPictureBytes, or kMemoryError.
 int LoadWholeFile(const std::string& path, PixelBuffer& buf);
 
+// The one whole-file read of the small text files: the settings file, the desktop's key
+// files, the help file, a document for the text viewer. Opens as OpenForRead does (a FIFO
+// or a device is refused, never waited on). Returns kOk; kOpenFileError when the file
+// cannot be opened or read; kImageTooLarge when it holds more than max_bytes (text is
+// then empty: nothing of such a file is read); kMemoryError.
+inline constexpr std::uint64_t kMaxTextFileBytes = std::uint64_t{64} << 20;
+int ReadTextFile(const std::string& path, std::string& text, std::uint64_t max_bytes = kMaxTextFileBytes);
+
 // How many bytes of picture one byte of a file can stand for at most in a format family
 // (num / den), and how a claim is held against it: a header whose claim needs more of
 // the file than there is, is refused before anything is allocated for it; below that, a

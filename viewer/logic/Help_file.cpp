@@ -1,18 +1,17 @@
 #include "viewer/logic/Help_file.h"
 
+#include "core/File_io.h"
+#include "core/Result_codes.h"
 #include "viewer/logic/Browse.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <sstream>
 
 bool HELP_FILE::Load(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    std::string text;
+    return ReadTextFile(path, text) == kOk && Parse(text);
 }
 
 bool HELP_FILE::Parse(const std::string& text)
@@ -57,9 +56,8 @@ std::string FindHelpFile(const std::string& exe_dir)
     const std::string beside = exe_dir + "/" + kHelpFileName;
     if (FileExists(beside))
         return beside;
-    const std::size_t slash = exe_dir.find_last_of('/');
-    if (slash != std::string::npos) {
-        const std::string shared = exe_dir.substr(0, slash) + "/share/ravelscope/" + kHelpFileName;
+    if (const std::filesystem::path prefix = std::filesystem::path(exe_dir).parent_path(); !prefix.empty()) {
+        const std::string shared = (prefix / "share/ravelscope" / kHelpFileName).string();
         if (FileExists(shared))
             return shared;
     }
