@@ -113,17 +113,33 @@ std::string UnreadableReason(const std::string& path)
     return "";
 }
 
-int LoadWholeFile(const std::string& path, PixelBuffer& buf)
+namespace {
+
+// Opens path for one whole read: kOk with the file and its size, kOpenFileError, or
+// kImageTooLarge past max_bytes.
+int OpenWhole(const std::string& path, std::uint64_t max_bytes, FilePtr& f, std::size_t& size)
 {
-    FilePtr f = OpenForRead(path);
+    f = OpenForRead(path);
     if (!f)
         return kOpenFileError;
-    const std::int64_t size = FileSize(f.get());
-    if (size < 0)
+    const std::int64_t n = FileSize(f.get());
+    if (n < 0)
         return kOpenFileError;
-    if (static_cast<std::uint64_t>(size) > kMaxPictureBytes)
+    if (static_cast<std::uint64_t>(n) > max_bytes)
         return kImageTooLarge;
-    if (int rc = buf.Reserve(static_cast<std::size_t>(size)); rc != kOk)
+    size = static_cast<std::size_t>(n);
+    return kOk;
+}
+
+} // namespace
+
+int LoadWholeFile(const std::string& path, PixelBuffer& buf)
+{
+    FilePtr f;
+    std::size_t size = 0;
+    if (int rc = OpenWhole(path, kMaxPictureBytes, f, size); rc != kOk)
+        return rc;
+    if (int rc = buf.Reserve(size); rc != kOk)
         return rc;
     const std::size_t got = std::fread(buf.data(), 1, buf.size(), f.get());
     // A file that shrank under us is read as far as it goes.
@@ -133,16 +149,12 @@ int LoadWholeFile(const std::string& path, PixelBuffer& buf)
 int ReadTextFile(const std::string& path, std::string& text, std::uint64_t max_bytes)
 {
     text.clear();
-    FilePtr f = OpenForRead(path);
-    if (!f)
-        return kOpenFileError;
-    const std::int64_t size = FileSize(f.get());
-    if (size < 0)
-        return kOpenFileError;
-    if (static_cast<std::uint64_t>(size) > max_bytes)
-        return kImageTooLarge;
+    FilePtr f;
+    std::size_t size = 0;
+    if (int rc = OpenWhole(path, max_bytes, f, size); rc != kOk)
+        return rc;
     try {
-        text.resize(static_cast<std::size_t>(size));
+        text.resize(size);
     } catch (const std::bad_alloc&) {
         return kMemoryError;
     }
