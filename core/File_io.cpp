@@ -167,6 +167,20 @@ int ReadTextFile(const std::string& path, std::string& text, std::uint64_t max_b
     return kOk;
 }
 
+int ReplaceTextFile(const std::string& target, std::string_view text, int* sys_error)
+{
+    return ReplaceFileWith(
+        target,
+        [text](const std::string& write_path) {
+            FilePtr f = OpenForWrite(write_path);
+            if (!f)
+                return static_cast<int>(kOpenFileError);
+            std::fwrite(text.data(), 1, text.size(), f.get());
+            return FinishWrite(std::move(f));
+        },
+        sys_error);
+}
+
 int FinishWrite(FilePtr f)
 {
     FILE* raw = f.release();

@@ -1,6 +1,5 @@
 #include "core/Replace_file.h"
 
-#include "core/File_io.h"
 #include "core/Result_codes.h"
 
 #include <fcntl.h>
@@ -215,20 +214,6 @@ int ReplaceFileWith(const std::string& target, const std::function<int(const std
     if (sys_error != nullptr)
         *sys_error = rc == kOk ? 0 : e;
     return rc;
-}
-
-int ReplaceTextFile(const std::string& target, std::string_view text, int* sys_error)
-{
-    return ReplaceFileWith(
-        target,
-        [text](const std::string& write_path) {
-            FilePtr f = OpenForWrite(write_path);
-            if (!f)
-                return static_cast<int>(kOpenFileError);
-            std::fwrite(text.data(), 1, text.size(), f.get());
-            return FinishWrite(std::move(f));
-        },
-        sys_error);
 }
 
 std::string ResultTextWithReason(int code, int sys_error)

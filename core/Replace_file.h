@@ -17,7 +17,6 @@
 
 #include <functional>
 #include <string>
-#include <string_view>
 
 class ReplaceFile {
 public:
@@ -58,10 +57,6 @@ private:
 // writer ran on its way out may have changed it); one that noted none gives 0.
 int ReplaceFileWith(const std::string& target, const std::function<int(const std::string&)>& write,
                     int* sys_error = nullptr);
-
-// The one atomic text replace: writes text through ReplaceFileWith (the settings file, the
-// desktop's key files, a report). kOk or kOpenFileError, *sys_error as above.
-int ReplaceTextFile(const std::string& target, std::string_view text, int* sys_error = nullptr);
 
 // Called by a writer right where a system call writing its file failed: the error number
 // ReplaceFileWith reports for the write under way on this thread. The first one noted

@@ -1,7 +1,6 @@
 #include "platform/Ini_file.h"
 
 #include "core/File_io.h"
-#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "platform/Text_lines.h"
 #include "platform/Xdg_dirs.h"

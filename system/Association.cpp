@@ -2,7 +2,6 @@
 
 #include "core/File_io.h"
 #include "core/Picture_types.h"
-#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "platform/Xdg_dirs.h"
 #include "system/Run_program.h"

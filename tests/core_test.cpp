@@ -4,7 +4,6 @@
 #include "core/Codec_ctx.h"
 #include "core/Diagnostics.h"
 #include "core/File_io.h"
-#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "tests/test_support.h"
