@@ -80,6 +80,17 @@ int CopyDecodedTo(const CODEC_CTX& ctx, Dib& dib)
     return kOk;
 }
 
+bool CODEC_CTX::HasSourceRows() const
+{
+    const std::size_t bytes = PictureBytes(width, height, 3);
+    if (bytes == SIZE_MAX)
+        return false;
+    if (source_bitmap != nullptr)
+        return source_bitmap->PixelFormat() == 24 && source_bitmap->Width() >= width &&
+               source_bitmap->Height() >= height;
+    return (edited ? work.size() : decoded.size()) >= bytes;
+}
+
 void FillMissingRows(CODEC_CTX& ctx, int first_row)
 {
     if (first_row >= ctx.height)

@@ -5,6 +5,7 @@
 // kMaxPictureBytes is refused with kImageTooLarge before any memory is touched.
 #pragma once
 
+#include "core/File_io.h"
 #include "core/Pixel_buffer.h"
 #include "platform/Dib.h"
 
@@ -30,7 +31,7 @@ struct CODEC_CTX {
     PixelBuffer work;                     // the edited picture (blue, green, red)
     PixelBuffer decoded;                  // the picture as read: 3 bytes a pixel, blue, green, red
     PixelBuffer quad;                     // 4 bytes a pixel: blue, green, red, unused (JPEG)
-    std::vector<std::uint8_t*> row_pointers; // one per row: red-green-blue rows for the PNG writer
+    std::vector<std::uint8_t*> row_pointers; // one per row: where the PNG reader puts it
     double rotation_angle = 0.0;
     CODEC_CTX* prev_state = nullptr; // undo chain links
     CODEC_CTX* next_state = nullptr;
@@ -51,10 +52,10 @@ struct CODEC_CTX {
     // pixel layout's order), whatever order the file keeps it in.
     std::uint8_t palette[256 * 3] = {};
 
-    // Planar rows for the PCX and DCX writers (red row, green row, blue row per picture
-    // row), kept apart so that preparing a save never overwrites the picture as read.
+    // One planar row for the PCX and DCX writers (red bytes, green bytes, blue bytes), kept
+    // apart so that a save never overwrites the picture as read.
     PixelBuffer planar;
-    // Red-green-blue rows that row_pointers address while a PNG save runs.
+    // Filtered rows of the PNG writer.
     PixelBuffer save_rows;
     // True while the index buffer and palette describe the current picture (after a GIF
     // read or a colour reduction, until the next open or edit).
@@ -71,6 +72,16 @@ struct CODEC_CTX {
     // set (BMP): that bitmap, for the caller to install in place of the direct target.
     std::unique_ptr<Dib> handed_back;
 
+    // Set by the caller while a reader decodes the bytes of a mapped file (null otherwise):
+    // readers that go through their bytes front to back call ReleaseInputBefore now and
+    // then with the first byte they still need, and the pages before it are given back.
+    MappedFile* input_map = nullptr;
+    void ReleaseInputBefore(const std::uint8_t* p) const
+    {
+        if (input_map != nullptr)
+            input_map->ReleaseBefore(p);
+    }
+
     // Set by the caller before a writer or colour reduction runs (the save dispatcher and
     // the edit commit): the working pixel buffer, not the decoded one, holds the picture.
     bool edited = false;
@@ -78,8 +89,8 @@ struct CODEC_CTX {
     // working pixel buffer is behind the picture shown, and the next save copies the
     // display bitmap into it before a writer runs.
     bool work_behind = false;
-    // Set by the caller before a writer runs: the display bitmap whose rows the JPEG and
-    // XWD writers encode as they stand; null: they take the context's own buffers.
+    // Set by the caller before a writer runs: the display bitmap, whose rows the writers
+    // encode as they stand (SourceRow); null: they take the context's own buffers.
     const Dib* source_bitmap = nullptr;
     // Set by the caller before a lossy writer runs: the quality, 1 (smallest) to 100 (best),
     // and whether a writer that can should keep every pixel exactly instead.
@@ -156,6 +167,17 @@ struct CODEC_CTX {
     // The pixels a writer saves: the working pixel buffer while edited, else the decoded
     // pixel buffer.
     const std::uint8_t* WriterSource() const { return edited ? work.data() : decoded.data(); }
+    // Row y of the picture a writer saves, width × 3 bytes, blue, green, red: the source
+    // bitmap's scan line when the caller gave one (the picture shown), else the row of
+    // WriterSource(). Writers read their rows here, so a save makes no copy of the picture.
+    const std::uint8_t* SourceRow(int y) const
+    {
+        return source_bitmap != nullptr ? source_bitmap->ScanLine(y)
+                                        : WriterSource() + static_cast<std::size_t>(y) * RowBytes();
+    }
+    // Whether SourceRow can serve a width × height picture: a 24-bit source bitmap at least
+    // that large, or without one a source buffer that holds the picture.
+    bool HasSourceRows() const;
 };
 
 // Records why a codec failed and returns its code: `return Refuse(ctx, kDataError, "the file

@@ -5,14 +5,18 @@
 #include "core/Result_codes.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -36,6 +40,18 @@ ssize_t WriteToFd(void* cookie, const char* data, std::size_t n)
     return static_cast<ssize_t>(n);
 }
 
+// Writers that place rows at their offsets (bottom-up rows written from the top) seek.
+int SeekFd(void* cookie, off64_t* pos, int whence)
+{
+    const off64_t at = lseek64(static_cast<int>(reinterpret_cast<std::intptr_t>(cookie)), *pos, whence);
+    if (at < 0) {
+        NoteWriteError(errno);
+        return -1;
+    }
+    *pos = at;
+    return 0;
+}
+
 int CloseFd(void* cookie)
 {
     if (close(static_cast<int>(reinterpret_cast<std::intptr_t>(cookie))) != 0) {
@@ -54,7 +70,7 @@ FilePtr OpenForWrite(const std::string& path)
         NoteWriteError(errno);
         return nullptr;
     }
-    const cookie_io_functions_t io {nullptr, WriteToFd, nullptr, CloseFd};
+    const cookie_io_functions_t io {nullptr, WriteToFd, SeekFd, CloseFd};
     FilePtr f(fopencookie(reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)), "w", io));
     if (!f) {
         NoteWriteError(errno);
@@ -210,4 +226,131 @@ std::string ExtensionOf(const std::string& path)
     const std::string name = std::filesystem::path(path).filename().string();
     const std::size_t dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+// Mappings whose pages a bus error may be answered for: a file cut short under its
+// mapping. The handler maps zero pages over the rest of the mapping that holds the fault
+// and lets the access run again; any other bus error goes to the handler that was there.
+namespace {
+
+constexpr int kMapSlots = 64;
+std::atomic<std::uintptr_t> map_begin[kMapSlots];
+std::atomic<std::uintptr_t> map_end[kMapSlots];
+struct sigaction previous_bus_action;
+std::once_flag bus_handler_once;
+
+void OnBusError(int sig, siginfo_t* info, void* uctx)
+{
+    const auto addr = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    for (int i = 0; i < kMapSlots; ++i) {
+        const std::uintptr_t b = map_begin[i].load(std::memory_order_acquire);
+        const std::uintptr_t e = map_end[i].load(std::memory_order_acquire);
+        if (b != 0 && addr >= b && addr < e) {
+            const std::uintptr_t from = addr & ~(page - 1);
+            if (mmap(reinterpret_cast<void*>(from), e - from, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
+                     0) != MAP_FAILED)
+                return;
+        }
+    }
+    if (previous_bus_action.sa_flags & SA_SIGINFO) {
+        if (previous_bus_action.sa_sigaction != nullptr) {
+            previous_bus_action.sa_sigaction(sig, info, uctx);
+            return;
+        }
+    } else if (previous_bus_action.sa_handler != SIG_DFL && previous_bus_action.sa_handler != SIG_IGN) {
+        previous_bus_action.sa_handler(sig);
+        return;
+    }
+    signal(SIGBUS, SIG_DFL); // the fault repeats and ends the process as it would have
+}
+
+void InstallBusHandler()
+{
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, &previous_bus_action);
+}
+
+} // namespace
+
+MappedFile::~MappedFile() { Unmap(); }
+
+int MappedFile::Map(const std::string& path)
+{
+    Unmap();
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return kOpenFileError;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return kOpenFileError;
+    }
+    if (st.st_size == 0) {
+        close(fd);
+        return kOk;
+    }
+    const auto size = static_cast<std::size_t>(st.st_size);
+    void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (p == MAP_FAILED)
+        return kOpenFileError;
+    madvise(p, size, MADV_SEQUENTIAL);
+    data_ = static_cast<const std::uint8_t*>(p);
+    size_ = size;
+    released_ = 0;
+    released_tail_ = 0;
+    std::call_once(bus_handler_once, InstallBusHandler);
+    const auto b = reinterpret_cast<std::uintptr_t>(p);
+    for (int i = 0; i < kMapSlots && slot_ < 0; ++i) {
+        std::uintptr_t expected = 0;
+        if (map_begin[i].compare_exchange_strong(expected, b, std::memory_order_acq_rel)) {
+            map_end[i].store(b + size, std::memory_order_release);
+            slot_ = i;
+        }
+    }
+    if (slot_ < 0) { // no slot for the bus error handler: the caller reads the file instead
+        Unmap();
+        return kOpenFileError;
+    }
+    return kOk;
+}
+
+void MappedFile::ReleaseBefore(std::size_t offset)
+{
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t upto = std::min(offset, size_) & ~(page - 1);
+    if (upto < released_ + (std::size_t{1} << 20))
+        return;
+    madvise(const_cast<std::uint8_t*>(data_) + released_, upto - released_, MADV_DONTNEED);
+    released_ = upto;
+}
+
+void MappedFile::ReleaseFrom(std::size_t offset)
+{
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t tail = released_tail_ == 0 ? size_ : released_tail_;
+    const std::size_t from = (std::min(offset, size_) + page - 1) & ~(page - 1);
+    if (from >= tail || tail - from < (std::size_t{1} << 20))
+        return;
+    madvise(const_cast<std::uint8_t*>(data_) + from, tail - from, MADV_DONTNEED);
+    released_tail_ = from;
+}
+
+void MappedFile::Unmap()
+{
+    if (data_ == nullptr)
+        return;
+    if (slot_ >= 0) {
+        map_end[slot_].store(0, std::memory_order_release);
+        map_begin[slot_].store(0, std::memory_order_release);
+        slot_ = -1;
+    }
+    munmap(const_cast<std::uint8_t*>(data_), size_);
+    data_ = nullptr;
+    size_ = 0;
+    released_ = 0;
 }

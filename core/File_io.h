@@ -90,6 +90,42 @@ constexpr bool ClaimFits(std::uint64_t claimed_bytes, std::uint64_t available, E
     return e.divide ? claim / e.num <= available : claim <= Wide{available} * e.num;
 }
 
+// A regular file's bytes mapped read-only, for readers that go through them once: the
+// kernel reads ahead, and ReleaseBefore gives back the pages a reader has passed, so a
+// large file never stands in memory whole. Passed pages read again come back from the
+// file. A file cut short by another program while it is mapped reads as zero bytes from
+// where it ends, instead of the bus error the kernel would raise.
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // Maps path. kOk, or kOpenFileError for anything but a readable regular file (an
+    // empty file maps to no bytes) and when 64 mappings are live already.
+    int Map(const std::string& path);
+    std::span<const std::uint8_t> Bytes() const { return {data_, size_}; }
+    // Gives back the whole pages before `offset` that were not given back yet; a call that
+    // passes less than 1 MiB since the last one does nothing.
+    void ReleaseBefore(std::size_t offset);
+    // The same for a reader that goes from the end: the whole pages from `offset` on.
+    void ReleaseFrom(std::size_t offset);
+    void ReleaseBefore(const std::uint8_t* p)
+    {
+        if (p >= data_ && p <= data_ + size_)
+            ReleaseBefore(static_cast<std::size_t>(p - data_));
+    }
+    void Unmap();
+
+private:
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t released_ = 0;      // pages before this are given back
+    std::size_t released_tail_ = 0; // and from this on (0: none)
+    int slot_ = -1;
+};
+
 // Closes the stream and reports whether every byte reached the file.
 int FinishWrite(FilePtr f);
 

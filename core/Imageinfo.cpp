@@ -14,8 +14,6 @@
 #include <filesystem>
 #include <new>
 
-TIMAGE_INFO* pImageInfo = nullptr;
-
 namespace {
 
 struct FormatNameRow {

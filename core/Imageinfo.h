@@ -157,15 +157,12 @@ private:
     std::int32_t OpenStep(const std::string& name, std::span<const std::uint8_t> bytes, bool load);
 };
 
-// Set by the command-line tool and read by nothing; every other program hands its
-// document on by reference.
-extern TIMAGE_INFO* pImageInfo;
-
 // Fills the context for a save with the given code, as the save dialog's "OK" does:
-// output name, size from the display, output depth, TGA flags, planar rows for PCX and
-// DCX, the row pointer table for PNG, the document's JPEG quality. Sets the save code. (The JPEG writer encodes the
-// display bitmap's rows as they are, with no 4-byte copy of the picture.)
-// Returns kOk, or a code when the preparation cannot get its memory.
+// output name, size from the display, output depth, TGA flags, the document's quality for
+// the lossy writers. Sets the save code. No copy of the picture is made: the writers read
+// the display bitmap's rows as they are (CODEC_CTX::SourceRow), the PCX, DCX and PNG
+// writers converting one row at a time.
+// Returns kOk, or a code when the display bitmap cannot be turned to 24 bits.
 std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::string& output_path);
 
 // True when the writer of a save code takes its pixels from the display bitmap alone (after

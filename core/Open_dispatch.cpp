@@ -286,11 +286,26 @@ std::int32_t TIMAGE_INFO::OpenStep(const std::string& name, std::span<const std:
     if (row->decoder == nullptr)
         return Refuse(ctx, kFormatNotSupported, std::string("this build reads no ") + FormatName(row->format_code) +
                                                     " files");
+    // The file is mapped, not read: the reader's passed pages are given back as it goes,
+    // so the file never stands in memory beside the picture whole. Where it cannot be
+    // mapped it is read.
+    MappedFile mapped;
+    struct Unmap {
+        CODEC_CTX& ctx;
+        ~Unmap() { ctx.input_map = nullptr; }
+    } unmap {ctx};
     if (load) {
-        if (int loaded = LoadWholeFile(name, ctx.file); loaded != kOk)
-            return Refuse(ctx, sniffed ? kDataError : loaded,
-                          loaded == kImageTooLarge ? "the file is larger than 1 GiB" : UnreadableReason(name));
-        bytes = std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size());
+        if (mapped.Map(name) == kOk) {
+            bytes = mapped.Bytes();
+            if (bytes.size() > kMaxPictureBytes)
+                return Refuse(ctx, sniffed ? kDataError : kImageTooLarge, "the file is larger than 1 GiB");
+            ctx.input_map = &mapped;
+        } else {
+            if (int loaded = LoadWholeFile(name, ctx.file); loaded != kOk)
+                return Refuse(ctx, sniffed ? kDataError : loaded,
+                              loaded == kImageTooLarge ? "the file is larger than 1 GiB" : UnreadableReason(name));
+            bytes = std::span<const std::uint8_t>(ctx.file.data(), ctx.file.size());
+        }
     }
 
     ctx.index_matches_picture = false;

@@ -4,6 +4,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -78,6 +79,13 @@ void PixelBuffer::Release()
     data_ = nullptr;
     size_ = capacity_ = 0;
     mapped_ = false;
+}
+
+void PixelBuffer::Discard(std::size_t upto)
+{
+    constexpr std::size_t kPage = 4096;
+    if (mapped_ && upto >= kPage)
+        madvise(data_, std::min(upto, capacity_) & ~(kPage - 1), MADV_DONTNEED);
 }
 
 int PixelBuffer::Reserve(std::size_t n) { return n <= capacity_ ? (size_ = n, kOk) : Grow(n, false); }

@@ -28,6 +28,9 @@ public:
     [[nodiscard]] int Resize(std::size_t n);
     // Returns the memory to the system.
     void Release();
+    // Gives the whole pages before byte `upto` back to the system while keeping the
+    // capacity: they read as zeros afterwards. Does nothing for small (unmapped) buffers.
+    void Discard(std::size_t upto);
 
     std::uint8_t* data() { return data_; }
     const std::uint8_t* data() const { return data_; }

@@ -37,40 +37,6 @@ constexpr CommandRow kSaveCommand[] = {
     {kFmtGif, kSaveGif}, {kFmtPng, kSavePng}, {kFmtPpm, kSavePpm}, {kFmtPgm, kSavePgm},
 };
 
-// Planar rows: for each picture row, its red bytes, then its green bytes, then its blue.
-int FillPlanarRows(CODEC_CTX& ctx, const Dib& dib)
-{
-    const std::size_t w = static_cast<std::size_t>(dib.Width());
-    if (int rc = ctx.planar.Reserve(w * 3 * static_cast<std::size_t>(dib.Height())); rc != kOk)
-        return rc;
-    for (int y = 0; y < dib.Height(); ++y) {
-        const std::uint8_t* p = dib.ScanLine(y);
-        std::uint8_t* r = ctx.planar.data() + static_cast<std::size_t>(y) * w * 3;
-        for (std::size_t x = 0; x < w; ++x, p += 3) {
-            r[x] = p[2];
-            r[w + x] = p[1];
-            r[2 * w + x] = p[0];
-        }
-    }
-    return kOk;
-}
-
-// Red-green-blue rows behind the row pointer table.
-int FillRgbRows(CODEC_CTX& ctx, const Dib& dib)
-{
-    const std::size_t row_bytes = static_cast<std::size_t>(dib.Width()) * 3;
-    if (int rc = ctx.save_rows.Reserve(PictureBytes(dib.Width(), dib.Height(), 3)); rc != kOk)
-        return rc;
-    ctx.row_pointers.resize(static_cast<std::size_t>(dib.Height()));
-    for (int y = 0; y < dib.Height(); ++y) {
-        const std::uint8_t* p = dib.ScanLine(y);
-        std::uint8_t* q = ctx.save_rows.data() + static_cast<std::size_t>(y) * row_bytes;
-        ctx.row_pointers[static_cast<std::size_t>(y)] = q;
-        SwapRedBlue(p, q, static_cast<std::size_t>(dib.Width()));
-    }
-    return kOk;
-}
-
 } // namespace
 
 std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::string& output_path)
@@ -89,30 +55,18 @@ std::int32_t PrepareSave(TIMAGE_INFO& doc, std::int32_t save_code, const std::st
     ctx.height = dib.Height();
     ctx.out_bits_per_pixel = 24;
     ctx.quality = std::clamp(doc.save_quality, 1, 100);
-    switch (save_code) {
-    case kSaveTga:
+    if (save_code == kSaveTga) {
         ctx.right_to_left = false;
         ctx.top_to_bottom = false;
-        return kOk;
-    case kSavePcx:
-    case kSaveDcx:
-        return FillPlanarRows(ctx, dib);
-    case kSavePng:
-        return FillRgbRows(ctx, dib);
-    default:
-        return kOk;
     }
+    return kOk;
 }
 
 bool SaveReadsDisplay(std::int32_t save_code)
 {
-    switch (save_code) {
-    case kSaveBmp: case kSaveDcx: case kSaveJpeg: case kSavePcx: case kSavePng:
-    case kSaveWebp: case kSaveAvif: case kSaveJxl:
-        return true;
-    default:
-        return false;
-    }
+    // Colour reduction reads the context's own buffers; every other writer reads the rows
+    // of the display bitmap.
+    return save_code != kSaveGif;
 }
 
 std::int32_t TIMAGE_INFO::Save()
@@ -120,7 +74,9 @@ std::int32_t TIMAGE_INFO::Save()
     CODEC_CTX& ctx = *context;
     last_save_errno = 0;
     ctx.failure_reason.clear();
-    if (ctx.work_behind)
+    // Writers read the display bitmap's rows; only the GIF writer's colour reduction reads
+    // the working pixel buffer, which an edit that changed the display alone leaves behind.
+    if (ctx.work_behind && !SaveReadsDisplay(save_code))
         if (const int rc = CopyDisplayToWork(*this); rc != kOk)
             return rc;
     WriterFn writer = nullptr;
@@ -143,7 +99,7 @@ std::int32_t TIMAGE_INFO::Save()
     // Every writer writes a temporary file that replaces the target only when complete;
     // the writer sees the temporary file's name as the output name. What it reads besides
     // the context's buffers: whether the working pixel buffer holds the picture, and the
-    // display bitmap (JPEG, XWD).
+    // display bitmap, whose rows are the picture (SourceRow).
     const std::string target = ctx.output_file_name;
     // The working pixel buffer holds the picture shown from the first edit on, whatever
     // the document's edited flag says after a save or an undo to the saved picture.

@@ -43,8 +43,8 @@ inline int ReadPcx(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePcx); }
 // DCX: the page ctx.page_index (0: the first) of the container; fills ctx.page_offsets.
 int DecodeDcx(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadDcx(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeDcx); }
-int WritePcx(CODEC_CTX& ctx); // reads ctx.planar
-int WriteDcx(CODEC_CTX& ctx); // reads ctx.planar
+int WritePcx(CODEC_CTX& ctx); // reads SourceRow(), one row of planes at a time
+int WriteDcx(CODEC_CTX& ctx);
 int DecodeGif(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadGif(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeGif); }
 int WriteGif(CODEC_CTX& ctx); // colour reduction where needed, then the encoder
@@ -52,7 +52,7 @@ int WriteGif(CODEC_CTX& ctx); // colour reduction where needed, then the encoder
 // PNG, JPEG, TIFF
 int DecodePng(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadPng(CODEC_CTX& ctx) { return ReadWith(ctx, DecodePng); }
-int WritePng(CODEC_CTX& ctx); // reads ctx.row_pointers (red-green-blue rows)
+int WritePng(CODEC_CTX& ctx); // reads SourceRow()
 int DecodeJpeg(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadJpeg(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeJpeg); }
 int WriteJpeg(CODEC_CTX& ctx); // reads ctx.source_bitmap, or ctx.quad without one
@@ -79,7 +79,7 @@ int DecodeSct(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadSct(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeSct); }
 int DecodeXwd(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadXwd(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeXwd); }
-int WriteXwd(CODEC_CTX& ctx); // reads ctx.source_bitmap, or WriterSource() without one
+int WriteXwd(CODEC_CTX& ctx); // reads SourceRow()
 int DecodeXpm(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);
 inline int ReadXpm(CODEC_CTX& ctx) { return ReadWith(ctx, DecodeXpm); }
 int DecodeFits(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes);

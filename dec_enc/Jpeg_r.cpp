@@ -22,6 +22,7 @@
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Jpeg_err.h"
 #include "dec_enc/Jpeg_rows.h"
+#include "dec_enc/Jpeg_source.h"
 
 #include <algorithm>
 #include <cstring>
@@ -95,7 +96,8 @@ int DecodeJpegBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     }
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kJpegMaxLibraryMemory;
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    JpegByteSource source;
+    AttachJpegBytes(&cinfo, source, bytes, &ctx);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);

@@ -119,6 +119,7 @@ int DecodeBinaryRows(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx, std
             src = ctx.raw_rows.data();
         }
         std::uint8_t* out = dest_row(rows_done);
+        ctx.ReleaseInputBefore(got.data());
         if (h.kind == NetpbmKind::Bitmap) {
             for (std::size_t x = 0; x < width; ++x, out += 3)
                 out[0] = out[1] = out[2] = (src[x >> 3] & (0x80 >> (x & 7))) ? 0 : 255;
@@ -237,7 +238,13 @@ int DecodeNetpbmRaster(ByteCursor& in, const NETPBM_HEADER& h, CODEC_CTX& ctx)
         const std::size_t total = out_row * static_cast<std::size_t>(height);
         const auto got = in.Take(total);
         const std::size_t whole = got.size() / 3 * 3; // a torn last pixel counts as missing
-        SwapRedBlue(got.data(), block, whole / 3);
+        // In pieces of 4 MiB, giving back the file's pages behind each.
+        constexpr std::size_t kPiece = std::size_t{4} << 20;
+        for (std::size_t done = 0; done < whole; done += kPiece) {
+            const std::size_t n = std::min(kPiece, whole - done);
+            SwapRedBlue(got.data() + done, block + done, n / 3);
+            ctx.ReleaseInputBefore(got.data() + done + n);
+        }
         std::memset(block + whole, 0, total - whole);
         return kOk;
     }

@@ -11,7 +11,7 @@
 
 int WritePat(CODEC_CTX& ctx)
 {
-    if (ctx.width < 1 || ctx.height < 1)
+    if (ctx.width < 1 || ctx.height < 1 || !ctx.HasSourceRows())
         return kDataError;
     FilePtr f = OpenForWrite(ctx.output_file_name);
     if (!f)
@@ -23,10 +23,9 @@ int WritePat(CODEC_CTX& ctx)
     static const char kName[] = "GIMP Pattern";
     std::fwrite(kName, 1, sizeof kName, f.get());
     const std::size_t row_bytes = static_cast<std::size_t>(ctx.width) * 3;
-    const std::uint8_t* src = ctx.WriterSource();
     std::vector<std::uint8_t> row(row_bytes);
     for (int y = 0; y < ctx.height; ++y) {
-        SwapRedBlue(src + static_cast<std::size_t>(y) * row_bytes, row.data(), static_cast<std::size_t>(ctx.width));
+        SwapRedBlue(ctx.SourceRow(y), row.data(), static_cast<std::size_t>(ctx.width));
         std::fwrite(row.data(), 1, row_bytes, f.get());
     }
     return FinishWrite(std::move(f));

@@ -109,27 +109,37 @@ int WritePcxImage(CODEC_CTX& ctx, FILE* out)
     std::uint8_t header[kHeaderBytes];
     StorePcxHeader(header, ctx.width, ctx.height);
     bool ok = std::fwrite(header, 1, kHeaderBytes, out) == kHeaderBytes;
-    const std::size_t row_bytes = static_cast<std::size_t>(ctx.width) * 3;
-    // Encoded rows are staged in the raw row buffer, so that the index buffer keeps the
-    // indices a GIF read left for a later GIF save.
+    const std::size_t w = static_cast<std::size_t>(ctx.width);
+    const std::size_t row_bytes = w * 3;
+    // One row is laid out as planes (its red bytes, then its green, then its blue) in the
+    // planar row buffer and encoded into the raw row buffer, so that the index buffer keeps
+    // the indices a GIF read left for a later GIF save.
     if (int rc = ctx.raw_rows.Reserve(2 * row_bytes); rc != kOk)
         return rc;
+    if (int rc = ctx.planar.Reserve(row_bytes); rc != kOk)
+        return rc;
+    std::uint8_t* planes = ctx.planar.data();
     for (int y = 0; y < ctx.height; ++y) {
-        const std::size_t n = EncodePcxRow(ctx.planar.data() + static_cast<std::size_t>(y) * row_bytes, row_bytes,
-                                           ctx.raw_rows.data());
+        const std::uint8_t* p = ctx.SourceRow(y);
+        for (std::size_t x = 0; x < w; ++x, p += 3) {
+            planes[x] = p[2];
+            planes[w + x] = p[1];
+            planes[2 * w + x] = p[0];
+        }
+        const std::size_t n = EncodePcxRow(planes, row_bytes, ctx.raw_rows.data());
         ok = std::fwrite(ctx.raw_rows.data(), 1, n, out) == n && ok;
     }
     return ok ? kOk : kOpenFileError;
 }
 
-// Checks what both writers need: a size the header can hold and the planar rows.
+// Checks what both writers need: a size the header can hold and the picture's rows.
 int CheckPlanarInput(const CODEC_CTX& ctx)
 {
     if (ctx.width < 1 || ctx.height < 1)
         return kMagicError;
     if (ctx.width > 0xFFFF || ctx.height > 0xFFFF)
         return kImageTooLarge;
-    if (ctx.planar.size() < PictureBytes(ctx.width, ctx.height, 3))
+    if (!ctx.HasSourceRows())
         return kDataError;
     return kOk;
 }

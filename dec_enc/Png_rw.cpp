@@ -8,8 +8,8 @@
 // Depth reported: 24 for RGB, 32 for RGBA, 8 for palette and grey files; compression
 // method 0 is named "LZ77". Pictures wider and taller than 4096 are refused.
 //
-// Writing: 8-bit RGB, not interlaced, default compression and filters, from the row
-// pointer table (red, green, blue rows) that the save preparation fills.
+// Writing: 8-bit RGB, not interlaced, through PngEncoder (adaptive filters, level 6) from
+// the rows of SourceRow().
 //
 // libpng reports errors by a long jump; the functions that set the jump point hold no
 // object with a destructor, so the jump skips nothing that needs releasing.
@@ -17,6 +17,7 @@
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
+#include "dec_enc/Png_encoder.h"
 
 #include <png.h>
 
@@ -40,11 +41,6 @@ bool SizeRowTable(CODEC_CTX& ctx, std::size_t rows) noexcept
     } catch (...) {
         return false;
     }
-}
-
-void JumpOnError(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
 }
 
 // The reader's error handler: libpng's message becomes the reason, unless the reader gave
@@ -76,17 +72,23 @@ void LimitedFree(png_structp, png_voidp p)
 }
 
 // libpng reads the file's bytes through here; running out is a read error, as on a stream.
+struct PngInput {
+    ByteCursor in;
+    const CODEC_CTX& ctx; // gives back the file's pages behind the cursor
+};
+
 void ReadFromCursor(png_structp png, png_bytep data, std::size_t length)
 {
-    auto* in = static_cast<ByteCursor*>(png_get_io_ptr(png));
-    if (in->Read(data, length) != length)
+    auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (input->in.Read(data, length) != length)
         png_error(png, "Read Error");
+    input->ctx.ReleaseInputBefore(input->in.Bytes().data() + input->in.Pos());
 }
 
 // Sets up the transformations and reads the picture from the file's bytes.
 int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
-    ByteCursor in(bytes);
+    PngInput input {ByteCursor(bytes), ctx};
     PngMemory memory;
     memory.limit = static_cast<png_alloc_size_t>(std::max<std::size_t>(bytes.size(), 8 << 20));
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &ctx, JumpOnReadError, SilentWarning, &memory,
@@ -109,7 +111,7 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
                 std::memset(row, 0, ctx.RowBytes());
         return rc;
     }
-    png_set_read_fn(png, &in, ReadFromCursor);
+    png_set_read_fn(png, &input, ReadFromCursor);
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, nullptr, 0);
     // Every chunk's CRC is still checked; the zlib stream's own Adler-32 over the whole
     // raster adds nothing to that and costs a pass over the inflated data.
@@ -193,31 +195,6 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     return kOk;
 }
 
-int EncodePng(CODEC_CTX& ctx, FILE* file)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpOnError, SilentWarning);
-    if (png == nullptr)
-        return kMemoryError;
-    png_infop info = png_create_info_struct(png);
-    if (info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        return kMemoryError;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return std::ferror(file) != 0 ? kOpenFileError : kUnknownError; // a write failed, or the library
-    }
-    png_init_io(png, file);
-    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_IF_SAFE, nullptr, 0);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(ctx.width), static_cast<png_uint_32>(ctx.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, ctx.row_pointers.data());
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return kOk;
-}
-
 } // namespace
 
 int DecodePng(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
@@ -240,15 +217,18 @@ int DecodePng(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 
 int WritePng(CODEC_CTX& ctx)
 {
-    if (ctx.width < 1 || ctx.height < 1 || ctx.row_pointers.size() != static_cast<std::size_t>(ctx.height))
+    if (ctx.width < 1 || ctx.height < 1 || !ctx.HasSourceRows())
         return kDataError;
-    for (const std::uint8_t* row : ctx.row_pointers)
-        if (row == nullptr)
-            return kDataError;
     FilePtr f = OpenForWrite(ctx.output_file_name);
     if (!f)
         return kOpenFileError;
-    if (int rc = EncodePng(ctx, f.get()); rc != kOk)
+    PngEncoder png(f.get(), ctx.width, ctx.height, PngEncoder::Mode::Whole, ctx.save_rows);
+    int rc = png.Start();
+    for (int y = 0; y < ctx.height && rc == kOk; ++y)
+        rc = png.AddRow(ctx.SourceRow(y));
+    if (rc == kOk)
+        rc = png.Finish();
+    if (rc != kOk)
         return rc;
     return FinishWrite(std::move(f));
 }

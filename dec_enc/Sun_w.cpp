@@ -8,7 +8,7 @@
 
 int WriteSun(CODEC_CTX& ctx)
 {
-    if (ctx.width < 1 || ctx.height < 1)
+    if (ctx.width < 1 || ctx.height < 1 || !ctx.HasSourceRows())
         return kDataError;
     FilePtr f = OpenForWrite(ctx.output_file_name);
     if (!f)
@@ -21,9 +21,8 @@ int WriteSun(CODEC_CTX& ctx)
                                     static_cast<std::uint32_t>(ctx.height), 24u, length, 0u, 0u, 0u};
     for (std::uint32_t w : words)
         WriteDword(kBigEndian, w, f.get());
-    const std::uint8_t* src = ctx.WriterSource();
     for (int y = 0; y < ctx.height; ++y) {
-        std::fwrite(src + static_cast<std::size_t>(y) * row_bytes, 1, row_bytes, f.get());
+        std::fwrite(ctx.SourceRow(y), 1, row_bytes, f.get());
         if (padded != row_bytes)
             std::fputc(0, f.get());
     }

@@ -264,6 +264,8 @@ int WriteTga(CODEC_CTX& ctx)
         return kDataError;
     if (ctx.width > 0xFFFF || ctx.height > 0xFFFF)
         return Refuse(ctx, kImageTooLarge, "a TGA file holds at most 65535 pixels a side");
+    if (!ctx.HasSourceRows())
+        return kDataError;
     FilePtr f = OpenForWrite(ctx.output_file_name);
     if (!f)
         return kOpenFileError;
@@ -276,11 +278,10 @@ int WriteTga(CODEC_CTX& ctx)
     std::fwrite(header, 1, sizeof header, f.get());
 
     const std::size_t row_bytes = static_cast<std::size_t>(ctx.width) * 3;
-    const std::uint8_t* src = ctx.WriterSource();
     std::vector<std::uint8_t> mirrored(ctx.right_to_left ? row_bytes : 0);
     for (int j = 0; j < ctx.height; ++j) {
         const int y = ctx.top_to_bottom ? j : ctx.height - 1 - j;
-        const std::uint8_t* row = src + static_cast<std::size_t>(y) * row_bytes;
+        const std::uint8_t* row = ctx.SourceRow(y);
         if (ctx.right_to_left) {
             for (std::size_t x = 0; x < row_bytes; x += 3) {
                 const std::uint8_t* p = row + row_bytes - 3 - x;

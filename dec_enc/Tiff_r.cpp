@@ -19,12 +19,6 @@
 
 namespace {
 
-// libtiff reads the file's bytes through these, as it would a file it had mapped.
-struct TIFF_BYTES {
-    std::span<const std::uint8_t> bytes;
-    std::uint64_t pos = 0;
-};
-
 TIFF_BYTES& Bytes(thandle_t h) { return *static_cast<TIFF_BYTES*>(h); }
 
 tmsize_t ReadBytes(thandle_t h, void* buf, tmsize_t size)
@@ -73,7 +67,8 @@ void UnmapNothing(thandle_t, void*, toff_t) {}
 
 int QuietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
-// Opens the bytes for reading with libtiff's messages kept quiet; null when libtiff cannot.
+} // namespace
+
 TiffPtr OpenTiffBytes(const std::string& name, TIFF_BYTES& in)
 {
     TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
@@ -86,6 +81,8 @@ TiffPtr OpenTiffBytes(const std::string& name, TIFF_BYTES& in)
     TIFFOpenOptionsFree(opts);
     return tif;
 }
+
+namespace {
 
 struct CompressionName {
     std::uint16_t value;
@@ -100,89 +97,21 @@ constexpr CompressionName kCompressionNames[] = {
     {34661, "JBIG"},      {34676, "SGILOG"},   {34677, "SGILOG24"},
 };
 
-struct TIFF_LAYOUT {
-    std::uint32_t width = 0, height = 0;
-    std::uint16_t bits = 1, samples = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
-};
-
-// How many bytes of pixels one byte of the file can hold at most, by compression: stored
-// data is allowed to be cut to an eighth (the rest reads as black); the byte-oriented
-// schemes stay below 2048 (LZW about 1300, Deflate 1032, JPEG 1536). Fax and JBIG code a
-// whole row in one bit, so for them only the rows are bounded.
-bool DataCanBeInFile(const TIFF_LAYOUT& l, std::uint16_t compression, std::size_t file_size)
-{
-    switch (compression) {
-    case COMPRESSION_CCITTRLE:
-    case COMPRESSION_CCITTFAX3:
-    case COMPRESSION_CCITTFAX4:
-    case COMPRESSION_CCITTRLEW:
-    case COMPRESSION_JBIG:
-        return ClaimFits(l.height, file_size, expansion::kRowBits);
-    default:
-        break;
-    }
-    using Wide = unsigned __int128;
-    const Wide raw = (Wide{l.width} * l.samples * l.bits + 7) / 8 * l.height;
-    const std::uint64_t claimed = raw > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(raw);
-    return ClaimFits(claimed, file_size,
-                     compression == COMPRESSION_NONE ? expansion::kStoredEighth : expansion::kTiffCoded);
-}
-
-
 // Grey, palette or RGB scan lines into blue, green, red rows.
 int ReadScanlines(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
 {
-    std::uint8_t map[3][256];
-    if (l.bits == 8 && l.samples == 1) {
-        std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
-        if (l.photometric == PHOTOMETRIC_PALETTE && TIFFGetField(t, TIFFTAG_COLORMAP, &r, &g, &b) == 1) {
-            bool wide = false;
-            for (int i = 0; i < 256; ++i)
-                wide = wide || r[i] >= 256 || g[i] >= 256 || b[i] >= 256;
-            const int shift = wide ? 8 : 0;
-            for (int i = 0; i < 256; ++i) {
-                map[0][i] = static_cast<std::uint8_t>(r[i] >> shift);
-                map[1][i] = static_cast<std::uint8_t>(g[i] >> shift);
-                map[2][i] = static_cast<std::uint8_t>(b[i] >> shift);
-            }
-        } else {
-            const bool white_is_zero = l.photometric == PHOTOMETRIC_MINISWHITE;
-            for (int i = 0; i < 256; ++i)
-                map[0][i] = map[1][i] = map[2][i] = static_cast<std::uint8_t>(white_is_zero ? 255 - i : i);
-        }
-    }
-    const tmsize_t line = TIFFScanlineSize(t);
-    const std::size_t need = l.bits == 1 ? (l.width + 7) / 8 : static_cast<std::size_t>(l.width) * l.samples;
-    if (line <= 0 || static_cast<std::size_t>(line) < need)
-        return Refuse(ctx, kDataError, "rows shorter than the picture's width");
-    if (int rc = ctx.raw_rows.Reserve(static_cast<std::size_t>(line)); rc != kOk)
+    TIFF_SCANLINES rows;
+    if (int rc = rows.Start(t, l); rc != kOk)
+        return Refuse(ctx, rc, "rows shorter than the picture's width");
+    if (int rc = ctx.raw_rows.Reserve(rows.line_bytes); rc != kOk)
         return rc;
-    const std::uint8_t* in = ctx.raw_rows.data();
-    // A set bit is black unless the file says that 0 is black.
-    const std::uint8_t set_bit = l.photometric == PHOTOMETRIC_MINISBLACK ? 255 : 0;
     for (std::uint32_t y = 0; y < l.height; ++y) {
         if (TIFFReadScanline(t, ctx.raw_rows.data(), y, 0) < 0) {
-            FillMissingRows(ctx, static_cast<int>(y));
+            for (std::uint32_t k = y; k < l.height; ++k)
+                std::memset(ctx.TargetRow(static_cast<int>(k)), 0, ctx.RowBytes());
             return kOk;
         }
-        std::uint8_t* out = ctx.DecodedRow(static_cast<int>(y));
-        if (l.bits == 1) {
-            for (std::uint32_t x = 0; x < l.width; ++x, out += 3)
-                out[0] = out[1] = out[2] = (in[x >> 3] >> (7 - (x & 7)) & 1) ? set_bit : 255 - set_bit;
-        } else if (l.samples == 1) {
-            for (std::uint32_t x = 0; x < l.width; ++x, out += 3) {
-                out[0] = map[2][in[x]];
-                out[1] = map[1][in[x]];
-                out[2] = map[0][in[x]];
-            }
-        } else {
-            const std::uint8_t* p = in;
-            for (std::uint32_t x = 0; x < l.width; ++x, out += 3, p += 3) {
-                out[0] = p[2];
-                out[1] = p[1];
-                out[2] = p[0];
-            }
-        }
+        rows.ToBgr(ctx.raw_rows.data(), ctx.TargetRow(static_cast<int>(y)));
     }
     return kOk;
 }
@@ -209,20 +138,119 @@ int ReadRgba(TIFF* t, const TIFF_LAYOUT& l, CODEC_CTX& ctx)
     TIFFRGBAImageEnd(&img);
     // Pixels are red, green, blue, alpha in memory.
     const std::uint8_t* q = ctx.quad.data();
-    std::uint8_t* d = ctx.decoded.data();
-    const std::size_t pixels = static_cast<std::size_t>(l.width) * l.height;
-    for (std::size_t i = 0; i < pixels; ++i, q += 4, d += 3) {
-        const unsigned a = alpha ? q[3] : 255u;
-        for (int k = 0; k < 3; ++k) {
-            const unsigned c = q[2 - k];
-            d[k] = static_cast<std::uint8_t>(premultiplied ? std::min(255u, c + 255u - a)
-                                                           : (c * a + 255u * (255u - a) + 127u) / 255u);
+    for (std::uint32_t y = 0; y < l.height; ++y) {
+        std::uint8_t* d = ctx.TargetRow(static_cast<int>(y));
+        for (std::uint32_t x = 0; x < l.width; ++x, q += 4, d += 3) {
+            const unsigned a = alpha ? q[3] : 255u;
+            for (int k = 0; k < 3; ++k) {
+                const unsigned c = q[2 - k];
+                d[k] = static_cast<std::uint8_t>(premultiplied ? std::min(255u, c + 255u - a)
+                                                               : (c * a + 255u * (255u - a) + 127u) / 255u);
+            }
         }
     }
     return kOk;
 }
 
 } // namespace
+
+// How many bytes of pixels one byte of the file can hold at most, by compression: stored
+// data is allowed to be cut to an eighth (the rest reads as black); the byte-oriented
+// schemes stay below 2048 (LZW about 1300, Deflate 1032, JPEG 1536). Fax and JBIG code a
+// whole row in one bit, so for them only the rows are bounded.
+bool TiffDataCanBeInFile(const TIFF_LAYOUT& l, std::uint16_t compression, std::size_t file_size)
+{
+    switch (compression) {
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_JBIG:
+        return ClaimFits(l.height, file_size, expansion::kRowBits);
+    default:
+        break;
+    }
+    using Wide = unsigned __int128;
+    const Wide raw = (Wide{l.width} * l.samples * l.bits + 7) / 8 * l.height;
+    const std::uint64_t claimed = raw > UINT64_MAX ? UINT64_MAX : static_cast<std::uint64_t>(raw);
+    return ClaimFits(claimed, file_size,
+                     compression == COMPRESSION_NONE ? expansion::kStoredEighth : expansion::kTiffCoded);
+}
+
+int TIFF_SCANLINES::Start(TIFF* t, const TIFF_LAYOUT& layout)
+{
+    l = layout;
+    if (l.bits == 8 && l.samples == 1) {
+        std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+        if (l.photometric == PHOTOMETRIC_PALETTE && TIFFGetField(t, TIFFTAG_COLORMAP, &r, &g, &b) == 1) {
+            bool wide = false;
+            for (int i = 0; i < 256; ++i)
+                wide = wide || r[i] >= 256 || g[i] >= 256 || b[i] >= 256;
+            const int shift = wide ? 8 : 0;
+            for (int i = 0; i < 256; ++i) {
+                map[0][i] = static_cast<std::uint8_t>(r[i] >> shift);
+                map[1][i] = static_cast<std::uint8_t>(g[i] >> shift);
+                map[2][i] = static_cast<std::uint8_t>(b[i] >> shift);
+            }
+        } else {
+            const bool white_is_zero = l.photometric == PHOTOMETRIC_MINISWHITE;
+            for (int i = 0; i < 256; ++i)
+                map[0][i] = map[1][i] = map[2][i] = static_cast<std::uint8_t>(white_is_zero ? 255 - i : i);
+        }
+    }
+    const tmsize_t line = TIFFScanlineSize(t);
+    const std::size_t need = l.bits == 1 ? (l.width + 7) / 8 : static_cast<std::size_t>(l.width) * l.samples;
+    if (line <= 0 || static_cast<std::size_t>(line) < need)
+        return kDataError;
+    line_bytes = static_cast<std::size_t>(line);
+    return kOk;
+}
+
+void TIFF_SCANLINES::ToBgr(const std::uint8_t* in, std::uint8_t* out) const
+{
+    // A set bit is black unless the file says that 0 is black.
+    const std::uint8_t set_bit = l.photometric == PHOTOMETRIC_MINISBLACK ? 255 : 0;
+    if (l.bits == 1) {
+        for (std::uint32_t x = 0; x < l.width; ++x, out += 3)
+            out[0] = out[1] = out[2] = (in[x >> 3] >> (7 - (x & 7)) & 1) ? set_bit : 255 - set_bit;
+    } else if (l.samples == 1) {
+        for (std::uint32_t x = 0; x < l.width; ++x, out += 3) {
+            out[0] = map[2][in[x]];
+            out[1] = map[1][in[x]];
+            out[2] = map[0][in[x]];
+        }
+    } else {
+        for (std::uint32_t x = 0; x < l.width; ++x, out += 3, in += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+}
+
+int ReadTiffLayout(TIFF* t, TIFF_LAYOUT& l, std::uint16_t& compression)
+{
+    compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &l.bits);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &l.height);
+    TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &l.photometric);
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &l.width);
+    TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &l.planar);
+    if (l.width == 0 || l.height == 0)
+        return kDataError;
+    if (l.bits >= 2 && l.bits <= 7)
+        return kBitDepthNotSupported;
+    if (TIFFIsCODECConfigured(compression) != 1)
+        return kCompressionNotSupported;
+    const bool grey = l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
+    l.scanlines = TIFFIsTiled(t) == 0 && l.planar == PLANARCONFIG_CONTIG &&
+                  ((l.samples == 1 && l.bits == 1 && grey) ||
+                   (l.samples == 1 && l.bits == 8 && (grey || l.photometric == PHOTOMETRIC_PALETTE)) ||
+                   (l.samples == 3 && l.bits == 8 && l.photometric == PHOTOMETRIC_RGB));
+    return kOk;
+}
 
 int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
 {
@@ -236,34 +264,26 @@ int DecodeTiff(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
     TIFF* t = tif.get();
     TIFF_LAYOUT l;
     std::uint16_t compression = COMPRESSION_NONE;
-    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &l.bits);
-    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
-    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &l.height);
-    TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &l.photometric);
-    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &l.width);
-    TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &l.planar);
+    const int checked = ReadTiffLayout(t, l, compression);
     for (const CompressionName& c : kCompressionNames)
         if (c.value == compression)
             ctx.compression_name = c.name;
-    if (l.width == 0 || l.height == 0)
+    switch (checked) {
+    case kOk:
+        break;
+    case kDataError:
         return Refuse(ctx, kDataError, "the header gives the picture no width or no height");
-    if (l.bits >= 2 && l.bits <= 7)
+    case kBitDepthNotSupported:
         return Refuse(ctx, kBitDepthNotSupported, std::to_string(l.bits) + " bits a sample are not read");
-    if (TIFFIsCODECConfigured(compression) != 1)
+    case kCompressionNotSupported:
         return Refuse(ctx, kCompressionNotSupported, "TIFF compression " + std::to_string(compression) + " is not read");
-    if (!DataCanBeInFile(l, compression, bytes.size()))
+    default:
+        return checked;
+    }
+    if (!TiffDataCanBeInFile(l, compression, bytes.size()))
         return Refuse(ctx, kDataError, kReasonTooShort);
-    if (int rc = ctx.ReserveDecoded(l.width, l.height); rc != kOk)
+    if (int rc = ctx.ReserveTarget(l.width, l.height); rc != kOk)
         return rc;
-    ctx.width = static_cast<std::int32_t>(l.width);
-    ctx.height = static_cast<std::int32_t>(l.height);
     ctx.bits_per_pixel = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{l.bits} * l.samples, 1 << 30));
-
-    const bool grey = l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
-    const bool scanlines = TIFFIsTiled(t) == 0 && l.planar == PLANARCONFIG_CONTIG &&
-                           ((l.samples == 1 && l.bits == 1 && grey) ||
-                            (l.samples == 1 && l.bits == 8 && (grey || l.photometric == PHOTOMETRIC_PALETTE)) ||
-                            (l.samples == 3 && l.bits == 8 && l.photometric == PHOTOMETRIC_RGB));
-    return scanlines ? ReadScanlines(t, l, ctx) : ReadRgba(t, l, ctx);
+    return l.scanlines ? ReadScanlines(t, l, ctx) : ReadRgba(t, l, ctx);
 }

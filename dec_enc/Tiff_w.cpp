@@ -1,7 +1,7 @@
 // TIFF writing through libtiff: 8-bit RGB, contiguous samples, LZW with horizontal
 // differencing (predictor 2: about a third smaller on photographs, and quicker to code),
-// strips of libtiff's default size (about 8 KiB), from the working pixel buffer while ctx.edited is set,
-// else the decoded pixel buffer. Width and height are written as 32-bit values.
+// strips of libtiff's default size (about 8 KiB), from the rows of SourceRow(). Width and
+// height are written as 32-bit values.
 #include "core/Pixel_ops.h"
 #include "core/Replace_file.h"
 #include "core/Result_codes.h"
@@ -30,8 +30,7 @@ TiffPtr OpenTiff(const std::string& path, const char* mode)
 
 int WriteTiff(CODEC_CTX& ctx)
 {
-    const std::uint8_t* src = ctx.WriterSource();
-    if (ctx.width < 1 || ctx.height < 1 || src == nullptr)
+    if (ctx.width < 1 || ctx.height < 1 || !ctx.HasSourceRows())
         return kDataError;
     const std::size_t row_bytes = ctx.RowBytes();
     if (int rc = ctx.row.Reserve(row_bytes); rc != kOk)
@@ -55,8 +54,7 @@ int WriteTiff(CODEC_CTX& ctx)
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
     std::uint8_t* row = ctx.row.data();
     for (int y = 0; y < ctx.height; ++y) {
-        const std::uint8_t* p = src + static_cast<std::size_t>(y) * row_bytes;
-        SwapRedBlue(p, row, static_cast<std::size_t>(ctx.width));
+        SwapRedBlue(ctx.SourceRow(y), row, static_cast<std::size_t>(ctx.width));
         if (TIFFWriteScanline(t, row, static_cast<std::uint32_t>(y), 0) < 0) {
             NoteWriteError(errno);
             return kOpenFileError;

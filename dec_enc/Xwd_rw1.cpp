@@ -281,11 +281,7 @@ int WriteXwd(CODEC_CTX& ctx)
 {
     if (ctx.width < 1 || ctx.height < 1)
         return kDataError;
-    const Dib* dib = ctx.source_bitmap;
-    if (dib != nullptr && (dib->Width() < ctx.width || dib->Height() < ctx.height || dib->PixelFormat() != 24))
-        return kDataError;
-    const std::uint8_t* source = dib == nullptr ? ctx.WriterSource() : nullptr;
-    if (dib == nullptr && (source == nullptr || ctx.decoded.size() < PictureBytes(ctx.width, ctx.height, 3)))
+    if (!ctx.HasSourceRows())
         return kDataError;
 
     FilePtr f = OpenForWrite(ctx.output_file_name);
@@ -305,7 +301,7 @@ int WriteXwd(CODEC_CTX& ctx)
 
     std::vector<std::uint8_t> out(line, 0);
     for (int y = 0; y < ctx.height; ++y) {
-        const std::uint8_t* p = dib != nullptr ? dib->ScanLine(y) : source + static_cast<std::size_t>(y) * pixel_bytes;
+        const std::uint8_t* p = ctx.SourceRow(y);
         for (std::size_t i = 0; i < pixel_bytes; i += 3) {
             out[i] = p[i + 2];
             out[i + 1] = p[i + 1];

@@ -110,6 +110,12 @@ int Dib::Rebuild(int width, int height, int bpp, bool keep)
     if (!keep || Empty() || bytes == 0) {
         if (int rc = bits_.Reserve(bytes); rc != kOk)
             return rc;
+        // A reused buffer holds the last picture: its padding bytes, which no row writer
+        // touches and a BMP save writes, are cleared.
+        const std::size_t line = static_cast<std::size_t>(width) * static_cast<std::size_t>(bpp / 8);
+        if (new_stride > line)
+            for (int y = 0; y < height; ++y)
+                std::memset(bits_.data() + static_cast<std::size_t>(y) * new_stride + line, 0, new_stride - line);
     } else {
         // Keep the overlap: build the new raster beside the old one.
         PixelBuffer fresh;

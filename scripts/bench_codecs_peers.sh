@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # PNG, JPEG and TIFF through ravelscope-cli beside the peers, in one run, on a 4096 x 4096
 # picture: scripts/bench_codecs_peers.sh [BUILD_DIR] [WORK_DIR]
-# Prints hyperfine's tables, and for the encoders the size of every peer's file.
+# Prints hyperfine's tables, and for the encoders the size of every peer's file. With
+# BEFORE=/path/to/an/older/ravelscope-cli its rows stand beside ours in the same run.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 cli=$(cd "${1:-$src/build}" && pwd)/ravelscope-cli
@@ -19,6 +20,10 @@ runs=${RUNS:-8}
 [ -f photo.jpg ] || cjpeg -dct float -quality 75 -outfile photo.jpg photo.ppm
 
 pil() { echo "/usr/bin/python3 -c \"from PIL import Image; Image.open('$1').save('$2')\""; }
+rows() { # rows COMMAND: our row in `ours`, and the older build's beside it with BEFORE
+  ours=(-n ours "$1")
+  if [ -n "${BEFORE:-}" ]; then ours+=(-n before "${1//$cli/$BEFORE}"); fi
+}
 hf() {
   hyperfine -N --warmup 1 --runs "$runs" --style none --export-markdown "$work/table.md" "$@" >/dev/null 2>&1
   cat "$work/table.md"
@@ -26,24 +31,24 @@ hf() {
 
 for in in photo.png photo.tif; do
   echo "## $in to PPM"
-  hf -n ours "$cli convert $in o.ppm" -n vips "vips copy $in v.ppm" -n ImageMagick "$im $in m.ppm" \
+  rows "$cli convert $in o.ppm"; hf "${ours[@]}" -n vips "vips copy $in v.ppm" -n ImageMagick "$im $in m.ppm" \
      -n GraphicsMagick "gm convert $in g.ppm" -n Pillow "$(pil $in p.ppm)"
 done
 for in in noise.jpg photo.jpg; do
   echo "## $in to PPM"
-  hf -n ours "$cli convert $in o.ppm" -n "djpeg -dct float" "djpeg -dct float -outfile d.ppm $in" \
+  rows "$cli convert $in o.ppm"; hf "${ours[@]}" -n "djpeg -dct float" "djpeg -dct float -outfile d.ppm $in" \
      -n vips "vips copy $in v.ppm"
 done
 for in in noise.ppm photo.ppm; do
   echo "## $in to JPEG"
-  hf -n ours "$cli convert $in o.jpg" -n "cjpeg -dct float -quality 75" "cjpeg -dct float -quality 75 -outfile c.jpg $in"
+  rows "$cli convert $in o.jpg"; hf "${ours[@]}" -n "cjpeg -dct float -quality 75" "cjpeg -dct float -quality 75 -outfile c.jpg $in"
 done
 echo "## photo.ppm to PNG"
-hf -n ours "$cli convert photo.ppm o.png" -n vips "vips copy photo.ppm v.png" -n ImageMagick "$im photo.ppm m.png" \
+rows "$cli convert photo.ppm o.png"; hf "${ours[@]}" -n vips "vips copy photo.ppm v.png" -n ImageMagick "$im photo.ppm m.png" \
    -n GraphicsMagick "gm convert photo.ppm g.png" -n Pillow "$(pil photo.ppm p.png)" -n pnmtopng "sh -c 'pnmtopng photo.ppm > n.png'"
 ls -l o.png v.png m.png g.png p.png n.png | awk '{print $5, $9}'
 echo "## photo.ppm to LZW TIFF"
-hf -n ours "$cli convert photo.ppm o.tif" -n vips "vips copy photo.ppm v.tif[compression=lzw]" \
+rows "$cli convert photo.ppm o.tif"; hf "${ours[@]}" -n vips "vips copy photo.ppm v.tif[compression=lzw]" \
    -n ImageMagick "$im photo.ppm -compress lzw m.tif" -n GraphicsMagick "gm convert photo.ppm -compress lzw g.tif" \
    -n Pillow "/usr/bin/python3 -c \"from PIL import Image; Image.open('photo.ppm').save('p.tif', compression='tiff_lzw')\"" \
    -n pnmtotiff "sh -c 'pnmtotiff -lzw photo.ppm > n.tif'"

@@ -2,7 +2,7 @@
 # Sourced by run.sh and test.sh.
 RAVELSCOPE_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
+  libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libdeflate-dev
   qt6-base-dev qt6-multimedia-dev libsane-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-plugins-ugly gstreamer1.0-plugins-bad fluid-soundfont-gm

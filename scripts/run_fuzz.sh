@@ -38,6 +38,16 @@ for target in "$build"/fuzz/fuzz_open_*; do
   [ "$ext" = dcm ] && args+=("$src/fuzz/seeds/dic" "$src/fuzz/corpus/dic") # DICOM under its other name
   run "$target" "$runs" "${args[@]}"
 done
+# The row sources of the streaming conversion, over the same seeds as their readers.
+for target in "$build"/fuzz/fuzz_rows_*; do
+  ext=${target##*fuzz_rows_}
+  args=(-max_len=65536)
+  [ -f "$src/fuzz/dict/$ext.dict" ] && args+=(-dict="$src/fuzz/dict/$ext.dict")
+  for d in "$seeds/$ext" "$src/fuzz/seeds/$ext" "$src/fuzz/corpus/$ext" "$src/fuzz/regressions/$ext"; do
+    [ -d "$d" ] && args+=("$d")
+  done
+  run "$target" "$runs" "${args[@]}"
+done
 # The other parsers' targets: fuzz_NAME over its seeds, its corpus kept by the long runs
 # (scripts/fuzz_campaign.sh) and its regression inputs, fuzz/{seeds,corpus,regressions}/DIR:
 # other NAME DIR MAX_LEN [MORE FLAGS AND DIRECTORIES ...]

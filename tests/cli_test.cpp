@@ -1,5 +1,10 @@
 // ravelscope-cli: output lines, messages and exit status.
+#include "core/Byte_order.h"
+#include "core/Imageinfo.h"
+#include "core/Result_codes.h"
 #include "tests/test_support.h"
+#include "viewer/logic/Image_edits.h"
+#include "viewer/logic/Undo_chain.h"
 
 #include <gtest/gtest.h>
 
@@ -299,5 +304,84 @@ TEST(Cli, InfoOnMediaFiles)
         const std::string err = Cli("info '" + dir.File(name) + "'", &status, true);
         EXPECT_EQ(status, 1) << name;
         EXPECT_NE(err.find(dir.File(name) + ": "), std::string::npos) << err;
+    }
+}
+
+// Options in getopt_long's forms: "--x=v", a short option's value joined to it, and
+// operations between the file names.
+TEST(Cli, OptionsTakeTheirValuesInEveryForm)
+{
+    TempDir dir;
+    WriteBytes(dir.File("a.ppm"), ToBytes("P6\n2 1\n255\n\x01\x02\x03\x04\x05\x06"));
+    int status = -1;
+    const std::string a = Quoted(dir.File("a.ppm"));
+    Cli("convert --swap=BGR " + a + " --mirror -o" + Quoted(dir.File("o")) + " -j1 --to=ppm", &status);
+    ASSERT_EQ(status, 0);
+    int w = 0, h = 0;
+    Bytes px;
+    ASSERT_TRUE(ParsePpm(ReadBytes(dir.File("o/a.ppm")), w, h, px));
+    EXPECT_EQ(px, (Bytes{4, 5, 6, 1, 2, 3})) << "channels swapped, then mirrored";
+    Cli("convert --rotate=-90 " + a + " --output=" + Quoted(dir.File("o")) + " --jobs=2 --to .pgm", &status);
+    EXPECT_EQ(status, 0);
+    const Bytes pgm = ReadBytes(dir.File("o/a.pgm"));
+    EXPECT_NE(std::string(pgm.begin(), pgm.end()).find("\n1 2\n"), std::string::npos) << "turned on its side";
+    Cli("convert --gamma= " + a + " " + Quoted(dir.File("b.ppm")), &status);
+    EXPECT_EQ(status, 1) << "an empty value is a failed operation";
+}
+
+// Each operation is the viewer's command of the same name: the same picture comes out.
+TEST(Cli, OperationsMakeWhatTheViewersCommandsMake)
+{
+    TempDir dir;
+    const int w = 7, h = 5;
+    const Bytes px = PatternPixels(w, h);
+    Bytes file = ToBytes("P6\n7 5\n255\n");
+    for (std::size_t i = 0; i < px.size(); i += 3)
+        file.insert(file.end(), {px[i + 2], px[i + 1], px[i]});
+    WriteBytes(dir.File("in.ppm"), file);
+    const std::pair<const char*, ImageCommand> cases[] = {
+        {"--mirror", ImageCommand::kMirror},         {"--flip", ImageCommand::kVerticalFlip},
+        {"--rotate-left", ImageCommand::kRotateLeft}, {"--rotate-right", ImageCommand::kRotateRight},
+        {"--negative", ImageCommand::kNegative},     {"--grayscale", ImageCommand::kGrayScale},
+        {"--swap GRB", ImageCommand::kSwapGRB},      {"--equalize", ImageCommand::kHistogramEqualization},
+        {"--edge", ImageCommand::kEdgeDetection},    {"--reduce-colors", ImageCommand::kReduceColors},
+    };
+    for (const auto& [op, cmd] : cases) {
+        SCOPED_TRACE(op);
+        int status = -1;
+        Cli(std::string("convert ") + op + " " + Quoted(dir.File("in.ppm")) + " " + Quoted(dir.File("out.ppm")),
+            &status);
+        ASSERT_EQ(status, 0);
+        int ow = 0, oh = 0;
+        Bytes out;
+        ASSERT_TRUE(ParsePpm(ReadBytes(dir.File("out.ppm")), ow, oh, out));
+        TIMAGE_INFO doc;
+        LoadPicture(doc, w, h, px);
+        UNDO_CHAIN chain;
+        ASSERT_EQ(chain.ResetChain(doc), kOk);
+        ASSERT_EQ(RunImageCommand(doc, chain, cmd, nullptr), kOk);
+        EXPECT_EQ(out, DisplayPixels(doc));
+    }
+}
+
+// A picture the document refuses (more than 4096 pixels both ways) converts as a stream.
+TEST(Cli, APictureTooLargeForTheDocumentConvertsAsAStream)
+{
+    TempDir dir;
+    const int side = 4097;
+    Bytes pgm = ToBytes("P5\n4097 4097\n255\n");
+    pgm.resize(pgm.size() + static_cast<std::size_t>(side) * side, 0x80);
+    WriteBytes(dir.File("big.pgm"), pgm);
+    int status = -1;
+    const std::string err = Cli("info " + Quoted(dir.File("big.pgm")), &status, true);
+    EXPECT_NE(err.find("Image Too Large."), std::string::npos) << err;
+    Cli("convert " + Quoted(dir.File("big.pgm")) + " " + Quoted(dir.File("big.png")), &status);
+    ASSERT_EQ(status, 0);
+    const Bytes png = ReadBytes(dir.File("big.png"));
+    ASSERT_GE(png.size(), 24u);
+    EXPECT_EQ(LoadDword(kBigEndian, png.data() + 16), 4097u);
+    EXPECT_EQ(LoadDword(kBigEndian, png.data() + 20), 4097u);
+    if (HaveTool("pngcheck")) {
+        EXPECT_EQ(RunCommand("pngcheck -q " + Quoted(dir.File("big.png")) + " >/dev/null"), 0);
     }
 }

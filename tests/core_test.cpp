@@ -11,9 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-
 #include <string>
 #include <utility>
 #include <vector>
@@ -213,4 +214,35 @@ TEST(TextFiles, ReadWholeAndReplaceAtomically)
     int reason = 0;
     EXPECT_EQ(ReplaceTextFile(dir.File("no/such/dir.txt"), "x", &reason), kOpenFileError);
     EXPECT_EQ(reason, ENOENT);
+}
+
+// A mapped file reads as the file; giving back passed pages changes nothing that is read
+// again; a file cut short by another program reads as zeros past its new end instead of
+// ending the process with a bus error.
+TEST(MappedFile, ReadsTheFileAndSurvivesItsTruncation)
+{
+    TempDir dir;
+    const std::size_t size = std::size_t{3} << 20;
+    Bytes content(size);
+    for (std::size_t i = 0; i < size; ++i)
+        content[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    WriteBytes(dir.File("f"), content);
+    MappedFile m;
+    ASSERT_EQ(m.Map(dir.File("f")), kOk);
+    ASSERT_EQ(m.Bytes().size(), size);
+    m.ReleaseBefore(size - 1);
+    m.ReleaseFrom(1);
+    EXPECT_TRUE(std::equal(content.begin(), content.end(), m.Bytes().begin()));
+
+    ASSERT_EQ(truncate(dir.File("f").c_str(), 4096), 0);
+    EXPECT_EQ(m.Bytes()[100], content[100]);
+    EXPECT_EQ(m.Bytes()[size - 1], 0);
+    EXPECT_EQ(m.Bytes()[8192], 0);
+
+    MappedFile none;
+    EXPECT_EQ(none.Map(dir.File("missing")), kOpenFileError);
+    EXPECT_EQ(none.Map(dir.path()), kOpenFileError) << "a directory";
+    WriteBytes(dir.File("empty"), {});
+    EXPECT_EQ(none.Map(dir.File("empty")), kOk);
+    EXPECT_TRUE(none.Bytes().empty());
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 TEST(Dib, RowsArePaddedToFourBytes)
 {
     struct Case {
@@ -68,4 +70,18 @@ TEST(Dib, SavesABottomUpBmp)
     EXPECT_EQ(f[54], 100) << "the bottom row comes first";
     EXPECT_EQ(f[54 + 12], 0);
     EXPECT_EQ(d.SaveToFile("/nonexistent-dir/a.bmp"), kOpenFileError);
+}
+
+// A bitmap sized again for a new picture reuses its memory; the padding bytes, which no
+// row writer fills and a BMP save writes, must not show the old picture.
+TEST(Dib, ASizedAgainBitmapHasCleanPadding)
+{
+    Dib d;
+    ASSERT_EQ(d.SetSize(4, 3, 24), kOk);
+    std::memset(d.Bits(), 0xEE, d.Stride() * 3);
+    ASSERT_EQ(d.SetSize(3, 4, 24), kOk); // 9 picture bytes, 3 of padding a row
+    for (int y = 0; y < 4; ++y) {
+        std::memset(d.ScanLine(y), 0x11, 9);
+        EXPECT_EQ(Bytes(d.ScanLine(y) + 9, d.ScanLine(y) + 12), (Bytes{0, 0, 0})) << "row " << y;
+    }
 }

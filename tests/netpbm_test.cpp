@@ -1,4 +1,5 @@
 // PBM, PGM and PPM reading and writing.
+#include "core/Commit_edit.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "tests/test_support.h"
@@ -184,11 +185,9 @@ TEST(Netpbm, WritersSaveTheEditedPicture)
     TempDir dir;
     TIMAGE_INFO doc;
     LoadPicture(doc, 2, 1, Bytes{1, 2, 3, 4, 5, 6});
-    CODEC_CTX& ctx = *doc.context;
-    ASSERT_EQ(ctx.work.Reserve(6), kOk);
     const Bytes edited{9, 8, 7, 6, 5, 4};
-    std::copy(edited.begin(), edited.end(), ctx.work.data());
-    doc.edited = 1;
+    std::copy(edited.begin(), edited.end(), doc.display->ScanLine(0));
+    ASSERT_EQ(CommitEdit(doc), kOk);
     ASSERT_EQ(PrepareSave(doc, kSavePpm, dir.File("e.ppm")), kOk);
     ASSERT_EQ(doc.Save(), kOk);
     int w = 0, h = 0;

@@ -1,12 +1,16 @@
 // PNG: round trips through WritePng and ReadPng, PngSuite against ImageMagick, the
 // header checks and their result codes.
+#include "core/File_io.h"
 #include "core/Result_codes.h"
+#include "dec_enc/Codecs.h"
+#include "dec_enc/Png_encoder.h"
 #include "tests/test_support.h"
 #include "tests/peers.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -230,4 +234,46 @@ TEST(Png, CorpusMatchesImageMagick)
         ++compared;
     }
     EXPECT_GT(compared, 30);
+}
+
+// Both ways of compressing give a valid PNG that holds the picture exactly: a smooth
+// picture (string matching pays) and noise large enough that the streaming encoder turns
+// to Huffman coding after its first piece and the whole-picture encoder tries it too.
+TEST(PngEncoder, BothModesAreLosslessAndValid)
+{
+    TempDir dir;
+    struct Picture {
+        const char* name;
+        int w, h;
+        bool noise;
+    };
+    for (const Picture& p : {Picture{"smooth", 300, 200, false}, Picture{"noise", 1400, 1100, true}}) {
+        Bytes bgr(static_cast<std::size_t>(p.w) * p.h * 3);
+        std::uint32_t seed = 12345;
+        for (std::size_t i = 0; i < bgr.size(); ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            bgr[i] = p.noise ? static_cast<std::uint8_t>(seed >> 24) : static_cast<std::uint8_t>((i / 3 % p.w) + i % 3);
+        }
+        for (PngEncoder::Mode mode : {PngEncoder::Mode::Whole, PngEncoder::Mode::Streaming}) {
+            SCOPED_TRACE(std::string(p.name) + (mode == PngEncoder::Mode::Whole ? ", whole" : ", streaming"));
+            const std::string path = dir.File("e.png");
+            FilePtr f = OpenForWrite(path);
+            ASSERT_TRUE(f);
+            PixelBuffer filtered;
+            PngEncoder png(f.get(), p.w, p.h, mode, filtered);
+            ASSERT_EQ(png.Start(), kOk);
+            for (int y = 0; y < p.h; ++y)
+                ASSERT_EQ(png.AddRow(bgr.data() + static_cast<std::size_t>(y) * p.w * 3), kOk);
+            EXPECT_EQ(png.AddRow(bgr.data()), kDataError) << "a row past the last";
+            ASSERT_EQ(png.Finish(), kOk);
+            ASSERT_EQ(FinishWrite(std::move(f)), kOk);
+            CODEC_CTX ctx;
+            const Bytes file = ReadBytes(path);
+            ASSERT_EQ(DecodePng(ctx, file), kOk);
+            EXPECT_TRUE(std::equal(bgr.begin(), bgr.end(), ctx.decoded.data()));
+            if (HaveTool("pngcheck")) {
+                EXPECT_EQ(RunCommand("pngcheck -q '" + path + "' >/dev/null"), 0);
+            }
+        }
+    }
 }

@@ -305,17 +305,12 @@ TEST(PrepareSave, FillsWhatEachWriterReads)
     EXPECT_FALSE(ctx.right_to_left);
     EXPECT_FALSE(ctx.top_to_bottom);
 
-    ASSERT_EQ(PrepareSave(doc, kSavePcx, "x.pcx"), kOk);
-    EXPECT_EQ(Bytes(ctx.planar.data(), ctx.planar.data() + 12), (Bytes{3, 6, 2, 5, 1, 4, 9, 12, 8, 11, 7, 10}))
-        << "red row, green row, blue row";
+    // The writers read the display bitmap's rows: no preparation copies the picture.
+    for (std::int32_t code : {kSavePcx, kSaveDcx, kSaveJpeg, kSavePng}) {
+        ASSERT_EQ(PrepareSave(doc, code, "x"), kOk);
+        EXPECT_EQ(ctx.planar.size() + ctx.save_rows.size() + ctx.quad.size(), 0u) << code;
+    }
     EXPECT_EQ(Bytes(ctx.decoded.data(), ctx.decoded.data() + 12), px) << "the picture as read survives";
-
-    ASSERT_EQ(PrepareSave(doc, kSaveJpeg, "x.jpg"), kOk);
-    EXPECT_EQ(ctx.quad.size(), 0u) << "the JPEG writer reads the display rows; no 4-byte copy is made";
-
-    ASSERT_EQ(PrepareSave(doc, kSavePng, "x.png"), kOk);
-    ASSERT_EQ(ctx.row_pointers.size(), 2u);
-    EXPECT_EQ(Bytes(ctx.row_pointers[1], ctx.row_pointers[1] + 6), (Bytes{9, 8, 7, 12, 11, 10}));
 
     doc.state = kMediaOpen;
     EXPECT_EQ(PrepareSave(doc, kSavePpm, "x.ppm"), kDataError) << "nothing to save";

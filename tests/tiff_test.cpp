@@ -1,5 +1,6 @@
 // TIFF: WriteTiff's files, the scan-line variants (bilevel, palette, grey, RGB) from files
 // written here through libtiff, the other layouts against ImageMagick, and broken files.
+#include "core/Commit_edit.h"
 #include "core/Result_codes.h"
 #include "tests/test_support.h"
 #include "tests/peers.h"
@@ -98,9 +99,8 @@ TEST(Tiff, SaveAfterAnEditWritesTheWorkingPicture)
     TempDir dir;
     TIMAGE_INFO doc;
     LoadPicture(doc, 3, 1, Bytes(9, 10));
-    ASSERT_EQ(doc.context->work.Reserve(9), kOk);
-    std::fill(doc.context->work.data(), doc.context->work.data() + 9, std::uint8_t{77});
-    doc.edited = 1;
+    std::fill(doc.display->ScanLine(0), doc.display->ScanLine(0) + 9, std::uint8_t{77});
+    ASSERT_EQ(CommitEdit(doc), kOk);
     ASSERT_EQ(SaveAs(doc, kSaveTiff, dir.File("e.tif")), kOk);
     ASSERT_EQ(doc.Open(dir.File("e.tif")), kOk);
     EXPECT_EQ(DisplayPixels(doc), Bytes(9, 77));

@@ -7,7 +7,6 @@
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"
 #include "ops/Rotation.h"
-#include "ops/Rcd.h"
 #include "viewer/logic/Undo_chain.h"
 
 #include <algorithm>
@@ -58,38 +57,6 @@ int OnArea(Dib& d, const RECT_BOUNDS& a, const std::function<void(Dib&)>& op)
     op(part);
     CopyBlock(part, {0, 0, a.Width(), a.Height()}, d, a.left, a.top);
     return kOk;
-}
-
-int ReduceColors(TIMAGE_INFO& doc)
-{
-    // The reduction reads the context's picture: give it the picture shown.
-    Dib& d = *doc.display;
-    CODEC_CTX& ctx = *doc.context;
-    if (const int rc = CopyDisplayToWork(doc); rc != kOk)
-        return rc;
-    ctx.edited = true;
-    auto rcd = std::make_unique<TRCD>();
-    if (const int rc = rcd->ReduceColorDepth(ctx); rc != kOk)
-        return rc;
-    const std::uint8_t* index = ctx.index.data();
-    for (int y = 0; y < d.Height(); ++y) {
-        std::uint8_t* p = d.ScanLine(y);
-        for (int x = 0; x < d.Width(); ++x, p += 3, ++index)
-            std::memcpy(p, ctx.palette + 3 * *index, 3);
-    }
-    ctx.out_bits_per_pixel = 8;
-    return kOk;
-}
-
-const char* SwapName(ImageCommand c)
-{
-    switch (c) {
-    case ImageCommand::kSwapRBG: return "RBG";
-    case ImageCommand::kSwapBGR: return "BGR";
-    case ImageCommand::kSwapBRG: return "BRG";
-    case ImageCommand::kSwapGRB: return "GRB";
-    default: return "GBR";
-    }
 }
 
 bool UsesSelection(ImageCommand c)
@@ -188,26 +155,8 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
     if (Recordable(chain, cmd, area, draw, inverse))
         return chain.PushRecorded(doc, std::move(draw), std::move(inverse));
     if (cmd == ImageCommand::kEdgeDetection)
-        return chain.PushReplacement(doc, [&](const Dib& pic, Dib& edges) -> int {
-            if (const int rc = edges.SetSize(pic.Width(), pic.Height(), 24); rc != kOk)
-                return rc;
-            DetectEdges(pic, edges);
-            // Outside the area, and on the one-pixel frame the detector does not write,
-            // the new picture keeps the old one.
-            const RECT_BOUNDS inner{std::max(area.left, 1), std::max(area.top, 1),
-                                    std::min(area.right, pic.Width() - 1), std::min(area.bottom, pic.Height() - 1)};
-            const std::size_t row = static_cast<std::size_t>(pic.Width()) * 3;
-            for (int y = 0; y < pic.Height(); ++y) {
-                if (IsEmpty(inner) || y < inner.top || y >= inner.bottom) {
-                    std::memcpy(edges.ScanLine(y), pic.ScanLine(y), row);
-                    continue;
-                }
-                const std::size_t left = static_cast<std::size_t>(inner.left) * 3;
-                const std::size_t right = static_cast<std::size_t>(inner.right) * 3;
-                std::memcpy(edges.ScanLine(y), pic.ScanLine(y), left);
-                std::memcpy(edges.ScanLine(y) + right, pic.ScanLine(y) + right, row - right);
-            }
-            return kOk;
+        return chain.PushReplacement(doc, [&](const Dib& pic, Dib& edges) {
+            return DetectEdgesInto(pic, edges, area.left, area.top, area.right, area.bottom);
         });
     // Grey over the whole picture and the equalization go into a pooled bitmap: the old
     // picture becomes the snapshot without a copy.
@@ -225,7 +174,7 @@ int RunImageCommand(TIMAGE_INFO& doc, UNDO_CHAIN& chain, ImageCommand cmd, const
         switch (cmd) {
         case ImageCommand::kGrayScale: return OnArea(pic, area, [](Dib& p) { GrayScale(p); });
         case ImageCommand::kHistogramEqualization: return EqualizeHistogram(pic, pic);
-        default: return ReduceColors(d);
+        default: return ReduceDocumentColors(d);
         }
     });
 }

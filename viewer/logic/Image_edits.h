@@ -8,6 +8,7 @@
 // nothing and pushes no state (the call returns kOk).
 #pragma once
 
+#include "ops/Picture_edits.h"
 #include "platform/Dib.h"
 #include "viewer/logic/Rect_object.h"
 
@@ -16,13 +17,6 @@
 
 class TIMAGE_INFO;
 class UNDO_CHAIN;
-
-enum class ImageCommand : std::uint8_t {
-    kMirror, kVerticalFlip, kRotateLeft, kRotateRight,
-    kNegative, kGrayScale,
-    kSwapRBG, kSwapBGR, kSwapBRG, kSwapGRB, kSwapGBR,
-    kHistogramEqualization, kEdgeDetection, kReduceColors,
-};
 
 // A selection intersected with a width × height picture (corners in any order); its
 // width or height is 0 when nothing of it lies on the picture.
