@@ -244,40 +244,6 @@ constexpr const char* kGenres[] = {
 };
 static_assert(std::size(kGenres) == 148);
 
-// Length of the UTF-8 sequence at s[i], or 0 when it is not a valid one (overlong forms,
-// surrogates and code points past U+10FFFF included).
-std::size_t Utf8SequenceAt(std::string_view s, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80)
-        return 1;
-    std::size_t n = 0;
-    std::uint32_t cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-        cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size())
-        return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-        return 0;
-    return n;
-}
-
 } // namespace
 
 CMP3INFO::CMP3INFO(const std::string& path)
@@ -336,26 +302,3 @@ const char* MpegVersionName(std::uint8_t version_code)
     }
 }
 
-std::string TextAsUtf8(std::string_view bytes)
-{
-    bool valid = true;
-    for (std::size_t i = 0; i < bytes.size() && valid;) {
-        const std::size_t n = Utf8SequenceAt(bytes, i);
-        valid = n != 0;
-        i += n;
-    }
-    if (valid)
-        return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out.push_back(ch);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}

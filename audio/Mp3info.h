@@ -2,6 +2,8 @@
 // bit rate, sample rate, playing time) and the ID3v1 tag that may close the file.
 #pragma once
 
+#include "platform/Text_encoding.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -52,5 +54,6 @@ public:
 // "MPEG 1", "MPEG 2", "MPEG 2.5" or "reserved".
 const char* MpegVersionName(std::uint8_t version_code);
 
-// Tag bytes as UTF-8 text: kept when they already are valid UTF-8, else read as Latin-1.
-std::string TextAsUtf8(std::string_view bytes);
+// Tag bytes as UTF-8 text: kept when they already are valid UTF-8, else read as Latin-1
+// (ID3v1 names no encoding; its text is Latin-1 or, from newer taggers, UTF-8).
+inline std::string TextAsUtf8(std::string_view bytes) { return AsUtf8(bytes, TextFallback::kLatin1); }

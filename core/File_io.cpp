@@ -15,7 +15,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -127,21 +129,72 @@ std::string UnreadableReason(const std::string& path)
     return "";
 }
 
-int LoadWholeFile(const std::string& path, PixelBuffer& buf)
+namespace {
+
+// Opens path for one whole read: kOk with the file and its size, kOpenFileError, or
+// kImageTooLarge past max_bytes.
+int OpenWhole(const std::string& path, std::uint64_t max_bytes, FilePtr& f, std::size_t& size)
 {
-    FilePtr f = OpenForRead(path);
+    f = OpenForRead(path);
     if (!f)
         return kOpenFileError;
-    const std::int64_t size = FileSize(f.get());
-    if (size < 0)
+    const std::int64_t n = FileSize(f.get());
+    if (n < 0)
         return kOpenFileError;
-    if (static_cast<std::uint64_t>(size) > kMaxPictureBytes)
+    if (static_cast<std::uint64_t>(n) > max_bytes)
         return kImageTooLarge;
-    if (int rc = buf.Reserve(static_cast<std::size_t>(size)); rc != kOk)
+    size = static_cast<std::size_t>(n);
+    return kOk;
+}
+
+} // namespace
+
+int LoadWholeFile(const std::string& path, PixelBuffer& buf)
+{
+    FilePtr f;
+    std::size_t size = 0;
+    if (int rc = OpenWhole(path, kMaxPictureBytes, f, size); rc != kOk)
+        return rc;
+    if (int rc = buf.Reserve(size); rc != kOk)
         return rc;
     const std::size_t got = std::fread(buf.data(), 1, buf.size(), f.get());
     // A file that shrank under us is read as far as it goes.
     return buf.Reserve(got);
+}
+
+int ReadTextFile(const std::string& path, std::string& text, std::uint64_t max_bytes)
+{
+    text.clear();
+    FilePtr f;
+    std::size_t size = 0;
+    if (int rc = OpenWhole(path, max_bytes, f, size); rc != kOk)
+        return rc;
+    try {
+        text.resize(size);
+    } catch (const std::bad_alloc&) {
+        return kMemoryError;
+    }
+    const std::size_t got = text.empty() ? 0 : std::fread(text.data(), 1, text.size(), f.get());
+    if (std::ferror(f.get()) != 0) {
+        text.clear();
+        return kOpenFileError;
+    }
+    text.resize(got); // a file that shrank under us is read as far as it goes
+    return kOk;
+}
+
+int ReplaceTextFile(const std::string& target, std::string_view text, int* sys_error)
+{
+    return ReplaceFileWith(
+        target,
+        [text](const std::string& write_path) {
+            FilePtr f = OpenForWrite(write_path);
+            if (!f)
+                return static_cast<int>(kOpenFileError);
+            std::fwrite(text.data(), 1, text.size(), f.get());
+            return FinishWrite(std::move(f));
+        },
+        sys_error);
 }
 
 int FinishWrite(FilePtr f)
@@ -168,11 +221,11 @@ std::uint32_t ByteCursor::Dword(int order)
 
 std::string ExtensionOf(const std::string& path)
 {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return path.substr(dot);
+    // A name that is only a dot and letters (".png") is taken as its extension, as it
+    // always was: a file saved as ".png" is a PNG.
+    const std::string name = std::filesystem::path(path).filename().string();
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
 // Mappings whose pages a bus error may be answered for: a file cut short under its

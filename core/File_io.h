@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
@@ -34,6 +35,18 @@ std::int64_t FileSize(FILE* f);
 // Reads the whole file into buf (sized to the file). Returns kOk, kOpenFileError,
 // kImageTooLarge for files past kMaxPictureBytes, or kMemoryError.
 int LoadWholeFile(const std::string& path, PixelBuffer& buf);
+
+// The one whole-file read of the small text files: the settings file, the desktop's key
+// files, the help file, a document for the text viewer. Opens as OpenForRead does (a FIFO
+// or a device is refused, never waited on). Returns kOk; kOpenFileError when the file
+// cannot be opened or read; kImageTooLarge when it holds more than max_bytes (text is
+// then empty: nothing of such a file is read); kMemoryError.
+inline constexpr std::uint64_t kMaxTextFileBytes = std::uint64_t{64} << 20;
+int ReadTextFile(const std::string& path, std::string& text, std::uint64_t max_bytes = kMaxTextFileBytes);
+// The one atomic text replace beside it: text written through ReplaceFileWith
+// (core/Replace_file), so the file is replaced only once all of it is written. kOk or
+// kOpenFileError; *sys_error (when given) the system's error number behind a failure.
+int ReplaceTextFile(const std::string& target, std::string_view text, int* sys_error = nullptr);
 
 // How many bytes of picture one byte of a file can stand for at most in a format family
 // (num / den), and how a claim is held against it: a header whose claim needs more of

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <new>
 
 namespace {
@@ -98,13 +99,7 @@ const char* SaveFormatName(std::int32_t save_code)
     return "";
 }
 
-std::string DirectoryOf(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
+std::string DirectoryOf(const std::string& path) { return std::filesystem::path(path).parent_path().string(); }
 
 void StartLoadTimer() { g_load_start = std::chrono::steady_clock::now(); }
 

@@ -12,23 +12,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
 constexpr int kMaxLinks = 40; // the system's own limit on a chain of symbolic links
 
+namespace fs = std::filesystem;
+
 std::string DirectoryOf(const std::string& path)
 {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const fs::path dir = fs::path(path).parent_path();
+    return dir.empty() ? "." : dir.string();
 }
 
 // Follows symbolic links to the path of the file they end at (which need not exist).
@@ -102,9 +97,9 @@ int ReplaceFile::Begin()
         gid_ = st.st_gid;
     }
     in_place_ = false;
-    const std::string name = NameOf(final_path_);
-    const std::size_t dot = name.rfind('.');
-    const std::string ext = dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+    const fs::path target(final_path_);
+    const std::string name = target.filename().string();
+    const std::string ext = target.extension().string();
     // The stem is shortened so that a long target name still leaves room for the rest.
     const std::string stem = name.substr(0, std::min<std::size_t>(name.size() - ext.size(), 100));
     const std::string dir = DirectoryOf(final_path_);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -206,13 +207,9 @@ int Ended(CODEC_CTX& ctx, Helper& helper, Got got, const std::string& what, std:
 std::string HelperPathFromPlaces()
 {
     std::vector<std::string> places {RAVELSCOPE_DECODER};
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        std::string dir(exe, static_cast<std::size_t>(n));
-        dir.erase(dir.find_last_of('/') + 1);
-        places.push_back(dir + kHelperProgram);
-    }
+    std::error_code e;
+    if (const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", e); !e)
+        places.push_back((exe.parent_path() / kHelperProgram).string());
     for (const std::string& p : places)
         if (access(p.c_str(), X_OK) == 0)
             return p;

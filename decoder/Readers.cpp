@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -135,11 +136,7 @@ HELPER_READ FindHelperReader(std::string_view name)
 
 std::string HelperDirectory()
 {
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0)
-        return "./";
-    std::string dir(exe, static_cast<std::size_t>(n));
-    dir.erase(dir.find_last_of('/') + 1);
-    return dir;
+    std::error_code e;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", e);
+    return e ? std::string("./") : (exe.parent_path() / "").string();
 }

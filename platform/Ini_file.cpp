@@ -1,19 +1,20 @@
 #include "platform/Ini_file.h"
 
 #include "core/File_io.h"
-#include "core/Replace_file.h"
 #include "core/Result_codes.h"
 #include "platform/Text_lines.h"
+#include "platform/Xdg_dirs.h"
 
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -30,26 +31,6 @@ std::string Trim(const std::string& s)
     return s.substr(b, e - b);
 }
 
-bool LoadFile(const std::string& path, std::string& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
-
-bool StoreFile(const std::string& path, const std::string& bytes)
-{
-    const int rc = ReplaceFileWith(path, [&bytes](const std::string& tmp) {
-        FilePtr f = OpenForWrite(tmp);
-        if (!f)
-            return static_cast<int>(kOpenFileError);
-        std::fwrite(bytes.data(), 1, bytes.size(), f.get());
-        return FinishWrite(std::move(f));
-    });
-    return rc == kOk;
-}
 
 // The parsed view of one line.
 struct Parsed {
@@ -208,16 +189,98 @@ bool EraseSection(std::string& bytes, const std::string& section)
 
 } // namespace ini_bytes
 
+namespace {
+
+// One change kept for a settings file.
+struct KEPT_CHANGE {
+    enum Kind { kWrite, kDelete, kErase, kRaw } kind = kWrite;
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+struct KEPT_SETTINGS {
+    std::vector<KEPT_CHANGE> changes;
+    bool in_memory = false; // KeepSettingsInMemory
+    std::string reason;     // ... and why
+};
+
+// The changes kept for every settings path of the process, under one mutex (the file
+// access of reads and flushes included, so a flush and a read never see half of a change).
+std::mutex g_kept_mutex;
+std::map<std::string, KEPT_SETTINGS>& Kept()
+{
+    static std::map<std::string, KEPT_SETTINGS> kept;
+    return kept;
+}
+
+bool SameTrimmed(const std::string& a, const std::string& b) { return SameName(Trim(a), Trim(b)); }
+
+// The file's bytes with the kept changes applied; false when there is no file and nothing
+// kept (the file does not exist).
+bool Current(const std::string& path, std::string& bytes)
+{
+    const auto it = Kept().find(path);
+    const bool in_memory = it != Kept().end() && it->second.in_memory;
+    bool exists = !in_memory && ReadTextFile(path, bytes) == kOk;
+    if (!exists)
+        bytes.clear();
+    if (it == Kept().end())
+        return exists;
+    for (const KEPT_CHANGE& c : it->second.changes) {
+        switch (c.kind) {
+        case KEPT_CHANGE::kWrite:
+            ini_bytes::Write(bytes, c.section, c.key, c.value);
+            break;
+        case KEPT_CHANGE::kDelete:
+            ini_bytes::DeleteKey(bytes, c.section, c.key);
+            break;
+        case KEPT_CHANGE::kErase:
+            ini_bytes::EraseSection(bytes, c.section);
+            break;
+        case KEPT_CHANGE::kRaw:
+            bytes = c.value;
+            break;
+        }
+    }
+    return exists || !it->second.changes.empty();
+}
+
+// Keeps a change. A write of a key whose last change is a write takes that change's place,
+// so a run that moves a dialog a hundred times keeps one change for each key.
+void Keep(const std::string& path, KEPT_CHANGE change)
+{
+    std::vector<KEPT_CHANGE>& changes = Kept()[path].changes;
+    if (change.kind == KEPT_CHANGE::kWrite)
+        for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+            const bool same_section = SameTrimmed(it->section, change.section);
+            if (it->kind == KEPT_CHANGE::kRaw || (it->kind == KEPT_CHANGE::kErase && same_section))
+                break;
+            if (same_section && SameTrimmed(it->key, change.key)) {
+                if (it->kind == KEPT_CHANGE::kWrite) {
+                    it->value = std::move(change.value);
+                    return;
+                }
+                break;
+            }
+        }
+    changes.push_back(std::move(change));
+}
+
+} // namespace
+
 bool IniFile::Exists() const
 {
-    struct stat st {};
-    return stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::lock_guard lock(g_kept_mutex);
+    std::string bytes;
+    return Current(path_, bytes);
 }
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
 {
+    std::lock_guard lock(g_kept_mutex);
     std::string bytes;
-    if (!LoadFile(path_, bytes))
+    if (!Current(path_, bytes))
         return def;
     return ini_bytes::Read(bytes, section, key).value_or(def);
 }
@@ -249,21 +312,26 @@ std::int32_t IniFile::ReadInteger(const std::string& section, const std::string&
 
 bool IniFile::SectionExists(const std::string& section) const
 {
+    std::lock_guard lock(g_kept_mutex);
     std::string bytes;
-    return LoadFile(path_, bytes) && ini_bytes::HasSection(bytes, section);
+    return Current(path_, bytes) && ini_bytes::HasSection(bytes, section);
 }
 
 bool IniFile::ValueExists(const std::string& section, const std::string& key) const
 {
+    std::lock_guard lock(g_kept_mutex);
     std::string bytes;
-    return LoadFile(path_, bytes) && ini_bytes::Read(bytes, section, key).has_value();
+    return Current(path_, bytes) && ini_bytes::Read(bytes, section, key).has_value();
 }
 
 bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
-    std::string bytes;
-    LoadFile(path_, bytes); // a missing file is created
-    return ini_bytes::Write(bytes, section, key, value) && StoreFile(path_, bytes);
+    std::string check;
+    if (!ini_bytes::Write(check, section, key, value))
+        return false;
+    std::lock_guard lock(g_kept_mutex);
+    Keep(path_, {KEPT_CHANGE::kWrite, section, key, value});
+    return true;
 }
 
 bool IniFile::WriteInteger(const std::string& section, const std::string& key, std::int32_t value)
@@ -273,48 +341,111 @@ bool IniFile::WriteInteger(const std::string& section, const std::string& key, s
 
 bool IniFile::DeleteKey(const std::string& section, const std::string& key)
 {
+    std::lock_guard lock(g_kept_mutex);
     std::string bytes;
-    if (!LoadFile(path_, bytes))
+    if (!Current(path_, bytes) || !ini_bytes::Read(bytes, section, key).has_value())
         return false;
-    return !ini_bytes::DeleteKey(bytes, section, key) || StoreFile(path_, bytes);
+    Keep(path_, {KEPT_CHANGE::kDelete, section, key, {}});
+    return true;
 }
 
 bool IniFile::EraseSection(const std::string& section)
 {
+    std::lock_guard lock(g_kept_mutex);
     std::string bytes;
-    if (!LoadFile(path_, bytes))
+    if (!Current(path_, bytes) || !ini_bytes::HasSection(bytes, section))
         return false;
-    return !ini_bytes::EraseSection(bytes, section) || StoreFile(path_, bytes);
+    Keep(path_, {KEPT_CHANGE::kErase, section, {}, {}});
+    return true;
 }
 
-bool IniFile::WriteRaw(const std::string& bytes) { return StoreFile(path_, bytes); }
+bool IniFile::WriteRaw(const std::string& bytes)
+{
+    std::lock_guard lock(g_kept_mutex);
+    KEPT_SETTINGS& kept = Kept()[path_];
+    if (kept.in_memory) {
+        kept.changes.assign(1, {KEPT_CHANGE::kRaw, {}, {}, bytes});
+        return true;
+    }
+    if (ReplaceTextFile(path_, bytes) != kOk)
+        return false;
+    kept.changes.clear(); // the whole file is replaced: what was kept is gone with it
+    return true;
+}
+
+int IniFile::Flush(std::string* reason)
+{
+    std::lock_guard lock(g_kept_mutex);
+    const auto it = Kept().find(path_);
+    if (it == Kept().end() || it->second.changes.empty())
+        return kOk;
+    if (it->second.in_memory) {
+        if (reason != nullptr)
+            *reason = it->second.reason;
+        return kOpenFileError;
+    }
+    std::string on_disk;
+    const bool existed = ReadTextFile(path_, on_disk) == kOk;
+    std::string bytes;
+    Current(path_, bytes);
+    if (existed && bytes == on_disk) {
+        it->second.changes.clear();
+        return kOk;
+    }
+    int sys_error = 0;
+    const int rc = ReplaceTextFile(path_, bytes, &sys_error);
+    if (rc != kOk) {
+        if (reason != nullptr) {
+            char buf[256];
+            *reason = sys_error != 0 ? strerror_r(sys_error, buf, sizeof buf) : "the file could not be written";
+        }
+        return rc;
+    }
+    it->second.changes.clear();
+    return kOk;
+}
+
+bool IniFile::HasUnsaved() const
+{
+    std::lock_guard lock(g_kept_mutex);
+    const auto it = Kept().find(path_);
+    return it != Kept().end() && !it->second.changes.empty();
+}
+
+void KeepSettingsInMemory(const std::string& path, const std::string& reason)
+{
+    std::lock_guard lock(g_kept_mutex);
+    KEPT_SETTINGS& kept = Kept()[path];
+    kept.in_memory = true;
+    kept.reason = reason;
+}
+
+std::string SettingsNotSavedText(const std::string& path, const std::string& reason)
+{
+    return "Settings not saved: " + path + (reason.empty() ? std::string() : " (" + reason + ")");
+}
 
 std::string ExecutableDirectory()
 {
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return {};
-    std::string exe(buf, static_cast<std::size_t>(n));
-    const std::size_t slash = exe.find_last_of('/');
-    return slash == std::string::npos ? std::string() : exe.substr(0, slash == 0 ? 1 : slash);
+    std::error_code e;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", e);
+    return e ? std::string() : exe.parent_path().string();
 }
 
-std::string SettingsDirectory(const std::string& exe_dir)
+std::string SettingsDirectory(const std::string& exe_dir, std::string* refusal)
 {
     if (const char* over = std::getenv("RAVELSCOPE_SETTINGS_DIR"); over != nullptr && *over != '\0')
         return over;
     if (IsWritableDirectory(exe_dir))
         return exe_dir;
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        base = std::string(home) + "/.config";
-    else
-        return exe_dir;
-    mkdir(base.c_str(), 0700);
-    const std::string dir = base + "/ravelscope";
+    const XDG_DIR config = UserDirectory(XdgDir::kConfig);
+    if (!config.Ok()) {
+        if (refusal != nullptr)
+            *refusal = config.error;
+        return {};
+    }
+    mkdir(config.path.c_str(), 0700);
+    const std::string dir = config.path + "/ravelscope";
     mkdir(dir.c_str(), 0700);
     return dir;
 }

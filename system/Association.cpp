@@ -2,8 +2,8 @@
 
 #include "core/File_io.h"
 #include "core/Picture_types.h"
-#include "core/Replace_file.h"
 #include "core/Result_codes.h"
+#include "platform/Xdg_dirs.h"
 #include "system/Run_program.h"
 #include "system/Xdg_text.h"
 
@@ -12,8 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -77,49 +76,18 @@ constexpr ASSOC_EXT kList[] = {
 };
 static_assert(std::size(kList) == 51);
 
-std::string EnvOr(const char* name, const std::string& fallback)
-{
-    const char* v = std::getenv(name);
-    return v != nullptr && v[0] == '/' ? std::string(v) : fallback;
-}
-
 bool MakeDirs(const std::string& path)
 {
-    std::size_t at = 1;
-    while (at <= path.size()) {
-        const std::size_t slash = path.find('/', at);
-        const std::string part = path.substr(0, slash);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            break;
-        at = slash + 1;
-    }
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code e;
+    std::filesystem::create_directories(path, e);
+    return std::filesystem::is_directory(path, e);
 }
 
-bool ReadText(const std::string& path, std::string& text)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
+bool ReadText(const std::string& path, std::string& text) { return ReadTextFile(path, text) == kOk; }
 
 // Replaces the file only when the whole text is written; a symbolic link (a dotfile
 // kept elsewhere) is followed and stays a link.
-bool WriteText(const std::string& path, const std::string& text)
-{
-    return ReplaceFileWith(path, [&text](const std::string& write_path) {
-               FilePtr f = OpenForWrite(write_path);
-               if (!f)
-                   return static_cast<int>(kOpenFileError);
-               std::fwrite(text.data(), 1, text.size(), f.get());
-               return FinishWrite(std::move(f));
-           }) == kOk;
-}
+bool WriteText(const std::string& path, const std::string& text) { return ReplaceTextFile(path, text) == kOk; }
 
 // The list value with ours first and every earlier entry behind it, ours once.
 std::string WithOursFirst(const std::optional<std::string>& old)
@@ -156,9 +124,11 @@ int SharedTypeOf(int index)
 ASSOC_PATHS AssocPathsFromEnvironment()
 {
     ASSOC_PATHS p;
-    const std::string home = EnvOr("HOME", "/tmp");
-    p.data_home = EnvOr("XDG_DATA_HOME", home + "/.local/share");
-    p.config_home = EnvOr("XDG_CONFIG_HOME", home + "/.config");
+    const XDG_DIR data = UserDirectory(XdgDir::kData);
+    const XDG_DIR config = UserDirectory(XdgDir::kConfig);
+    p.data_home = data.path;
+    p.config_home = config.path;
+    p.refusal = !data.Ok() ? data.error : config.error;
     if (const char* d = std::getenv("XDG_CURRENT_DESKTOP")) {
         std::string s(d);
         for (char& c : s) {
@@ -270,6 +240,8 @@ ASSOC_REPORT Associate(const std::vector<int>& indices, const std::string& exe_p
         return report;
     };
 
+    if (!paths.refusal.empty())
+        return fail_all(paths.refusal);
     const std::string entry = DesktopEntryText(exe_path);
     if (entry.empty())
         return fail_all("the program's path cannot be written on a desktop entry's Exec line");
@@ -330,6 +302,10 @@ ASSOC_REPORT Associate(const std::vector<int>& indices, const std::string& exe_p
 ASSOC_REPORT RemoveAssociations(const ASSOC_PATHS& paths)
 {
     ASSOC_REPORT report;
+    if (!paths.refusal.empty()) {
+        report.failed.push_back("mimeapps.list: " + paths.refusal);
+        return report;
+    }
     const std::string list_path = paths.config_home + "/mimeapps.list";
     std::string text;
     if (!ReadText(list_path, text))

@@ -37,6 +37,7 @@ struct ASSOC_PATHS {
     std::string data_home;   // $XDG_DATA_HOME, else $HOME/.local/share
     std::string config_home; // $XDG_CONFIG_HOME, else $HOME/.config
     std::vector<std::string> desktops; // $XDG_CURRENT_DESKTOP's names, lower case
+    std::string refusal;     // why there is no place (platform/Xdg_dirs): nothing is written
 };
 
 ASSOC_PATHS AssocPathsFromEnvironment();

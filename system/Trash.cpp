@@ -1,6 +1,7 @@
 #include "system/Trash.h"
 
 #include "core/Result_codes.h"
+#include "platform/Xdg_dirs.h"
 #include "system/Xdg_text.h"
 
 #include <cerrno>
@@ -153,13 +154,8 @@ bool WriteAll(int fd, const std::string& text)
 
 std::string HomeTrashFolder()
 {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data != nullptr && data[0] == '/')
-        return (fs::path(data) / "Trash").string();
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/')
-        return (fs::path(home) / ".local/share/Trash").string();
-    return {};
+    const XDG_DIR data = UserDirectory(XdgDir::kData);
+    return data.Ok() ? (fs::path(data.path) / "Trash").string() : std::string();
 }
 
 std::string TrashInfoText(const std::string& path, long long deletion_time)
@@ -193,7 +189,7 @@ int MoveToTrash(const std::string& path, TRASHED_FILE& record, std::string& reas
     if (!home.empty() && DeviceOf(home, home_device) && home_device == st.st_dev) {
         place.folder = home;
     } else if (!options.top_folder_trashes) {
-        reason = home.empty() ? "there is no home folder for the trash"
+        reason = home.empty() ? std::string("there is no trash: ") + kNoHomeText
                               : "it is on another filesystem than the trash, which has no trash of its own here";
     } else {
         const fs::path top = TopFolder(file, st.st_dev);

@@ -2,6 +2,7 @@
 
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
+#include "platform/Xdg_dirs.h"
 #include "system/Run_program.h"
 #include "system/Xdg_text.h"
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -22,17 +24,11 @@ std::string Lower(std::string s)
     return s;
 }
 
-bool MakeDirs(const std::string& path)
+bool MakeDirs(const std::filesystem::path& path)
 {
-    for (std::size_t at = 1; at <= path.size();) {
-        const std::size_t slash = path.find('/', at);
-        if (mkdir(path.substr(0, slash).c_str(), 0755) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            break;
-        at = slash + 1;
-    }
-    return true;
+    std::error_code e;
+    std::filesystem::create_directories(path, e);
+    return std::filesystem::is_directory(path, e);
 }
 
 // A GVariant string literal.
@@ -128,24 +124,25 @@ DesktopFamily DesktopFamilyOf(const std::string& current_desktop)
 
 std::string WallpaperFileFor(const std::string& picture_path)
 {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    const std::string base = data != nullptr && data[0] == '/'
-                                 ? std::string(data)
-                                 : std::string(home != nullptr ? home : "/tmp") + "/.local/share";
-    std::string name = picture_path.substr(picture_path.find_last_of('/') + 1);
-    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
-        name.erase(dot);
+    const XDG_DIR data = UserDirectory(XdgDir::kData);
+    if (!data.Ok())
+        return {};
+    std::string name = std::filesystem::path(picture_path).stem().string();
     if (name.empty())
         name = "Pasted";
-    return base + "/ravelscope/wallpaper/Ravelscope_" + name + ".png";
+    return data.path + "/ravelscope/wallpaper/Ravelscope_" + name + ".png";
 }
 
 WALLPAPER_RESULT SetWallpaper(const Dib& picture, const std::string& picture_path, WallpaperStyle style)
 {
     WALLPAPER_RESULT r;
     r.file = WallpaperFileFor(picture_path);
-    if (!MakeDirs(r.file.substr(0, r.file.find_last_of('/')))) {
+    if (r.file.empty()) {
+        r.rc = kOpenFileError;
+        r.message = std::string("Wallpaper not written: ") + kNoHomeText;
+        return r;
+    }
+    if (!MakeDirs(std::filesystem::path(r.file).parent_path())) {
         r.rc = kOpenFileError;
         r.message = "Wallpaper not written: " + std::string(ResultText(r.rc));
         return r;

@@ -34,7 +34,8 @@ struct WALLPAPER_RESULT {
     std::string message;  // one line for the status bar
 };
 
-// The PNG's path for a picture file path (empty: a picture without a file).
+// The PNG's path for a picture file path (empty: a picture without a file); "" when there
+// is no data directory (platform/Xdg_dirs): the wallpaper is then refused.
 std::string WallpaperFileFor(const std::string& picture_path);
 
 // Writes the 24-bit picture and sets it as the wallpaper in the given style.

@@ -1,11 +1,17 @@
 #include "platform/Ini_file.h"
+#include "core/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -30,6 +36,8 @@ TEST(IniFile, WritesReadsReplacesAndDeletes)
     ASSERT_TRUE(ini.WriteInteger("Screen", "Height", 600));
     ASSERT_TRUE(ini.WriteString("MRU", "File_0", "/pics/a b.ppm"));
     ASSERT_TRUE(ini.WriteInteger("Screen", "Top", -5)); // added to its own section
+    EXPECT_TRUE(ini.Exists()) << "kept changes make the file";
+    ASSERT_EQ(ini.Flush(), kOk);
     EXPECT_EQ(ReadText(ini.FileName()), "[Screen]\nWidth=800\nHeight=600\nTop=-5\n[MRU]\nFile_0=/pics/a b.ppm\n");
 
     ASSERT_TRUE(ini.WriteInteger("screen", "WIDTH", 1024)); // names match in any case
@@ -43,6 +51,8 @@ TEST(IniFile, WritesReadsReplacesAndDeletes)
     EXPECT_EQ(ini.ReadInteger("Screen", "Height", 514), 514);
     ASSERT_TRUE(ini.EraseSection("Screen"));
     EXPECT_FALSE(ini.SectionExists("Screen"));
+    EXPECT_FALSE(ini.EraseSection("Screen")) << "nothing left to remove";
+    ASSERT_EQ(ini.Flush(), kOk);
     EXPECT_EQ(ReadText(ini.FileName()), "[MRU]\nFile_0=/pics/a b.ppm\n");
 }
 
@@ -53,7 +63,9 @@ TEST(IniFile, KeepsForeignLinesAndTheFirstStartText)
     const std::string first("This file do initial setup for Oxbel application\0", 49);
     IniFile ini(path);
     ASSERT_TRUE(ini.WriteRaw(first));
+    EXPECT_EQ(ReadText(path), first) << "the first-start text is written at once";
     ASSERT_TRUE(ini.WriteInteger("Screen", "Width", 630));
+    ASSERT_EQ(ini.Flush(), kOk);
     EXPECT_EQ(ReadText(path), first + "\n[Screen]\nWidth=630\n");
     EXPECT_EQ(ini.ReadInteger("Screen", "Width", 0), 630);
 
@@ -64,6 +76,7 @@ TEST(IniFile, KeepsForeignLinesAndTheFirstStartText)
     EXPECT_EQ(ini.ReadString("Dir", "RecentlyVisited", ""), "/home/me/pics");
     ASSERT_TRUE(ini.WriteInteger("Dir", "Top", 7));
     ASSERT_TRUE(ini.WriteInteger("File", "Ext_Index", 4));
+    ASSERT_EQ(ini.Flush(), kOk);
     EXPECT_EQ(ReadText(path), "; made by hand\r\n[Dir]\r\nRecentlyVisited = \"/home/me/pics\" \r\nTop=7\r\n"
                               "garbage line\r\n[File]\r\nExt_Index=4\r\n");
 }
@@ -84,12 +97,105 @@ TEST(IniFile, IntegersFallBackOnBadText)
     }
 }
 
-TEST(IniFile, FailedWriteLeavesNoFile)
+TEST(IniFile, FailedFlushSaysWhyAndKeepsTheChanges)
 {
     IniFile ini("/nonexistent-dir/RVS.ini");
-    EXPECT_FALSE(ini.WriteInteger("Screen", "Width", 1));
+    EXPECT_TRUE(ini.WriteInteger("Screen", "Width", 1));
+    std::string reason;
+    EXPECT_EQ(ini.Flush(&reason), kOpenFileError);
+    EXPECT_EQ(reason, "No such file or directory");
+    EXPECT_EQ(SettingsNotSavedText(ini.FileName(), reason),
+              "Settings not saved: /nonexistent-dir/RVS.ini (No such file or directory)");
+    EXPECT_TRUE(ini.HasUnsaved());
+    EXPECT_EQ(ini.ReadInteger("Screen", "Width", 630), 1) << "the run goes on with what it set";
+}
+
+// The viewer's close: ten writes reach the file in one replacement, made beside it and
+// renamed over it. A flush that cannot write (a file size limit here, which binds root
+// too) leaves the old file whole and no temporary file behind.
+TEST(IniFile, TenWritesOneAtomicFlush)
+{
+    TempDir dir;
+    const std::string path = dir.File("RVS.ini");
+    WriteBytes(path, ToBytes("[Screen]\nWidth=630\n"));
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+    IniFile ini(path);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(ini.WriteString("MRU", "File_" + std::to_string(i), "/pics/" + std::to_string(i) + ".png"));
+    ASSERT_TRUE(ini.WriteInteger("MRU", "max_index_string", 5));
+    for (const char* key : {"Width", "Height", "Top", "Left"})
+        ASSERT_TRUE(IniFile(path).WriteInteger("Screen", key, 7)); // another object, the same file
+    EXPECT_EQ(ReadText(path), "[Screen]\nWidth=630\n") << "nothing written before the flush";
+    EXPECT_EQ(ini.ReadInteger("Screen", "Left", 0), 7);
+
+    WriteBytes(path, ToBytes("[Screen]\nWidth=630\n[Other]\nByAnotherRun=1\n"));
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    ASSERT_EQ(ini.Flush(), kOk);
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino) << "replaced by a rename, not rewritten in place";
+    EXPECT_EQ(ReadText(path), "[Screen]\nWidth=7\nHeight=7\nTop=7\nLeft=7\n[Other]\nByAnotherRun=1\n"
+                              "[MRU]\nFile_0=/pics/0.png\nFile_1=/pics/1.png\nFile_2=/pics/2.png\n"
+                              "File_3=/pics/3.png\nFile_4=/pics/4.png\nmax_index_string=5\n");
+    EXPECT_FALSE(ini.HasUnsaved());
+    EXPECT_EQ(ini.Flush(), kOk) << "nothing kept: nothing written";
+    struct stat again {};
+    ASSERT_EQ(stat(path.c_str(), &again), 0);
+    EXPECT_EQ(again.st_ino, after.st_ino);
+
+    const std::string old = ReadText(path);
+    ASSERT_TRUE(ini.WriteString("MRU", "File_0", std::string(4096, 'x')));
+    rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string reason;
+    const int rc = ini.Flush(&reason);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(rc, kOpenFileError);
+    EXPECT_EQ(reason, "File too large");
+    EXPECT_EQ(ReadText(path), old);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 1u) << "no temporary file left";
+    EXPECT_TRUE(ini.HasUnsaved());
+    EXPECT_EQ(ini.Flush(), kOk) << "kept for a later flush";
+    EXPECT_EQ(ini.ReadString("MRU", "File_0", "").size(), 4096u);
+
+    if (geteuid() != 0) { // a read-only directory stops everyone but root
+        ASSERT_TRUE(ini.WriteInteger("Screen", "Width", 8));
+        chmod(dir.path().c_str(), 0555);
+        EXPECT_EQ(ini.Flush(&reason), kOpenFileError);
+        chmod(dir.path().c_str(), 0755);
+        EXPECT_EQ(reason, "Permission denied");
+        EXPECT_EQ(IniFile(path).ReadInteger("Screen", "Width", 0), 8);
+    }
+}
+
+// Without a place for the settings (no home folder), a run keeps them in memory: it reads
+// what it wrote, writes no file anywhere and says so at the flush.
+TEST(IniFile, SettingsKeptInMemory)
+{
+    TempDir dir;
+    const std::string path = dir.File("RVS.ini");
+    KeepSettingsInMemory(path, "no home folder (HOME is not set)");
+    IniFile ini(path);
     EXPECT_FALSE(ini.Exists());
-    EXPECT_EQ(ini.ReadInteger("Screen", "Width", 630), 630);
+    ASSERT_TRUE(ini.WriteRaw(std::string("first start\0", 12)));
+    ASSERT_TRUE(ini.WriteInteger("Screen", "Width", 700));
+    EXPECT_TRUE(ini.Exists());
+    EXPECT_EQ(ini.ReadInteger("Screen", "Width", 0), 700);
+    std::string reason;
+    EXPECT_EQ(ini.Flush(&reason), kOpenFileError);
+    EXPECT_EQ(reason, "no home folder (HOME is not set)");
+    struct stat st {};
+    EXPECT_NE(stat(path.c_str(), &st), 0);
 }
 
 TEST(SettingsDirectory, PortableBuildElseXdgConfig)
@@ -109,6 +215,19 @@ TEST(SettingsDirectory, PortableBuildElseXdgConfig)
     EXPECT_EQ(stat(xdg.c_str(), &st), 0);
     setenv("RAVELSCOPE_SETTINGS_DIR", "/somewhere", 1);
     EXPECT_EQ(SettingsDirectory(dir.path()), "/somewhere");
+
+    // No home folder and no absolute XDG_CONFIG_HOME: refused, not the executable's
+    // directory or the temporary one.
+    unsetenv("RAVELSCOPE_SETTINGS_DIR");
+    setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    const char* old_home = std::getenv("HOME");
+    const std::string saved_home = old_home ? old_home : "";
+    unsetenv("HOME");
+    std::string refusal;
+    EXPECT_EQ(SettingsDirectory("/nonexistent-dir/bin", &refusal), "");
+    EXPECT_EQ(refusal, "no home folder (HOME is not set)");
+    if (old_home)
+        setenv("HOME", saved_home.c_str(), 1);
 
     if (old_over)
         setenv("RAVELSCOPE_SETTINGS_DIR", saved_over.c_str(), 1);

@@ -108,6 +108,16 @@ TEST(RtfReader, ReadsFiles)
     ASSERT_EQ(doc.runs.size(), 3u);
     EXPECT_TRUE(doc.runs[1].bold);
     EXPECT_EQ(ReadRichTextFile(dir.File("missing.rtf"), doc), kOpenFileError);
+
+    // A file over the limit is refused unread, with the text viewer's own words.
+    RICH_TEXT_LIMITS small;
+    small.max_input = 16;
+    WriteBytes(dir.File("big.txt"), ToBytes(std::string(17, 'x')));
+    const std::int32_t rc = ReadRichTextFile(dir.File("big.txt"), doc, small);
+    EXPECT_EQ(rc, kImageTooLarge);
+    EXPECT_EQ(TextFileResultText(rc), "Text Too Large. (the text viewer shows files of up to 64 MiB)");
+    EXPECT_EQ(TextFileResultText(kDataError), "Text Not Shown. (groups nested deeper than 256)");
+    EXPECT_EQ(TextFileResultText(kOpenFileError), "Open File Error.");
 }
 
 } // namespace

@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <utility>
 #include <vector>
@@ -190,6 +192,28 @@ TEST(CodecContext, ReadersFillTheTargetTheCallerGives)
         ASSERT_EQ(drawn->Width(), 2);
         EXPECT_EQ(row(drawn->ScanLine(0)), bgr);
     }
+}
+
+// The one whole-file text read and the one atomic text replace.
+TEST(TextFiles, ReadWholeAndReplaceAtomically)
+{
+    TempDir dir;
+    const std::string path = dir.File("notes.txt");
+    std::string text = "stale";
+    EXPECT_EQ(ReadTextFile(path, text), kOpenFileError);
+    EXPECT_EQ(text, "");
+    ASSERT_EQ(ReplaceTextFile(path, std::string("a\0b\r\n", 5)), kOk);
+    ASSERT_EQ(ReadTextFile(path, text), kOk);
+    EXPECT_EQ(text, std::string("a\0b\r\n", 5));
+    EXPECT_EQ(ReadTextFile(path, text, 4), kImageTooLarge) << "over the caller's limit";
+    EXPECT_EQ(text, "");
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadTextFile(dir.File("fifo"), text), kOpenFileError) << "refused, never waited on";
+    EXPECT_EQ(ReadTextFile(dir.path(), text), kOpenFileError);
+
+    int reason = 0;
+    EXPECT_EQ(ReplaceTextFile(dir.File("no/such/dir.txt"), "x", &reason), kOpenFileError);
+    EXPECT_EQ(reason, ENOENT);
 }
 
 // A mapped file reads as the file; giving back passed pages changes nothing that is read

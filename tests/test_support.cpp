@@ -29,6 +29,30 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+
+// Every test program built with these helpers runs with a home of its own: HOME and the
+// XDG user directories point into a fresh temporary folder, removed at exit, so that no
+// test reads or writes the machine's user configuration (a test that needs other values
+// sets them itself). The same as scripts/own_home.sh does for the window tests.
+struct OWN_HOME {
+    TempDir dir;
+    OWN_HOME()
+    {
+        const auto place = [this](const char* variable, const char* sub) {
+            const std::string p = sub[0] != '\0' ? dir.File(sub) : dir.path();
+            std::filesystem::create_directories(p);
+            setenv(variable, p.c_str(), 1);
+        };
+        place("HOME", "");
+        place("XDG_CONFIG_HOME", ".config");
+        place("XDG_DATA_HOME", ".local/share");
+        place("XDG_CACHE_HOME", ".cache");
+    }
+} g_own_home;
+
+} // namespace
+
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 void WriteBytes(const std::string& path, const Bytes& bytes)

@@ -5,6 +5,7 @@
 #include "core/File_io.h"
 #include "core/Result_codes.h"
 #include "dec_enc/Codecs.h"
+#include "platform/Xdg_dirs.h"
 #include "thumbnails/Md5.h"
 
 #include <png.h>
@@ -160,8 +161,11 @@ int EncodeThumbnailPng(FILE* file, const Dib& picture, const std::vector<PNG_TEX
 int WriteAtomically(const std::string& target, const Dib& picture, const std::vector<PNG_TEXT>& texts,
                     std::string* reason)
 {
-    const std::size_t slash = target.rfind('/');
-    std::string temp = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".XXXXXX";
+    const std::filesystem::path t(target);
+    std::filesystem::path name(".");
+    name += t.filename();
+    name += ".XXXXXX";
+    std::string temp = (t.parent_path() / name).string();
     const int fd = mkstemp(temp.data()); // mode 0600
     if (fd < 0) {
         if (reason != nullptr)
@@ -187,12 +191,6 @@ int WriteAtomically(const std::string& target, const Dib& picture, const std::ve
         unlink(temp.c_str());
     }
     return rc;
-}
-
-std::string Absolute(const char* variable)
-{
-    const char* v = std::getenv(variable);
-    return v != nullptr && v[0] == '/' ? std::string(v) : std::string();
 }
 
 } // namespace
@@ -312,11 +310,10 @@ THUMBNAIL_CACHE::THUMBNAIL_CACHE(std::string root, std::string refusal)
 
 THUMBNAIL_CACHE THUMBNAIL_CACHE::FromEnvironment()
 {
-    if (std::string cache = Absolute("XDG_CACHE_HOME"); !cache.empty())
-        return THUMBNAIL_CACHE(cache + "/thumbnails");
-    if (std::string home = Absolute("HOME"); !home.empty())
-        return THUMBNAIL_CACHE(home + "/.cache/thumbnails");
-    return THUMBNAIL_CACHE({}, "neither XDG_CACHE_HOME nor HOME names a folder: thumbnails are not stored");
+    const XDG_DIR cache = UserDirectory(XdgDir::kCache);
+    if (cache.Ok())
+        return THUMBNAIL_CACHE(cache.path + "/thumbnails");
+    return THUMBNAIL_CACHE({}, "thumbnails are not stored: " + cache.error);
 }
 
 std::string THUMBNAIL_CACHE::ThumbnailPath(const std::string& uri, int size) const

@@ -1,6 +1,7 @@
 // The entry point: the document, the hand-off of a command-line path, the windows, the
 // message loop.
 #include "core/Imageinfo.h"
+#include "core/Result_codes.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
 #include "viewer/Unit1.h"
@@ -14,6 +15,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <string>
 
 namespace {
 
@@ -62,20 +64,34 @@ int main(int argc, char** argv)
 
     const std::string exe_dir = ExecutableDirectory();
     FORM_OPTIONS options;
-    options.settings_dir = SettingsDirectory(exe_dir);
+    std::string no_settings_place;
+    options.settings_dir = SettingsDirectory(exe_dir, &no_settings_place);
+    const std::string settings_path = options.settings_dir + "/RVS.ini";
+    if (!no_settings_place.empty())
+        KeepSettingsInMemory(settings_path, no_settings_place);
     // The Save command writes JPEG, WebP, AVIF and JPEG XL at the quality the save dialog
     // last used.
-    document.save_quality = StoredQuality(options.settings_dir + "/RVS.ini");
+    document.save_quality = StoredQuality(settings_path);
     options.hand_off_fallback = handed;
     options.start_preload = std::move(start_preload);
 
-    // The windows, in the order of their creation; the main window is the first. Each
-    // receives the document and what else it works on by reference.
-    HELP_VIEWER help(exe_dir);
-    TForm1 form1(document, rect_obj, help, options);
-    options.start_preload.reset(); // taken by the window's first open, or of no use now
-    QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
-    form1.show();
-    const int rc = app.exec();
+    int rc = 0;
+    {
+        // The windows, in the order of their creation; the main window is the first. Each
+        // receives the document and what else it works on by reference.
+        HELP_VIEWER help(exe_dir);
+        TForm1 form1(document, rect_obj, help, options);
+        options.start_preload.reset(); // taken by the window's first open, or of no use now
+        QObject::connect(&form1, &TForm1::Closed, &app, &QApplication::quit);
+        form1.show();
+        rc = app.exec();
+    }
+    // What the run changed in the settings (the window's last writes come from its
+    // destructor) reaches the file in one replacement. A failure is said in a box: the
+    // window is gone, and a settings file that silently stays behind costs the next run
+    // its recent files and places.
+    std::string reason;
+    if (IniFile(settings_path).Flush(&reason) != kOk)
+        QMessageBox::warning(nullptr, "Ravelscope", QString::fromStdString(SettingsNotSavedText(settings_path, reason)));
     return rc;
 }

@@ -165,7 +165,7 @@ void TForm1::mn_Tests_OpenRtfClick()
     const std::int32_t rc = ReadRichTextFile(choice.path.toStdString(), text);
     if (rc != kOk) {
         statusBar()->showMessage(QString::fromStdString(FileNameOf(choice.path.toStdString())) + ": " +
-                                 ResultText(rc));
+                                 QString::fromStdString(TextFileResultText(rc)));
         return;
     }
     if (text_viewer_ == nullptr) {

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -57,8 +58,7 @@ bool DECODE_RUN::Step(const std::function<void()>& shown)
     RUN_LOAD load;
     load.list_index = next_;
     load.path = doc_.file_list[static_cast<std::size_t>(next_)];
-    const std::size_t slash = load.path.rfind('/');
-    log_.push_back("Decoding file: " + (slash == std::string::npos ? load.path : load.path.substr(slash + 1)));
+    log_.push_back("Decoding file: " + std::filesystem::path(load.path).filename().string());
 
     const std::int64_t start = clock_.NowMicros();
     const std::int32_t rc = opener_.Open(doc_, load.path);

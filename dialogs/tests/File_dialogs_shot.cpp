@@ -1,7 +1,7 @@
 // Shows the open dialog (previewing a picture, or a video or sound through the player) or the save dialog (for that picture) on a
 // real screen and saves what it looks like:
 //   file_dialogs_shot open|save PICTURE OUT.png
-// scripts/screenshot_file_dialogs.sh runs it under a virtual X server.
+// scripts/screenshot.sh runs it under a virtual X server.
 #include "core/Imageinfo.h"
 #include "dialogs/File_chooser.h"
 #include "dialogs/OFDialog.h"

@@ -28,7 +28,7 @@ bool StartSane(std::string& status)
             std::atexit([] { sane_exit(); });
     });
     if (g_init_status != SANE_STATUS_GOOD) {
-        status = std::string("SANE could not start: ") + sane_strstatus(g_init_status);
+        status = std::string(kScannerNotStartedText) + " (" + sane_strstatus(g_init_status) + ")";
         return false;
     }
     return true;

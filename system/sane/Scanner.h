@@ -47,6 +47,10 @@ struct SCAN_PROGRESS {
 
 enum class ScanOutcome : std::uint8_t { kPicture, kNone };
 
+// The status when SANE itself does not start: the scanner's own words, not a picture's
+// result text.
+inline constexpr char kScannerNotStartedText[] = "The scanner service (SANE) did not start";
+
 struct SCAN_RESULT {
     ScanOutcome outcome = ScanOutcome::kNone;
     std::int32_t rc = 0;  // kOk with a picture; else the code behind "none" (kImageTooLarge...)

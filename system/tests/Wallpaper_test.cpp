@@ -4,6 +4,7 @@
 #include "core/Imageinfo.h"
 #include "core/Result_codes.h"
 #include "platform/Dib.h"
+#include "system/Association.h"
 #include "system/Run_program.h"
 #include "system/tests/Private_desktop.h"
 
@@ -218,3 +219,31 @@ TEST(WallpaperDesktop, FamilyOfTheCurrentDesktop)
 }
 
 } // namespace
+
+// Without a home folder and without an absolute XDG_DATA_HOME there is nowhere the desktop
+// would look: the wallpaper is refused with its reason, and the file association writes
+// nothing either (both once wrote into /tmp, where nothing reads them).
+TEST_F(WallpaperTest, NoHomeFolderIsRefused)
+{
+    const char* old_home = std::getenv("HOME");
+    const std::string saved_home = old_home != nullptr ? old_home : "";
+    unsetenv("HOME");
+    setenv("XDG_DATA_HOME", "relative/data", 1);
+    setenv("XDG_CONFIG_HOME", "relative/config", 1);
+
+    const WALLPAPER_RESULT r = SetWallpaper(picture_, "/pics/sea.bmp", WallpaperStyle::kStretch);
+    EXPECT_EQ(r.rc, kOpenFileError);
+    EXPECT_EQ(r.message, "Wallpaper not written: no home folder (HOME is not set)");
+    EXPECT_FALSE(r.applied);
+    EXPECT_EQ(WallpaperFileFor("/pics/sea.bmp"), "");
+
+    const ASSOC_PATHS paths = AssocPathsFromEnvironment();
+    EXPECT_EQ(paths.refusal, "no home folder (HOME is not set)");
+    const ASSOC_REPORT a = Associate({0}, "/usr/bin/ravelscope", paths, false);
+    ASSERT_EQ(a.failed.size(), 1u);
+    EXPECT_EQ(a.failed[0], ".bmp: no home folder (HOME is not set)");
+    EXPECT_TRUE(a.done.empty());
+    EXPECT_EQ(RemoveAssociations(paths).failed.size(), 1u);
+    if (old_home != nullptr)
+        setenv("HOME", saved_home.c_str(), 1);
+}

@@ -9,13 +9,7 @@
 
 namespace {
 
-constexpr std::uint32_t kReplacement = 0xFFFD;
-
-// cp1252's 0x80..0x9F; 0 marks the five unassigned bytes.
-constexpr std::array<std::uint16_t, 32> kCp1252High = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
+constexpr std::uint32_t kReplacement = kReplacementCharacter;
 
 // Groups whose whole content is skipped when their first control word is one of these.
 constexpr std::array<std::string_view, 27> kSkippedDestinations = {
@@ -379,74 +373,6 @@ std::string RICH_TEXT::Text() const
     return s;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp)
-{
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
-        cp = kReplacement;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-std::uint32_t Cp1252ToUnicode(std::uint8_t byte)
-{
-    if (byte < 0x80 || byte >= 0xA0)
-        return byte;
-    const std::uint16_t cp = kCp1252High[byte - 0x80];
-    return cp == 0 ? kReplacement : cp;
-}
-
-bool IsValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<std::uint8_t>(s[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        int len;
-        std::uint32_t min;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            min = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            min = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(len) > s.size())
-            return false;
-        std::uint32_t cp = b & (0x3F >> (len - 1));
-        for (int k = 1; k < len; ++k) {
-            const auto c = static_cast<std::uint8_t>(s[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += static_cast<std::size_t>(len);
-    }
-    return true;
-}
-
 std::int32_t ReadRichText(std::string_view bytes, RICH_TEXT& out, const RICH_TEXT_LIMITS& limits)
 {
     out = RICH_TEXT {};
@@ -460,19 +386,21 @@ std::int32_t ReadRichText(std::string_view bytes, RICH_TEXT& out, const RICH_TEX
     return RTF_PARSER(bytes, out, limits).Run();
 }
 
+std::string TextFileResultText(std::int32_t rc, const RICH_TEXT_LIMITS& limits)
+{
+    if (rc == kImageTooLarge)
+        return "Text Too Large. (the text viewer shows files of up to " + std::to_string(limits.max_input >> 20) +
+               " MiB)";
+    if (rc == kDataError)
+        return "Text Not Shown. (groups nested deeper than " + std::to_string(limits.max_depth) + ")";
+    return ResultText(rc);
+}
+
 std::int32_t ReadRichTextFile(const std::string& path, RICH_TEXT& out, const RICH_TEXT_LIMITS& limits)
 {
     out = RICH_TEXT {};
-    FilePtr f = OpenForRead(path);
-    if (!f)
-        return kOpenFileError;
-    const std::int64_t size = FileSize(f.get());
-    if (size < 0)
-        return kOpenFileError;
-    if (static_cast<std::uint64_t>(size) > limits.max_input)
-        return kImageTooLarge;
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
-        return kOpenFileError;
+    std::string bytes;
+    if (const int rc = ReadTextFile(path, bytes, limits.max_input); rc != kOk)
+        return rc;
     return ReadRichText(bytes, out, limits);
 }

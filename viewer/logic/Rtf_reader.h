@@ -6,6 +6,8 @@
 // otherwise cp1252. The text is never interpreted as markup by whoever shows it.
 #pragma once
 
+#include "platform/Text_encoding.h" // the plain-text rule: UTF-8, else TextFallback::kCp1252
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,9 +43,8 @@ std::int32_t ReadRichText(std::string_view bytes, RICH_TEXT& out, const RICH_TEX
 // Reads a file; kOpenFileError when it cannot be read, else as ReadRichText.
 std::int32_t ReadRichTextFile(const std::string& path, RICH_TEXT& out, const RICH_TEXT_LIMITS& limits = {});
 
-// Appends the UTF-8 form of a code point (U+FFFD for surrogates and values past U+10FFFF).
-void AppendUtf8(std::string& out, std::uint32_t code_point);
-// The Unicode code point of a cp1252 byte (U+FFFD for its five unassigned bytes).
-std::uint32_t Cp1252ToUnicode(std::uint8_t byte);
-// True when bytes are well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);
+// What the text viewer says for a result of ReadRichTextFile: texts of its own for a file
+// over the limit ("Text Too Large. (the text viewer shows files of up to 64 MiB)") and for
+// groups nested too deep; the result text otherwise ("Open File Error.").
+std::string TextFileResultText(std::int32_t rc, const RICH_TEXT_LIMITS& limits = {});
+

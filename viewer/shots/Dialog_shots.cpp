@@ -1,6 +1,6 @@
 // Screenshots of the editing dialogs: opens a picture in the main window, runs each
 // dialog's command and saves the dialog as it first shows (window frame excluded) as
-// OUT_DIR/<command>.png, then cancels it. Run by scripts/screenshot_dialogs.sh.
+// OUT_DIR/<command>.png, then cancels it. Run by scripts/screenshot.sh.
 //   ravelscope_dialog_shots PICTURE OUT_DIR
 #include "viewer/shots/Tool_window.h"
 

@@ -1,6 +1,6 @@
 // Writes pictures of the association window and the scan dialog, as a person sees them:
 //   system_window_shots OUT_DIR
-// The scan dialog shows the choices of the first SANE device (scripts/screenshot_system.sh
+// The scan dialog shows the choices of the first SANE device (scripts/screenshot.sh
 // points SANE at its test backend).
 #include "dialogs/Associate_form.h"
 #include "dialogs/Scan_form.h"

@@ -79,7 +79,7 @@ public slots:
     void Open(const QUrl& url) { opened << url; }
 };
 
-// With RAVELSCOPE_SHOT_DIR set (scripts/screenshot_tests_menu.sh), saves the window as
+// With RAVELSCOPE_SHOT_DIR set (scripts/screenshot.sh), saves the window as
 // it is drawn to NAME.png there.
 void Shot(QWidget* w, const char* name)
 {

@@ -1,17 +1,16 @@
 #include "widgets/logic/Help_file.h"
 
+#include "core/File_io.h"
+#include "core/Result_codes.h"
+
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 bool HELP_FILE::Load(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    return Parse(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    std::string text;
+    return ReadTextFile(path, text) == kOk && Parse(text);
 }
 
 bool HELP_FILE::Parse(const std::string& text)

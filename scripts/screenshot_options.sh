@@ -1,3 +1,0 @@
-#!/usr/bin/env bash
-# Screenshot of one window of the Tests menu: build/screenshots/options.png
-exec "$(dirname "$0")/screenshot_tests_menu.sh" options
