@@ -1,7 +1,7 @@
 // Opening and writing a 4096 × 4096 picture, beside a plain memcpy of the same 48 MiB.
 // Each benchmark reports "x_memcpy": its time as a multiple of the memcpy's.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include "bench/bench_support.h"
 

@@ -3,7 +3,7 @@
 // (the open dispatcher's row traffic and the save preparation included). Each of ours
 // reports "x_library": its time as a multiple of the library's alone.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include "bench/bench_support.h"
 

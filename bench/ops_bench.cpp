@@ -1,6 +1,6 @@
 // The picture operations on a 4096 × 4096 picture, beside a memcpy of the same 48 MiB.
 // Each benchmark reports "x_memcpy": its time as a multiple of the memcpy's.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Edgedetection.h"
 #include "ops/Explssn.h"
 #include "ops/Hist_equal.h"

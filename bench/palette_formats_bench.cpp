@@ -3,10 +3,10 @@
 // multiple of the memcpy's). With giflib's headers on the machine, giflib's DGifSlurp plus
 // the palette expansion runs on the same GIF file for comparison.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Gif_cpp_w.h"
-#include "ops/Rcd.h"
+#include "dec_enc/Rcd.h"
 
 #include "bench/bench_support.h"
 

@@ -1,8 +1,8 @@
 // The small raster readers on large pictures (4096 × 4096; MacPaint at its fixed
 // 576 × 720), in pixels per second, beside a memcpy of the same picture's 3-byte pixels.
 // "x_memcpy" is the reader's time as a multiple of that memcpy.
-#include "core/Codec_ctx.h"
-#include "core/Result_codes.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include "bench/bench_support.h"

@@ -2,8 +2,8 @@
 // picture (Photo CD: its 768 × 512 Base image), in pixels per second. Each input is
 // written once by small encoders here; the reader runs on a reused context, as in the
 // viewer.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include "bench/bench_support.h"

@@ -1,9 +1,9 @@
 // Readers of Utah RLE, Scitex CT, X window dumps, X pixmaps and FITS on a 4096 × 4096
 // picture, in pixels per second, each beside a memcpy of the picture's 48 MiB
 // ("x_memcpy": the read's time as a multiple of the memcpy's).
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include "bench/bench_support.h"

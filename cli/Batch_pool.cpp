@@ -2,7 +2,7 @@
 
 #include "cli/Cli_convert.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <sched.h>
 #include <sys/stat.h>

@@ -2,8 +2,8 @@
 
 #include "audio/Mp3info.h"
 #include "core/Imageinfo.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "dialogs/logic/Decode_run.h"
 #include "ops/Hist_equal.h"
 

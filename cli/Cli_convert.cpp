@@ -1,8 +1,8 @@
 #include "cli/Cli_convert.h"
 
 #include "core/Imageinfo.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "core/Stream_convert.h"
 
 #include <cstdio>

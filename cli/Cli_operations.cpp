@@ -1,7 +1,7 @@
 #include "cli/Cli_operations.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Explssn.h"
 #include "ops/Medfltr.h"
 #include "ops/Ops_common.h"

@@ -19,7 +19,7 @@
 #include "cli/Cli_commands.h"
 #include "cli/Cli_convert.h"
 #include "cli/Cli_options.h"
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "core/Imageinfo.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "core/Commit_edit.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "core/Imageinfo.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <dirent.h>
 #include <strings.h>

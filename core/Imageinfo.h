@@ -2,8 +2,8 @@
 // picture's facts, the browsable files of its directory and the undo counters.
 #pragma once
 
-#include "core/Codec_ctx.h"
-#include "core/File_io.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/File_io.h"
 #include "platform/Dib.h"
 
 #include <cstdint>
@@ -131,7 +131,7 @@ public:
     // save dialog's setting, kept in the settings file ("SaveFileDlg" "Quality"); PrepareSave hands it on.
     std::int32_t save_quality = 90;
     // The system's error number behind the last failed Save (ENOSPC, EACCES ...), or 0;
-    // ResultTextWithReason (core/Replace_file.h) words it.
+    // ResultTextWithReason (base/Replace_file.h) words it.
     std::int32_t last_save_errno = 0;
     std::string open_directory;   // the directory part of the path last opened
     std::string browse_directory; // the directory the file list was built for

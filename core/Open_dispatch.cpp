@@ -1,10 +1,10 @@
 // The open dispatcher: from the current path, or from a file's bytes, to a picture in the
 // display bitmap.
 #include "core/Imageinfo.h"
-#include "core/File_io.h"
+#include "base/File_io.h"
 #include "core/Open_orientation.h"
 #include "core/Sniff.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <unistd.h>

@@ -1,9 +1,9 @@
 #include "core/Open_orientation.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Exif.h"
-#include "ops/Orientation.h"
+#include "base/Orientation.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
 // The save dispatcher, the context preparation every save shares, and the Save command.
 #include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
-#include "core/Pixel_ops.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Pixel_ops.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Exif.h"
 

@@ -1,6 +1,6 @@
 #include "core/Sniff.h"
 
-#include "core/File_io.h"
+#include "base/File_io.h"
 #include "core/Imageinfo.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "core/Stream_convert.h"
 
-#include "core/File_io.h"
+#include "base/File_io.h"
 #include "core/Imageinfo.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Row_stream.h"
 
 #include <algorithm>

@@ -13,7 +13,7 @@ enum class StreamOutcome : std::uint8_t {
 
 // Converts in (its format named by its extension) to out in the format of save_code when
 // both stream (dec_enc/Row_stream.h). The output replaces out only when complete
-// (core/Replace_file). rc receives the result code of a failed conversion, sys_error the
+// (base/Replace_file). rc receives the result code of a failed conversion, sys_error the
 // system's reason when there is one, and reading whether reading the input failed (a
 // damaged file found past its header) rather than writing the output.
 StreamOutcome StreamConvert(const std::string& in, const std::string& out, std::int32_t save_code, int& rc,

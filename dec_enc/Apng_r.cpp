@@ -11,8 +11,8 @@
 // frame (the first frame's 2 counts as 1). Delays are num/den seconds (den 0: 1/100).
 // The default image (IDAT) is the first frame when an fcTL precedes it; otherwise it is
 // not part of the animation and the single picture is the first frame's.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Frame_formats.h"
 #include "dec_enc/Rgba_rows.h"

@@ -8,7 +8,7 @@
 //
 // Writing: 8-bit 4:2:0 YUV at a quantizer from ctx.quality (100: 0, 1: 63) and
 // ctx.speed; lossless is 4:4:4 with the identity matrix and quantizer 0.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Frame_formats.h"
 #include "dec_enc/Rgba_rows.h"

@@ -1,13 +1,13 @@
-// Windows bitmap reading (.BMP, .DIB): the platform bitmap loader (platform/Bmp_loader)
+// Windows bitmap reading (.BMP, .DIB): the platform bitmap loader (dec_enc/Bmp_loader)
 // decodes the file; this reader checks the signature ("BM"; packed bitmaps without it in
 // .DIB files) and the size limit, reports the
 // loaded pixel format's class as the depth and hands the rows on. When the caller gives a
 // direct target, the loaded bitmap itself is handed back to take its place.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
-#include "platform/Bmp_loader.h"
+#include "dec_enc/Bmp_loader.h"
 
 #include <cctype>
 #include <string>

@@ -1,5 +1,5 @@
 // Entry points of every reader and writer. Each takes the decoder context and returns a
-// result code (core/Result_codes.h). The open dispatcher (core/Open_dispatch.cpp) and the
+// result code (base/Result_codes.h). The open dispatcher (core/Open_dispatch.cpp) and the
 // save dispatcher (core/Save_dispatch.cpp) hold the tables that call them.
 //
 // Every reader decodes a file's bytes: DecodeXxx(ctx, bytes) reads nothing else (the bytes
@@ -7,7 +7,7 @@
 // ctx.file with one read and decodes that.
 #pragma once
 
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 
 #include <cstdint>
 #include <span>

@@ -1,7 +1,7 @@
 // Corel Photo-Paint reading: a TIFF-like start ("II*", 0, then the offset o of the
 // directory), the width at o + 34 and the height at o + 46 (32-bit numbers), and
 // red-green-blue rows from offset 124, bottom row first.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 

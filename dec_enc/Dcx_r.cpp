@@ -1,9 +1,9 @@
 // DCX: a little-endian magic 987654321, a table of up to 1023 page offsets ending in a
 // zero offset, then one PCX image at each offset. A page runs to the next greater offset
 // or to the end of the file.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

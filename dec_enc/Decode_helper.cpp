@@ -1,6 +1,6 @@
 #include "dec_enc/Decode_helper.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <fcntl.h>
 #include <poll.h>

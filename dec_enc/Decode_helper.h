@@ -19,7 +19,7 @@
 // without it the readers give kFormatNotSupported.
 #pragma once
 
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 #include "dec_enc/Decode_helper_protocol.h"
 
 #include <chrono>

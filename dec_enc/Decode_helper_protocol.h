@@ -38,7 +38,7 @@ inline constexpr int kHelperExitOutOfMemory = 3; // an allocation failed (its me
 
 struct HELPER_REPLY {
     char magic[4] = {'R', 'V', 'D', '2'};
-    std::int32_t rc = 0;          // a result code (core/Result_codes.h)
+    std::int32_t rc = 0;          // a result code (base/Result_codes.h)
     std::uint32_t width = 0;      // for a success
     std::uint32_t height = 0;
     std::int32_t bits_per_pixel = 0;

@@ -6,7 +6,7 @@
 // which hands back the finished picture (dec_enc/Dicom_pixels.h maps the samples there).
 // This side only checks the meta group and the lengths first (dec_enc/Dicom_meta.h), so
 // that bytes that are no data set, or whose lengths promise gigabytes, start no helper.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Decode_helper.h"
 #include "dec_enc/Dicom_meta.h"

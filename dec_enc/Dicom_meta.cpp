@@ -6,7 +6,7 @@
 // is explicit or implicit; it is read as little-endian.
 #include "dec_enc/Dicom_meta.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "dec_enc/Dicom_pixels.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <cmath>

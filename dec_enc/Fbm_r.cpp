@@ -1,7 +1,7 @@
 // Readers of six simple formats that fill the decoded pixel buffer and copy it into the
 // direct target when the caller gives one: GIMP patterns, VICAR, Nokia operator logos, DICOM
 // files of one fixed layout, MTV ray tracer pictures and fuzzy bitmaps (FBM).
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 

@@ -12,8 +12,8 @@
 // Grey = (value − DATAMIN) × scale, clipped to 0..255, where the range is stretched to
 // 0..255 when it is at most 1 or wider than 255, and taken as it is otherwise. Samples that
 // are not numbers show black.
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

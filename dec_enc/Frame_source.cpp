@@ -1,7 +1,7 @@
 #include "dec_enc/Frame_source.h"
 
-#include "core/Pixel_buffer.h"
-#include "core/Result_codes.h"
+#include "base/Pixel_buffer.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Frame_formats.h"
 #include "dec_enc/Rgba_rows.h"

@@ -14,11 +14,11 @@
 // index buffer and palette already hold exactly the picture being saved.
 #include "dec_enc/Gif_cpp_w.h"
 
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
-#include "ops/Rcd.h"
+#include "dec_enc/Rcd.h"
 
 #include <cstring>
 #include <memory>

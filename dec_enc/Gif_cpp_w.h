@@ -3,7 +3,7 @@
 // LZW-coded with 8-bit roots, version "GIF87a".
 #pragma once
 
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -9,9 +9,9 @@
 // 0 and 1 leave it, 2 clears its rectangle to transparent, 3 puts back the canvas from
 // before it. Delays are hundredths of a second in the file; the Netscape loop extension's
 // count is the repeats after the first play (no extension: the animation plays once).
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Frame_formats.h"
 #include "dec_enc/Gif_lzw.h"

@@ -21,10 +21,10 @@
 // output, one longer. Nothing is allocated per code. Data that ends early, or a code the
 // table does not hold yet, ends the image: the pixels decoded so far are kept and the
 // rest is black.
-#include "core/Byte_order.h"
-#include "core/Diagnostics.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Diagnostics.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Gif_lzw.h"
 

@@ -1,7 +1,7 @@
 // HEIF and HEIC: libheif and its HEVC decoder run in the decoding helper
 // (decoder/Heif_reader.cpp); this side starts one only for bytes that open with a file-type
 // box, so that a file of another kind costs no process.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Decode_helper.h"
 

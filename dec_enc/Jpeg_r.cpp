@@ -17,8 +17,8 @@
 //
 // The library reports errors by a long jump (Jpeg_err.h); DecodeJpegBytes holds no object with
 // a destructor across it. A library error's own message becomes the failure reason.
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Jpeg_err.h"
 #include "dec_enc/Jpeg_rows.h"

@@ -7,8 +7,8 @@
 // no object with a destructor across it.
 #include "dec_enc/Jpeg_scaled.h"
 
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Jpeg_err.h"
 #include "dec_enc/Jpeg_rows.h"
 

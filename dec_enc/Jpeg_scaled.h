@@ -3,7 +3,7 @@
 // For thumbnails and for a quick first look at a large photo.
 #pragma once
 
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 
 #include <atomic>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // source does, so a file cut short decodes the same either way.
 #pragma once
 
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 #include "dec_enc/Jpeg_err.h"
 
 #include <algorithm>

@@ -8,8 +8,8 @@
 // the ICC profile in APP2 "ICC_PROFILE" segments of at most 65519 bytes of profile each
 // (numbered from 1; a profile that needs more than 255 is left out), the comment as a COM
 // segment (cut to 65533 bytes). An Exif block too large for one segment is left out.
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Jpeg_err.h"
 

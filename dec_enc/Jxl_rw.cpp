@@ -9,7 +9,7 @@
 //
 // Writing: 8-bit sRGB, lossless (modular) when ctx.lossless, else lossy at the distance
 // that ctx.quality gives (the encoder's own quality scale: 90 is distance 1.0).
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Frame_formats.h"
 #include "dec_enc/Rgba_rows.h"

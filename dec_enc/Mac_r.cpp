@@ -1,7 +1,7 @@
 // MacPaint reading: 576 × 720 one-bit pictures, 72 bytes a row, packed with a run-length
 // code whose runs may carry on from one row into the next. The raster follows a 512-byte
 // header, or 640 bytes when the file still has its 128-byte MacBinary wrapper.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 

@@ -2,7 +2,7 @@
 // 16-bit length per row and the rows packed with a run-length code; version 1 files
 // ("DanM") hold the same header followed by plain rows. One bit a pixel, most significant
 // first, a set bit is white.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 

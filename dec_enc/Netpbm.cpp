@@ -7,9 +7,9 @@
 // The plain variants hold the same samples as decimal text.
 #include "dec_enc/Netpbm.h"
 
-#include "core/File_io.h"
-#include "core/Pixel_ops.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Pixel_ops.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <cctype>

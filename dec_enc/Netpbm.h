@@ -1,8 +1,8 @@
 // Shared parts of the netpbm readers (PBM, PGM, PPM).
 #pragma once
 
-#include "core/Codec_ctx.h"
-#include "core/File_io.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/File_io.h"
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
 // GIMP pattern writing: six big-endian 32-bit words (header size 37, version 1, width,
 // height, 3 bytes per pixel, magic "GPAT"), the name "GIMP Pattern" with its zero byte,
 // then red-green-blue rows from the top.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Pixel_ops.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Pixel_ops.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <vector>

@@ -1,9 +1,9 @@
 // PBM reading: binary bitmaps ("P4", rows of (width + 7) / 8 bytes, most significant bit
 // first) and their plain variant ("P1"). A set bit is black. The picture keeps the width
 // the header gives; the padding bits at the end of each row are not shown.
-#include "core/Diagnostics.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Diagnostics.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Netpbm.h"
 

@@ -1,10 +1,10 @@
 // Photo CD image packs (.PCD): the Base resolution (768 × 512) through the Photo CD layer
-// in platform/Pcd_lib, converted from its red-green-blue lines to blue-green-red rows.
+// in dec_enc/Pcd_lib, converted from its red-green-blue lines to blue-green-red rows.
 // The rotation recorded in the pack is not applied.
-#include "core/Diagnostics.h"
-#include "core/Result_codes.h"
+#include "base/Diagnostics.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
-#include "platform/Pcd_lib.h"
+#include "dec_enc/Pcd_lib.h"
 
 #include <cstdio>
 #include <memory>

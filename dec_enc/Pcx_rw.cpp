@@ -18,9 +18,9 @@
 // page table, then the PCX file.
 #include "dec_enc/Pcx_rw.h"
 
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

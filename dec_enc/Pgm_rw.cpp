@@ -1,9 +1,9 @@
 // PGM: binary greymaps ("P5") and their plain variant ("P2"). Samples are scaled from
 // 0..maxval to 0..255; maxval above 255 means two big-endian bytes per sample. Written
 // files are "P5" with maxval 255 and the green byte of each pixel as its grey level.
-#include "core/Diagnostics.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Diagnostics.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Netpbm.h"
 

@@ -14,9 +14,9 @@
 // alpha plane first when the map has four components), or, unpacked (pack type 1 or 2),
 // interleaved pixels. Source rectangles are clipped to their bounds and destination
 // rectangles to the frame; the transfer mode is ignored. What no bitmap covers is white.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "dec_enc/Png_encoder.h"
 
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 
 #include <libdeflate.h>
 #include <zlib.h>

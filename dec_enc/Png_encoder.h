@@ -17,7 +17,7 @@
 // IDAT chunks hold up to 256 KiB each; no other chunk is written but IHDR and IEND.
 #pragma once
 
-#include "core/Pixel_buffer.h"
+#include "base/Pixel_buffer.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -13,9 +13,9 @@
 //
 // libpng reports errors by a long jump; the functions that set the jump point hold no
 // object with a destructor, so the jump skips nothing that needs releasing.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Png_encoder.h"
 

@@ -1,8 +1,8 @@
 // PPM reading: binary pixmaps ("P6") and their plain variant ("P3"), red, green, blue per
 // pixel; samples scaled from 0..maxval to 0..255, two big-endian bytes each when maxval is
 // above 255. Rows go straight into the caller's direct target when it gives one.
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Netpbm.h"
 

@@ -1,7 +1,7 @@
 // PPM writing: "P6", a comment line, the size, maxval 255, then red, green, blue rows.
-#include "core/File_io.h"
-#include "core/Pixel_ops.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Pixel_ops.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

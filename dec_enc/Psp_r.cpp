@@ -17,10 +17,10 @@
 // Only 24-bit pictures are read. The picture shown is the first layer: the first red,
 // green and blue layer-image channels in the file. Thumbnails, masks, alpha channels and
 // further layers are passed over. Either side above 4096 is refused.
-#include "core/Byte_order.h"
-#include "core/Diagnostics.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Diagnostics.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <zlib.h>

@@ -1,6 +1,6 @@
 // Pixar picture reading: height and width as 16-bit numbers at offset 416, red-green-blue
 // rows from offset 1024, top row first.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 

@@ -1,6 +1,6 @@
 // QRT ray tracer picture reading: width and height as 16-bit numbers, then for each row,
 // top first, a 16-bit row number and the row's red, green and blue bytes as three runs.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 

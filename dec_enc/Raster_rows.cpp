@@ -1,6 +1,6 @@
 #include "dec_enc/Raster_rows.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <cstring>

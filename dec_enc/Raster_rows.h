@@ -2,10 +2,10 @@
 // claimed raster can be in it and converting rows to blue-green-red.
 #pragma once
 
-#include "core/Byte_order.h"
-#include "core/Codec_ctx.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,8 +1,8 @@
 #include "dec_enc/Rgba_rows.h"
 
-#include "core/File_io.h"
-#include "core/Pixel_buffer.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Pixel_buffer.h"
+#include "base/Result_codes.h"
 
 void RowToBgr(const std::uint8_t* in, std::uint8_t* out, std::size_t n, ChannelOrder order)
 {

@@ -3,7 +3,7 @@
 // (libpng's composite: c·a + 255·(255 − a), divided by 255 with rounding).
 #pragma once
 
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 
 #include <cstddef>
 #include <cstdint>

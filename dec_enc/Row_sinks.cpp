@@ -1,10 +1,10 @@
 // The row sinks of Row_stream.h. Headers, settings and row layouts are the writers' own
 // (Ppm_w, Pgm_rw, Tga_rw, Sun_w, Jpeg_w, Tiff_w and the display bitmap's BMP save), so a
 // streamed file is the file the writer makes of the same picture.
-#include "core/Byte_order.h"
-#include "core/Pixel_ops.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Pixel_ops.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Jpeg_err.h"
 #include "dec_enc/Png_encoder.h"
 #include "dec_enc/Row_stream.h"

@@ -1,15 +1,15 @@
 // The row sources of Row_stream.h. Each decodes its rows as the format's reader does (the
 // conversions are shared where the reader has them); variants a source does not read the
 // same way are declined and left to the reader.
-#include "core/Byte_order.h"
-#include "core/Pixel_ops.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Pixel_ops.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Exif.h"
 #include "dec_enc/Jpeg_source.h"
 #include "dec_enc/Netpbm.h"
 #include "dec_enc/Row_stream.h"
 #include "dec_enc/Tiff_io.h"
-#include "platform/Bmp_loader.h"
+#include "dec_enc/Bmp_loader.h"
 
 #include <png.h>
 

@@ -4,7 +4,7 @@
 //
 // libpng and libjpeg report errors by a long jump; the functions that set a jump point
 // hold no object with a destructor across it.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Exif.h"
 #include "dec_enc/Jpeg_source.h"
 #include "dec_enc/Row_stream.h"

@@ -16,7 +16,7 @@
 // rows go bottom up: their sinks write each row at its place in the file.
 #pragma once
 
-#include "core/File_io.h"
+#include "base/File_io.h"
 
 #include <cstdint>
 #include <memory>

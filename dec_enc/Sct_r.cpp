@@ -19,10 +19,10 @@
 // decimal fields), then the raster: for each line one plane after the other, each plane a
 // byte per pixel padded to an even length. Three planes are red, green, blue; a fourth is
 // skipped; a one-separation file is grey.
-#include "core/Byte_order.h"
-#include "core/Diagnostics.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Diagnostics.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

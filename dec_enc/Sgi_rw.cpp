@@ -13,9 +13,9 @@
 // Channels 0, 1, 2 are red, green, blue; a fourth (alpha) is not shown. One or two
 // channels are grey (with alpha). Samples of 2 bytes show their high byte. Dimension 1
 // files are a single row. A picture of more than 4096 pixels both ways is refused.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

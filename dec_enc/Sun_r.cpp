@@ -4,7 +4,7 @@
 // blue-green-red), 3 (plain, red-green-blue) and 2 (run-length coded); colour maps of
 // three planes (red, green, blue) apply to 1- and 8-bit pictures. Without a map, 8-bit
 // pictures are grey and a set bit of a 1-bit picture is black.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Raster_rows.h"
 

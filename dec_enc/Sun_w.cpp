@@ -1,9 +1,9 @@
 // Sun raster writing: eight big-endian 32-bit words (magic 0x59A66A95, width, height,
 // depth 24, data length, type 0 = old style, no colour map), then blue-green-red rows,
 // each padded with a zero byte to an even length.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 int WriteSun(CODEC_CTX& ctx)

@@ -15,9 +15,9 @@
 // Writing: no ID, no colour map, image type 2, 24 bits per pixel, blue-green-red rows,
 // bottom row first unless the top-to-bottom option is set (descriptor bit 5), pixels left
 // to right unless the right-to-left option is set (descriptor bit 4). No footer.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

@@ -8,8 +8,8 @@
 // composited on white. Samples of 2 to 7 bits are refused, as are depths libtiff cannot
 // convert, and headers that claim more pixels than the file can hold. A scan line that
 // cannot be read ends the picture: that row and the rest are black. Depth reported: bits per sample × samples per pixel.
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Tiff_io.h"
 

@@ -2,9 +2,9 @@
 // differencing (predictor 2: about a third smaller on photographs, and quicker to code),
 // strips of libtiff's default size (about 8 KiB), from the rows of SourceRow(). Width and
 // height are written as 32-bit values.
-#include "core/Pixel_ops.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Pixel_ops.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Tiff_io.h"
 

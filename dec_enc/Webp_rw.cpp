@@ -9,7 +9,7 @@
 //
 // Writing: lossy at ctx.quality, or lossless when ctx.lossless is set, from the 24-bit
 // picture; WebP is limited to 16383 pixels a side.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Frame_formats.h"
 #include "dec_enc/Rgba_rows.h"

@@ -16,8 +16,8 @@
 // Colours: "#" with 1 to 4 hexadecimal digits per channel, or an X11 colour name (case and
 // spaces ignored). "None" (transparent), unknown names and codes without a colour line
 // show white. Rows that the file lacks, and the end of a short row, are black.
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/X11_colours.h"
 

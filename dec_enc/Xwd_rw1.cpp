@@ -14,9 +14,9 @@
 // take them from the masks, each channel scaled to 0..255. XY pixmaps are refused.
 // Write: 24-bit most-significant-first Z pixmaps from the caller's source bitmap, or from
 // the pixels WriterSource() names when there is none.
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // HEIF and HEIC reading through libheif, run in the decoding helper (decoder/Heif_reader.h).
-#include "core/Result_codes.h"
-#include "core/Pixel_buffer.h"
+#include "base/Result_codes.h"
+#include "base/Pixel_buffer.h"
 #include "decoder/Heif_reader.h"
 #include "dec_enc/Rgba_rows.h"
 

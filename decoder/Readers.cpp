@@ -2,8 +2,8 @@
 // (dec_enc/Decode_helper_protocol.h).
 #include "decoder/Readers.h"
 
-#include "core/Pixel_buffer.h"
-#include "core/Result_codes.h"
+#include "base/Pixel_buffer.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Decode_helper_protocol.h"
 #include "dec_enc/Dicom_pixels.h"
 #include "dec_enc/gdcm/Gdcm_frame.h"

@@ -4,7 +4,7 @@
 //   ravelscope-decoder READER MEMORY_MIB CPU_SECONDS
 // Before it reads a byte of the input it limits its own address space, processor time and
 // core files; an allocation that fails under the limit ends it with kHelperExitOutOfMemory.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Decode_helper_protocol.h"
 #include "decoder/Readers.h"
 

@@ -1,8 +1,8 @@
 #include "dialogs/Dec_test_field.h"
 
 #include "core/Imageinfo.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "dialogs/Batch_output_dir_form.h"
 #include "dialogs/Directory_list.h"
 #include "platform/Ini_file.h"

@@ -1,7 +1,7 @@
 #include "dialogs/Effect_form.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "widgets/Help_window.h"
 #include "widgets/Picture_view.h"
 

@@ -1,7 +1,7 @@
 #include "dialogs/Hist_form.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/logic/Effect_rules.h"
 #include "widgets/Help_window.h"
 #include "widgets/Qt_bridge.h"

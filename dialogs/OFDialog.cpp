@@ -2,7 +2,7 @@
 
 #include "audio/Mp3info.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/File_chooser.h"
 #include "dialogs/logic/File_chooser_rules.h"
 #include "dialogs/logic/Open_dialog_rules.h"

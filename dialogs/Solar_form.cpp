@@ -1,7 +1,7 @@
 #include "dialogs/Solar_form.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "widgets/logic/Help_file.h"
 
 const SOLAR_RULES TSolarForm::kRules;

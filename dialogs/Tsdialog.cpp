@@ -1,8 +1,8 @@
 #include "dialogs/Tsdialog.h"
 
 #include "core/Imageinfo.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "dialogs/File_chooser.h"
 #include "dialogs/logic/File_chooser_rules.h"
 #include "dialogs/logic/Save_dialog_rules.h"

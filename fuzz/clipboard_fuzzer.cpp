@@ -2,7 +2,7 @@
 // read by Qt, turned into a 24-bit picture (alpha over white) and pasted over an open
 // picture; an undo must show the old picture again and a redo the pasted one.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Dib.h"
 #include "viewer/Clipboard_picture.h"
 #include "viewer/logic/Image_edits.h"

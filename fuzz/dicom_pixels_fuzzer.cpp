@@ -4,7 +4,7 @@
 // so it is fuzzed here, in process.
 #include "dec_enc/Dicom_pixels.h"
 
-#include "core/Pixel_buffer.h"
+#include "base/Pixel_buffer.h"
 
 #include <cstdint>
 #include <cstring>

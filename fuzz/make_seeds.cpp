@@ -2,7 +2,7 @@
 // pictures from the program's own writers and hand-made variants the writers never
 // produce (plain netpbm, deep samples, comments).
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/gdcm/Gdcm_frame.h"
 
 #include <sys/stat.h>

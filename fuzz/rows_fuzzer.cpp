@@ -2,7 +2,7 @@
 // a time as a file of the target's extension (RAVELSCOPE_FUZZ_ROWS_EXT). Where the
 // document opens the same bytes, the rows must be its picture: a difference aborts.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Row_stream.h"
 
 #include <cstdint>

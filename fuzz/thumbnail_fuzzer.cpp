@@ -4,8 +4,8 @@
 // the bytes and starts an image, a scaled decode covers the size asked or is the whole
 // picture, a thumbnail fits its square, every key ends inside the bytes, a date
 // taken is a valid one.
-#include "core/Codec_ctx.h"
-#include "core/Result_codes.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Exif_date.h"
 #include "dec_enc/Exif_thumbnail.h"
 #include "dec_enc/Jpeg_scaled.h"

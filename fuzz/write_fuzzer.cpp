@@ -8,7 +8,7 @@
 // open, and the lossless formats must give back exactly the picture that was saved.
 #include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 #include "ops/Area_average.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <cstdint>

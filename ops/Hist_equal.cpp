@@ -1,6 +1,6 @@
 #include "ops/Hist_equal.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Ops_common.h"
 
 #include <cmath>

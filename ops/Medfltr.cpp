@@ -1,7 +1,7 @@
 #include "ops/Medfltr.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Ops_common.h"
 #include "ops/Simd_level.h"
 

@@ -2,11 +2,11 @@
 
 #include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"
-#include "ops/Rcd.h"
+#include "dec_enc/Rcd.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "ops/Pixel_commands.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Ops_common.h"
 #include "ops/Simd_level.h"
 

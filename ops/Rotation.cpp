@@ -1,7 +1,7 @@
 #include "ops/Rotation.h"
 
-#include "core/Codec_ctx.h"
-#include "core/Result_codes.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/Result_codes.h"
 #include "ops/Simd_level.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "platform/Dib.h"
 
-#include "core/Byte_order.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <cstdio>

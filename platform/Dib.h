@@ -7,7 +7,7 @@
 // bitmap's 256-entry palette of 0x00BBGGRR colours.
 #pragma once
 
-#include "core/Pixel_buffer.h"
+#include "base/Pixel_buffer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "platform/Ini_file.h"
 
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "platform/Text_lines.h"
 #include "platform/Xdg_dirs.h"
 

@@ -2,7 +2,7 @@
 // lines.
 //
 // Writes are kept in memory, for the whole process and by path, and reach the file in one
-// atomic replacement (core/Replace_file) when Flush() is called: the viewer flushes once,
+// atomic replacement (base/Replace_file) when Flush() is called: the viewer flushes once,
 // when its window has closed, instead of replacing the file at every key. Every IniFile
 // of the same path sees the writes kept: a read is the file as it is on disk with the
 // kept changes applied in their order, and so is the flush, so keys another process wrote

@@ -12,7 +12,7 @@ import sys
 
 # The module(s) each reader's extension exercises.
 MODULES = {
-    "bmp": ["dec_enc/Bmp_r.cpp", "platform/Bmp_loader.cpp"],
+    "bmp": ["dec_enc/Bmp_r.cpp", "dec_enc/Bmp_loader.cpp"],
     "cpt": ["dec_enc/Corel_r.cpp"],
     "dic": ["dec_enc/Fbm_r.cpp"],
     "fbm": ["dec_enc/Fbm_r.cpp"],
@@ -26,7 +26,7 @@ MODULES = {
     "nol": ["dec_enc/Fbm_r.cpp"],
     "pat": ["dec_enc/Fbm_r.cpp"],
     "pbm": ["dec_enc/Pbm_r.cpp", "dec_enc/Netpbm.cpp"],
-    "pcd": ["dec_enc/Pcd_r.cpp", "platform/Pcd_lib.cpp"],
+    "pcd": ["dec_enc/Pcd_r.cpp", "dec_enc/Pcd_lib.cpp"],
     "pct": ["dec_enc/Pict_r.cpp"],
     "pcx": ["dec_enc/Pcx_rw.cpp"],
     "pgm": ["dec_enc/Pgm_rw.cpp", "dec_enc/Netpbm.cpp"],

@@ -1,8 +1,8 @@
 #include "system/Association.h"
 
-#include "core/File_io.h"
+#include "base/File_io.h"
 #include "core/Picture_types.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Xdg_dirs.h"
 #include "system/Run_program.h"
 #include "system/Xdg_text.h"

@@ -1,6 +1,6 @@
 #include "system/Trash.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Xdg_dirs.h"
 #include "system/Xdg_text.h"
 

@@ -1,7 +1,7 @@
 #include "system/Wallpaper.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Xdg_dirs.h"
 #include "system/Run_program.h"
 #include "system/Xdg_text.h"

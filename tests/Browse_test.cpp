@@ -1,6 +1,6 @@
 #include "dialogs/logic/Browse.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/Failing_allocations.h"
 #include "tests/test_support.h"
 #include "viewer/logic/Image_edits.h"

@@ -1,6 +1,6 @@
 #include "dialogs/logic/Decode_run.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 #include "viewer/tests/Picture_files.h"
 

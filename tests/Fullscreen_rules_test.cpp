@@ -1,6 +1,6 @@
 #include "dialogs/logic/Fullscreen_rules.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

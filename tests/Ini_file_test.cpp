@@ -1,5 +1,5 @@
 #include "platform/Ini_file.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "viewer/logic/Preload_cache.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 #include "viewer/tests/Picture_files.h"
 

@@ -1,6 +1,6 @@
 #include "viewer/logic/Rtf_reader.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The shared thumbnail cache: names as GIO computes them, what a thumbnail carries, when it
 // goes stale, failure records, where the cache is, and what is never written.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/peers.h"
 #include "tests/test_support.h"
 #include "thumbnails/Md5.h"

@@ -1,6 +1,6 @@
 // Making one file's thumbnail: which way it is made, the orientation, the cache reused,
 // changed files made again, refused files recorded.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/jpeg_fixtures.h"
 #include "tests/test_support.h"
 #include "thumbnails/Thumbnail_maker.h"

@@ -1,6 +1,6 @@
 // The worker pool: the wanted files in order, cancellation of what is no longer wanted,
 // results handed over once.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "thumbnails/Thumbnail_pool.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The undo chain over real edits: after every step the bytes a save writes are the
 // picture shown, and Undo/Redo bring back exactly the pictures of earlier steps.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"

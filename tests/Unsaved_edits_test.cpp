@@ -1,7 +1,7 @@
 // Keeping edits: what Save writes (and where), the name proposed for a picture no file
 // holds, and what leaving an edited picture does with each answer.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 #include "viewer/logic/Unsaved_edits.h"
 

@@ -1,6 +1,6 @@
 #include "widgets/logic/View_zoom.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Dib.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Area averaging: the weights are the overlaps of the two pixel grids.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Area_average.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Windows bitmap reading: hand-made files of every depth, compression and header, the
 // failures, the direct-decode path, and files written by ImageMagick, netpbm and Pillow
 // compared with the same files decoded by ImageMagick.
-#include "core/Byte_order.h"
-#include "platform/Bmp_loader.h"
+#include "base/Byte_order.h"
+#include "dec_enc/Bmp_loader.h"
 #include "tests/peers.h"
 
 #include <gtest/gtest.h>

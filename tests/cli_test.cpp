@@ -1,7 +1,7 @@
 // ravelscope-cli: output lines, messages and exit status.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 #include "viewer/logic/Image_edits.h"
 #include "viewer/logic/Undo_chain.h"

@@ -1,10 +1,10 @@
 // Result codes, byte-order helpers, buffers sized to the picture, the diagnostic sink and
 // the picture target of the decoder context.
-#include "core/Byte_order.h"
-#include "core/Codec_ctx.h"
-#include "core/Diagnostics.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/Diagnostics.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "tests/test_support.h"
 

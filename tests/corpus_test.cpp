@@ -4,7 +4,7 @@
 // Every file the index marks "ok" opens: pictures as a picture, sounds and music as media;
 // the only exceptions are the refusals listed below, each of which must still end in its
 // code, so the list cannot go stale. Skipped when the corpus is not there.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The decoding helper through its test reader: a helper that crashes, runs out of its memory
 // limit or hangs becomes a refusal with its reason, no helper is left behind, a reply is
 // checked against the bytes that came, and the helper inherits nothing but its input.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Decode_helper.h"
 #include "tests/test_support.h"
 

@@ -1,6 +1,6 @@
 // The bitmap type: padded rows, depth conversions, resizing, BMP output.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "platform/Dib.h"
 #include "tests/test_support.h"
 

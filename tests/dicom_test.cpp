@@ -1,7 +1,7 @@
 // DICOM through GDCM: grey mapping, colour, frames and limits on hand-made data sets, and
 // the sample corpus against pydicom's decode.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "tests/open_bytes.h"
 

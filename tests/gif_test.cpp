@@ -1,7 +1,7 @@
 // GIF reading and writing: the encoder's exact bytes and code widths, the reader's layouts
 // and failures on hand-made files, when a save reduces colours and when it writes the
 // indices a read left, and files of ImageMagick, netpbm and Pillow in both directions.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Gif_cpp_w.h"
 #include "tests/peers.h"

@@ -1,5 +1,5 @@
 // The document: directory list, file facts, colour count, the open dispatcher's rules.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // into the context's meta and written back by a save (as Pillow reads them), the Exif
 // orientation set to 1 once the pixels were turned and the thumbnail dropped once it no
 // longer shows the picture; the quality a save asks for reaches the file.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "core/Commit_edit.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Exif.h"
 #include "ops/Pixel_commands.h"

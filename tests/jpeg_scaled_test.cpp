@@ -1,7 +1,7 @@
 // The reduced-size JPEG decode: which scale it picks, how close it comes to a full decode
 // reduced by the same area averaging, and what it refuses.
-#include "core/Codec_ctx.h"
-#include "core/Result_codes.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Exif_thumbnail.h"
 #include "dec_enc/Jpeg_scaled.h"

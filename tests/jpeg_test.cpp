@@ -1,6 +1,6 @@
 // JPEG: what WriteJpeg writes, ReadJpeg on our files, camera (Exif) files, greyscale and
 // CMYK files against independent decoders, and the result codes of broken input.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 #include "tests/peers.h"
 

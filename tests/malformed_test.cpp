@@ -6,7 +6,7 @@
 // memory it did not decode. Where ImageMagick (when installed) refuses a file, we refuse it
 // too, unless the file is listed below with what we show instead; the comparison and its
 // counts are printed. Skipped without the corpus.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

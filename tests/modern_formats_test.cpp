@@ -1,8 +1,8 @@
 // WebP, AVIF, HEIF, JPEG XL and animated PNG, and the frames of animations: files made here
 // by each format's own encoder, read by us and by the format's own decoder.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "core/Picture_types.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "core/Sniff.h"
 #include "dec_enc/Frame_source.h"
 #include "tests/peers.h"

@@ -1,6 +1,6 @@
 // PBM, PGM and PPM reading and writing.
 #include "core/Commit_edit.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "tests/test_support.h"
 

@@ -1,7 +1,7 @@
 // Opening hand-made files through the document: what the tests of the readers share.
 #pragma once
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

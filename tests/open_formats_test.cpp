@@ -1,8 +1,8 @@
 // Files people have on disk: the longer extensions, files recognised by their bytes, DCX
 // containers and camera JPEGs with an orientation.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "core/Picture_types.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "core/Sniff.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Exif.h"

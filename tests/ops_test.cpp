@@ -1,7 +1,7 @@
 // The picture operations: worked values, edge sizes, and the fast paths against
 // straightforward per-pixel implementations on random pictures.
 #include "core/Commit_edit.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Edgedetection.h"
 #include "ops/Explssn.h"
 #include "ops/Hist_equal.h"

@@ -5,8 +5,8 @@
 // lands near 182); we clip at reference white as the format's conversion does. Its
 // decode is brought to our scale (× 1.388, clipped) before the comparison, which must
 // reach kPsnrFloor.
-#include "core/Result_codes.h"
-#include "platform/Pcd_lib.h"
+#include "base/Result_codes.h"
+#include "dec_enc/Pcd_lib.h"
 #include "tests/peers.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // PCX reading and PCX/DCX writing: the run-length coder's edge cases, the writers' exact
 // headers, every plane layout the reader decodes, its failures, and files of netpbm,
 // ImageMagick and Pillow in both directions.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Pcx_rw.h"
 #include "tests/peers.h"

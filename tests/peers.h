@@ -3,7 +3,7 @@
 // Every decode helper answers "not available" when its program is missing.
 #pragma once
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // PICT reading: hand-made opcode streams of both versions, malformed streams, files
 // written by netpbm and ImageMagick, and the corpus against ImageMagick.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/peers.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // PNG: round trips through WritePng and ReadPng, PngSuite against ImageMagick, the
 // header checks and their result codes.
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Png_encoder.h"
 #include "tests/test_support.h"

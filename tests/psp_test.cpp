@@ -1,7 +1,7 @@
 // Paint Shop Pro reading: files of both block layouts (version 3 and version 4 on) built
 // here with each channel compression, layers and thumbnails, malformed files, the corpus.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "tests/peers.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Colour reduction: box counts, truncating means, tie rules, untouched palette entries,
 // sums past 32 bits, and the index buffer sized to the picture.
-#include "core/Result_codes.h"
-#include "ops/Rcd.h"
+#include "base/Result_codes.h"
+#include "dec_enc/Rcd.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

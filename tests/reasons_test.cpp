@@ -1,9 +1,9 @@
 // Failures in words: the result text followed by the reason the dispatcher or the reader
 // gives, for the common causes (a file that is not there or ends early, a header field out
 // of range, a format Ravelscope does not read) in the readers of the common formats.
-#include "core/Byte_order.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "core/Sniff.h"
 #include "tests/peers.h"
 

@@ -2,7 +2,7 @@
 // own extension without a crash, a hang or a sanitizer report, and each ends in exactly the
 // outcome fuzz/regressions/expected.tsv records for it: the result code and, for a success,
 // the picture's size.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The save dispatcher, the shared preparation of the context, and the Save command.
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Silicon Graphics image reading: hand-made files of each storage and channel layout,
 // malformed tables and runs, files written by ImageMagick, netpbm and Pillow, the corpus.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "tests/peers.h"
 
 #include <gtest/gtest.h>

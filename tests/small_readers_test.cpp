@@ -1,6 +1,6 @@
 // The small raster readers: MacPaint, Pixar, Sun raster, GIMP pattern, VICAR, Nokia logo,
 // DICOM (fixed layout), MTV, FBM, Corel, QRT and Microsoft Paint.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "test_support.h"
 

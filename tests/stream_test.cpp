@@ -1,9 +1,9 @@
 // Row streaming: every pair a stream serves writes what the document path writes (PNG:
 // the same pixels), and the variants a stream does not read as the readers do are left to
 // the document.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "core/Stream_convert.h"
 #include "tests/test_support.h"
 

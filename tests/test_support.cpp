@@ -1,6 +1,6 @@
 #include "tests/test_support.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -2,7 +2,7 @@
 // origin, depth and encoding.
 #pragma once
 
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // TARGA reading: round trips through our writer, hand-made headers of every layout, every
 // origin and encoding through every way a picture reaches the screen, files written by
 // ImageMagick, netpbm and Pillow, and the sample corpus.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "tests/peers.h"
 #include "tests/tga_files.h"

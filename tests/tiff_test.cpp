@@ -1,7 +1,7 @@
 // TIFF: WriteTiff's files, the scan-line variants (bilevel, palette, grey, RGB) from files
 // written here through libtiff, the other layouts against ImageMagick, and broken files.
 #include "core/Commit_edit.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 #include "tests/peers.h"
 

@@ -1,7 +1,7 @@
 // The TGA, Sun raster, GIMP pattern and BMP writers: exact bytes, and what independent
 // readers make of our files.
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 
 #include <gtest/gtest.h>

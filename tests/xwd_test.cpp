@@ -1,6 +1,6 @@
 // X window dumps: the writer's layout, round trips, the pixel layouts of other writers,
 // malformed headers, and agreement with netpbm and ImageMagick.
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 #include "dec_enc/Codecs.h"
 #include "tests/open_bytes.h"
 

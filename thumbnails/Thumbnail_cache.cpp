@@ -1,9 +1,9 @@
 #include "thumbnails/Thumbnail_cache.h"
 
-#include "core/Byte_order.h"
-#include "core/Codec_ctx.h"
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "platform/Xdg_dirs.h"
 #include "thumbnails/Md5.h"

@@ -1,12 +1,12 @@
 #include "thumbnails/Thumbnail_maker.h"
 
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Exif.h"
 #include "dec_enc/Exif_thumbnail.h"
 #include "dec_enc/Jpeg_scaled.h"
 #include "ops/Area_average.h"
-#include "ops/Orientation.h"
+#include "base/Orientation.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "thumbnails/Thumbnail_pool.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,7 +1,7 @@
 // Writes the bundled sample pictures with the program's own writers:
 //   make_samples DIR
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <sys/stat.h>
 

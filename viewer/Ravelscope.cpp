@@ -1,7 +1,7 @@
 // The entry point: the document, the hand-off of a command-line path, the windows, the
 // message loop.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/logic/Save_dialog_rules.h"
 #include "platform/Ini_file.h"
 #include "viewer/Unit1.h"

@@ -1,6 +1,6 @@
 #include "viewer/System_commands.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/Associate_form.h"
 #include "dialogs/Scan_form.h"
 #include "platform/Dib.h"

@@ -1,9 +1,9 @@
 #include "viewer/Unit1.h"
 
-#include "core/File_io.h"
+#include "base/File_io.h"
 #include "core/Imageinfo.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 #include "platform/Ini_file.h"
 #include "viewer/Clipboard_picture.h"
 #include "viewer/Effect_commands.h"

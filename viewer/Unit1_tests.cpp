@@ -1,7 +1,7 @@
 // The main window's Tests menu (and the Tools menu's copies of its items): the batch run,
 // the about box, the options dialog, screen capture and the text viewer.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/About_form.h"
 #include "dialogs/Dec_test_field.h"
 #include "dialogs/Options_form.h"

@@ -3,7 +3,7 @@
 // and the keys that browse or pan.
 #include "viewer/Unit1.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Ini_file.h"
 #include "viewer/Media_page.h"
 #include "widgets/Picture_view.h"

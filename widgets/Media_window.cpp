@@ -1,6 +1,6 @@
 #include "widgets/Media_window.h"
 
-#include "core/File_io.h"
+#include "base/File_io.h"
 
 #include <QAudioOutput>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #include "widgets/Qt_bridge.h"
 
-#include "core/Pixel_buffer.h"
-#include "core/Result_codes.h"
+#include "base/Pixel_buffer.h"
+#include "base/Result_codes.h"
 #include "platform/Dib.h"
 
 #include <QList>

@@ -2,8 +2,8 @@
 // first frame's stored samples and how to show them, and the checks both sides apply.
 #pragma once
 
-#include "core/Pixel_buffer.h"
-#include "core/Result_codes.h"
+#include "base/Pixel_buffer.h"
+#include "base/Result_codes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "dialogs/logic/Browse.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

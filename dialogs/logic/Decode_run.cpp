@@ -1,8 +1,8 @@
 #include "dialogs/logic/Decode_run.h"
 
-#include "core/File_io.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "dialogs/logic/Effect_rules.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <cstring>

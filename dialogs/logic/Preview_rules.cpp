@@ -1,6 +1,6 @@
 #include "dialogs/logic/Preview_rules.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Explssn.h"
 #include "ops/Medfltr.h"
 #include "ops/Pixelize.h"

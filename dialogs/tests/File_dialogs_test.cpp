@@ -3,7 +3,7 @@
 // name rules, every output type read back, and saves that must not cost the old file.
 #include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "core/Sniff.h"
 #include "dialogs/File_chooser.h"
 #include "dialogs/OFDialog.h"

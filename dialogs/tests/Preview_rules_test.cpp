@@ -1,6 +1,6 @@
 // The preview dialogs' rules: start values and labels, and the gamma of 0 that leaves the
 // picture as it is.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/logic/Preview_rules.h"
 #include "dialogs/tests/Test_effect.h"
 

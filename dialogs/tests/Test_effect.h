@@ -2,7 +2,7 @@
 // 128, failing above a limit so the error path can be driven.
 #pragma once
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/logic/Effect_rules.h"
 #include "ops/Solarized.h"
 

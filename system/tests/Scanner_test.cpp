@@ -3,7 +3,7 @@
 // (SANE keeps the first configuration for the life of a process).
 #include "system/sane/Scanner.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Dib.h"
 #include "system/tests/Private_desktop.h"
 

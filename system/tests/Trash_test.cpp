@@ -2,7 +2,7 @@
 // GIO writes for the same name, names taken, refusals that leave the file where it was.
 #include "system/Trash.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "system/Run_program.h"
 #include "system/tests/Private_desktop.h"
 

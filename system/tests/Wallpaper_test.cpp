@@ -2,7 +2,7 @@
 #include "system/Wallpaper.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Dib.h"
 #include "system/Association.h"
 #include "system/Run_program.h"

@@ -1,7 +1,7 @@
 // Stepping through a folder faster than the worker decodes, built with ThreadSanitizer:
 // every wish, take and hand-over races the worker, and the pixels the worker wrote are
 // read on this thread after the hand-over.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/test_support.h"
 #include "viewer/logic/Preload_cache.h"
 #include "viewer/tests/Picture_files.h"

@@ -1,7 +1,7 @@
 // Scrolling over a folder faster than the pool makes thumbnails, built with
 // ThreadSanitizer: every wish races the workers, results are taken while others are made,
 // and the pixels the workers wrote are read on this thread after the hand-over.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "tests/jpeg_fixtures.h"
 #include "tests/test_support.h"
 #include "thumbnails/Thumbnail_maker.h"

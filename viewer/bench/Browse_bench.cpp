@@ -3,7 +3,7 @@
 // from process start to the first painted picture. Runs offscreen; prints milliseconds.
 //   ravelscope_browse_bench [ROUNDS]
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Ini_file.h"
 #include "viewer/Unit1.h"
 #include "viewer/bench/Bench_timing.h"

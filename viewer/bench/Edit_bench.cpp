@@ -9,7 +9,7 @@
 // With --back-to-back the commands follow each other at once.
 //   ravelscope_edit_bench [ROUNDS] [--back-to-back]
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"
 #include "ops/Pixel_commands.h"

@@ -4,7 +4,7 @@
 // offscreen; prints milliseconds and MiB.
 //   ravelscope_preload_bench [FILES]
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Ini_file.h"
 #include "viewer/Unit1.h"
 #include "viewer/bench/Bench_timing.h"

@@ -2,7 +2,7 @@
 
 #include "core/Commit_edit.h"
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/logic/Preview_rules.h"
 #include "ops/Edgedetection.h"
 #include "ops/Hist_equal.h"

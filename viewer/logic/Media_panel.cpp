@@ -1,7 +1,7 @@
 #include "viewer/logic/Media_panel.h"
 
 #include "audio/Mp3info.h"
-#include "core/File_io.h"
+#include "base/File_io.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "viewer/logic/Preload_cache.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "widgets/logic/View_zoom.h"
 
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 #include "viewer/logic/Undo_chain.h"
 
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <cstring>
 #include <new>

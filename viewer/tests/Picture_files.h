@@ -1,8 +1,8 @@
 // Test pictures written by the program's own writers.
 #pragma once
 
-#include "core/Codec_ctx.h"
-#include "core/Result_codes.h"
+#include "dec_enc/Codec_ctx.h"
+#include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 
 #include <cstdint>

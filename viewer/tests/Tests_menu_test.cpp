@@ -3,7 +3,7 @@
 // from the main window, screen capture into the undo chain, the text viewer, and the batch
 // dialog handing its last picture back to the window.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/About_form.h"
 #include "dialogs/Batch_output_dir_form.h"
 #include "dialogs/Dec_test_field.h"

@@ -1,7 +1,7 @@
 // The main window driven as a person would: command-line hand-off, browsing, the slide
 // show, recent files across a restart, the selection rectangle, panning, help.
 #include "core/Imageinfo.h"
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "dialogs/Effect_form.h"
 #include "dialogs/Hist_form.h"
 #include "dialogs/Rotate_preview_form.h"

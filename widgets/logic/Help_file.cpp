@@ -1,7 +1,7 @@
 #include "widgets/logic/Help_file.h"
 
-#include "core/File_io.h"
-#include "core/Result_codes.h"
+#include "base/File_io.h"
+#include "base/Result_codes.h"
 
 #include <cstdlib>
 #include <filesystem>

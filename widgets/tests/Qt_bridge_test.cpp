@@ -1,7 +1,7 @@
 // The bridge between Dib and QImage: a view reads the bitmap's own memory with the right
 // colours at every depth, a copy and a handed-over bitmap stand alone, and an image comes
 // back as 24 bits with transparency laid over white.
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 #include "platform/Dib.h"
 #include "widgets/Qt_bridge.h"
 

@@ -1,7 +1,7 @@
-#include "platform/Bmp_loader.h"
+#include "dec_enc/Bmp_loader.h"
 
-#include "core/Byte_order.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Result_codes.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,4 +1,4 @@
-#include "ops/Orientation.h"
+#include "base/Orientation.h"
 
 #include <cstring>
 

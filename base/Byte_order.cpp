@@ -1,4 +1,4 @@
-#include "core/Byte_order.h"
+#include "base/Byte_order.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // keeps its capacity, and a cursor that cannot run past the end of the bytes it reads.
 #pragma once
 
-#include "core/Pixel_buffer.h"
+#include "base/Pixel_buffer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,7 +44,7 @@ int LoadWholeFile(const std::string& path, PixelBuffer& buf);
 inline constexpr std::uint64_t kMaxTextFileBytes = std::uint64_t{64} << 20;
 int ReadTextFile(const std::string& path, std::string& text, std::uint64_t max_bytes = kMaxTextFileBytes);
 // The one atomic text replace beside it: text written through ReplaceFileWith
-// (core/Replace_file), so the file is replaced only once all of it is written. kOk or
+// (base/Replace_file), so the file is replaced only once all of it is written. kOk or
 // kOpenFileError; *sys_error (when given) the system's error number behind a failure.
 int ReplaceTextFile(const std::string& target, std::string_view text, int* sys_error = nullptr);
 

@@ -1,6 +1,6 @@
-#include "core/Replace_file.h"
+#include "base/Replace_file.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "core/Pixel_ops.h"
+#include "base/Pixel_ops.h"
 
 namespace {
 

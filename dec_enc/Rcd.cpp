@@ -1,7 +1,7 @@
-#include "ops/Rcd.h"
+#include "dec_enc/Rcd.h"
 
-#include "core/Diagnostics.h"
-#include "core/Result_codes.h"
+#include "base/Diagnostics.h"
+#include "base/Result_codes.h"
 
 #include <cmath>
 #include <cstdio>

@@ -5,8 +5,8 @@
 // kMaxPictureBytes is refused with kImageTooLarge before any memory is touched.
 #pragma once
 
-#include "core/File_io.h"
-#include "core/Pixel_buffer.h"
+#include "base/File_io.h"
+#include "base/Pixel_buffer.h"
 #include "platform/Dib.h"
 
 #include <cstdint>

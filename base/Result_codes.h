@@ -31,5 +31,5 @@ const char* ResultText(std::int32_t code);
 // How every result is shown to a person: the fixed text, then the reason in brackets when
 // there is one: "Data Error. (the file ends early)". Readers and writers give their reason
 // through CODEC_CTX::failure_reason; a system error's text comes through the overload in
-// core/Replace_file.h.
+// base/Replace_file.h.
 std::string ResultTextWithReason(std::int32_t code, const std::string& reason);

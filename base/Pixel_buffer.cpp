@@ -1,6 +1,6 @@
-#include "core/Pixel_buffer.h"
+#include "base/Pixel_buffer.h"
 
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 #include <sys/mman.h>
 

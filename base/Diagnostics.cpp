@@ -1,4 +1,4 @@
-#include "core/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <atomic>
 #include <cstdarg>

@@ -6,7 +6,7 @@
 // pixel-weighted mean colour, truncated.
 #pragma once
 
-#include "core/Codec_ctx.h"
+#include "dec_enc/Codec_ctx.h"
 
 #include <cstdint>
 

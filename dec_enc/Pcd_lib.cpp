@@ -1,4 +1,4 @@
-#include "platform/Pcd_lib.h"
+#include "dec_enc/Pcd_lib.h"
 
 #include <algorithm>
 #include <cmath>

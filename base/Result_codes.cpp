@@ -1,4 +1,4 @@
-#include "core/Result_codes.h"
+#include "base/Result_codes.h"
 
 const RESULT_TEXT kResultTexts[10] = {
     {kOk, ""},

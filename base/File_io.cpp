@@ -1,8 +1,8 @@
-#include "core/File_io.h"
+#include "base/File_io.h"
 
-#include "core/Byte_order.h"
-#include "core/Replace_file.h"
-#include "core/Result_codes.h"
+#include "base/Byte_order.h"
+#include "base/Replace_file.h"
+#include "base/Result_codes.h"
 
 #include <fcntl.h>
 #include <signal.h>
