@@ -66,15 +66,9 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     : QMainWindow(parent), doc_(doc), rect_(selection), help_(help)
 {
     setObjectName("Form1");
-    view_ = new TPictureView(this);
-    view_->SetSource([this]() -> const Dib* { return picture_shown_ ? doc_.display.get() : nullptr; });
-    view_->SetOutline(&rect_);
-    connect(view_, &TPictureView::MousePressed, this, &TForm1::Image1MouseDown);
-    connect(view_, &TPictureView::MouseMoved, this, &TForm1::Image1MouseMove);
-    connect(view_, &TPictureView::MouseReleased, this, &TForm1::Image1MouseUp);
     pages_ = new QStackedWidget(this);
     pages_->setObjectName("Pages");
-    pages_->addWidget(BuildViewArea());
+    BuildPicturePage();
     setCentralWidget(pages_);
     BuildCommands();
     BindHandlers();
@@ -86,10 +80,8 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     }
     resize(kDefaultWidth, kDefaultHeight);
 
-    selection_mode_ = kSelectIdle;
     rect_.Reset();
     setWindowTitle(doc_.GetName());
-    picture_shown_ = false;
     toolbar_visible_ = true;
     doc_.edited = 0;
     RefreshCommands();
@@ -105,7 +97,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
             ResizeWindow(outer.width(), outer.height());
         }
     });
-    ShowPage(view_area_);
+    ShowPage(picture_page_);
     IniFile ini(settings_path_);
     if (ini.Exists()) {
         const int w = ini.ReadInteger("Screen", "Width", kDefaultWidth);
@@ -237,15 +229,11 @@ void TForm1::BindHandlers()
         {Cmd("mn_View_ToolBar"), &TForm1::mn_View_ToolBarClick},
         {Cmd("mn_Help_Content"), &TForm1::mn_Help_ContentClick},
         {Cmd("mn_Tests_KeepListening"), &TForm1::mn_Tests_KeepListeningClick},
-        {Cmd("mn_Tests_ZoomIn"), &TForm1::mn_Tests_ZoomInClick},
-        {Cmd("mn_Tests_ZoomOut"), &TForm1::mn_Tests_ZoomOutClick},
-        {Cmd("mn_View_ActualSize"), &TForm1::mn_View_ActualSizeClick},
         {Cmd("mn_View_FitToWindow"), &TForm1::mn_View_FitToWindowClick},
         {Cmd("mn_Tests_ContextMenu"), &TForm1::mn_Tests_ContextMenuClick},
         {Cmd("mn_Tests_SlideShow"), &TForm1::mn_Tests_SlideShowClick},
         {Cmd("mn_Tests_StopSlideShow"), &TForm1::mn_Tests_StopSlideShowClick},
         {Cmd("tb_Open"), &TForm1::mn_File_OpenClick},
-        {Cmd("tb_DrawRect"), &TForm1::tb_DrawRectClick},
         {Cmd("tb_Previous"), &TForm1::mn_View_PreviousFileClick},
         {Cmd("tb_Next"), &TForm1::mn_View_NextFileClick},
         // The Tests menu.
@@ -267,6 +255,12 @@ void TForm1::BindHandlers()
         connect(Command(id), &QAction::triggered, this, handler);
     BindSystemCommands();
     BindEffectCommands();
+    // The picture page's own commands. The keys zoom around the middle of the view.
+    TPicturePage* page = picture_page_;
+    connect(Command(Cmd("mn_Tests_ZoomIn")), &QAction::triggered, page, [page] { page->ZoomStep(1, page->ViewCentre()); });
+    connect(Command(Cmd("mn_Tests_ZoomOut")), &QAction::triggered, page, [page] { page->ZoomStep(-1, page->ViewCentre()); });
+    connect(Command(Cmd("mn_View_ActualSize")), &QAction::triggered, page, &TPicturePage::ActualSize);
+    connect(Command(Cmd("tb_DrawRect")), &QAction::triggered, page, &TPicturePage::DrawRectTool);
     static_assert(Cmd("mn_File_MRU4") == Cmd("mn_File_MRU0") + RECENT_FILES::kShown - 1,
                   "the recent-file items are consecutive rows");
     for (int k = 0; k < RECENT_FILES::kShown; ++k)
@@ -277,9 +271,9 @@ void TForm1::BindEffectCommands()
 {
     effects_ = new TEffectCommands(this, doc_, help_);
     connect(effects_, &TEffectCommands::EditWanted, this, [this](const TEffectCommands::EDIT& edit) {
-        RunEdit([&] { return edit(doc_, chain_, ActiveSelection()); });
+        RunEdit([&] { return edit(doc_, chain_, picture_page_->ActiveSelection()); });
     });
-    effects_->Bind([this](CommandId id) { return Command(id); }, [this] { return picture_shown_; });
+    effects_->Bind([this](CommandId id) { return Command(id); }, [this] { return picture_page_->PictureShown(); });
 }
 
 void TForm1::BindSystemCommands()
@@ -288,7 +282,7 @@ void TForm1::BindSystemCommands()
     connect(system_, &TSystemCommands::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
     connect(system_, &TSystemCommands::Scanned, this, &TForm1::EnterScanned);
     system_->Bind([this](CommandId id) { return Command(id); }, [this] {
-        return TSystemCommands::SHOWN{picture_shown_ ? doc_.display.get() : nullptr, doc_.current_path};
+        return TSystemCommands::SHOWN{picture_page_->PictureShown() ? doc_.display.get() : nullptr, doc_.current_path};
     });
 }
 
@@ -315,8 +309,8 @@ QAction* TForm1::Command(const QString& name) const
 void TForm1::RefreshCommands()
 {
     COMMAND_INPUTS in;
-    in.picture_shown = picture_shown_;
-    in.selection = selection_active_;
+    in.picture_shown = picture_page_->PictureShown();
+    in.selection = picture_page_->SelectionActive();
     in.clipboard_state = clipboard_state_;
     in.clipboard_has_bitmap = ClipboardHasBitmap();
     in.toolbar_visible = toolbar_visible_;
@@ -348,7 +342,7 @@ void TForm1::ShowStatus()
     // The size panel widens to its text once, rather than by 10 pixels at every refresh.
     panels_[0]->setMinimumWidth(std::max(100, panels_[0]->sizeHint().width()));
     if (doc_.state != kPictureOpen)
-        view_->hide();
+        picture_page_->View()->hide();
 }
 
 QString TForm1::StatusPanel(int i) const { return panels_[i]->text(); }
@@ -425,13 +419,13 @@ void TForm1::OpenRecentFile(int k)
     }
     if (!MayLeavePicture())
         return;
-    DropSelection();
+    picture_page_->DropSelection();
     const std::int32_t rc = browser_.OpenKeepingShown(doc_, path);
     if (rc != kOk) {
         ShowOpenFailure(path, rc);
         return;
     }
-    picture_shown_ = doc_.state == kPictureOpen;
+    picture_page_->SetPictureShown(doc_.state == kPictureOpen);
     const std::string dir = DirectoryOf(path);
     if (!dir.empty() && doc_.BuildFileList(dir, true)) {
         doc_.FindCurrent();
@@ -440,7 +434,7 @@ void TForm1::OpenRecentFile(int k)
         doc_.FindCurrent();
     }
     ShowDocument();
-    selection_mode_ = kSelectIdle;
+    picture_page_->SetIdle();
     RefreshCommands();
 }
 
@@ -482,7 +476,7 @@ void TForm1::OpenCurrentPath()
     const std::int32_t rc = OpenAndListStart(requested);
     if (rc == kOk)
         ShowDocument();
-    selection_mode_ = kSelectIdle;
+    picture_page_->SetIdle();
     RefreshCommands();
     if (rc != kOk)
         ShowOpenFailure(requested, rc);
@@ -495,15 +489,8 @@ void TForm1::ShowOpened()
     doc_.FindCurrent();
     doc_.edited = 0;
     ShowDocument();
-    selection_mode_ = kSelectIdle;
+    picture_page_->SetIdle();
     RefreshCommands();
-}
-
-void TForm1::DropSelection()
-{
-    selection_active_ = false;
-    rect_.Reset();
-    view_->update();
 }
 
 void TForm1::ShowDocument()
@@ -513,19 +500,19 @@ void TForm1::ShowDocument()
         HideTextViewer();
     if (doc.picture_present != 0 && doc.display && doc.state == kPictureOpen) {
         doc.rotation_angle = 0;
-        DropSelection();
-        picture_shown_ = true;
+        picture_page_->DropSelection();
+        picture_page_->SetPictureShown(true);
         CloseMedia();
-        view_->show();
-        ResetZoom();
+        picture_page_->View()->show();
+        picture_page_->ResetZoom();
         RefreshView();
         chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
         AddRecentFile(doc.current_path);
     } else if (doc.picture_present != 0 && doc.format_code > 100) {
         setWindowTitle("Ravelscope -- " + Q(FileNameOf(doc.current_path)));
-        view_->hide();
-        picture_shown_ = false;
+        picture_page_->View()->hide();
+        picture_page_->SetPictureShown(false);
         chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
         StartMedia();
@@ -542,15 +529,15 @@ void TForm1::RefreshView()
         doc.display_width = doc.display->Width();
         doc.display_height = doc.display->Height();
     }
-    if (selection_active_ && !rect_.drawn)
-        rect_.Toggle();
+    picture_page_->ShowOutline();
     ShowTitle();
-    PrepareView();
+    picture_page_->Prepare(fitted_);
+    ShowZoomPanel();
     if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) {
         const QRect screen_rect = screen()->geometry();
         const int frame_w = frameGeometry().width() - width();
         const int frame_h = frameGeometry().height() - height();
-        const QSize shown = view_->ShownSize(); // the picture at the zoom factor
+        const QSize shown = picture_page_->View()->ShownSize(); // the picture at the zoom factor
         const WINDOW_FIT fit = FitWindow(shown.width(), shown.height(), screen_rect.width(),
                                          screen_rect.height(), frameGeometry().width(),
                                          frameGeometry().height(), ChromeHeight());
@@ -558,8 +545,8 @@ void TForm1::RefreshView()
         if (fit.move_to_top || fit.move_to_left)
             move(fit.move_to_left ? screen_rect.left() : x(), fit.move_to_top ? screen_rect.top() : y());
     }
-    LayOutView();
-    view_->update();
+    picture_page_->LayOut();
+    picture_page_->View()->update();
 }
 
 int TForm1::ChromeHeight() const
@@ -569,13 +556,11 @@ int TForm1::ChromeHeight() const
            statusBar()->sizeHint().height() + 2;
 }
 
-QPoint TForm1::PaintedPan() const { return {pan_.offset_x, pan_.offset_y}; }
-
 void TForm1::ShowBrowseResult(const BROWSE_RESULT& r)
 {
     if (r.shown) {
         ShowDocument();
-        selection_mode_ = kSelectIdle;
+        picture_page_->SetIdle();
     } else if (r.rc != kOk) {
         ShowOpenFailure(r.path, r.rc);
     }
@@ -644,7 +629,7 @@ void TForm1::mn_File_SaveAsClick() { SaveDocumentAs(); }
 
 bool TForm1::SaveDocument()
 {
-    if (!picture_shown_)
+    if (!picture_page_->PictureShown())
         return false;
     const SAVE_PLAN plan = PlanSave(doc_, chain_.File());
     if (plan.ask_name)
@@ -668,7 +653,7 @@ bool TForm1::SaveDocument()
 
 bool TForm1::SaveDocumentAs()
 {
-    if (!picture_shown_)
+    if (!picture_page_->PictureShown())
         return false;
     save_proposal_.clear();
     if (chain_.Untitled()) {
@@ -774,14 +759,6 @@ bool TForm1::SaveTo(const QString& path)
 
 // ---- editing ----
 
-const RECT_BOUNDS* TForm1::ActiveSelection()
-{
-    if (!selection_active_)
-        return nullptr;
-    selection_bounds_ = rect_.Bounds();
-    return &selection_bounds_;
-}
-
 void TForm1::RunEdit(const std::function<int()>& edit)
 {
     int rc = kOk;
@@ -801,10 +778,10 @@ void TForm1::RunEdit(const std::function<int()>& edit)
 
 void TForm1::ShowEdit()
 {
-    picture_shown_ = doc_.state == kPictureOpen && doc_.display != nullptr;
+    picture_page_->SetPictureShown(doc_.state == kPictureOpen && doc_.display != nullptr);
     shown_path_ = doc_.current_path; // "" while a picture no file holds is shown
-    if (picture_shown_)
-        view_->show();
+    if (picture_page_->PictureShown())
+        picture_page_->View()->show();
     RefreshView();
     ShowStatus();
     RefreshCommands();
@@ -812,23 +789,23 @@ void TForm1::ShowEdit()
 
 void TForm1::mn_Edit_UndoClick()
 {
-    if (picture_shown_ && chain_.CanUndo())
+    if (picture_page_->PictureShown() && chain_.CanUndo())
         RunEdit([this] { return chain_.Undo(doc_); });
 }
 
 void TForm1::mn_Edit_RedoClick()
 {
-    if (picture_shown_ && chain_.CanRedo())
+    if (picture_page_->PictureShown() && chain_.CanRedo())
         RunEdit([this] { return chain_.Redo(doc_); });
 }
 
 
 void TForm1::mn_Edit_CopyClick()
 {
-    if (!picture_shown_ || !doc_.display)
+    if (!picture_page_->PictureShown() || !doc_.display)
         return;
     // Without a selection the whole picture is copied.
-    const RECT_BOUNDS* sel = ActiveSelection();
+    const RECT_BOUNDS* sel = picture_page_->ActiveSelection();
     const RECT_BOUNDS whole{0, 0, doc_.display->Width(), doc_.display->Height()};
     Dib area;
     if (const int rc = CopyArea(doc_, sel != nullptr ? *sel : whole, area); rc != kOk) {
@@ -847,8 +824,8 @@ void TForm1::mn_Edit_CopyClick()
 
 void TForm1::mn_Edit_CutClick()
 {
-    const RECT_BOUNDS* sel = ActiveSelection();
-    if (!picture_shown_ || sel == nullptr)
+    const RECT_BOUNDS* sel = picture_page_->ActiveSelection();
+    if (!picture_page_->PictureShown() || sel == nullptr)
         return;
     Dib area;
     bool cut = false;
@@ -890,19 +867,19 @@ bool TForm1::PasteDib(const Dib& pic)
     });
     if (!pasted)
         return false;
-    DropSelection();
-    selection_mode_ = kSelectIdle;
+    picture_page_->DropSelection();
+    picture_page_->SetIdle();
     return true;
 }
 
 void TForm1::mn_Edit_CropClick()
 {
-    const RECT_BOUNDS* sel = ActiveSelection();
-    if (!picture_shown_ || sel == nullptr)
+    const RECT_BOUNDS* sel = picture_page_->ActiveSelection();
+    if (!picture_page_->PictureShown() || sel == nullptr)
         return;
     const RECT_BOUNDS area = *sel;
-    DropSelection();
-    selection_mode_ = kSelectIdle;
+    picture_page_->DropSelection();
+    picture_page_->SetIdle();
     RunEdit([&] { return CropPicture(doc_, chain_, area); });
     clipboard_state_ = 3;
     RefreshCommands();
@@ -918,7 +895,7 @@ void TForm1::mn_Edit_ClearClipboardClick()
 
 void TForm1::mn_File_PrintClick()
 {
-    if (!picture_shown_ || !doc_.display)
+    if (!picture_page_->PictureShown() || !doc_.display)
         return;
     QPrinter printer(QPrinter::HighResolution);
     // Without a printer (or with one the system cannot reach) the picture goes to a PDF file.
@@ -963,7 +940,7 @@ void TForm1::mn_File_PrintClick()
 
 void TForm1::mn_Tests_CountColorUsedClick()
 {
-    if (!picture_shown_)
+    if (!picture_page_->PictureShown())
         return;
     const std::int32_t n = doc_.CountColors();
     if (n < 0) {
@@ -996,7 +973,7 @@ void TForm1::showEvent(QShowEvent* e)
     QMainWindow::showEvent(e);
     // The window frame is known once the window is on screen: fit the window again to the
     // picture opened during construction.
-    if (!e->spontaneous() && picture_shown_)
+    if (!e->spontaneous() && picture_page_->PictureShown())
         RefreshView();
 }
 
@@ -1028,69 +1005,4 @@ void TForm1::keyPressEvent(QKeyEvent* e)
     ++key_count_;
     setWindowTitle(Q(KeyTitleText(doc_, key_count_)));
     repaint();
-}
-
-// ---- the selection rectangle and panning ----
-
-void TForm1::tb_DrawRectClick()
-{
-    rect_.style = 0;
-    if (selection_active_) {
-        rect_.Toggle();
-    } else {
-        selection_mode_ = kSelectArmed;
-        rect_.mode = kRectDraw;
-    }
-    view_->update();
-}
-
-void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
-{
-    const QPoint p = view_->ToPicture(pos);
-    rect_.band = HandleBand(zoom_state_.Factor());
-    if (button == Qt::LeftButton && selection_mode_ == kSelectArmed) {
-        rect_.Press(p.x(), p.y());
-        if (rect_.mode == kRectDraw)
-            view_->setCursor(Qt::ArrowCursor);
-    } else if ((button == Qt::RightButton || (button == Qt::LeftButton && selection_mode_ == kSelectIdle)) &&
-               picture_shown_ && selection_mode_ != kSelectPanning) {
-        // The right button pans always, the left one while no tool is armed.
-        selection_mode_ = kSelectPanning;
-        pan_button_ = button;
-        pan_.Begin(pos.x(), pos.y());
-        if (layout_.max_pan_x > 0 || layout_.max_pan_y > 0)
-            view_->setCursor(Qt::ClosedHandCursor);
-    }
-}
-
-void TForm1::Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
-{
-    const QPoint p = view_->ToPicture(pos);
-    rect_.band = HandleBand(zoom_state_.Factor());
-    if ((buttons & Qt::LeftButton) && selection_mode_ == kSelectArmed) {
-        if (rect_.DragTo(p.x(), p.y(), doc_.display_width, doc_.display_height))
-            view_->update();
-    } else if ((buttons & pan_button_) && selection_mode_ == kSelectPanning) {
-        if (pan_.Move(pos.x(), pos.y(), layout_.max_pan_x, layout_.max_pan_y))
-            LayOutView();
-    } else if (buttons == Qt::NoButton && selection_mode_ == kSelectArmed) {
-        static const Qt::CursorShape kShapes[] = {Qt::ArrowCursor, Qt::SizeVerCursor, Qt::SizeHorCursor,
-                                                  Qt::SizeFDiagCursor, Qt::SizeBDiagCursor};
-        view_->setCursor(kShapes[static_cast<int>(rect_.CursorAt(p.x(), p.y()))]);
-    }
-}
-
-void TForm1::Image1MouseUp(Qt::MouseButton button, const QPoint& /*pos*/)
-{
-    if (button == Qt::LeftButton && selection_mode_ == kSelectArmed) {
-        selection_active_ = rect_.Release();
-        view_->update();
-        RefreshCommands();
-    } else if (button == pan_button_ && selection_mode_ == kSelectPanning) {
-        pan_.End();
-        pan_button_ = Qt::NoButton;
-        selection_mode_ = selection_active_ ? kSelectArmed : kSelectIdle;
-        view_->setCursor(Qt::ArrowCursor);
-        view_->update();
-    }
 }

@@ -12,7 +12,7 @@
 #include "viewer/logic/Undo_chain.h"
 #include "viewer/logic/Unsaved_edits.h"
 #include "viewer/logic/Window_rules.h"
-#include "widgets/logic/View_zoom.h"
+#include "viewer/Picture_page.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -29,7 +29,6 @@ class HELP_VIEWER;
 class QAction;
 class QLabel;
 class QMenu;
-class QScrollBar;
 class QStackedWidget;
 class QTextEdit;
 class QTimer;
@@ -38,7 +37,7 @@ class RECT_OBJ;
 class TEffectCommands;
 class TMediaPage;
 class TIMAGE_INFO;
-class TPictureView;
+class TPicturePage;
 class TSystemCommands;
 
 // What the main window needs from its surroundings.
@@ -48,8 +47,6 @@ struct FORM_OPTIONS {
     // A cache already decoding the start picture while the application starts, or null.
     std::shared_ptr<PRELOAD_CACHE> start_preload;
 };
-
-enum SelectionMode : int { kSelectArmed = 0, kSelectIdle = 6, kSelectPanning = 7 };
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -95,10 +92,7 @@ public:
     void mn_Tests_SlideShowClick();
     void mn_Tests_StopSlideShowClick();
     void mn_Tests_KeepListeningClick();
-    void mn_Tests_ZoomInClick();
-    void mn_Tests_ZoomOutClick();
     void mn_Tests_ContextMenuClick();
-    void tb_DrawRectClick();
     // The 24-bit picture becomes the picture shown through the Paste edit; false when the
     // edit failed (its status is shown).
     bool PasteDib(const Dib& pic);
@@ -109,21 +103,11 @@ public:
     void mn_Image_InfoClick();
     void mn_View_FullScreenClick();
 
-    // The view's mouse gestures, in widget coordinates of the view.
-    void Image1MouseDown(Qt::MouseButton button, const QPoint& pos);
-    void Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos);
-    void Image1MouseUp(Qt::MouseButton button, const QPoint& pos);
-
     // State the view and the commands of other windows read.
-    TPictureView* View() const { return view_; }
-    QPoint PaintedPan() const;
-    int SelectionMode() const { return selection_mode_; }
-    bool SelectionActive() const { return selection_active_; }
-    void DropSelection();
-    bool PictureShown() const { return picture_shown_; }
+    // The picture page: the view, its zoom, pan and selection.
+    TPicturePage& PicturePage() const { return *picture_page_; }
     int ClipboardState() const { return clipboard_state_; }
     bool RepeatPlay() const { return repeat_play_; }
-    double ZoomFactor() const { return zoom_state_.Factor(); }
     std::int32_t KeyCount() const { return key_count_; }
     const RECENT_FILES& RecentFiles() const { return recent_; }
     const std::string& SettingsPath() const { return settings_path_; }
@@ -138,7 +122,6 @@ public:
     // The same by name ("mn_View_NextFile", "tb_Next", ...); a name the command table
     // does not hold ends the program with a message.
     QAction* Command(const QString& name) const;
-    const RECT_OBJ& Selection() const { return rect_; }
     // The outer height of everything but the picture view.
     int ChromeHeight() const;
     // Replaces the open dialog of File > Open by a chooser of a path; an empty answer cancels.
@@ -213,10 +196,7 @@ public:
     QTextEdit* TextViewer() const { return text_viewer_; }
 
     // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
-    void mn_View_ActualSizeClick();
     void mn_View_FitToWindowClick();
-    bool FitToWindow() const { return fit_to_window_; }
-    const ZOOM_STATE& Zoom() const { return zoom_state_; }
     PRELOAD_CACHE& Preloads() { return *preload_; }
     // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
     // else an open through the browser.
@@ -232,23 +212,10 @@ public:
     // it has painted its first picture, so that the worker does not share the processor
     // with the first paint.
     bool event(QEvent* e) override;
-    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on,
-    // and the view at the picture's top left corner.
-    void ResetZoom();
-    // The zoom factor changed from the one `before` maps: the view, the window size and
-    // the status bar follow, and the picture point under view position `at` stays there
-    // as far as the pan allows.
+    // The picture page's zoom factor changed from the one `before` maps: the window size
+    // and the status bar follow, and the picture point under view position `at` stays
+    // there as far as the pan allows.
     void ApplyZoom(const VIEW_MAP& before, QPoint at);
-    // One zoom step in (+1) or out (-1) around view position at.
-    void ZoomStep(int direction, QPoint at);
-    // The middle of the view.
-    QPoint ViewCentre() const;
-    // Places the view and its scroll bars in the view area for the picture at its zoom and
-    // the pan offset, which it keeps within the picture.
-    void LayOutView();
-    const VIEW_LAYOUT& ViewLayout() const { return layout_; }
-    QScrollBar* HorizontalBar() const { return hbar_; }
-    QScrollBar* VerticalBar() const { return vbar_; }
     const WINDOW_SIZING& Sizing() const { return sizing_; }
     // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
     // the view. False for other keys.
@@ -270,22 +237,12 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
-    // The status-bar panel with the zoom ("" at 100 %).
-    QString ZoomPanel() const;
-    // The room a fitted picture gets: in a window that follows the pictures, the screen's
+    // The room a fitted picture gets in a window that follows the pictures: the screen's
     // available area less the window frame, the window rules' margin and the menus,
-    // toolbar and status bar; in a window the user sized, the view's area less its margin.
-    FIT_ROOM FitRoom() const;
-    // The view area changed size: a fitted picture is fitted again (unless a zoom command
-    // set the factor), and the view is laid out.
-    void ViewAreaResized();
-    // Hands the view the fitted copy a preload made, when it is of the picture shown at
-    // the factor shown.
-    void OfferFittedCopy();
-    // Part of every view refresh: the picture may have changed (a fitted picture that no
-    // zoom command has touched is fitted again), the zoom goes to the view and the
-    // status bar.
-    void PrepareView();
+    // toolbar and status bar.
+    FIT_ROOM WindowFitRoom() const;
+    // The zoom panel follows the picture page's factor.
+    void ShowZoomPanel();
     // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
     // keeping the shown picture on failure; a good save marks the picture saved.
     void RunOpenDialog();
@@ -305,8 +262,6 @@ private:
     // Runs an edit of the picture; shows the result, or its failure in the status bar.
     void RunEdit(const std::function<int()>& edit);
     void ShowEdit();
-    // The active selection, or null.
-    const RECT_BOUNDS* ActiveSelection();
     bool SaveTo(const QString& path);
     // The Image and Colors commands, the library's and the dialog-driven ones: a part of
     // the window's own, whose edits the window runs (RunEdit).
@@ -321,7 +276,7 @@ private:
     TIMAGE_INFO& doc_;
     RECT_OBJ& rect_;
     HELP_VIEWER& help_;
-    TPictureView* view_ = nullptr;
+    TPicturePage* picture_page_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QLabel* panels_[3] = {};
     QTimer* slide_timer_ = nullptr;
@@ -331,7 +286,6 @@ private:
     COMMAND_STATES states_;
     FILE_BROWSER browser_;
     RECENT_FILES recent_;
-    PAN_STATE pan_;
     std::string settings_path_;
     DIALOG_MEMORY dialog_memory_; // what the open and save dialogs keep within the run
     std::function<QString()> choose_file_;
@@ -352,19 +306,15 @@ private:
     TEXT_CHOICE ChooseTextFile();
     QTextEdit* text_viewer_ = nullptr;
     std::function<TEXT_CHOICE()> choose_text_file_;
-    RECT_BOUNDS selection_bounds_{};
     std::string shown_path_; // the file of the picture on screen
-    bool picture_shown_ = false;
     bool toolbar_visible_ = true;
     bool repeat_play_ = false;
-    bool selection_active_ = false;
     bool settings_saved_ = false;
-    int selection_mode_ = kSelectIdle;
     int clipboard_state_ = 0;
     std::int32_t key_count_ = 0;
     // view area
-    // The central widget: the picture view with a scroll bar beside it and below it.
-    QWidget* BuildViewArea();
+    // The picture page, bound to the window.
+    void BuildPicturePage();
     // Resizes the window to an outer size it asks for itself (not the user's size).
     void ResizeWindow(int w, int h);
     void SetUpView(const FORM_OPTIONS& options);
@@ -373,18 +323,10 @@ private:
     std::int32_t OpenAndListStart(const std::string& path);
     std::shared_ptr<PRELOAD_CACHE> start_preload_;
     bool neighbours_held_ = false; // until the first paint of a window started with a path
-    ZOOM_STATE zoom_state_;
-    bool fit_to_window_ = false;
-    bool zoom_follows_fit_ = true; // no zoom command since the picture was fitted
     QLabel* zoom_panel_ = nullptr;
     int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
     std::unique_ptr<PRELOAD_CACHE> preload_;
     FITTED_COPY fitted_; // from the last preload taken, until the view takes it
-    QWidget* view_area_ = nullptr;
-    QScrollBar* hbar_ = nullptr;
-    QScrollBar* vbar_ = nullptr;
-    VIEW_LAYOUT layout_;
     WINDOW_SIZING sizing_;
-    Qt::MouseButton pan_button_ = Qt::NoButton;  // the button of the pan gesture under way
     QTimer* preload_timer_ = nullptr; // asks for the neighbours again once resizing stops
 };

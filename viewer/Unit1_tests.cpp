@@ -189,9 +189,9 @@ void TForm1::mn_Tests_OpenRtfClick()
     text_viewer_->moveCursor(QTextCursor::Start);
     text_viewer_->setReadOnly(choice.read_only);
     text_viewer_->document()->setModified(false);
-    DropSelection();
+    picture_page_->DropSelection();
     CloseMedia();
-    view_->hide();
+    picture_page_->View()->hide();
     // A window fitted to a small picture grows to the default size to give the text room.
     if (!isMaximized() && !isFullScreen() && (width() < kTextMinWidth || height() < kTextMinHeight))
         resize(std::max(width(), kTextMinWidth), std::max(height(), kTextMinHeight));
@@ -205,8 +205,8 @@ void TForm1::mn_Tests_OpenRtfClick()
 void TForm1::HideTextViewer()
 {
     if (text_viewer_ != nullptr && pages_->currentWidget() == text_viewer_) {
-        ShowPage(view_area_);
-        if (picture_shown_)
-            view_->show();
+        ShowPage(picture_page_);
+        if (picture_page_->PictureShown())
+            picture_page_->View()->show();
     }
 }

@@ -316,7 +316,7 @@ private slots:
         QVERIFY(Form().MediaPage().Player() == nullptr);
         QVERIFY(!Form().MediaPage().isVisible());
         QVERIFY(!Child<QTimer>("MediaTimer")->isActive());
-        QVERIFY(Form().PictureShown());
+        QVERIFY(Form().PicturePage().PictureShown());
         QTRY_VERIFY(w.isNull());
         // The panel's buttons do nothing now.
         Child<QPushButton>("Bttn_Play0")->click();

@@ -506,7 +506,7 @@ private slots:
         QTextEdit* text = form->TextViewer();
         QVERIFY(text != nullptr);
         QVERIFY(text->isVisible());
-        QVERIFY(!form->View()->isVisible());
+        QVERIFY(!form->PicturePage().View()->isVisible());
         const QRect text_area(text->mapTo(form.get(), QPoint(0, 0)), text->size());
         QCOMPARE(text_area, form->centralWidget()->geometry());
         QVERIFY(text_area.contains(view_area));
@@ -530,7 +530,7 @@ private slots:
         form->SetOpenFileChooser([&] { return dir_->filePath("a.ppm"); });
         form->Command("mn_File_Open")->trigger();
         QVERIFY(!text->isVisible());
-        QVERIFY(form->View()->isVisible());
+        QVERIFY(form->PicturePage().View()->isVisible());
     }
 
     // Over the text viewer (read-only unless asked otherwise, and holding the focus) the
@@ -567,7 +567,7 @@ private slots:
         QTest::keyClick(text, static_cast<Qt::Key>(key));
         QCOMPARE(doc_->current_path, Path(shown));
         QVERIFY(!text->isVisible());
-        QVERIFY(form->View()->isVisible());
+        QVERIFY(form->PicturePage().View()->isVisible());
         QCOMPARE(text->toPlainText(), QString("Some words\n"));
     }
 
@@ -584,7 +584,7 @@ private slots:
             ClickFile(*batch, "b.ppm");
         });
         form->Command("mn_Tests_BatchConversion")->trigger();
-        QVERIFY(form->PictureShown());
+        QVERIFY(form->PicturePage().PictureShown());
         QCOMPARE(form->windowTitle().section(" -- ", 1), QString("b.ppm"));
         form->Command("mn_View_NextFile")->trigger();
         QCOMPARE(form->windowTitle().section(" -- ", 1), QString("c.ppm"));
