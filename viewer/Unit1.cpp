@@ -46,7 +46,6 @@
 namespace {
 
 constexpr int kSlideShowMs = 5000;
-constexpr int kClipboardPollMs = 1000;
 constexpr int kDefaultWidth = 630;
 constexpr int kDefaultHeight = 514;
 constexpr char kFirstStartText[] = "This file do initial setup for Oxbel application";
@@ -120,14 +119,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     slide_timer_ = new QTimer(this);
     slide_timer_->setInterval(kSlideShowMs);
     connect(slide_timer_, &QTimer::timeout, this, &TForm1::SlideShowTimerTick);
-    clipboard_timer_ = new QTimer(this);
-    clipboard_timer_->setInterval(kClipboardPollMs);
-    connect(clipboard_timer_, &QTimer::timeout, this, &TForm1::ClipboardTimerTick);
-    clipboard_timer_->start();
     RegisterModalPauses();
-    // Besides the poll, a change of the clipboard is looked at when it happens (rather than
-    // at every paint, which would ask the X server at every picture shown).
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TForm1::ClipboardTimerTick);
 
     const std::string path = TakeHandOff(options.hand_off_fallback);
     if (!path.empty()) {
@@ -206,23 +198,9 @@ void TForm1::BindHandlers()
         {Cmd("mn_File_Open"), &TForm1::mn_File_OpenClick},
         {Cmd("mn_File_Save"), &TForm1::mn_File_SaveClick},
         {Cmd("mn_File_SaveAs"), &TForm1::mn_File_SaveAsClick},
-        {Cmd("mn_Edit_Undo"), &TForm1::mn_Edit_UndoClick},
-        {Cmd("mn_Edit_Redo"), &TForm1::mn_Edit_RedoClick},
-        {Cmd("mn_Edit_Copy"), &TForm1::mn_Edit_CopyClick},
-        {Cmd("mn_Edit_Cut"), &TForm1::mn_Edit_CutClick},
-        {Cmd("mn_Edit_Paste"), &TForm1::mn_Edit_PasteClick},
-        {Cmd("mn_Edit_Crop"), &TForm1::mn_Edit_CropClick},
-        {Cmd("mn_Edit_ClearClipboard"), &TForm1::mn_Edit_ClearClipboardClick},
         {Cmd("mn_Tests_CountColorUsed"), &TForm1::mn_Tests_CountColorUsedClick},
-        {Cmd("mn_File_Print"), &TForm1::mn_File_PrintClick},
-        {Cmd("tb_Print"), &TForm1::mn_File_PrintClick},
         {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
         {Cmd("mn_Tests_SaveDialog"), &TForm1::mn_File_SaveAsClick},
-        {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
-        {Cmd("tb_Redo"), &TForm1::mn_Edit_RedoClick},
-        {Cmd("tb_Copy"), &TForm1::mn_Edit_CopyClick},
-        {Cmd("tb_Cut"), &TForm1::mn_Edit_CutClick},
-        {Cmd("tb_Paste"), &TForm1::mn_Edit_PasteClick},
         {Cmd("mn_File_Exit"), &TForm1::mn_File_ExitClick},
         {Cmd("mn_View_NextFile"), &TForm1::mn_View_NextFileClick},
         {Cmd("mn_View_PreviousFile"), &TForm1::mn_View_PreviousFileClick},
@@ -241,9 +219,6 @@ void TForm1::BindHandlers()
         {Cmd("tb_About"), &TForm1::mn_Help_AboutClick},
         {Cmd("mn_Tests_BatchConversion"), &TForm1::mn_Tests_BatchConversionClick},
         {Cmd("mn_Tests_OptionsDialog"), &TForm1::mn_Tests_OptionsDialogClick},
-        {Cmd("mn_Tests_CaptureScreen"), &TForm1::mn_Tests_CaptureScreenClick},
-        {Cmd("mn_Tests_CaptureClient"), &TForm1::mn_Tests_CaptureClientClick},
-        {Cmd("mn_Tests_CaptureDeskTop"), &TForm1::mn_Tests_CaptureDeskTopClick},
         {Cmd("mn_Tests_OpenRtf"), &TForm1::mn_Tests_OpenRtfClick},
         {Cmd("mn_Tools_OpenText"), &TForm1::mn_Tests_OpenRtfClick},
         // Image information and full screen.
@@ -269,11 +244,14 @@ void TForm1::BindHandlers()
 
 void TForm1::BindEffectCommands()
 {
-    effects_ = new TEffectCommands(this, doc_, help_);
+    effects_ = new TEffectCommands(this, doc_, chain_, *picture_page_, modal_, help_);
     connect(effects_, &TEffectCommands::EditWanted, this, [this](const TEffectCommands::EDIT& edit) {
         RunEdit([&] { return edit(doc_, chain_, picture_page_->ActiveSelection()); });
     });
-    effects_->Bind([this](CommandId id) { return Command(id); }, [this] { return picture_page_->PictureShown(); });
+    connect(effects_, &TEffectCommands::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
+    connect(effects_, &TEffectCommands::CommandsChanged, this, &TForm1::RefreshCommands);
+    connect(effects_, &TEffectCommands::CaptureStarting, this, &TForm1::HideTextViewer);
+    effects_->Bind([this](CommandId id) { return Command(id); });
 }
 
 void TForm1::BindSystemCommands()
@@ -288,7 +266,7 @@ void TForm1::BindSystemCommands()
 
 void TForm1::EnterScanned(const Dib& picture)
 {
-    if (!PasteDib(picture))
+    if (!effects_->PasteDib(picture))
         return;
     RefreshCommands();
     statusBar()->showMessage(QString("Scanned %1 x %2").arg(picture.Width()).arg(picture.Height()));
@@ -311,11 +289,11 @@ void TForm1::RefreshCommands()
     COMMAND_INPUTS in;
     in.picture_shown = picture_page_->PictureShown();
     in.selection = picture_page_->SelectionActive();
-    in.clipboard_state = clipboard_state_;
+    in.clipboard_state = effects_->ClipboardState();
     in.clipboard_has_bitmap = ClipboardHasBitmap();
     in.toolbar_visible = toolbar_visible_;
     const REFRESH_RESULT r = UpdateCommandStates(states_, doc_, in);
-    clipboard_state_ = r.clipboard_state;
+    effects_->SetClipboardState(r.clipboard_state);
     ApplyStates();
 }
 
@@ -364,18 +342,9 @@ void TForm1::RegisterModalPauses()
             [t] { t->start(); });
     };
     timer(slide_timer_);
-    timer(clipboard_timer_);
+    timer(effects_->ClipboardTimer());
 }
 
-void TForm1::ClipboardTimerTick()
-{
-    if (modal_.Active())
-        return;
-    if (ClipboardHasBitmap() && !Command(Cmd("mn_Edit_ClearClipboard"))->isEnabled()) {
-        Command(Cmd("mn_Edit_ClearClipboard"))->setEnabled(true);
-        Command(Cmd("mn_Edit_Paste"))->setEnabled(true);
-    }
-}
 
 // ---- settings and recent files ----
 
@@ -787,156 +756,15 @@ void TForm1::ShowEdit()
     RefreshCommands();
 }
 
-void TForm1::mn_Edit_UndoClick()
-{
-    if (picture_page_->PictureShown() && chain_.CanUndo())
-        RunEdit([this] { return chain_.Undo(doc_); });
-}
-
-void TForm1::mn_Edit_RedoClick()
-{
-    if (picture_page_->PictureShown() && chain_.CanRedo())
-        RunEdit([this] { return chain_.Redo(doc_); });
-}
 
 
-void TForm1::mn_Edit_CopyClick()
-{
-    if (!picture_page_->PictureShown() || !doc_.display)
-        return;
-    // Without a selection the whole picture is copied.
-    const RECT_BOUNDS* sel = picture_page_->ActiveSelection();
-    const RECT_BOUNDS whole{0, 0, doc_.display->Width(), doc_.display->Height()};
-    Dib area;
-    if (const int rc = CopyArea(doc_, sel != nullptr ? *sel : whole, area); rc != kOk) {
-        statusBar()->showMessage(ResultText(rc));
-        return;
-    }
-    const QImage img = DibCopy(area);
-    if (img.isNull()) {
-        statusBar()->showMessage(ResultText(kMemoryError));
-        return;
-    }
-    QGuiApplication::clipboard()->setImage(img);
-    clipboard_state_ = 2;
-    RefreshCommands();
-}
 
-void TForm1::mn_Edit_CutClick()
-{
-    const RECT_BOUNDS* sel = picture_page_->ActiveSelection();
-    if (!picture_page_->PictureShown() || sel == nullptr)
-        return;
-    Dib area;
-    bool cut = false;
-    RunEdit([&] {
-        const int rc = CutArea(doc_, chain_, *sel, area);
-        cut = rc == kOk;
-        return rc;
-    });
-    if (!cut)
-        return;
-    QGuiApplication::clipboard()->setImage(DibCopy(area));
-    clipboard_state_ = 4;
-    RefreshCommands();
-}
 
-void TForm1::mn_Edit_PasteClick()
-{
-    const QImage src = QGuiApplication::clipboard()->image();
-    if (src.isNull())
-        return;
-    Dib pic;
-    if (const int rc = ClipboardPicture(src, pic); rc != kOk) {
-        statusBar()->showMessage(ResultText(rc));
-        return;
-    }
-    if (!PasteDib(pic))
-        return;
-    clipboard_state_ = 1;
-    RefreshCommands();
-}
 
-bool TForm1::PasteDib(const Dib& pic)
-{
-    bool pasted = false;
-    RunEdit([&] {
-        const int rc = PastePicture(doc_, chain_, pic);
-        pasted = rc == kOk;
-        return rc;
-    });
-    if (!pasted)
-        return false;
-    picture_page_->DropSelection();
-    picture_page_->SetIdle();
-    return true;
-}
 
-void TForm1::mn_Edit_CropClick()
-{
-    const RECT_BOUNDS* sel = picture_page_->ActiveSelection();
-    if (!picture_page_->PictureShown() || sel == nullptr)
-        return;
-    const RECT_BOUNDS area = *sel;
-    picture_page_->DropSelection();
-    picture_page_->SetIdle();
-    RunEdit([&] { return CropPicture(doc_, chain_, area); });
-    clipboard_state_ = 3;
-    RefreshCommands();
-}
 
-void TForm1::mn_Edit_ClearClipboardClick()
-{
-    if (!ClipboardHasBitmap())
-        return;
-    QGuiApplication::clipboard()->clear();
-    RefreshCommands();
-}
 
-void TForm1::mn_File_PrintClick()
-{
-    if (!picture_page_->PictureShown() || !doc_.display)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    // Without a printer (or with one the system cannot reach) the picture goes to a PDF file.
-    if (QPrinterInfo::availablePrinters().isEmpty() || !printer.isValid()) {
-        const QString path = choose_pdf_file_ ? choose_pdf_file_()
-                                              : QFileDialog::getSaveFileName(this, "Print to PDF", Q(doc_.open_directory),
-                                                                             "PDF (*.pdf)");
-        if (path.isEmpty())
-            return;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-    }
-    printer.setFullPage(true);
-    // The picture's own memory: printing is done before anything can change it.
-    if (doc_.display->PixelFormat() != 24 && doc_.display->SetPixelFormat(24) != kOk) {
-        statusBar()->showMessage(ResultText(kMemoryError));
-        return;
-    }
-    const Dib& d = *doc_.display;
-    const QImage img = DibView(d);
-    QPainter painter;
-    if (img.isNull() || !painter.begin(&printer)) {
-        statusBar()->showMessage("Print: the printer could not be started.");
-        return;
-    }
-    // Four printer pixels a picture pixel while that fits the page, else the largest size
-    // that fits; the picture's pixels go to the page unchanged.
-    const QRect page = printer.pageLayout().fullRectPixels(printer.resolution());
-    QSize size = img.size() * 4;
-    if (size.width() > page.width() || size.height() > page.height())
-        size = img.size().scaled(page.size(), Qt::KeepAspectRatio);
-    painter.setRenderHint(QPainter::LosslessImageRendering);
-    painter.drawImage(QRect(QPoint(0, 0), size), img);
-    if (!painter.end()) {
-        statusBar()->showMessage("Print: the page could not be printed.");
-        return;
-    }
-    statusBar()->showMessage(printer.outputFormat() == QPrinter::PdfFormat
-                                 ? "Printed to " + QFileInfo(printer.outputFileName()).fileName()
-                                 : QString("Printed."));
-}
+
 
 void TForm1::mn_Tests_CountColorUsedClick()
 {

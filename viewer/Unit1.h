@@ -75,15 +75,7 @@ public:
     void mn_File_OpenClick();
     void mn_File_SaveClick();
     void mn_File_SaveAsClick();
-    void mn_Edit_UndoClick();
-    void mn_Edit_RedoClick();
-    void mn_Edit_CopyClick();
-    void mn_Edit_CutClick();
-    void mn_Edit_PasteClick();
-    void mn_Edit_CropClick();
-    void mn_Edit_ClearClipboardClick();
     void mn_Tests_CountColorUsedClick();
-    void mn_File_PrintClick();
     void mn_File_ExitClick();
     void mn_View_NextFileClick();
     void mn_View_PreviousFileClick();
@@ -93,11 +85,7 @@ public:
     void mn_Tests_StopSlideShowClick();
     void mn_Tests_KeepListeningClick();
     void mn_Tests_ContextMenuClick();
-    // The 24-bit picture becomes the picture shown through the Paste edit; false when the
-    // edit failed (its status is shown).
-    bool PasteDib(const Dib& pic);
     void SlideShowTimerTick();
-    void ClipboardTimerTick();
 
     // Image information and the full-screen viewer (Unit1_info.cpp).
     void mn_Image_InfoClick();
@@ -106,13 +94,11 @@ public:
     // State the view and the commands of other windows read.
     // The picture page: the view, its zoom, pan and selection.
     TPicturePage& PicturePage() const { return *picture_page_; }
-    int ClipboardState() const { return clipboard_state_; }
     bool RepeatPlay() const { return repeat_play_; }
     std::int32_t KeyCount() const { return key_count_; }
     const RECENT_FILES& RecentFiles() const { return recent_; }
     const std::string& SettingsPath() const { return settings_path_; }
     QTimer* SlideShowTimer() const { return slide_timer_; }
-    QTimer* ClipboardTimer() const { return clipboard_timer_; }
     // While a window-modal dialog runs over the window: the slide show, the clipboard poll
     // and the hand-over of preloaded pictures wait.
     const MODAL_SESSION& ModalSession() const { return modal_; }
@@ -129,8 +115,6 @@ public:
     // Replaces the save dialog of Save As and of a Save without a path by a chooser of a
     // path (saved in the format of its extension); an empty answer cancels.
     void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
-    // Replaces the screen's grab of the Screen capture (tests: a grab that gives nothing).
-    void SetScreenGrabber(std::function<QPixmap()> grab) { grab_screen_ = std::move(grab); }
     // The path the Save As under way proposes (a picture no file holds: "Untitled.png" in
     // the folder of the picture it replaced); "" when it proposes none.
     const QString& SaveProposal() const { return save_proposal_; }
@@ -149,9 +133,8 @@ public:
     // written. True when the picture was written.
     bool SaveDocumentAs();
     const UNDO_CHAIN& UndoChain() const { return chain_; }
-    // The PDF file Print writes when no printer is installed (a plain file dialog by
-    // default); an empty answer cancels.
-    void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
+    // The Edit, Image and Colors commands.
+    TEffectCommands& EditCommands() const { return *effects_; }
 
     // ---- the central area: one page at a time of the picture view (with its scroll
     // bars), the media page and the text viewer ----
@@ -177,12 +160,6 @@ public:
     void mn_Help_AboutClick();
     void mn_Tests_BatchConversionClick();
     void mn_Tests_OptionsDialogClick();
-    // "Screen" grabs the whole screen, "Client" the window below its menu bar, "DeskTop"
-    // takes the clipboard's picture; the first two put their grab on the clipboard. The
-    // picture then enters as a Paste does (one edit of the undo chain).
-    void mn_Tests_CaptureScreenClick();
-    void mn_Tests_CaptureClientClick();
-    void mn_Tests_CaptureDeskTopClick();
     // Shows a rich-text or plain-text file in the text viewer over the picture area.
     void mn_Tests_OpenRtfClick();
     struct TEXT_CHOICE {
@@ -263,8 +240,8 @@ private:
     void RunEdit(const std::function<int()>& edit);
     void ShowEdit();
     bool SaveTo(const QString& path);
-    // The Image and Colors commands, the library's and the dialog-driven ones: a part of
-    // the window's own, whose edits the window runs (RunEdit).
+    // The Edit, Image and Colors commands: a part of the window's own, whose edits the
+    // window runs (RunEdit).
     TEffectCommands* effects_ = nullptr;
     void BindEffectCommands();
     // Scanner, wallpaper and file association: a part of the window's own.
@@ -280,7 +257,6 @@ private:
     QToolBar* toolbar_ = nullptr;
     QLabel* panels_[3] = {};
     QTimer* slide_timer_ = nullptr;
-    QTimer* clipboard_timer_ = nullptr;
     std::vector<QAction*> actions_; // one per row of the command table
     std::vector<QMenu*> menus_;     // the menu of each menu row, null for the others
     COMMAND_STATES states_;
@@ -291,18 +267,12 @@ private:
     std::function<QString()> choose_file_;
     std::function<QString()> choose_save_file_;
     QString save_proposal_;
-    std::function<QString()> choose_pdf_file_;
     UNDO_CHAIN chain_;
     MODAL_SESSION modal_;
     std::optional<MODAL_SESSION::SCOPE> modal_run_; // while the window is blocked by a dialog
     void RegisterModalPauses();
     // The Tests menu's state.
     void HideTextViewer();
-    void CaptureFromClipboard();
-    // A grab that gave nothing is reported and changes nothing; else it goes on the
-    // clipboard and enters as the Paste edit.
-    void CaptureGrabbed(const QPixmap& grab);
-    std::function<QPixmap()> grab_screen_;
     TEXT_CHOICE ChooseTextFile();
     QTextEdit* text_viewer_ = nullptr;
     std::function<TEXT_CHOICE()> choose_text_file_;
@@ -310,7 +280,6 @@ private:
     bool toolbar_visible_ = true;
     bool repeat_play_ = false;
     bool settings_saved_ = false;
-    int clipboard_state_ = 0;
     std::int32_t key_count_ = 0;
     // view area
     // The picture page, bound to the window.

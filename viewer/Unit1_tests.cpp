@@ -86,59 +86,6 @@ void TForm1::mn_Tests_BatchConversionClick()
         ShowOpened();
 }
 
-// ---- screen capture ----
-
-void TForm1::CaptureFromClipboard()
-{
-    try {
-        HideTextViewer();
-        mn_Edit_PasteClick();
-    } catch (...) {
-        // a capture that fails changes nothing and reports nothing
-    }
-}
-
-void TForm1::CaptureGrabbed(const QPixmap& grab)
-{
-    if (grab.isNull()) {
-        statusBar()->showMessage("Screen capture: nothing was captured.");
-        return;
-    }
-    QGuiApplication::clipboard()->setImage(grab.toImage());
-    CaptureFromClipboard();
-}
-
-void TForm1::mn_Tests_CaptureScreenClick()
-{
-    QPixmap grab;
-    try {
-        if (grab_screen_) {
-            grab = grab_screen_();
-        } else {
-            QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-            if (s != nullptr)
-                grab = s->grabWindow(0);
-        }
-    } catch (...) {
-        grab = QPixmap();
-    }
-    CaptureGrabbed(grab);
-}
-
-void TForm1::mn_Tests_CaptureClientClick()
-{
-    QPixmap grab;
-    try {
-        const int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
-        grab = this->grab(QRect(0, top, width(), height() - top));
-    } catch (...) {
-        grab = QPixmap();
-    }
-    CaptureGrabbed(grab);
-}
-
-void TForm1::mn_Tests_CaptureDeskTopClick() { CaptureFromClipboard(); }
-
 // ---- the text viewer ----
 
 TForm1::TEXT_CHOICE TForm1::ChooseTextFile()

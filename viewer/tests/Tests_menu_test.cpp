@@ -11,6 +11,7 @@
 #include "dialogs/Hyper_link.h"
 #include "dialogs/Options_form.h"
 #include "platform/Ini_file.h"
+#include "viewer/Effect_commands.h"
 #include "viewer/Unit1.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
@@ -473,7 +474,7 @@ private slots:
         doc_->current_path = Path("a.ppm");
         form->OpenCurrentPath();
         QGuiApplication::clipboard()->setImage(Solid(37, 23, QColor(10, 200, 30)));
-        form->SetScreenGrabber([] { return QPixmap(); });
+        form->EditCommands().SetScreenGrabber([] { return QPixmap(); });
         form->Command("mn_Tests_CaptureScreen")->trigger();
         QCOMPARE(QSize(doc_->display->Width(), doc_->display->Height()), QSize(40, 30));
         QVERIFY(!form->UndoChain().CanUndo());

@@ -7,6 +7,7 @@
 #include "dialogs/Rotate_preview_form.h"
 #include "ops/Rotation.h"
 #include "platform/Ini_file.h"
+#include "viewer/Effect_commands.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Gui_test_support.h"
@@ -595,12 +596,12 @@ private slots:
         QGuiApplication::clipboard()->clear();
         form->RefreshCommands();
         QVERIFY(!form->Command("mn_Edit_ClearClipboard")->isEnabled());
-        QCOMPARE(form->ClipboardTimer()->interval(), 1000);
-        QVERIFY(form->ClipboardTimer()->isActive());
+        QCOMPARE(form->EditCommands().ClipboardTimer()->interval(), 1000);
+        QVERIFY(form->EditCommands().ClipboardTimer()->isActive());
         QImage img(4, 4, QImage::Format_RGB32);
         img.fill(Qt::red);
         QGuiApplication::clipboard()->setImage(img);
-        form->ClipboardTimerTick();
+        form->EditCommands().ClipboardTimerTick();
         QVERIFY(form->Command("mn_Edit_ClearClipboard")->isEnabled());
         QVERIFY(form->Command("mn_Edit_Paste")->isEnabled());
     }
@@ -678,7 +679,7 @@ private slots:
         QCOMPARE(copied.size(), QSize(20, 10));
         QCOMPARE(copied.pixelColor(0, 0), QColor(100, 30, 40));
         QCOMPARE(copied.pixelColor(19, 9), QColor(100, 84, 116));
-        QCOMPARE(form->ClipboardState(), 2);
+        QCOMPARE(form->EditCommands().ClipboardState(), 2);
         QCOMPARE(doc_->undo_length, 0);
 
         form->Command("mn_Edit_Crop")->trigger();
@@ -706,7 +707,7 @@ private slots:
         semi.fill(QColor(0, 0, 0, 0));
         semi.setPixelColor(1, 1, QColor(255, 0, 0));
         QGuiApplication::clipboard()->setImage(semi);
-        form->ClipboardTimerTick();
+        form->EditCommands().ClipboardTimerTick();
         form->Command("mn_Edit_Paste")->trigger();
         const QImage pasted = ShownImage();
         QCOMPARE(pasted.size(), QSize(3, 2));
@@ -896,7 +897,7 @@ private slots:
         WriteSettings();
         auto form = OpenForm("p.ppm");
         const QString pdf_path = QString::fromStdString(Path("out.pdf"));
-        form->SetPdfFileChooser([&] { return pdf_path; });
+        form->EditCommands().SetPdfFileChooser([&] { return pdf_path; });
         form->Command("mn_File_Print")->trigger();
         QFile f(pdf_path);
         QVERIFY(f.open(QIODevice::ReadOnly));

@@ -6,6 +6,7 @@
 #include "dialogs/Effect_form.h"
 #include "dialogs/Fs_form.h"
 #include "platform/Ini_file.h"
+#include "viewer/Effect_commands.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Gui_test_support.h"
@@ -532,7 +533,7 @@ private slots:
             seen = true;
             QVERIFY(form->ModalSession().Active());
             QVERIFY(!form->SlideShowTimer()->isActive());
-            QVERIFY(!form->ClipboardTimer()->isActive());
+            QVERIFY(!form->EditCommands().ClipboardTimer()->isActive());
             form->SlideShowTimerTick();
             QCOMPARE(doc_->current_path, Path("a.ppm"));
             QCOMPARE(form->Preloads().ReadyCount(), std::size_t{1});
@@ -546,7 +547,7 @@ private slots:
         QVERIFY(seen);
         QVERIFY(!form->ModalSession().Active());
         QVERIFY(form->SlideShowTimer()->isActive());
-        QVERIFY(form->ClipboardTimer()->isActive());
+        QVERIFY(form->EditCommands().ClipboardTimer()->isActive());
         QCOMPARE(doc_->current_path, Path("a.ppm"));
         QCOMPARE(doc_->undo_length, 1);
         QCOMPARE(previewed, std::uint8_t{255 - 200}); // a's level, solarized at the lowest threshold
