@@ -9,6 +9,7 @@
 #include "viewer/Effect_commands.h"
 #include "viewer/Media_page.h"
 #include "viewer/System_commands.h"
+#include "viewer/Text_page.h"
 #include "viewer/logic/Startup.h"
 #include "widgets/Help_window.h"
 #include "widgets/Picture_view.h"
@@ -96,6 +97,13 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
             ResizeWindow(outer.width(), outer.height());
         }
     });
+    text_page_ = new TTextPage(pages_);
+    pages_->addWidget(text_page_);
+    connect(text_page_, &TTextPage::Loaded, this, &TForm1::ShowTextPage);
+    connect(text_page_, &TTextPage::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
+    connect(text_page_, &TTextPage::NextWanted, this, &TForm1::mn_View_NextFileClick);
+    for (const char* name : {"mn_Tests_OpenRtf", "mn_Tools_OpenText"})
+        connect(Command(name), &QAction::triggered, text_page_, [this] { text_page_->Open(doc_.open_directory); });
     ShowPage(picture_page_);
     IniFile ini(settings_path_);
     if (ini.Exists()) {
@@ -219,8 +227,6 @@ void TForm1::BindHandlers()
         {Cmd("tb_About"), &TForm1::mn_Help_AboutClick},
         {Cmd("mn_Tests_BatchConversion"), &TForm1::mn_Tests_BatchConversionClick},
         {Cmd("mn_Tests_OptionsDialog"), &TForm1::mn_Tests_OptionsDialogClick},
-        {Cmd("mn_Tests_OpenRtf"), &TForm1::mn_Tests_OpenRtfClick},
-        {Cmd("mn_Tools_OpenText"), &TForm1::mn_Tests_OpenRtfClick},
         // Image information and full screen.
         {Cmd("mn_Image_Info"), &TForm1::mn_Image_InfoClick},
         {Cmd("tb_Info"), &TForm1::mn_Image_InfoClick},

@@ -30,7 +30,6 @@ class QAction;
 class QLabel;
 class QMenu;
 class QStackedWidget;
-class QTextEdit;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
@@ -39,6 +38,7 @@ class TMediaPage;
 class TIMAGE_INFO;
 class TPicturePage;
 class TSystemCommands;
+class TTextPage;
 
 // What the main window needs from its surroundings.
 struct FORM_OPTIONS {
@@ -160,17 +160,8 @@ public:
     void mn_Help_AboutClick();
     void mn_Tests_BatchConversionClick();
     void mn_Tests_OptionsDialogClick();
-    // Shows a rich-text or plain-text file in the text viewer over the picture area.
-    void mn_Tests_OpenRtfClick();
-    struct TEXT_CHOICE {
-        QString path; // empty: cancelled
-        bool read_only = true;
-    };
-    // The file chooser of Open RTF (a file dialog with an "Allow editing" box, unticked:
-    // the text is read-only unless the box is ticked).
-    void SetTextFileChooser(std::function<TEXT_CHOICE()> chooser) { choose_text_file_ = std::move(chooser); }
-    // The text viewer, or null before the first text was shown.
-    QTextEdit* TextViewer() const { return text_viewer_; }
+    // The text page: a rich-text or plain-text file shown over the picture area.
+    TTextPage& TextPage() const { return *text_page_; }
 
     // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
     void mn_View_FitToWindowClick();
@@ -273,9 +264,9 @@ private:
     void RegisterModalPauses();
     // The Tests menu's state.
     void HideTextViewer();
-    TEXT_CHOICE ChooseTextFile();
-    QTextEdit* text_viewer_ = nullptr;
-    std::function<TEXT_CHOICE()> choose_text_file_;
+    // A text has loaded: the text page takes the central area.
+    void ShowTextPage();
+    TTextPage* text_page_ = nullptr;
     std::string shown_path_; // the file of the picture on screen
     bool toolbar_visible_ = true;
     bool repeat_play_ = false;

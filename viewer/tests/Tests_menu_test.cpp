@@ -12,6 +12,7 @@
 #include "dialogs/Options_form.h"
 #include "platform/Ini_file.h"
 #include "viewer/Effect_commands.h"
+#include "viewer/Text_page.h"
 #include "viewer/Unit1.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
@@ -497,16 +498,16 @@ private slots:
         form->OpenCurrentPath();
         const QRect view_area = form->centralWidget()->geometry(); // the view and its scroll bars
 
-        form->SetTextFileChooser([] { return TForm1::TEXT_CHOICE{}; });
+        form->TextPage().SetFileChooser([](const std::string&) { return TTextPage::TEXT_CHOICE{}; });
         form->Command("mn_Tests_OpenRtf")->trigger();
-        QVERIFY(form->TextViewer() == nullptr);
+        QVERIFY(!form->TextPage().isVisible());
+        QVERIFY(form->PicturePage().View()->isVisible());
 
         const QString path = rtf.fileName();
-        form->SetTextFileChooser([&] { return TForm1::TEXT_CHOICE{path, true}; });
+        form->TextPage().SetFileChooser([&](const std::string&) { return TTextPage::TEXT_CHOICE{path, true}; });
         form->Command("mn_Tests_OpenRtf")->trigger();
-        QTextEdit* text = form->TextViewer();
-        QVERIFY(text != nullptr);
-        QVERIFY(text->isVisible());
+        QTextEdit* text = &form->TextPage();
+                QVERIFY(text->isVisible());
         QVERIFY(!form->PicturePage().View()->isVisible());
         const QRect text_area(text->mapTo(form.get(), QPoint(0, 0)), text->size());
         QCOMPARE(text_area, form->centralWidget()->geometry());
@@ -524,7 +525,7 @@ private slots:
         form->resize(form->width() + 40, form->height() + 30);
         QCOMPARE(text->width(), form->width());
 
-        form->SetTextFileChooser([&] { return TForm1::TEXT_CHOICE{path, false}; });
+        form->TextPage().SetFileChooser([&](const std::string&) { return TTextPage::TEXT_CHOICE{path, false}; });
         form->Command("mn_Tools_OpenText")->trigger();
         QVERIFY(!text->isReadOnly());
 
@@ -560,9 +561,9 @@ private slots:
         form->OpenCurrentPath();
         form->activateWindow(); // N and P are shortcuts of the active window
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        form->SetTextFileChooser([&] { return TForm1::TEXT_CHOICE{txt.fileName()}; });
+        form->TextPage().SetFileChooser([&](const std::string&) { return TTextPage::TEXT_CHOICE{txt.fileName()}; });
         form->Command("mn_Tools_OpenText")->trigger();
-        QTextEdit* text = form->TextViewer();
+        QTextEdit* text = &form->TextPage();
         QVERIFY(text->isReadOnly());
         QVERIFY(text->hasFocus());
         QTest::keyClick(text, static_cast<Qt::Key>(key));
