@@ -89,7 +89,6 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     settings_path_ = options.settings_dir + "/RVS.ini";
     media_page_ = new TMediaPage(settings_path_, pages_);
     pages_->addWidget(media_page_);
-    connect(media_page_, &TMediaPage::RepeatChanged, this, [this](bool on) { repeat_play_ = on; });
     connect(media_page_, &TMediaPage::LaidOut, this, [this](QSize size) {
         if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) // a window the user sized keeps its size
         {
@@ -204,21 +203,10 @@ void TForm1::BindHandlers()
 {
     const std::pair<CommandId, void (TForm1::*)()> handlers[] = {
         {Cmd("mn_File_Open"), &TForm1::mn_File_OpenClick},
-        {Cmd("mn_File_Save"), &TForm1::mn_File_SaveClick},
-        {Cmd("mn_File_SaveAs"), &TForm1::mn_File_SaveAsClick},
         {Cmd("mn_Tests_CountColorUsed"), &TForm1::mn_Tests_CountColorUsedClick},
-        {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
-        {Cmd("mn_Tests_SaveDialog"), &TForm1::mn_File_SaveAsClick},
-        {Cmd("mn_File_Exit"), &TForm1::mn_File_ExitClick},
         {Cmd("mn_View_NextFile"), &TForm1::mn_View_NextFileClick},
         {Cmd("mn_View_PreviousFile"), &TForm1::mn_View_PreviousFileClick},
-        {Cmd("mn_View_ToolBar"), &TForm1::mn_View_ToolBarClick},
-        {Cmd("mn_Help_Content"), &TForm1::mn_Help_ContentClick},
-        {Cmd("mn_Tests_KeepListening"), &TForm1::mn_Tests_KeepListeningClick},
         {Cmd("mn_View_FitToWindow"), &TForm1::mn_View_FitToWindowClick},
-        {Cmd("mn_Tests_ContextMenu"), &TForm1::mn_Tests_ContextMenuClick},
-        {Cmd("mn_Tests_SlideShow"), &TForm1::mn_Tests_SlideShowClick},
-        {Cmd("mn_Tests_StopSlideShow"), &TForm1::mn_Tests_StopSlideShowClick},
         {Cmd("tb_Open"), &TForm1::mn_File_OpenClick},
         {Cmd("tb_Previous"), &TForm1::mn_View_PreviousFileClick},
         {Cmd("tb_Next"), &TForm1::mn_View_NextFileClick},
@@ -234,6 +222,31 @@ void TForm1::BindHandlers()
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
+    const std::pair<CommandId, std::function<void()>> commands[] = {
+        {Cmd("mn_File_Save"), [this] { SaveDocument(); }},
+        {Cmd("mn_File_SaveAs"), [this] { SaveDocumentAs(); }},
+        {Cmd("tb_SaveAs"), [this] { SaveDocumentAs(); }},
+        {Cmd("mn_Tests_SaveDialog"), [this] { SaveDocumentAs(); }},
+        // Closing saves the settings (closeEvent), once an edited picture may be left.
+        {Cmd("mn_File_Exit"), [this] { close(); }},
+        {Cmd("mn_View_ToolBar"),
+         [this] {
+             toolbar_visible_ = !toolbar_visible_;
+             RefreshCommands();
+         }},
+        {Cmd("mn_Help_Content"), [this] { help_.ShowContext(kHelpMainWindow); }},
+        {Cmd("mn_Tests_ContextMenu"), [this] { help_.ShowIndex(); }},
+        {Cmd("mn_Tests_SlideShow"), [this] { slide_timer_->start(); }},
+        {Cmd("mn_Tests_StopSlideShow"), [this] { slide_timer_->stop(); }},
+        // The media page's "Repeated Play" boxes follow.
+        {Cmd("mn_Tests_KeepListening"),
+         [this] {
+             Command(Cmd("mn_Tests_KeepListening"))->setChecked(true);
+             media_page_->SetRepeat(true);
+         }},
+    };
+    for (const auto& [id, command] : commands)
+        connect(Command(id), &QAction::triggered, this, command);
     BindSystemCommands();
     BindEffectCommands();
     // The picture page's own commands. The keys zoom around the middle of the view.
@@ -277,7 +290,7 @@ void TForm1::EnterScanned(const Dib& picture)
     RefreshCommands();
     statusBar()->showMessage(QString("Scanned %1 x %2").arg(picture.Width()).arg(picture.Height()));
     if (QMessageBox::question(this, "Acquire", "Save the scanned picture?") == QMessageBox::Yes)
-        mn_File_SaveAsClick();
+        SaveDocumentAs();
 }
 
 QAction* TForm1::Command(const QString& name) const
@@ -576,14 +589,6 @@ void TForm1::SlideShowTimerTick()
     RefreshCommands();
 }
 
-void TForm1::mn_Tests_SlideShowClick() { slide_timer_->start(); }
-void TForm1::mn_Tests_StopSlideShowClick() { slide_timer_->stop(); }
-void TForm1::mn_Tests_KeepListeningClick()
-{
-    repeat_play_ = true;
-    Command(Cmd("mn_Tests_KeepListening"))->setChecked(true);
-    ShowRepeatPlay();
-}
 
 void TForm1::mn_File_OpenClick()
 {
@@ -598,9 +603,6 @@ void TForm1::mn_File_OpenClick()
     OpenCurrentPath();
 }
 
-void TForm1::mn_File_SaveClick() { SaveDocument(); }
-
-void TForm1::mn_File_SaveAsClick() { SaveDocumentAs(); }
 
 bool TForm1::SaveDocument()
 {
@@ -790,17 +792,6 @@ void TForm1::mn_Tests_CountColorUsedClick()
     box->open();
 }
 
-// Closing saves the settings (closeEvent), once an edited picture may be left.
-void TForm1::mn_File_ExitClick() { close(); }
-
-void TForm1::mn_View_ToolBarClick()
-{
-    toolbar_visible_ = !toolbar_visible_;
-    RefreshCommands();
-}
-
-void TForm1::mn_Help_ContentClick() { help_.ShowContext(kHelpMainWindow); }
-void TForm1::mn_Tests_ContextMenuClick() { help_.ShowIndex(); }
 
 void TForm1::showEvent(QShowEvent* e)
 {

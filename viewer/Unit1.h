@@ -73,18 +73,9 @@ public:
 
     // Menu and toolbar handlers.
     void mn_File_OpenClick();
-    void mn_File_SaveClick();
-    void mn_File_SaveAsClick();
     void mn_Tests_CountColorUsedClick();
-    void mn_File_ExitClick();
     void mn_View_NextFileClick();
     void mn_View_PreviousFileClick();
-    void mn_View_ToolBarClick();
-    void mn_Help_ContentClick();
-    void mn_Tests_SlideShowClick();
-    void mn_Tests_StopSlideShowClick();
-    void mn_Tests_KeepListeningClick();
-    void mn_Tests_ContextMenuClick();
     void SlideShowTimerTick();
 
     // Image information and the full-screen viewer (Unit1_info.cpp).
@@ -94,8 +85,6 @@ public:
     // State the view and the commands of other windows read.
     // The picture page: the view, its zoom, pan and selection.
     TPicturePage& PicturePage() const { return *picture_page_; }
-    bool RepeatPlay() const { return repeat_play_; }
-    std::int32_t KeyCount() const { return key_count_; }
     const RECENT_FILES& RecentFiles() const { return recent_; }
     const std::string& SettingsPath() const { return settings_path_; }
     QTimer* SlideShowTimer() const { return slide_timer_; }
@@ -142,8 +131,6 @@ public:
     void StartMedia();
     // Closes the media page's player (a picture is opened).
     void CloseMedia();
-    // The media page's "Repeated Play" boxes follow the repeat flag (set from the Tests menu).
-    void ShowRepeatPlay();
     TMediaPage& MediaPage() const { return *media_page_; }
 
 private:
@@ -269,7 +256,6 @@ private:
     TTextPage* text_page_ = nullptr;
     std::string shown_path_; // the file of the picture on screen
     bool toolbar_visible_ = true;
-    bool repeat_play_ = false;
     bool settings_saved_ = false;
     std::int32_t key_count_ = 0;
     // view area

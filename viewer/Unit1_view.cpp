@@ -95,7 +95,6 @@ void TForm1::CloseMedia()
         ShowPage(picture_page_);
 }
 
-void TForm1::ShowRepeatPlay() { media_page_->SetRepeat(repeat_play_); }
 
 void TForm1::ResizeWindow(int w, int h)
 {
