@@ -158,6 +158,9 @@ int LoadWholeFile(const std::string& path, PixelBuffer& buf)
     if (int rc = buf.Reserve(size); rc != kOk)
         return rc;
     const std::size_t got = std::fread(buf.data(), 1, buf.size(), f.get());
+    // A read that failed is no short file: nothing of it is handed on as the picture.
+    if (std::ferror(f.get()) != 0)
+        return kOpenFileError;
     // A file that shrank under us is read as far as it goes.
     return buf.Reserve(got);
 }

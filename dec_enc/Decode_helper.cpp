@@ -17,14 +17,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define RAVELSCOPE_HELPER_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RAVELSCOPE_HELPER_UNDER_ASAN 1
-#endif
-#endif
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

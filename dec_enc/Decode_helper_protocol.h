@@ -13,6 +13,17 @@
 
 #include <cstdint>
 
+// Set where AddressSanitizer builds the helper and its client: its shadow memory takes far
+// more address space than the helper's limit, so the helper then sets no address-space
+// limit and the client asks the sanitizer's allocator to refuse large blocks instead.
+#if defined(__SANITIZE_ADDRESS__)
+#define RAVELSCOPE_HELPER_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RAVELSCOPE_HELPER_UNDER_ASAN 1
+#endif
+#endif
+
 // The readers that run in the helper, one line each: X(enumerator, name on the helper's
 // command line, what the messages call it, the helper's function, in decoder/Readers.cpp).
 // A reader joins with a line here and its function there.

@@ -150,16 +150,7 @@ class TiffSink : public RowSink {
 public:
     TiffSink(TiffPtr tif, std::int32_t w, std::int32_t h) : tif_(std::move(tif)), row_(static_cast<std::size_t>(w) * 3)
     {
-        TIFF* t = tif_.get();
-        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(w));
-        TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(h));
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+        SetRgbFields(tif_.get(), static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h));
     }
     int WriteRow(const std::uint8_t* bgr) override
     {

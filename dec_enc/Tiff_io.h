@@ -17,6 +17,11 @@ using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
 // mode "r" or "w"; null when libtiff cannot open or create the file.
 TiffPtr OpenTiff(const std::string& path, const char* mode);
 
+// The fields of every file written: 8-bit red, green, blue, LZW with the horizontal
+// predictor, in strips of libtiff's default size. The streamed and the document writers
+// share them, so the two give the same bytes.
+void SetRgbFields(TIFF* t, std::uint32_t width, std::uint32_t height);
+
 // A file's bytes that libtiff reads as it would a file it had mapped.
 struct TIFF_BYTES {
     std::span<const std::uint8_t> bytes;

@@ -16,6 +16,19 @@ int QuietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 } // namespace
 
+void SetRgbFields(TIFF* t, std::uint32_t width, std::uint32_t height)
+{
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+}
+
 TiffPtr OpenTiff(const std::string& path, const char* mode)
 {
     TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
@@ -43,15 +56,7 @@ int WriteTiff(CODEC_CTX& ctx)
         return kOpenFileError;
     }
     TIFF* t = tif.get();
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(ctx.width));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(ctx.height));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+    SetRgbFields(t, static_cast<std::uint32_t>(ctx.width), static_cast<std::uint32_t>(ctx.height));
     std::uint8_t* row = ctx.row.data();
     for (int y = 0; y < ctx.height; ++y) {
         SwapRedBlue(ctx.SourceRow(y), row, static_cast<std::size_t>(ctx.width));

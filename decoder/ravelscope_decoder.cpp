@@ -23,14 +23,6 @@
 #include <string>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define RAVELSCOPE_HELPER_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RAVELSCOPE_HELPER_UNDER_ASAN 1
-#endif
-#endif
-
 namespace {
 
 // A positive decimal number, or 0.
