@@ -153,28 +153,11 @@ public:
     // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
     void mn_View_FitToWindowClick();
     PRELOAD_CACHE& Preloads() { return *preload_; }
-    // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
-    // else an open through the browser.
-    BROWSE_RESULT StepFile(int direction);
-    // The first and the last picture of the directory list (Home, End).
-    void ShowFirstFile();
-    void ShowLastFile();
-    // The slide show's tick, from a ready preload when there is one.
-    BROWSE_RESULT SlideShowStep();
-    // Asks the preload cache for the neighbours of the shown entry.
-    void PreloadNeighbours();
     // The window started from the command line holds the neighbours' decoding back until
     // it has painted its first picture, so that the worker does not share the processor
     // with the first paint.
     bool event(QEvent* e) override;
-    // The picture page's zoom factor changed from the one `before` maps: the window size
-    // and the status bar follow, and the picture point under view position `at` stays
-    // there as far as the pan allows.
-    void ApplyZoom(const VIEW_MAP& before, QPoint at);
     const WINDOW_SIZING& Sizing() const { return sizing_; }
-    // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
-    // the view. False for other keys.
-    bool ViewKeyPressed(QKeyEvent* e);
 
 signals:
     // The window closed: the run ends.
@@ -192,6 +175,23 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
+    // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
+    // else an open through the browser.
+    BROWSE_RESULT StepFile(int direction);
+    // The first and the last picture of the directory list (Home, End).
+    void ShowFirstFile();
+    void ShowLastFile();
+    // The slide show's tick, from a ready preload when there is one.
+    BROWSE_RESULT SlideShowStep();
+    // Asks the preload cache for the neighbours of the shown entry.
+    void PreloadNeighbours();
+    // The picture page's zoom factor changed from the one `before` maps: the window size
+    // and the status bar follow, and the picture point under view position `at` stays
+    // there as far as the pan allows.
+    void ApplyZoom(const VIEW_MAP& before, QPoint at);
+    // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
+    // the view. False for other keys.
+    bool ViewKeyPressed(QKeyEvent* e);
     // The room a fitted picture gets in a window that follows the pictures: the screen's
     // available area less the window frame, the window rules' margin and the menus,
     // toolbar and status bar.
