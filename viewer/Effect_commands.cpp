@@ -8,21 +8,18 @@
 #include "dialogs/Pixelate_form.h"
 #include "dialogs/Rotate_preview_form.h"
 #include "dialogs/Solar_form.h"
+#include "viewer/Picture_page.h"
 #include "viewer/logic/Image_edits.h"
 
 #include <QAction>
+#include <QMainWindow>
 
 #include <cstdint>
 #include <utility>
 
-TEffectCommands::TEffectCommands(QWidget* window, TIMAGE_INFO& doc, HELP_VIEWER& help)
-    : QObject(window), window_(window), doc_(doc), help_(help)
+void TEffectCommands::Bind(const std::function<QAction*(CommandId)>& action)
 {
-}
-
-void TEffectCommands::Bind(const std::function<QAction*(CommandId)>& action, std::function<bool()> picture_shown)
-{
-    picture_shown_ = std::move(picture_shown);
+    BindEdit(action);
     const std::pair<CommandId, void (TEffectCommands::*)()> dialogs[] = {
         {Cmd("mn_Colors_Gamma"), &TEffectCommands::Gamma},
         {Cmd("mn_Image_Solarize"), &TEffectCommands::Solarize},
@@ -34,7 +31,7 @@ void TEffectCommands::Bind(const std::function<QAction*(CommandId)>& action, std
     };
     for (const auto& [id, command] : dialogs)
         connect(action(id), &QAction::triggered, this, [this, command = command] {
-            if (picture_shown_())
+            if (page_.PictureShown())
                 (this->*command)();
         });
     const std::pair<CommandId, ImageCommand> image_commands[] = {
@@ -59,7 +56,7 @@ void TEffectCommands::Bind(const std::function<QAction*(CommandId)>& action, std
 
 void TEffectCommands::RunImageCommand(ImageCommand cmd)
 {
-    if (!picture_shown_ || !picture_shown_())
+    if (!page_.PictureShown())
         return;
     emit EditWanted([cmd](TIMAGE_INFO& doc, UNDO_CHAIN& chain, const RECT_BOUNDS* selection) {
         return ::RunImageCommand(doc, chain, cmd, selection);

@@ -36,6 +36,7 @@ public:
     void TimerTick();
     // The "Repeated Play" boxes follow the flag.
     void SetRepeat(bool on);
+    bool Repeat() const { return repeat_; }
 
     // The player, or null while no file is open.
     TMediaWindow* Player() const { return player_; }

@@ -9,6 +9,7 @@
 #include "viewer/Effect_commands.h"
 #include "viewer/Media_page.h"
 #include "viewer/System_commands.h"
+#include "viewer/Text_page.h"
 #include "viewer/logic/Startup.h"
 #include "widgets/Help_window.h"
 #include "widgets/Picture_view.h"
@@ -46,7 +47,6 @@
 namespace {
 
 constexpr int kSlideShowMs = 5000;
-constexpr int kClipboardPollMs = 1000;
 constexpr int kDefaultWidth = 630;
 constexpr int kDefaultHeight = 514;
 constexpr char kFirstStartText[] = "This file do initial setup for Oxbel application";
@@ -66,15 +66,9 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     : QMainWindow(parent), doc_(doc), rect_(selection), help_(help)
 {
     setObjectName("Form1");
-    view_ = new TPictureView(this);
-    view_->SetSource([this]() -> const Dib* { return picture_shown_ ? doc_.display.get() : nullptr; });
-    view_->SetOutline(&rect_);
-    connect(view_, &TPictureView::MousePressed, this, &TForm1::Image1MouseDown);
-    connect(view_, &TPictureView::MouseMoved, this, &TForm1::Image1MouseMove);
-    connect(view_, &TPictureView::MouseReleased, this, &TForm1::Image1MouseUp);
     pages_ = new QStackedWidget(this);
     pages_->setObjectName("Pages");
-    pages_->addWidget(BuildViewArea());
+    BuildPicturePage();
     setCentralWidget(pages_);
     BuildCommands();
     BindHandlers();
@@ -86,10 +80,8 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     }
     resize(kDefaultWidth, kDefaultHeight);
 
-    selection_mode_ = kSelectIdle;
     rect_.Reset();
     setWindowTitle(doc_.GetName());
-    picture_shown_ = false;
     toolbar_visible_ = true;
     doc_.edited = 0;
     RefreshCommands();
@@ -97,7 +89,6 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     settings_path_ = options.settings_dir + "/RVS.ini";
     media_page_ = new TMediaPage(settings_path_, pages_);
     pages_->addWidget(media_page_);
-    connect(media_page_, &TMediaPage::RepeatChanged, this, [this](bool on) { repeat_play_ = on; });
     connect(media_page_, &TMediaPage::LaidOut, this, [this](QSize size) {
         if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) // a window the user sized keeps its size
         {
@@ -105,7 +96,14 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
             ResizeWindow(outer.width(), outer.height());
         }
     });
-    ShowPage(view_area_);
+    text_page_ = new TTextPage(pages_);
+    pages_->addWidget(text_page_);
+    connect(text_page_, &TTextPage::Loaded, this, &TForm1::ShowTextPage);
+    connect(text_page_, &TTextPage::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
+    connect(text_page_, &TTextPage::NextWanted, this, &TForm1::mn_View_NextFileClick);
+    for (const char* name : {"mn_Tests_OpenRtf", "mn_Tools_OpenText"})
+        connect(Command(name), &QAction::triggered, text_page_, [this] { text_page_->Open(doc_.open_directory); });
+    ShowPage(picture_page_);
     IniFile ini(settings_path_);
     if (ini.Exists()) {
         const int w = ini.ReadInteger("Screen", "Width", kDefaultWidth);
@@ -128,14 +126,7 @@ TForm1::TForm1(TIMAGE_INFO& doc, RECT_OBJ& selection, HELP_VIEWER& help, const F
     slide_timer_ = new QTimer(this);
     slide_timer_->setInterval(kSlideShowMs);
     connect(slide_timer_, &QTimer::timeout, this, &TForm1::SlideShowTimerTick);
-    clipboard_timer_ = new QTimer(this);
-    clipboard_timer_->setInterval(kClipboardPollMs);
-    connect(clipboard_timer_, &QTimer::timeout, this, &TForm1::ClipboardTimerTick);
-    clipboard_timer_->start();
     RegisterModalPauses();
-    // Besides the poll, a change of the clipboard is looked at when it happens (rather than
-    // at every paint, which would ask the X server at every picture shown).
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TForm1::ClipboardTimerTick);
 
     const std::string path = TakeHandOff(options.hand_off_fallback);
     if (!path.empty()) {
@@ -212,40 +203,11 @@ void TForm1::BindHandlers()
 {
     const std::pair<CommandId, void (TForm1::*)()> handlers[] = {
         {Cmd("mn_File_Open"), &TForm1::mn_File_OpenClick},
-        {Cmd("mn_File_Save"), &TForm1::mn_File_SaveClick},
-        {Cmd("mn_File_SaveAs"), &TForm1::mn_File_SaveAsClick},
-        {Cmd("mn_Edit_Undo"), &TForm1::mn_Edit_UndoClick},
-        {Cmd("mn_Edit_Redo"), &TForm1::mn_Edit_RedoClick},
-        {Cmd("mn_Edit_Copy"), &TForm1::mn_Edit_CopyClick},
-        {Cmd("mn_Edit_Cut"), &TForm1::mn_Edit_CutClick},
-        {Cmd("mn_Edit_Paste"), &TForm1::mn_Edit_PasteClick},
-        {Cmd("mn_Edit_Crop"), &TForm1::mn_Edit_CropClick},
-        {Cmd("mn_Edit_ClearClipboard"), &TForm1::mn_Edit_ClearClipboardClick},
         {Cmd("mn_Tests_CountColorUsed"), &TForm1::mn_Tests_CountColorUsedClick},
-        {Cmd("mn_File_Print"), &TForm1::mn_File_PrintClick},
-        {Cmd("tb_Print"), &TForm1::mn_File_PrintClick},
-        {Cmd("tb_SaveAs"), &TForm1::mn_File_SaveAsClick},
-        {Cmd("mn_Tests_SaveDialog"), &TForm1::mn_File_SaveAsClick},
-        {Cmd("tb_Undo"), &TForm1::mn_Edit_UndoClick},
-        {Cmd("tb_Redo"), &TForm1::mn_Edit_RedoClick},
-        {Cmd("tb_Copy"), &TForm1::mn_Edit_CopyClick},
-        {Cmd("tb_Cut"), &TForm1::mn_Edit_CutClick},
-        {Cmd("tb_Paste"), &TForm1::mn_Edit_PasteClick},
-        {Cmd("mn_File_Exit"), &TForm1::mn_File_ExitClick},
         {Cmd("mn_View_NextFile"), &TForm1::mn_View_NextFileClick},
         {Cmd("mn_View_PreviousFile"), &TForm1::mn_View_PreviousFileClick},
-        {Cmd("mn_View_ToolBar"), &TForm1::mn_View_ToolBarClick},
-        {Cmd("mn_Help_Content"), &TForm1::mn_Help_ContentClick},
-        {Cmd("mn_Tests_KeepListening"), &TForm1::mn_Tests_KeepListeningClick},
-        {Cmd("mn_Tests_ZoomIn"), &TForm1::mn_Tests_ZoomInClick},
-        {Cmd("mn_Tests_ZoomOut"), &TForm1::mn_Tests_ZoomOutClick},
-        {Cmd("mn_View_ActualSize"), &TForm1::mn_View_ActualSizeClick},
         {Cmd("mn_View_FitToWindow"), &TForm1::mn_View_FitToWindowClick},
-        {Cmd("mn_Tests_ContextMenu"), &TForm1::mn_Tests_ContextMenuClick},
-        {Cmd("mn_Tests_SlideShow"), &TForm1::mn_Tests_SlideShowClick},
-        {Cmd("mn_Tests_StopSlideShow"), &TForm1::mn_Tests_StopSlideShowClick},
         {Cmd("tb_Open"), &TForm1::mn_File_OpenClick},
-        {Cmd("tb_DrawRect"), &TForm1::tb_DrawRectClick},
         {Cmd("tb_Previous"), &TForm1::mn_View_PreviousFileClick},
         {Cmd("tb_Next"), &TForm1::mn_View_NextFileClick},
         // The Tests menu.
@@ -253,11 +215,6 @@ void TForm1::BindHandlers()
         {Cmd("tb_About"), &TForm1::mn_Help_AboutClick},
         {Cmd("mn_Tests_BatchConversion"), &TForm1::mn_Tests_BatchConversionClick},
         {Cmd("mn_Tests_OptionsDialog"), &TForm1::mn_Tests_OptionsDialogClick},
-        {Cmd("mn_Tests_CaptureScreen"), &TForm1::mn_Tests_CaptureScreenClick},
-        {Cmd("mn_Tests_CaptureClient"), &TForm1::mn_Tests_CaptureClientClick},
-        {Cmd("mn_Tests_CaptureDeskTop"), &TForm1::mn_Tests_CaptureDeskTopClick},
-        {Cmd("mn_Tests_OpenRtf"), &TForm1::mn_Tests_OpenRtfClick},
-        {Cmd("mn_Tools_OpenText"), &TForm1::mn_Tests_OpenRtfClick},
         // Image information and full screen.
         {Cmd("mn_Image_Info"), &TForm1::mn_Image_InfoClick},
         {Cmd("tb_Info"), &TForm1::mn_Image_InfoClick},
@@ -265,8 +222,39 @@ void TForm1::BindHandlers()
     };
     for (const auto& [id, handler] : handlers)
         connect(Command(id), &QAction::triggered, this, handler);
+    const std::pair<CommandId, std::function<void()>> commands[] = {
+        {Cmd("mn_File_Save"), [this] { SaveDocument(); }},
+        {Cmd("mn_File_SaveAs"), [this] { SaveDocumentAs(); }},
+        {Cmd("tb_SaveAs"), [this] { SaveDocumentAs(); }},
+        {Cmd("mn_Tests_SaveDialog"), [this] { SaveDocumentAs(); }},
+        // Closing saves the settings (closeEvent), once an edited picture may be left.
+        {Cmd("mn_File_Exit"), [this] { close(); }},
+        {Cmd("mn_View_ToolBar"),
+         [this] {
+             toolbar_visible_ = !toolbar_visible_;
+             RefreshCommands();
+         }},
+        {Cmd("mn_Help_Content"), [this] { help_.ShowContext(kHelpMainWindow); }},
+        {Cmd("mn_Tests_ContextMenu"), [this] { help_.ShowIndex(); }},
+        {Cmd("mn_Tests_SlideShow"), [this] { slide_timer_->start(); }},
+        {Cmd("mn_Tests_StopSlideShow"), [this] { slide_timer_->stop(); }},
+        // The media page's "Repeated Play" boxes follow.
+        {Cmd("mn_Tests_KeepListening"),
+         [this] {
+             Command(Cmd("mn_Tests_KeepListening"))->setChecked(true);
+             media_page_->SetRepeat(true);
+         }},
+    };
+    for (const auto& [id, command] : commands)
+        connect(Command(id), &QAction::triggered, this, command);
     BindSystemCommands();
     BindEffectCommands();
+    // The picture page's own commands. The keys zoom around the middle of the view.
+    TPicturePage* page = picture_page_;
+    connect(Command(Cmd("mn_Tests_ZoomIn")), &QAction::triggered, page, [page] { page->ZoomStep(1, page->ViewCentre()); });
+    connect(Command(Cmd("mn_Tests_ZoomOut")), &QAction::triggered, page, [page] { page->ZoomStep(-1, page->ViewCentre()); });
+    connect(Command(Cmd("mn_View_ActualSize")), &QAction::triggered, page, &TPicturePage::ActualSize);
+    connect(Command(Cmd("tb_DrawRect")), &QAction::triggered, page, &TPicturePage::DrawRectTool);
     static_assert(Cmd("mn_File_MRU4") == Cmd("mn_File_MRU0") + RECENT_FILES::kShown - 1,
                   "the recent-file items are consecutive rows");
     for (int k = 0; k < RECENT_FILES::kShown; ++k)
@@ -275,11 +263,14 @@ void TForm1::BindHandlers()
 
 void TForm1::BindEffectCommands()
 {
-    effects_ = new TEffectCommands(this, doc_, help_);
+    effects_ = new TEffectCommands(this, doc_, chain_, *picture_page_, modal_, help_);
     connect(effects_, &TEffectCommands::EditWanted, this, [this](const TEffectCommands::EDIT& edit) {
-        RunEdit([&] { return edit(doc_, chain_, ActiveSelection()); });
+        RunEdit([&] { return edit(doc_, chain_, picture_page_->ActiveSelection()); });
     });
-    effects_->Bind([this](CommandId id) { return Command(id); }, [this] { return picture_shown_; });
+    connect(effects_, &TEffectCommands::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
+    connect(effects_, &TEffectCommands::CommandsChanged, this, &TForm1::RefreshCommands);
+    connect(effects_, &TEffectCommands::CaptureStarting, this, &TForm1::HideTextViewer);
+    effects_->Bind([this](CommandId id) { return Command(id); });
 }
 
 void TForm1::BindSystemCommands()
@@ -288,18 +279,18 @@ void TForm1::BindSystemCommands()
     connect(system_, &TSystemCommands::StatusText, this, [this](const QString& t) { statusBar()->showMessage(t); });
     connect(system_, &TSystemCommands::Scanned, this, &TForm1::EnterScanned);
     system_->Bind([this](CommandId id) { return Command(id); }, [this] {
-        return TSystemCommands::SHOWN{picture_shown_ ? doc_.display.get() : nullptr, doc_.current_path};
+        return TSystemCommands::SHOWN{picture_page_->PictureShown() ? doc_.display.get() : nullptr, doc_.current_path};
     });
 }
 
 void TForm1::EnterScanned(const Dib& picture)
 {
-    if (!PasteDib(picture))
+    if (!effects_->PasteDib(picture))
         return;
     RefreshCommands();
     statusBar()->showMessage(QString("Scanned %1 x %2").arg(picture.Width()).arg(picture.Height()));
     if (QMessageBox::question(this, "Acquire", "Save the scanned picture?") == QMessageBox::Yes)
-        mn_File_SaveAsClick();
+        SaveDocumentAs();
 }
 
 QAction* TForm1::Command(const QString& name) const
@@ -315,13 +306,13 @@ QAction* TForm1::Command(const QString& name) const
 void TForm1::RefreshCommands()
 {
     COMMAND_INPUTS in;
-    in.picture_shown = picture_shown_;
-    in.selection = selection_active_;
-    in.clipboard_state = clipboard_state_;
+    in.picture_shown = picture_page_->PictureShown();
+    in.selection = picture_page_->SelectionActive();
+    in.clipboard_state = effects_->ClipboardState();
     in.clipboard_has_bitmap = ClipboardHasBitmap();
     in.toolbar_visible = toolbar_visible_;
     const REFRESH_RESULT r = UpdateCommandStates(states_, doc_, in);
-    clipboard_state_ = r.clipboard_state;
+    effects_->SetClipboardState(r.clipboard_state);
     ApplyStates();
 }
 
@@ -348,7 +339,7 @@ void TForm1::ShowStatus()
     // The size panel widens to its text once, rather than by 10 pixels at every refresh.
     panels_[0]->setMinimumWidth(std::max(100, panels_[0]->sizeHint().width()));
     if (doc_.state != kPictureOpen)
-        view_->hide();
+        picture_page_->View()->hide();
 }
 
 QString TForm1::StatusPanel(int i) const { return panels_[i]->text(); }
@@ -370,18 +361,9 @@ void TForm1::RegisterModalPauses()
             [t] { t->start(); });
     };
     timer(slide_timer_);
-    timer(clipboard_timer_);
+    timer(effects_->ClipboardTimer());
 }
 
-void TForm1::ClipboardTimerTick()
-{
-    if (modal_.Active())
-        return;
-    if (ClipboardHasBitmap() && !Command(Cmd("mn_Edit_ClearClipboard"))->isEnabled()) {
-        Command(Cmd("mn_Edit_ClearClipboard"))->setEnabled(true);
-        Command(Cmd("mn_Edit_Paste"))->setEnabled(true);
-    }
-}
 
 // ---- settings and recent files ----
 
@@ -425,13 +407,13 @@ void TForm1::OpenRecentFile(int k)
     }
     if (!MayLeavePicture())
         return;
-    DropSelection();
+    picture_page_->DropSelection();
     const std::int32_t rc = browser_.OpenKeepingShown(doc_, path);
     if (rc != kOk) {
         ShowOpenFailure(path, rc);
         return;
     }
-    picture_shown_ = doc_.state == kPictureOpen;
+    picture_page_->SetPictureShown(doc_.state == kPictureOpen);
     const std::string dir = DirectoryOf(path);
     if (!dir.empty() && doc_.BuildFileList(dir, true)) {
         doc_.FindCurrent();
@@ -440,7 +422,7 @@ void TForm1::OpenRecentFile(int k)
         doc_.FindCurrent();
     }
     ShowDocument();
-    selection_mode_ = kSelectIdle;
+    picture_page_->SetIdle();
     RefreshCommands();
 }
 
@@ -482,7 +464,7 @@ void TForm1::OpenCurrentPath()
     const std::int32_t rc = OpenAndListStart(requested);
     if (rc == kOk)
         ShowDocument();
-    selection_mode_ = kSelectIdle;
+    picture_page_->SetIdle();
     RefreshCommands();
     if (rc != kOk)
         ShowOpenFailure(requested, rc);
@@ -495,15 +477,8 @@ void TForm1::ShowOpened()
     doc_.FindCurrent();
     doc_.edited = 0;
     ShowDocument();
-    selection_mode_ = kSelectIdle;
+    picture_page_->SetIdle();
     RefreshCommands();
-}
-
-void TForm1::DropSelection()
-{
-    selection_active_ = false;
-    rect_.Reset();
-    view_->update();
 }
 
 void TForm1::ShowDocument()
@@ -513,19 +488,19 @@ void TForm1::ShowDocument()
         HideTextViewer();
     if (doc.picture_present != 0 && doc.display && doc.state == kPictureOpen) {
         doc.rotation_angle = 0;
-        DropSelection();
-        picture_shown_ = true;
+        picture_page_->DropSelection();
+        picture_page_->SetPictureShown(true);
         CloseMedia();
-        view_->show();
-        ResetZoom();
+        picture_page_->View()->show();
+        picture_page_->ResetZoom();
         RefreshView();
         chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
         AddRecentFile(doc.current_path);
     } else if (doc.picture_present != 0 && doc.format_code > 100) {
         setWindowTitle("Ravelscope -- " + Q(FileNameOf(doc.current_path)));
-        view_->hide();
-        picture_shown_ = false;
+        picture_page_->View()->hide();
+        picture_page_->SetPictureShown(false);
         chain_.ResetChain(doc);
         shown_path_ = doc.current_path;
         StartMedia();
@@ -542,15 +517,15 @@ void TForm1::RefreshView()
         doc.display_width = doc.display->Width();
         doc.display_height = doc.display->Height();
     }
-    if (selection_active_ && !rect_.drawn)
-        rect_.Toggle();
+    picture_page_->ShowOutline();
     ShowTitle();
-    PrepareView();
+    picture_page_->Prepare(fitted_);
+    ShowZoomPanel();
     if (!isMaximized() && !isFullScreen() && !sizing_.Kept()) {
         const QRect screen_rect = screen()->geometry();
         const int frame_w = frameGeometry().width() - width();
         const int frame_h = frameGeometry().height() - height();
-        const QSize shown = view_->ShownSize(); // the picture at the zoom factor
+        const QSize shown = picture_page_->View()->ShownSize(); // the picture at the zoom factor
         const WINDOW_FIT fit = FitWindow(shown.width(), shown.height(), screen_rect.width(),
                                          screen_rect.height(), frameGeometry().width(),
                                          frameGeometry().height(), ChromeHeight());
@@ -558,8 +533,8 @@ void TForm1::RefreshView()
         if (fit.move_to_top || fit.move_to_left)
             move(fit.move_to_left ? screen_rect.left() : x(), fit.move_to_top ? screen_rect.top() : y());
     }
-    LayOutView();
-    view_->update();
+    picture_page_->LayOut();
+    picture_page_->View()->update();
 }
 
 int TForm1::ChromeHeight() const
@@ -569,13 +544,11 @@ int TForm1::ChromeHeight() const
            statusBar()->sizeHint().height() + 2;
 }
 
-QPoint TForm1::PaintedPan() const { return {pan_.offset_x, pan_.offset_y}; }
-
 void TForm1::ShowBrowseResult(const BROWSE_RESULT& r)
 {
     if (r.shown) {
         ShowDocument();
-        selection_mode_ = kSelectIdle;
+        picture_page_->SetIdle();
     } else if (r.rc != kOk) {
         ShowOpenFailure(r.path, r.rc);
     }
@@ -616,14 +589,6 @@ void TForm1::SlideShowTimerTick()
     RefreshCommands();
 }
 
-void TForm1::mn_Tests_SlideShowClick() { slide_timer_->start(); }
-void TForm1::mn_Tests_StopSlideShowClick() { slide_timer_->stop(); }
-void TForm1::mn_Tests_KeepListeningClick()
-{
-    repeat_play_ = true;
-    Command(Cmd("mn_Tests_KeepListening"))->setChecked(true);
-    ShowRepeatPlay();
-}
 
 void TForm1::mn_File_OpenClick()
 {
@@ -638,13 +603,10 @@ void TForm1::mn_File_OpenClick()
     OpenCurrentPath();
 }
 
-void TForm1::mn_File_SaveClick() { SaveDocument(); }
-
-void TForm1::mn_File_SaveAsClick() { SaveDocumentAs(); }
 
 bool TForm1::SaveDocument()
 {
-    if (!picture_shown_)
+    if (!picture_page_->PictureShown())
         return false;
     const SAVE_PLAN plan = PlanSave(doc_, chain_.File());
     if (plan.ask_name)
@@ -668,7 +630,7 @@ bool TForm1::SaveDocument()
 
 bool TForm1::SaveDocumentAs()
 {
-    if (!picture_shown_)
+    if (!picture_page_->PictureShown())
         return false;
     save_proposal_.clear();
     if (chain_.Untitled()) {
@@ -774,14 +736,6 @@ bool TForm1::SaveTo(const QString& path)
 
 // ---- editing ----
 
-const RECT_BOUNDS* TForm1::ActiveSelection()
-{
-    if (!selection_active_)
-        return nullptr;
-    selection_bounds_ = rect_.Bounds();
-    return &selection_bounds_;
-}
-
 void TForm1::RunEdit(const std::function<int()>& edit)
 {
     int rc = kOk;
@@ -801,169 +755,28 @@ void TForm1::RunEdit(const std::function<int()>& edit)
 
 void TForm1::ShowEdit()
 {
-    picture_shown_ = doc_.state == kPictureOpen && doc_.display != nullptr;
+    picture_page_->SetPictureShown(doc_.state == kPictureOpen && doc_.display != nullptr);
     shown_path_ = doc_.current_path; // "" while a picture no file holds is shown
-    if (picture_shown_)
-        view_->show();
+    if (picture_page_->PictureShown())
+        picture_page_->View()->show();
     RefreshView();
     ShowStatus();
     RefreshCommands();
 }
 
-void TForm1::mn_Edit_UndoClick()
-{
-    if (picture_shown_ && chain_.CanUndo())
-        RunEdit([this] { return chain_.Undo(doc_); });
-}
-
-void TForm1::mn_Edit_RedoClick()
-{
-    if (picture_shown_ && chain_.CanRedo())
-        RunEdit([this] { return chain_.Redo(doc_); });
-}
 
 
-void TForm1::mn_Edit_CopyClick()
-{
-    if (!picture_shown_ || !doc_.display)
-        return;
-    // Without a selection the whole picture is copied.
-    const RECT_BOUNDS* sel = ActiveSelection();
-    const RECT_BOUNDS whole{0, 0, doc_.display->Width(), doc_.display->Height()};
-    Dib area;
-    if (const int rc = CopyArea(doc_, sel != nullptr ? *sel : whole, area); rc != kOk) {
-        statusBar()->showMessage(ResultText(rc));
-        return;
-    }
-    const QImage img = DibCopy(area);
-    if (img.isNull()) {
-        statusBar()->showMessage(ResultText(kMemoryError));
-        return;
-    }
-    QGuiApplication::clipboard()->setImage(img);
-    clipboard_state_ = 2;
-    RefreshCommands();
-}
 
-void TForm1::mn_Edit_CutClick()
-{
-    const RECT_BOUNDS* sel = ActiveSelection();
-    if (!picture_shown_ || sel == nullptr)
-        return;
-    Dib area;
-    bool cut = false;
-    RunEdit([&] {
-        const int rc = CutArea(doc_, chain_, *sel, area);
-        cut = rc == kOk;
-        return rc;
-    });
-    if (!cut)
-        return;
-    QGuiApplication::clipboard()->setImage(DibCopy(area));
-    clipboard_state_ = 4;
-    RefreshCommands();
-}
 
-void TForm1::mn_Edit_PasteClick()
-{
-    const QImage src = QGuiApplication::clipboard()->image();
-    if (src.isNull())
-        return;
-    Dib pic;
-    if (const int rc = ClipboardPicture(src, pic); rc != kOk) {
-        statusBar()->showMessage(ResultText(rc));
-        return;
-    }
-    if (!PasteDib(pic))
-        return;
-    clipboard_state_ = 1;
-    RefreshCommands();
-}
 
-bool TForm1::PasteDib(const Dib& pic)
-{
-    bool pasted = false;
-    RunEdit([&] {
-        const int rc = PastePicture(doc_, chain_, pic);
-        pasted = rc == kOk;
-        return rc;
-    });
-    if (!pasted)
-        return false;
-    DropSelection();
-    selection_mode_ = kSelectIdle;
-    return true;
-}
 
-void TForm1::mn_Edit_CropClick()
-{
-    const RECT_BOUNDS* sel = ActiveSelection();
-    if (!picture_shown_ || sel == nullptr)
-        return;
-    const RECT_BOUNDS area = *sel;
-    DropSelection();
-    selection_mode_ = kSelectIdle;
-    RunEdit([&] { return CropPicture(doc_, chain_, area); });
-    clipboard_state_ = 3;
-    RefreshCommands();
-}
 
-void TForm1::mn_Edit_ClearClipboardClick()
-{
-    if (!ClipboardHasBitmap())
-        return;
-    QGuiApplication::clipboard()->clear();
-    RefreshCommands();
-}
 
-void TForm1::mn_File_PrintClick()
-{
-    if (!picture_shown_ || !doc_.display)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    // Without a printer (or with one the system cannot reach) the picture goes to a PDF file.
-    if (QPrinterInfo::availablePrinters().isEmpty() || !printer.isValid()) {
-        const QString path = choose_pdf_file_ ? choose_pdf_file_()
-                                              : QFileDialog::getSaveFileName(this, "Print to PDF", Q(doc_.open_directory),
-                                                                             "PDF (*.pdf)");
-        if (path.isEmpty())
-            return;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-    }
-    printer.setFullPage(true);
-    // The picture's own memory: printing is done before anything can change it.
-    if (doc_.display->PixelFormat() != 24 && doc_.display->SetPixelFormat(24) != kOk) {
-        statusBar()->showMessage(ResultText(kMemoryError));
-        return;
-    }
-    const Dib& d = *doc_.display;
-    const QImage img = DibView(d);
-    QPainter painter;
-    if (img.isNull() || !painter.begin(&printer)) {
-        statusBar()->showMessage("Print: the printer could not be started.");
-        return;
-    }
-    // Four printer pixels a picture pixel while that fits the page, else the largest size
-    // that fits; the picture's pixels go to the page unchanged.
-    const QRect page = printer.pageLayout().fullRectPixels(printer.resolution());
-    QSize size = img.size() * 4;
-    if (size.width() > page.width() || size.height() > page.height())
-        size = img.size().scaled(page.size(), Qt::KeepAspectRatio);
-    painter.setRenderHint(QPainter::LosslessImageRendering);
-    painter.drawImage(QRect(QPoint(0, 0), size), img);
-    if (!painter.end()) {
-        statusBar()->showMessage("Print: the page could not be printed.");
-        return;
-    }
-    statusBar()->showMessage(printer.outputFormat() == QPrinter::PdfFormat
-                                 ? "Printed to " + QFileInfo(printer.outputFileName()).fileName()
-                                 : QString("Printed."));
-}
+
 
 void TForm1::mn_Tests_CountColorUsedClick()
 {
-    if (!picture_shown_)
+    if (!picture_page_->PictureShown())
         return;
     const std::int32_t n = doc_.CountColors();
     if (n < 0) {
@@ -979,24 +792,13 @@ void TForm1::mn_Tests_CountColorUsedClick()
     box->open();
 }
 
-// Closing saves the settings (closeEvent), once an edited picture may be left.
-void TForm1::mn_File_ExitClick() { close(); }
-
-void TForm1::mn_View_ToolBarClick()
-{
-    toolbar_visible_ = !toolbar_visible_;
-    RefreshCommands();
-}
-
-void TForm1::mn_Help_ContentClick() { help_.ShowContext(kHelpMainWindow); }
-void TForm1::mn_Tests_ContextMenuClick() { help_.ShowIndex(); }
 
 void TForm1::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
     // The window frame is known once the window is on screen: fit the window again to the
     // picture opened during construction.
-    if (!e->spontaneous() && picture_shown_)
+    if (!e->spontaneous() && picture_page_->PictureShown())
         RefreshView();
 }
 
@@ -1028,69 +830,4 @@ void TForm1::keyPressEvent(QKeyEvent* e)
     ++key_count_;
     setWindowTitle(Q(KeyTitleText(doc_, key_count_)));
     repaint();
-}
-
-// ---- the selection rectangle and panning ----
-
-void TForm1::tb_DrawRectClick()
-{
-    rect_.style = 0;
-    if (selection_active_) {
-        rect_.Toggle();
-    } else {
-        selection_mode_ = kSelectArmed;
-        rect_.mode = kRectDraw;
-    }
-    view_->update();
-}
-
-void TForm1::Image1MouseDown(Qt::MouseButton button, const QPoint& pos)
-{
-    const QPoint p = view_->ToPicture(pos);
-    rect_.band = HandleBand(zoom_state_.Factor());
-    if (button == Qt::LeftButton && selection_mode_ == kSelectArmed) {
-        rect_.Press(p.x(), p.y());
-        if (rect_.mode == kRectDraw)
-            view_->setCursor(Qt::ArrowCursor);
-    } else if ((button == Qt::RightButton || (button == Qt::LeftButton && selection_mode_ == kSelectIdle)) &&
-               picture_shown_ && selection_mode_ != kSelectPanning) {
-        // The right button pans always, the left one while no tool is armed.
-        selection_mode_ = kSelectPanning;
-        pan_button_ = button;
-        pan_.Begin(pos.x(), pos.y());
-        if (layout_.max_pan_x > 0 || layout_.max_pan_y > 0)
-            view_->setCursor(Qt::ClosedHandCursor);
-    }
-}
-
-void TForm1::Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos)
-{
-    const QPoint p = view_->ToPicture(pos);
-    rect_.band = HandleBand(zoom_state_.Factor());
-    if ((buttons & Qt::LeftButton) && selection_mode_ == kSelectArmed) {
-        if (rect_.DragTo(p.x(), p.y(), doc_.display_width, doc_.display_height))
-            view_->update();
-    } else if ((buttons & pan_button_) && selection_mode_ == kSelectPanning) {
-        if (pan_.Move(pos.x(), pos.y(), layout_.max_pan_x, layout_.max_pan_y))
-            LayOutView();
-    } else if (buttons == Qt::NoButton && selection_mode_ == kSelectArmed) {
-        static const Qt::CursorShape kShapes[] = {Qt::ArrowCursor, Qt::SizeVerCursor, Qt::SizeHorCursor,
-                                                  Qt::SizeFDiagCursor, Qt::SizeBDiagCursor};
-        view_->setCursor(kShapes[static_cast<int>(rect_.CursorAt(p.x(), p.y()))]);
-    }
-}
-
-void TForm1::Image1MouseUp(Qt::MouseButton button, const QPoint& /*pos*/)
-{
-    if (button == Qt::LeftButton && selection_mode_ == kSelectArmed) {
-        selection_active_ = rect_.Release();
-        view_->update();
-        RefreshCommands();
-    } else if (button == pan_button_ && selection_mode_ == kSelectPanning) {
-        pan_.End();
-        pan_button_ = Qt::NoButton;
-        selection_mode_ = selection_active_ ? kSelectArmed : kSelectIdle;
-        view_->setCursor(Qt::ArrowCursor);
-        view_->update();
-    }
 }

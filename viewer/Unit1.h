@@ -12,7 +12,7 @@
 #include "viewer/logic/Undo_chain.h"
 #include "viewer/logic/Unsaved_edits.h"
 #include "viewer/logic/Window_rules.h"
-#include "widgets/logic/View_zoom.h"
+#include "viewer/Picture_page.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -29,17 +29,16 @@ class HELP_VIEWER;
 class QAction;
 class QLabel;
 class QMenu;
-class QScrollBar;
 class QStackedWidget;
-class QTextEdit;
 class QTimer;
 class QToolBar;
 class RECT_OBJ;
 class TEffectCommands;
 class TMediaPage;
 class TIMAGE_INFO;
-class TPictureView;
+class TPicturePage;
 class TSystemCommands;
+class TTextPage;
 
 // What the main window needs from its surroundings.
 struct FORM_OPTIONS {
@@ -48,8 +47,6 @@ struct FORM_OPTIONS {
     // A cache already decoding the start picture while the application starts, or null.
     std::shared_ptr<PRELOAD_CACHE> start_preload;
 };
-
-enum SelectionMode : int { kSelectArmed = 0, kSelectIdle = 6, kSelectPanning = 7 };
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -76,59 +73,21 @@ public:
 
     // Menu and toolbar handlers.
     void mn_File_OpenClick();
-    void mn_File_SaveClick();
-    void mn_File_SaveAsClick();
-    void mn_Edit_UndoClick();
-    void mn_Edit_RedoClick();
-    void mn_Edit_CopyClick();
-    void mn_Edit_CutClick();
-    void mn_Edit_PasteClick();
-    void mn_Edit_CropClick();
-    void mn_Edit_ClearClipboardClick();
     void mn_Tests_CountColorUsedClick();
-    void mn_File_PrintClick();
-    void mn_File_ExitClick();
     void mn_View_NextFileClick();
     void mn_View_PreviousFileClick();
-    void mn_View_ToolBarClick();
-    void mn_Help_ContentClick();
-    void mn_Tests_SlideShowClick();
-    void mn_Tests_StopSlideShowClick();
-    void mn_Tests_KeepListeningClick();
-    void mn_Tests_ZoomInClick();
-    void mn_Tests_ZoomOutClick();
-    void mn_Tests_ContextMenuClick();
-    void tb_DrawRectClick();
-    // The 24-bit picture becomes the picture shown through the Paste edit; false when the
-    // edit failed (its status is shown).
-    bool PasteDib(const Dib& pic);
     void SlideShowTimerTick();
-    void ClipboardTimerTick();
 
     // Image information and the full-screen viewer (Unit1_info.cpp).
     void mn_Image_InfoClick();
     void mn_View_FullScreenClick();
 
-    // The view's mouse gestures, in widget coordinates of the view.
-    void Image1MouseDown(Qt::MouseButton button, const QPoint& pos);
-    void Image1MouseMove(Qt::MouseButtons buttons, const QPoint& pos);
-    void Image1MouseUp(Qt::MouseButton button, const QPoint& pos);
-
     // State the view and the commands of other windows read.
-    TPictureView* View() const { return view_; }
-    QPoint PaintedPan() const;
-    int SelectionMode() const { return selection_mode_; }
-    bool SelectionActive() const { return selection_active_; }
-    void DropSelection();
-    bool PictureShown() const { return picture_shown_; }
-    int ClipboardState() const { return clipboard_state_; }
-    bool RepeatPlay() const { return repeat_play_; }
-    double ZoomFactor() const { return zoom_state_.Factor(); }
-    std::int32_t KeyCount() const { return key_count_; }
+    // The picture page: the view, its zoom, pan and selection.
+    TPicturePage& PicturePage() const { return *picture_page_; }
     const RECENT_FILES& RecentFiles() const { return recent_; }
     const std::string& SettingsPath() const { return settings_path_; }
     QTimer* SlideShowTimer() const { return slide_timer_; }
-    QTimer* ClipboardTimer() const { return clipboard_timer_; }
     // While a window-modal dialog runs over the window: the slide show, the clipboard poll
     // and the hand-over of preloaded pictures wait.
     const MODAL_SESSION& ModalSession() const { return modal_; }
@@ -138,7 +97,6 @@ public:
     // The same by name ("mn_View_NextFile", "tb_Next", ...); a name the command table
     // does not hold ends the program with a message.
     QAction* Command(const QString& name) const;
-    const RECT_OBJ& Selection() const { return rect_; }
     // The outer height of everything but the picture view.
     int ChromeHeight() const;
     // Replaces the open dialog of File > Open by a chooser of a path; an empty answer cancels.
@@ -146,8 +104,6 @@ public:
     // Replaces the save dialog of Save As and of a Save without a path by a chooser of a
     // path (saved in the format of its extension); an empty answer cancels.
     void SetSaveFileChooser(std::function<QString()> chooser) { choose_save_file_ = std::move(chooser); }
-    // Replaces the screen's grab of the Screen capture (tests: a grab that gives nothing).
-    void SetScreenGrabber(std::function<QPixmap()> grab) { grab_screen_ = std::move(grab); }
     // The path the Save As under way proposes (a picture no file holds: "Untitled.png" in
     // the folder of the picture it replaced); "" when it proposes none.
     const QString& SaveProposal() const { return save_proposal_; }
@@ -166,9 +122,8 @@ public:
     // written. True when the picture was written.
     bool SaveDocumentAs();
     const UNDO_CHAIN& UndoChain() const { return chain_; }
-    // The PDF file Print writes when no printer is installed (a plain file dialog by
-    // default); an empty answer cancels.
-    void SetPdfFileChooser(std::function<QString()> chooser) { choose_pdf_file_ = std::move(chooser); }
+    // The Edit, Image and Colors commands.
+    TEffectCommands& EditCommands() const { return *effects_; }
 
     // ---- the central area: one page at a time of the picture view (with its scroll
     // bars), the media page and the text viewer ----
@@ -176,8 +131,6 @@ public:
     void StartMedia();
     // Closes the media page's player (a picture is opened).
     void CloseMedia();
-    // The media page's "Repeated Play" boxes follow the repeat flag (set from the Tests menu).
-    void ShowRepeatPlay();
     TMediaPage& MediaPage() const { return *media_page_; }
 
 private:
@@ -194,65 +147,17 @@ public:
     void mn_Help_AboutClick();
     void mn_Tests_BatchConversionClick();
     void mn_Tests_OptionsDialogClick();
-    // "Screen" grabs the whole screen, "Client" the window below its menu bar, "DeskTop"
-    // takes the clipboard's picture; the first two put their grab on the clipboard. The
-    // picture then enters as a Paste does (one edit of the undo chain).
-    void mn_Tests_CaptureScreenClick();
-    void mn_Tests_CaptureClientClick();
-    void mn_Tests_CaptureDeskTopClick();
-    // Shows a rich-text or plain-text file in the text viewer over the picture area.
-    void mn_Tests_OpenRtfClick();
-    struct TEXT_CHOICE {
-        QString path; // empty: cancelled
-        bool read_only = true;
-    };
-    // The file chooser of Open RTF (a file dialog with an "Allow editing" box, unticked:
-    // the text is read-only unless the box is ticked).
-    void SetTextFileChooser(std::function<TEXT_CHOICE()> chooser) { choose_text_file_ = std::move(chooser); }
-    // The text viewer, or null before the first text was shown.
-    QTextEdit* TextViewer() const { return text_viewer_; }
+    // The text page: a rich-text or plain-text file shown over the picture area.
+    TTextPage& TextPage() const { return *text_page_; }
 
     // ---- view: zoom, Fit to Window, preloading, drag and drop, the wheel (Unit1_view.cpp) ----
-    void mn_View_ActualSizeClick();
     void mn_View_FitToWindowClick();
-    bool FitToWindow() const { return fit_to_window_; }
-    const ZOOM_STATE& Zoom() const { return zoom_state_; }
     PRELOAD_CACHE& Preloads() { return *preload_; }
-    // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
-    // else an open through the browser.
-    BROWSE_RESULT StepFile(int direction);
-    // The first and the last picture of the directory list (Home, End).
-    void ShowFirstFile();
-    void ShowLastFile();
-    // The slide show's tick, from a ready preload when there is one.
-    BROWSE_RESULT SlideShowStep();
-    // Asks the preload cache for the neighbours of the shown entry.
-    void PreloadNeighbours();
     // The window started from the command line holds the neighbours' decoding back until
     // it has painted its first picture, so that the worker does not share the processor
     // with the first paint.
     bool event(QEvent* e) override;
-    // A new picture: the zoom starts at 1, or at its fit factor while Fit to Window is on,
-    // and the view at the picture's top left corner.
-    void ResetZoom();
-    // The zoom factor changed from the one `before` maps: the view, the window size and
-    // the status bar follow, and the picture point under view position `at` stays there
-    // as far as the pan allows.
-    void ApplyZoom(const VIEW_MAP& before, QPoint at);
-    // One zoom step in (+1) or out (-1) around view position at.
-    void ZoomStep(int direction, QPoint at);
-    // The middle of the view.
-    QPoint ViewCentre() const;
-    // Places the view and its scroll bars in the view area for the picture at its zoom and
-    // the pan offset, which it keeps within the picture.
-    void LayOutView();
-    const VIEW_LAYOUT& ViewLayout() const { return layout_; }
-    QScrollBar* HorizontalBar() const { return hbar_; }
-    QScrollBar* VerticalBar() const { return vbar_; }
     const WINDOW_SIZING& Sizing() const { return sizing_; }
-    // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
-    // the view. False for other keys.
-    bool ViewKeyPressed(QKeyEvent* e);
 
 signals:
     // The window closed: the run ends.
@@ -270,22 +175,29 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
-    // The status-bar panel with the zoom ("" at 100 %).
-    QString ZoomPanel() const;
-    // The room a fitted picture gets: in a window that follows the pictures, the screen's
+    // The next (+1) or previous (-1) entry of the list: a ready preload when there is one,
+    // else an open through the browser.
+    BROWSE_RESULT StepFile(int direction);
+    // The first and the last picture of the directory list (Home, End).
+    void ShowFirstFile();
+    void ShowLastFile();
+    // The slide show's tick, from a ready preload when there is one.
+    BROWSE_RESULT SlideShowStep();
+    // Asks the preload cache for the neighbours of the shown entry.
+    void PreloadNeighbours();
+    // The picture page's zoom factor changed from the one `before` maps: the window size
+    // and the status bar follow, and the picture point under view position `at` stays
+    // there as far as the pan allows.
+    void ApplyZoom(const VIEW_MAP& before, QPoint at);
+    // Arrows, Page Up, Page Down, Home and End: browsing, or panning a picture larger than
+    // the view. False for other keys.
+    bool ViewKeyPressed(QKeyEvent* e);
+    // The room a fitted picture gets in a window that follows the pictures: the screen's
     // available area less the window frame, the window rules' margin and the menus,
-    // toolbar and status bar; in a window the user sized, the view's area less its margin.
-    FIT_ROOM FitRoom() const;
-    // The view area changed size: a fitted picture is fitted again (unless a zoom command
-    // set the factor), and the view is laid out.
-    void ViewAreaResized();
-    // Hands the view the fitted copy a preload made, when it is of the picture shown at
-    // the factor shown.
-    void OfferFittedCopy();
-    // Part of every view refresh: the picture may have changed (a fitted picture that no
-    // zoom command has touched is fitted again), the zoom goes to the view and the
-    // status bar.
-    void PrepareView();
+    // toolbar and status bar.
+    FIT_ROOM WindowFitRoom() const;
+    // The zoom panel follows the picture page's factor.
+    void ShowZoomPanel();
     // The open and save dialogs (Unit1_files.cpp): the open dialog's accepted file is opened
     // keeping the shown picture on failure; a good save marks the picture saved.
     void RunOpenDialog();
@@ -305,11 +217,9 @@ private:
     // Runs an edit of the picture; shows the result, or its failure in the status bar.
     void RunEdit(const std::function<int()>& edit);
     void ShowEdit();
-    // The active selection, or null.
-    const RECT_BOUNDS* ActiveSelection();
     bool SaveTo(const QString& path);
-    // The Image and Colors commands, the library's and the dialog-driven ones: a part of
-    // the window's own, whose edits the window runs (RunEdit).
+    // The Edit, Image and Colors commands: a part of the window's own, whose edits the
+    // window runs (RunEdit).
     TEffectCommands* effects_ = nullptr;
     void BindEffectCommands();
     // Scanner, wallpaper and file association: a part of the window's own.
@@ -321,50 +231,36 @@ private:
     TIMAGE_INFO& doc_;
     RECT_OBJ& rect_;
     HELP_VIEWER& help_;
-    TPictureView* view_ = nullptr;
+    TPicturePage* picture_page_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     QLabel* panels_[3] = {};
     QTimer* slide_timer_ = nullptr;
-    QTimer* clipboard_timer_ = nullptr;
     std::vector<QAction*> actions_; // one per row of the command table
     std::vector<QMenu*> menus_;     // the menu of each menu row, null for the others
     COMMAND_STATES states_;
     FILE_BROWSER browser_;
     RECENT_FILES recent_;
-    PAN_STATE pan_;
     std::string settings_path_;
     DIALOG_MEMORY dialog_memory_; // what the open and save dialogs keep within the run
     std::function<QString()> choose_file_;
     std::function<QString()> choose_save_file_;
     QString save_proposal_;
-    std::function<QString()> choose_pdf_file_;
     UNDO_CHAIN chain_;
     MODAL_SESSION modal_;
     std::optional<MODAL_SESSION::SCOPE> modal_run_; // while the window is blocked by a dialog
     void RegisterModalPauses();
     // The Tests menu's state.
     void HideTextViewer();
-    void CaptureFromClipboard();
-    // A grab that gave nothing is reported and changes nothing; else it goes on the
-    // clipboard and enters as the Paste edit.
-    void CaptureGrabbed(const QPixmap& grab);
-    std::function<QPixmap()> grab_screen_;
-    TEXT_CHOICE ChooseTextFile();
-    QTextEdit* text_viewer_ = nullptr;
-    std::function<TEXT_CHOICE()> choose_text_file_;
-    RECT_BOUNDS selection_bounds_{};
+    // A text has loaded: the text page takes the central area.
+    void ShowTextPage();
+    TTextPage* text_page_ = nullptr;
     std::string shown_path_; // the file of the picture on screen
-    bool picture_shown_ = false;
     bool toolbar_visible_ = true;
-    bool repeat_play_ = false;
-    bool selection_active_ = false;
     bool settings_saved_ = false;
-    int selection_mode_ = kSelectIdle;
-    int clipboard_state_ = 0;
     std::int32_t key_count_ = 0;
     // view area
-    // The central widget: the picture view with a scroll bar beside it and below it.
-    QWidget* BuildViewArea();
+    // The picture page, bound to the window.
+    void BuildPicturePage();
     // Resizes the window to an outer size it asks for itself (not the user's size).
     void ResizeWindow(int w, int h);
     void SetUpView(const FORM_OPTIONS& options);
@@ -373,18 +269,10 @@ private:
     std::int32_t OpenAndListStart(const std::string& path);
     std::shared_ptr<PRELOAD_CACHE> start_preload_;
     bool neighbours_held_ = false; // until the first paint of a window started with a path
-    ZOOM_STATE zoom_state_;
-    bool fit_to_window_ = false;
-    bool zoom_follows_fit_ = true; // no zoom command since the picture was fitted
     QLabel* zoom_panel_ = nullptr;
     int wheel_steps_ = 0; // eighths of a degree not yet turned into a step
     std::unique_ptr<PRELOAD_CACHE> preload_;
     FITTED_COPY fitted_; // from the last preload taken, until the view takes it
-    QWidget* view_area_ = nullptr;
-    QScrollBar* hbar_ = nullptr;
-    QScrollBar* vbar_ = nullptr;
-    VIEW_LAYOUT layout_;
     WINDOW_SIZING sizing_;
-    Qt::MouseButton pan_button_ = Qt::NoButton;  // the button of the pan gesture under way
     QTimer* preload_timer_ = nullptr; // asks for the neighbours again once resizing stops
 };

@@ -8,7 +8,7 @@
 
 void TForm1::mn_Image_InfoClick()
 {
-    if (!picture_shown_)
+    if (!picture_page_->PictureShown())
         return;
     TImageInfoForm form(doc_, help_, settings_path_, this);
     form.Run();
@@ -41,7 +41,7 @@ void TForm1::mn_View_FullScreenClick()
     // shown as a fresh open (no undo step); without a step nothing changed here.
     if (stepped) {
         ShowDocument();
-        selection_mode_ = kSelectIdle;
+        picture_page_->SetIdle();
     }
     RefreshCommands();
 }

@@ -45,63 +45,23 @@ QString DraggedFile(const QMimeData* m)
     return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
-// Tells the window when the view area changes size and when the view is shown or hidden.
-class VIEW_AREA_WATCH : public QObject {
-public:
-    VIEW_AREA_WATCH(QObject* parent, std::function<void()> resized, std::function<void()> shown_or_hidden)
-        : QObject(parent), resized_(std::move(resized)), shown_or_hidden_(std::move(shown_or_hidden))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject* /*watched*/, QEvent* e) override
-    {
-        if (e->type() == QEvent::Resize)
-            resized_();
-        else if (e->type() == QEvent::Show || e->type() == QEvent::Hide)
-            shown_or_hidden_();
-        return false;
-    }
-
-private:
-    std::function<void()> resized_;
-    std::function<void()> shown_or_hidden_;
-};
-
 } // namespace
 
-QWidget* TForm1::BuildViewArea()
+void TForm1::BuildPicturePage()
 {
-    view_area_ = new QWidget(this);
-    view_area_->setObjectName("ViewArea");
-    view_->setParent(view_area_);
-    view_->show();
-    hbar_ = new QScrollBar(Qt::Horizontal, view_area_);
-    hbar_->setObjectName("HorzScrollBar");
-    vbar_ = new QScrollBar(Qt::Vertical, view_area_);
-    vbar_->setObjectName("VertScrollBar");
-    for (QScrollBar* bar : {hbar_, vbar_}) {
-        bar->setFocusPolicy(Qt::NoFocus); // the keys stay with the window
-        bar->hide();
-    }
-    // The bars show the pan offset; moving one pans the view.
-    connect(hbar_, &QScrollBar::valueChanged, this, [this](int v) {
-        pan_.offset_x = v;
-        pan_.End();
-        LayOutView();
-    });
-    connect(vbar_, &QScrollBar::valueChanged, this, [this](int v) {
-        pan_.offset_y = v;
-        pan_.End();
-        LayOutView();
-    });
-    view_area_->installEventFilter(new VIEW_AREA_WATCH(this, [this] { ViewAreaResized(); }, [] {}));
-    view_->installEventFilter(new VIEW_AREA_WATCH(this, [] {}, [this] { LayOutView(); }));
+    picture_page_ = new TPicturePage(doc_, rect_, sizing_, pages_);
+    pages_->addWidget(picture_page_);
+    picture_page_->SetWindowRoom([this] { return WindowFitRoom(); });
+    connect(picture_page_, &TPicturePage::ZoomChanged, this, &TForm1::ApplyZoom);
+    connect(picture_page_, &TPicturePage::SelectionChanged, this, &TForm1::RefreshCommands);
     preload_timer_ = new QTimer(this);
     preload_timer_->setSingleShot(true);
     preload_timer_->setInterval(kPreloadAfterResizeMs);
     connect(preload_timer_, &QTimer::timeout, this, &TForm1::PreloadNeighbours);
-    return view_area_;
+    connect(picture_page_, &TPicturePage::Refitted, this, [this] {
+        ShowZoomPanel();
+        preload_timer_->start(); // fitted copies for the new room
+    });
 }
 
 void TForm1::ShowPage(QWidget* page)
@@ -132,10 +92,9 @@ void TForm1::CloseMedia()
 {
     media_page_->Close();
     if (pages_->currentWidget() == media_page_)
-        ShowPage(view_area_);
+        ShowPage(picture_page_);
 }
 
-void TForm1::ShowRepeatPlay() { media_page_->SetRepeat(repeat_play_); }
 
 void TForm1::ResizeWindow(int w, int h)
 {
@@ -143,51 +102,6 @@ void TForm1::ResizeWindow(int w, int h)
     resize(w, h);
     if (size() != QSize(w, h))
         sizing_.Asked(width(), height()); // what the window's minimum size allowed
-}
-
-void TForm1::LayOutView()
-{
-    if (view_area_ == nullptr)
-        return;
-    const QSize shown = picture_shown_ && !view_->isHidden() ? view_->ShownSize() : QSize();
-    const int bar_w = vbar_->sizeHint().width();
-    const int bar_h = hbar_->sizeHint().height();
-    layout_ = LayOutPicture(shown.width(), shown.height(), view_area_->width(), view_area_->height(), bar_w, bar_h);
-    pan_.Clamp(layout_.max_pan_x, layout_.max_pan_y);
-    view_->setGeometry(0, 0, layout_.view_w, layout_.view_h);
-    hbar_->setGeometry(0, layout_.view_h, layout_.view_w, bar_h);
-    vbar_->setGeometry(layout_.view_w, 0, bar_w, layout_.view_h);
-    const auto set_bar = [](QScrollBar* bar, bool on, int max, int page, int value) {
-        const QSignalBlocker quiet(bar); // the pan is set already
-        bar->setRange(0, max);
-        bar->setPageStep(std::max(1, page));
-        bar->setSingleStep(std::max(1, page / 10));
-        bar->setValue(value);
-        bar->setVisible(on);
-    };
-    set_bar(hbar_, layout_.h_bar, layout_.max_pan_x, layout_.view_w, pan_.offset_x);
-    set_bar(vbar_, layout_.v_bar, layout_.max_pan_y, layout_.view_h, pan_.offset_y);
-    // A window the user sized shows a smaller picture in its middle.
-    const bool centred = sizing_.Kept();
-    view_->SetOrigin({PictureOrigin(shown.width(), layout_.view_w, pan_.offset_x, layout_.max_pan_x, centred),
-                      PictureOrigin(shown.height(), layout_.view_h, pan_.offset_y, layout_.max_pan_y, centred)});
-}
-
-void TForm1::ViewAreaResized()
-{
-    if (picture_shown_ && fit_to_window_ && sizing_.Kept()) {
-        if (zoom_follows_fit_) {
-            const double was = zoom_state_.Factor();
-            ResetZoom();
-            if (zoom_state_.Factor() != was) {
-                view_->SetZoom(zoom_state_.Factor());
-                zoom_panel_->setText(ZoomPanel());
-                zoom_panel_->setVisible(!zoom_panel_->text().isEmpty());
-            }
-        }
-        preload_timer_->start(); // fitted copies for the new room
-    }
-    LayOutView();
 }
 
 void TForm1::resizeEvent(QResizeEvent* e)
@@ -198,7 +112,7 @@ void TForm1::resizeEvent(QResizeEvent* e)
     if (e->spontaneous() && isVisible() && !sizing_.Kept()) {
         sizing_.Reported(width(), height());
         if (sizing_.Kept())
-            ViewAreaResized(); // the view area was resized before the window knew
+            picture_page_->RoomChanged(); // the page was resized before the window knew
     }
 }
 
@@ -207,11 +121,9 @@ void TForm1::changeEvent(QEvent* e)
     QMainWindow::changeEvent(e);
     if (e->type() == QEvent::WindowStateChange && (isMaximized() || isFullScreen()) && !sizing_.Kept()) {
         sizing_.StateChanged(true);
-        ViewAreaResized();
+        picture_page_->RoomChanged();
     }
 }
-
-QPoint TForm1::ViewCentre() const { return {layout_.view_w / 2, layout_.view_h / 2}; }
 
 void TForm1::SetUpView(const FORM_OPTIONS& options)
 {
@@ -224,65 +136,32 @@ void TForm1::SetUpView(const FORM_OPTIONS& options)
     zoom_panel_->hide();
     statusBar()->addWidget(zoom_panel_);
     // On unless the user turned it off: a photo opens whole.
-    fit_to_window_ = IniFile(settings_path_).ReadInteger(kViewSection, kFitKey, 1) != 0;
-    Command(Cmd("mn_View_FitToWindow"))->setChecked(fit_to_window_);
+    const bool fit = IniFile(settings_path_).ReadInteger(kViewSection, kFitKey, 1) != 0;
+    picture_page_->SetFitToWindow(fit);
+    Command(Cmd("mn_View_FitToWindow"))->setChecked(fit);
     preload_ = std::make_unique<PRELOAD_CACHE>();
 }
 
-QString TForm1::ZoomPanel() const
+void TForm1::ShowZoomPanel()
 {
-    return picture_shown_ ? QString::fromStdString(ZoomText(zoom_state_.Factor())) : QString();
+    const bool shown = picture_page_->PictureShown();
+    zoom_panel_->setText(shown ? QString::fromStdString(ZoomText(picture_page_->ZoomFactor())) : QString());
+    zoom_panel_->setVisible(!zoom_panel_->text().isEmpty());
 }
 
-FIT_ROOM TForm1::FitRoom() const
+FIT_ROOM TForm1::WindowFitRoom() const
 {
-    if (sizing_.Kept())
-        return {view_area_->width() - 2 * kViewMargin, view_area_->height() - 2 * kViewMargin};
     const QRect avail = screen()->availableGeometry();
     const int frame_w = frameGeometry().width() - width();
     return {avail.width() - frame_w - 10, MaxViewHeight(avail.height(), ChromeHeight())};
 }
 
-void TForm1::ResetZoom()
-{
-    double base = 1.0;
-    if (fit_to_window_ && doc_.display && !doc_.display->Empty()) {
-        const FIT_ROOM room = FitRoom();
-        base = FitFactor(doc_.display->Width(), doc_.display->Height(), room.width, room.height);
-    }
-    zoom_state_.Reset(base);
-    zoom_follows_fit_ = true;
-    pan_ = PAN_STATE{};
-}
-
-void TForm1::PrepareView()
-{
-    if (fit_to_window_ && zoom_follows_fit_)
-        ResetZoom(); // an edit may have changed the picture's size
-    view_->PictureChanged();
-    view_->SetZoom(zoom_state_.Factor());
-    OfferFittedCopy();
-    zoom_panel_->setText(ZoomPanel());
-    zoom_panel_->setVisible(!zoom_panel_->text().isEmpty());
-}
-
-void TForm1::OfferFittedCopy()
-{
-    if (fitted_.picture && doc_.display && fitted_.factor == zoom_state_.Factor())
-        view_->AdoptScaledCopy(doc_.display.get(), fitted_.factor, std::move(fitted_.picture));
-    fitted_ = {};
-}
-
 void TForm1::ApplyZoom(const VIEW_MAP& before, QPoint at)
 {
     RefreshView();
-    const QSize shown = view_->ShownSize();
-    pan_.offset_x = PanKeeping(at.x(), before.origin_x, before.shown_w, shown.width(), layout_.max_pan_x);
-    pan_.offset_y = PanKeeping(at.y(), before.origin_y, before.shown_h, shown.height(), layout_.max_pan_y);
-    pan_.End();
-    LayOutView();
+    picture_page_->KeepPoint(before, at);
     // A fitted window is kept on the screen's available area.
-    if (fit_to_window_ && !isMaximized() && !isFullScreen() && !sizing_.Kept()) {
+    if (picture_page_->FitToWindow() && !isMaximized() && !isFullScreen() && !sizing_.Kept()) {
         const QRect avail = screen()->availableGeometry();
         const QRect f = frameGeometry();
         const int x = std::clamp(f.x(), avail.left(), std::max(avail.left(), avail.right() + 1 - f.width()));
@@ -292,39 +171,12 @@ void TForm1::ApplyZoom(const VIEW_MAP& before, QPoint at)
     }
 }
 
-void TForm1::ZoomStep(int direction, QPoint at)
-{
-    if (!picture_shown_)
-        return;
-    const VIEW_MAP before = view_->Map();
-    if (!(direction > 0 ? zoom_state_.In() : zoom_state_.Out()))
-        return;
-    zoom_follows_fit_ = false;
-    ApplyZoom(before, at);
-}
-
-// The keys zoom around the middle of the view, the wheel around the mouse pointer.
-void TForm1::mn_Tests_ZoomInClick() { ZoomStep(1, ViewCentre()); }
-void TForm1::mn_Tests_ZoomOutClick() { ZoomStep(-1, ViewCentre()); }
-
-void TForm1::mn_View_ActualSizeClick()
-{
-    const VIEW_MAP before = view_->Map();
-    zoom_state_.Reset(1.0);
-    zoom_follows_fit_ = false;
-    if (picture_shown_)
-        ApplyZoom(before, ViewCentre());
-}
-
 void TForm1::mn_View_FitToWindowClick()
 {
-    const VIEW_MAP before = view_->Map();
-    fit_to_window_ = !fit_to_window_;
-    Command(Cmd("mn_View_FitToWindow"))->setChecked(fit_to_window_);
-    IniFile(settings_path_).WriteInteger(kViewSection, kFitKey, fit_to_window_ ? 1 : 0);
-    ResetZoom();
-    if (picture_shown_)
-        ApplyZoom(before, ViewCentre());
+    const bool fit = !picture_page_->FitToWindow();
+    Command(Cmd("mn_View_FitToWindow"))->setChecked(fit);
+    IniFile(settings_path_).WriteInteger(kViewSection, kFitKey, fit ? 1 : 0);
+    picture_page_->SetFitToWindow(fit);
     PreloadNeighbours(); // with or without fitted copies now
 }
 
@@ -342,7 +194,7 @@ void TForm1::PreloadNeighbours()
     }
     const std::size_t n = list.size();
     const auto i = static_cast<std::size_t>(at - list.begin());
-    preload_->Want({list[(i + 1) % n], list[(i + n - 1) % n]}, fit_to_window_ ? FitRoom() : FIT_ROOM{});
+    preload_->Want({list[(i + 1) % n], list[(i + n - 1) % n]}, picture_page_->FitToWindow() ? picture_page_->FitRoom() : FIT_ROOM{});
 }
 
 bool TForm1::event(QEvent* e)
@@ -432,10 +284,10 @@ bool TForm1::ViewKeyPressed(QKeyEvent* e)
     case Qt::Key_End: key = ViewKey::kEnd; break;
     default: return false;
     }
-    const bool pans = picture_shown_ && !view_->isHidden();
     // Browsing follows the enabled state of Next File and Previous File.
     const bool browse = Command(Cmd("mn_View_NextFile"))->isEnabled();
-    switch (ActionOfViewKey(key, pans && layout_.h_bar, pans && layout_.v_bar)) {
+    const ViewKeyAction action = ActionOfViewKey(key, picture_page_->Pans(Qt::Horizontal), picture_page_->Pans(Qt::Vertical));
+    switch (action) {
     case ViewKeyAction::kPrevious:
         if (Command(Cmd("mn_View_PreviousFile"))->isEnabled())
             mn_View_PreviousFileClick();
@@ -452,10 +304,10 @@ bool TForm1::ViewKeyPressed(QKeyEvent* e)
         if (browse)
             ShowLastFile();
         break;
-    case ViewKeyAction::kPanLeft: hbar_->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case ViewKeyAction::kPanRight: hbar_->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
-    case ViewKeyAction::kPanUp: vbar_->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case ViewKeyAction::kPanDown: vbar_->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case ViewKeyAction::kPanLeft:
+    case ViewKeyAction::kPanRight:
+    case ViewKeyAction::kPanUp:
+    case ViewKeyAction::kPanDown: picture_page_->PanStep(action); break;
     }
     return true;
 }
@@ -491,8 +343,7 @@ void TForm1::wheelEvent(QWheelEvent* e)
         wheel_steps_ += up ? -kWheelStep : kWheelStep;
         if (zoom) {
             // Around the mouse pointer when it is over the picture's view.
-            const QPoint at = view_->mapFrom(this, e->position().toPoint());
-            ZoomStep(up ? 1 : -1, view_->rect().contains(at) ? at : ViewCentre());
+            picture_page_->ZoomStep(up ? 1 : -1, picture_page_->ViewPointOr(this, e->position().toPoint()));
         } else if (Command(up ? Cmd("mn_View_PreviousFile") : Cmd("mn_View_NextFile"))->isEnabled())
             up ? mn_View_PreviousFileClick() : mn_View_NextFileClick();
     }

@@ -115,7 +115,7 @@ int main(int argc, char** argv)
     const double open = Median(open_ms);
     const double key = Median(key_ms);
     std::printf("pictures: 3 x 4000 x 3000 PPM, %d rounds, medians; Fit to Window %s\n", rounds,
-                form.FitToWindow() ? "on (the default)" : "off");
+                form.PicturePage().FitToWindow() ? "on (the default)" : "off");
     std::printf("document Open:                   %8.2f ms\n", open);
     std::printf("key press to painted picture:    %8.2f ms\n", key);
     std::printf("GUI share on top of Open:        %8.1f %%\n", open > 0 ? (key - open) / open * 100.0 : 0.0);

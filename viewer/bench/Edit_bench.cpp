@@ -122,7 +122,7 @@ int main(int argc, char** argv)
             t = Clock::now();
             c = ThreadCpuMs();
             form.Command(r.command)->trigger();
-            form.View()->repaint();
+            form.PicturePage().View()->repaint();
             whole.push_back(Ms(Clock::now() - t));
             whole_cpu.push_back(ThreadCpuMs() - c);
         }
@@ -136,7 +136,7 @@ int main(int argc, char** argv)
         const Clock::time_point t = Clock::now();
         const double c = ThreadCpuMs();
         form.Command("mn_Edit_Undo")->trigger();
-        form.View()->repaint();
+        form.PicturePage().View()->repaint();
         undo.push_back(Ms(Clock::now() - t));
         undo_cpu.push_back(ThreadCpuMs() - c);
     }

@@ -199,7 +199,7 @@ private slots:
         QCOMPARE(WaitPlayable(), QString());
         Child<QCheckBox>("RepeatBox0")->setChecked(true);
         QVERIFY(Child<QCheckBox>("RepeatBox1")->isChecked());
-        QVERIFY(Form().RepeatPlay());
+        QVERIFY(Form().MediaPage().Repeat());
         QSignalSpy ended(Form().MediaPage().Player(), &TMediaWindow::Finished);
         QTRY_VERIFY_WITH_TIMEOUT(ended.count() >= 2, 8000);
         QVERIFY(Form().MediaPage().Rules().running);
@@ -316,7 +316,7 @@ private slots:
         QVERIFY(Form().MediaPage().Player() == nullptr);
         QVERIFY(!Form().MediaPage().isVisible());
         QVERIFY(!Child<QTimer>("MediaTimer")->isActive());
-        QVERIFY(Form().PictureShown());
+        QVERIFY(Form().PicturePage().PictureShown());
         QTRY_VERIFY(w.isNull());
         // The panel's buttons do nothing now.
         Child<QPushButton>("Bttn_Play0")->click();

@@ -87,8 +87,8 @@ private:
     // decoded there (negated when asked).
     static bool PaintsAsDecoded(TForm1& form, const Bytes& decoded, bool negated, QString& why)
     {
-        const QImage painted = form.View()->grab().toImage();
-        const VIEW_MAP map = form.View()->Map();
+        const QImage painted = form.PicturePage().View()->grab().toImage();
+        const VIEW_MAP map = form.PicturePage().View()->Map();
         for (const QPoint at : {QPoint(kW / 4, kH / 4), QPoint(3 * kW / 4, kH / 4), QPoint(kW / 4, 3 * kH / 4),
                                 QPoint(3 * kW / 4, 3 * kH / 4)}) {
             const QPoint v(map.ViewX(at.x()), map.ViewY(at.y()));

@@ -11,6 +11,8 @@
 #include "dialogs/Hyper_link.h"
 #include "dialogs/Options_form.h"
 #include "platform/Ini_file.h"
+#include "viewer/Effect_commands.h"
+#include "viewer/Text_page.h"
 #include "viewer/Unit1.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Picture_files.h"
@@ -473,7 +475,7 @@ private slots:
         doc_->current_path = Path("a.ppm");
         form->OpenCurrentPath();
         QGuiApplication::clipboard()->setImage(Solid(37, 23, QColor(10, 200, 30)));
-        form->SetScreenGrabber([] { return QPixmap(); });
+        form->EditCommands().SetScreenGrabber([] { return QPixmap(); });
         form->Command("mn_Tests_CaptureScreen")->trigger();
         QCOMPARE(QSize(doc_->display->Width(), doc_->display->Height()), QSize(40, 30));
         QVERIFY(!form->UndoChain().CanUndo());
@@ -496,17 +498,17 @@ private slots:
         form->OpenCurrentPath();
         const QRect view_area = form->centralWidget()->geometry(); // the view and its scroll bars
 
-        form->SetTextFileChooser([] { return TForm1::TEXT_CHOICE{}; });
+        form->TextPage().SetFileChooser([](const std::string&) { return TTextPage::TEXT_CHOICE{}; });
         form->Command("mn_Tests_OpenRtf")->trigger();
-        QVERIFY(form->TextViewer() == nullptr);
+        QVERIFY(!form->TextPage().isVisible());
+        QVERIFY(form->PicturePage().View()->isVisible());
 
         const QString path = rtf.fileName();
-        form->SetTextFileChooser([&] { return TForm1::TEXT_CHOICE{path, true}; });
+        form->TextPage().SetFileChooser([&](const std::string&) { return TTextPage::TEXT_CHOICE{path, true}; });
         form->Command("mn_Tests_OpenRtf")->trigger();
-        QTextEdit* text = form->TextViewer();
-        QVERIFY(text != nullptr);
-        QVERIFY(text->isVisible());
-        QVERIFY(!form->View()->isVisible());
+        QTextEdit* text = &form->TextPage();
+                QVERIFY(text->isVisible());
+        QVERIFY(!form->PicturePage().View()->isVisible());
         const QRect text_area(text->mapTo(form.get(), QPoint(0, 0)), text->size());
         QCOMPARE(text_area, form->centralWidget()->geometry());
         QVERIFY(text_area.contains(view_area));
@@ -523,14 +525,14 @@ private slots:
         form->resize(form->width() + 40, form->height() + 30);
         QCOMPARE(text->width(), form->width());
 
-        form->SetTextFileChooser([&] { return TForm1::TEXT_CHOICE{path, false}; });
+        form->TextPage().SetFileChooser([&](const std::string&) { return TTextPage::TEXT_CHOICE{path, false}; });
         form->Command("mn_Tools_OpenText")->trigger();
         QVERIFY(!text->isReadOnly());
 
         form->SetOpenFileChooser([&] { return dir_->filePath("a.ppm"); });
         form->Command("mn_File_Open")->trigger();
         QVERIFY(!text->isVisible());
-        QVERIFY(form->View()->isVisible());
+        QVERIFY(form->PicturePage().View()->isVisible());
     }
 
     // Over the text viewer (read-only unless asked otherwise, and holding the focus) the
@@ -559,15 +561,15 @@ private slots:
         form->OpenCurrentPath();
         form->activateWindow(); // N and P are shortcuts of the active window
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        form->SetTextFileChooser([&] { return TForm1::TEXT_CHOICE{txt.fileName()}; });
+        form->TextPage().SetFileChooser([&](const std::string&) { return TTextPage::TEXT_CHOICE{txt.fileName()}; });
         form->Command("mn_Tools_OpenText")->trigger();
-        QTextEdit* text = form->TextViewer();
+        QTextEdit* text = &form->TextPage();
         QVERIFY(text->isReadOnly());
         QVERIFY(text->hasFocus());
         QTest::keyClick(text, static_cast<Qt::Key>(key));
         QCOMPARE(doc_->current_path, Path(shown));
         QVERIFY(!text->isVisible());
-        QVERIFY(form->View()->isVisible());
+        QVERIFY(form->PicturePage().View()->isVisible());
         QCOMPARE(text->toPlainText(), QString("Some words\n"));
     }
 
@@ -584,7 +586,7 @@ private slots:
             ClickFile(*batch, "b.ppm");
         });
         form->Command("mn_Tests_BatchConversion")->trigger();
-        QVERIFY(form->PictureShown());
+        QVERIFY(form->PicturePage().PictureShown());
         QCOMPARE(form->windowTitle().section(" -- ", 1), QString("b.ppm"));
         form->Command("mn_View_NextFile")->trigger();
         QCOMPARE(form->windowTitle().section(" -- ", 1), QString("c.ppm"));

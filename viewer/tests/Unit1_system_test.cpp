@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(seen_.value(0), QString("source")); // two test devices: asked the first time
         QCOMPARE(seen_.value(1), QString("scan"));
         QVERIFY(seen_.value(2).startsWith("question:Save"));
-        QVERIFY(form->PictureShown());
+        QVERIFY(form->PicturePage().PictureShown());
         QCOMPARE(doc_->display->Width(), 157);
         QCOMPARE(doc_->display->Height(), 196);
         const std::uint8_t* red = doc_->display->ScanLine(6) + 3; // (1, 6) of the colour pattern
@@ -154,7 +154,7 @@ private slots:
         // Picking no source: nothing happens and nothing is shown.
         form->Command("mn_Tools_Acquire")->trigger();
         QCOMPARE(seen_, QStringList{"source"});
-        QVERIFY(!form->PictureShown());
+        QVERIFY(!form->PicturePage().PictureShown());
         timer.stop();
     }
 
@@ -165,7 +165,7 @@ private slots:
         auto form = MakeForm();
         doc_->current_path = path;
         form->OpenCurrentPath();
-        QVERIFY(form->PictureShown());
+        QVERIFY(form->PicturePage().PictureShown());
         form->Command("mn_Image_Mirror")->trigger();
         QVERIFY(doc_->edited != 0);
         const QString cwd = QDir::currentPath();

@@ -7,6 +7,7 @@
 #include "dialogs/Rotate_preview_form.h"
 #include "ops/Rotation.h"
 #include "platform/Ini_file.h"
+#include "viewer/Effect_commands.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Gui_test_support.h"
@@ -55,7 +56,7 @@ void Gradient(int x, int y, std::uint8_t* p)
     p[2] = static_cast<std::uint8_t>(x * y);
 }
 
-QColor ViewPixel(TForm1& form, int x, int y) { return form.View()->grab().toImage().pixelColor(x, y); }
+QColor ViewPixel(TForm1& form, int x, int y) { return form.PicturePage().View()->grab().toImage().pixelColor(x, y); }
 
 } // namespace
 
@@ -188,7 +189,7 @@ private slots:
         QVERIFY(!QFile::exists(kHandOffFile));
         auto form = MakeForm(kept);
         QCOMPARE(form->windowTitle(), QString("Ravelscope"));
-        QVERIFY(!form->PictureShown());
+        QVERIFY(!form->PicturePage().PictureShown());
         QVERIFY(!form->Command("mn_File_Save")->isEnabled());
     }
 
@@ -275,7 +276,7 @@ private slots:
         QCOMPARE(doc_->current_path, Path("a.ppm"));
         QCOMPARE(form->windowTitle(), QString::fromStdString(Path("a.ppm")) + " -- 1 / 2 -- 2");
         QTest::keyClick(form.get(), Qt::Key_X); // any character key counts
-        QCOMPARE(form->KeyCount(), 3);
+        QCOMPARE(form->windowTitle(), QString::fromStdString(Path("a.ppm")) + " -- 1 / 2 -- 3");
         QSignalSpy closed(form.get(), &TForm1::Closed);
         QTest::keyClick(form.get(), Qt::Key_Escape);
         QCOMPARE(closed.count(), 1);
@@ -341,7 +342,7 @@ private slots:
         QCOMPARE(doc_->current_path, Path("a.ppm"));
         QCOMPARE(doc_->context->width, 40);
         QCOMPARE(ViewPixel(*form, 5, 5), ColourOf('a'));
-        QVERIFY(form->PictureShown());
+        QVERIFY(form->PicturePage().PictureShown());
         // The picture as read is still the one a Save writes.
         QCOMPARE(doc_->context->decoded.data()[0], static_cast<std::uint8_t>(ColourOf('a').blue()));
     }
@@ -464,16 +465,16 @@ private slots:
         QVERIFY(WriteSolidPicture(Path("p.ppm"), 200, 150, 90, 90, 90));
         WriteSettings();
         auto form = OpenForm("p.ppm");
-        QWidget* view = form->View();
+        QWidget* view = form->PicturePage().View();
         QVERIFY(!form->Command("mn_Edit_Crop")->isEnabled());
         // Idle after an open: the left button does nothing until the selection is armed.
         Drag(view, {11, 11}, {51, 41}, Qt::LeftButton);
-        QVERIFY(!form->SelectionActive());
+        QVERIFY(!form->PicturePage().SelectionActive());
 
         form->Command("tb_DrawRect")->trigger();
-        QCOMPARE(form->SelectionMode(), int(kSelectArmed));
+        QCOMPARE(form->PicturePage().SelectionMode(), int(kSelectArmed));
         Drag(view, {51, 41}, {11, 11}, Qt::LeftButton); // drawn backwards, normalised on release
-        QVERIFY(form->SelectionActive());
+        QVERIFY(form->PicturePage().SelectionActive());
         RECT_BOUNDS b = selection_->Bounds();
         QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{10, 10, 50, 40}));
         QVERIFY(form->Command("mn_Edit_Crop")->isEnabled());
@@ -500,17 +501,17 @@ private slots:
         QCOMPARE(view->cursor().shape(), Qt::SizeHorCursor);
 
         Drag(view, {6, 140}, {7, 141}, Qt::LeftButton); // a 1 × 1 drag outside drops the selection
-        QVERIFY(!form->SelectionActive());
+        QVERIFY(!form->PicturePage().SelectionActive());
         QVERIFY(!form->Command("mn_Edit_Crop")->isEnabled());
 
         // Opening a picture drops the selection and disarms it.
         form->Command("tb_DrawRect")->trigger();
         Drag(view, {11, 11}, {51, 41}, Qt::LeftButton);
-        QVERIFY(form->SelectionActive());
+        QVERIFY(form->PicturePage().SelectionActive());
         doc_->current_path = Path("p.ppm");
         form->OpenCurrentPath();
-        QVERIFY(!form->SelectionActive());
-        QCOMPARE(form->SelectionMode(), int(kSelectIdle));
+        QVERIFY(!form->PicturePage().SelectionActive());
+        QCOMPARE(form->PicturePage().SelectionMode(), int(kSelectIdle));
     }
 
     void largePictureIsPanned()
@@ -525,23 +526,23 @@ private slots:
         WriteSettings(false);
         auto form = OpenForm("big.ppm");
         QCOMPARE(form->y(), QGuiApplication::primaryScreen()->geometry().top());
-        QWidget* view = form->View();
+        QWidget* view = form->PicturePage().View();
         QCOMPARE(ViewPixel(*form, 1, 1), QColor(0, 0, 0));
         Drag(view, {200, 200}, {150, 170}, Qt::RightButton);
-        QCOMPARE(form->PaintedPan(), QPoint(50, 30));
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(50, 30));
         QCOMPARE(ViewPixel(*form, 1, 1), QColor(0, 30, 50));
-        QCOMPARE(form->SelectionMode(), int(kSelectIdle));
+        QCOMPARE(form->PicturePage().SelectionMode(), int(kSelectIdle));
         // The next gesture goes on from there; a drag past the picture's start stops there.
         Drag(view, {200, 200}, {190, 200}, Qt::RightButton);
-        QCOMPARE(form->PaintedPan(), QPoint(60, 30));
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(60, 30));
         Drag(view, {200, 200}, {400, 200}, Qt::RightButton, 1);
-        QCOMPARE(form->PaintedPan(), QPoint(0, 30));
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(0, 30));
         // The display bitmap is not touched by panning.
         QCOMPARE(doc_->display->ScanLine(0)[0], std::uint8_t{0});
         // A picture opened again starts unpanned.
         doc_->current_path = Path("big.ppm");
         form->OpenCurrentPath();
-        QCOMPARE(form->PaintedPan(), QPoint(0, 0));
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(0, 0));
     }
 
     void narrowPictureNeverPansSideways()
@@ -550,8 +551,8 @@ private slots:
         QVERIFY(WriteSolidPicture(Path("tall.ppm"), 100, screen.height() + 200, 1, 2, 3));
         WriteSettings(false);
         auto form = OpenForm("tall.ppm");
-        Drag(form->View(), {50, 200}, {10, 150}, Qt::RightButton);
-        QCOMPARE(form->PaintedPan(), QPoint(0, 50));
+        Drag(form->PicturePage().View(), {50, 200}, {10, 150}, Qt::RightButton);
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(0, 50));
     }
 
     void commandsFollowDocument()
@@ -595,12 +596,12 @@ private slots:
         QGuiApplication::clipboard()->clear();
         form->RefreshCommands();
         QVERIFY(!form->Command("mn_Edit_ClearClipboard")->isEnabled());
-        QCOMPARE(form->ClipboardTimer()->interval(), 1000);
-        QVERIFY(form->ClipboardTimer()->isActive());
+        QCOMPARE(form->EditCommands().ClipboardTimer()->interval(), 1000);
+        QVERIFY(form->EditCommands().ClipboardTimer()->isActive());
         QImage img(4, 4, QImage::Format_RGB32);
         img.fill(Qt::red);
         QGuiApplication::clipboard()->setImage(img);
-        form->ClipboardTimerTick();
+        form->EditCommands().ClipboardTimerTick();
         QVERIFY(form->Command("mn_Edit_ClearClipboard")->isEnabled());
         QVERIFY(form->Command("mn_Edit_Paste")->isEnabled());
     }
@@ -656,7 +657,7 @@ private slots:
         QCOMPARE(ShownImage(), before);
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- *out.ppm")); // out.ppm holds the edit
         QVERIFY(form->Command("mn_Edit_Redo")->isEnabled());
-        QCOMPARE(form->View()->width() > 0, true);
+        QCOMPARE(form->PicturePage().View()->width() > 0, true);
     }
 
     // Copy puts the selection on the clipboard; Paste makes the clipboard's picture (alpha
@@ -671,19 +672,19 @@ private slots:
         WriteSettings();
         auto form = OpenForm("p.ppm");
         form->Command("tb_DrawRect")->trigger();
-        Drag(form->View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
-        QVERIFY(form->SelectionActive());
+        Drag(form->PicturePage().View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
+        QVERIFY(form->PicturePage().SelectionActive());
         form->Command("mn_Edit_Copy")->trigger();
         const QImage copied = QGuiApplication::clipboard()->image();
         QCOMPARE(copied.size(), QSize(20, 10));
         QCOMPARE(copied.pixelColor(0, 0), QColor(100, 30, 40));
         QCOMPARE(copied.pixelColor(19, 9), QColor(100, 84, 116));
-        QCOMPARE(form->ClipboardState(), 2);
+        QCOMPARE(form->EditCommands().ClipboardState(), 2);
         QCOMPARE(doc_->undo_length, 0);
 
         form->Command("mn_Edit_Crop")->trigger();
         QCOMPARE(ShownImage(), copied.convertToFormat(QImage::Format_BGR888));
-        QVERIFY(!form->SelectionActive());
+        QVERIFY(!form->PicturePage().SelectionActive());
 
         // After Crop and Undo, Crop waits for a selection; one Draw A Rectangle and a drag
         // make one, which stays and crops.
@@ -691,8 +692,8 @@ private slots:
         QCOMPARE(ShownImage().size(), QSize(60, 40));
         QVERIFY(!form->Command("mn_Edit_Crop")->isEnabled());
         form->Command("tb_DrawRect")->trigger();
-        Drag(form->View(), {11, 6}, {21, 11}, Qt::LeftButton); // picture pixels (10, 5) to (20, 10)
-        QVERIFY(form->SelectionActive());
+        Drag(form->PicturePage().View(), {11, 6}, {21, 11}, Qt::LeftButton); // picture pixels (10, 5) to (20, 10)
+        QVERIFY(form->PicturePage().SelectionActive());
         QVERIFY(form->Command("mn_Edit_Crop")->isEnabled());
         form->Command("mn_Edit_Crop")->trigger();
         QCOMPARE(ShownImage().size(), QSize(10, 5));
@@ -706,7 +707,7 @@ private slots:
         semi.fill(QColor(0, 0, 0, 0));
         semi.setPixelColor(1, 1, QColor(255, 0, 0));
         QGuiApplication::clipboard()->setImage(semi);
-        form->ClipboardTimerTick();
+        form->EditCommands().ClipboardTimerTick();
         form->Command("mn_Edit_Paste")->trigger();
         const QImage pasted = ShownImage();
         QCOMPARE(pasted.size(), QSize(3, 2));
@@ -734,7 +735,7 @@ private slots:
     void pasteWithNothingOpenSavesUnderAChosenName()
     {
         auto form = FormWithPastedSolid(4, 3, QColor(1, 2, 3));
-        QVERIFY(form->PictureShown());
+        QVERIFY(form->PicturePage().PictureShown());
         QVERIFY(!form->Command("mn_Edit_Undo")->isEnabled());
         int asked = 0;
         form->SetSaveFileChooser([&] {
@@ -752,7 +753,7 @@ private slots:
     void failedSaveNamesTheSystemsReason()
     {
         auto form = FormWithPastedSolid(2, 2, QColor(9, 8, 7));
-        QVERIFY(form->PictureShown());
+        QVERIFY(form->PicturePage().PictureShown());
         form->SetSaveFileChooser([&] { return QString::fromStdString(Path("missing/x.png")); });
         form->Command("mn_File_Save")->trigger();
         QCOMPARE(form->statusBar()->currentMessage(), QString("x.png: Open File Error. (No such file or directory)"));
@@ -790,8 +791,8 @@ private slots:
         auto form = OpenForm("p.ppm");
         if (outcome == 2) {
             form->Command("tb_DrawRect")->trigger();
-            Drag(form->View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
-            QVERIFY(form->SelectionActive());
+            Drag(form->PicturePage().View(), {11, 6}, {31, 16}, Qt::LeftButton); // picture pixels (10, 5) to (30, 15)
+            QVERIFY(form->PicturePage().SelectionActive());
             const RECT_BOUNDS b = selection_->Bounds();
             QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{10, 5, 30, 15}));
         }
@@ -896,7 +897,7 @@ private slots:
         WriteSettings();
         auto form = OpenForm("p.ppm");
         const QString pdf_path = QString::fromStdString(Path("out.pdf"));
-        form->SetPdfFileChooser([&] { return pdf_path; });
+        form->EditCommands().SetPdfFileChooser([&] { return pdf_path; });
         form->Command("mn_File_Print")->trigger();
         QFile f(pdf_path);
         QVERIFY(f.open(QIODevice::ReadOnly));

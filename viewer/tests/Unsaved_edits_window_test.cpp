@@ -9,6 +9,7 @@
 #include "dialogs/Scan_form.h"
 #include "dialogs/Tsdialog.h"
 #include "platform/Ini_file.h"
+#include "viewer/Effect_commands.h"
 #include "viewer/Unit1.h"
 #include "viewer/tests/Gui_test_support.h"
 #include "viewer/tests/Window_test_base.h"
@@ -218,7 +219,7 @@ private slots:
         QImage pasted(7, 5, QImage::Format_RGB32);
         pasted.fill(QColor(200, 10, 30));
         QGuiApplication::clipboard()->setImage(pasted);
-        form->ClipboardTimerTick();
+        form->EditCommands().ClipboardTimerTick();
         if (command == "mn_Tools_Acquire")
             Acquire(*form);
         else

@@ -6,6 +6,7 @@
 #include "dialogs/Effect_form.h"
 #include "dialogs/Fs_form.h"
 #include "platform/Ini_file.h"
+#include "viewer/Effect_commands.h"
 #include "viewer/Unit1.h"
 #include "viewer/logic/Startup.h"
 #include "viewer/tests/Gui_test_support.h"
@@ -63,15 +64,15 @@ void UserResize(TForm1& form, QSize size)
 // The picture is shown whole in the view.
 bool ShownWhole(const TForm1& form)
 {
-    const TPictureView* v = form.View();
+    const TPictureView* v = form.PicturePage().View();
     return v->rect().contains(QRect(v->Origin(), v->ShownSize()).adjusted(-1, -1, 1, 1));
 }
 
 // A fitted picture: whole in the view and as long as it on one side, less the margins.
 bool FittedInView(const TForm1& form)
 {
-    const QSize shown = form.View()->ShownSize();
-    const QSize view = form.View()->size();
+    const QSize shown = form.PicturePage().View()->ShownSize();
+    const QSize view = form.PicturePage().View()->size();
     return ShownWhole(form) && (shown.width() == view.width() - 2 || shown.height() == view.height() - 2);
 }
 
@@ -142,23 +143,23 @@ private slots:
         auto form = OpenForm("photo.ppm", fit);
         const QRect avail = form->screen()->availableGeometry();
         QVERIFY(avail.contains(form->frameGeometry()));
-        QCOMPARE(form->FitToWindow(), fit != 0);
+        QCOMPARE(form->PicturePage().FitToWindow(), fit != 0);
         QCOMPARE(form->Command("mn_View_FitToWindow")->isChecked(), fit != 0);
         if (fit != 0) {
-            QVERIFY(form->ZoomFactor() < 0.25);
+            QVERIFY(form->PicturePage().ZoomFactor() < 0.25);
             QVERIFY(ShownWhole(*form));
-            const QSize shown = form->View()->ShownSize();
+            const QSize shown = form->PicturePage().View()->ShownSize();
             QVERIFY(qAbs(shown.width() * 3 - shown.height() * 4) <= 4);
             // The screen's room is used: the limiting side fills it.
             QVERIFY(form->frameGeometry().width() >= avail.width() - 12 ||
                     shown.height() == MaxViewHeight(avail.height(), form->ChromeHeight()));
-            QVERIFY(form->HorizontalBar()->isHidden() && form->VerticalBar()->isHidden());
+            QVERIFY(form->PicturePage().HorizontalBar()->isHidden() && form->PicturePage().VerticalBar()->isHidden());
         } else {
-            QCOMPARE(form->ZoomFactor(), 1.0);
+            QCOMPARE(form->PicturePage().ZoomFactor(), 1.0);
             QCOMPARE(form->frameGeometry().width(), form->screen()->geometry().width());
-            QVERIFY(form->HorizontalBar()->isVisible() && form->VerticalBar()->isVisible());
-            QCOMPARE(form->HorizontalBar()->maximum(), 4002 - form->View()->width());
-            QCOMPARE(form->View()->grab().toImage().pixelColor(1, 1), PatternColour(0, 0));
+            QVERIFY(form->PicturePage().HorizontalBar()->isVisible() && form->PicturePage().VerticalBar()->isVisible());
+            QCOMPARE(form->PicturePage().HorizontalBar()->maximum(), 4002 - form->PicturePage().View()->width());
+            QCOMPARE(form->PicturePage().View()->grab().toImage().pixelColor(1, 1), PatternColour(0, 0));
         }
     }
 
@@ -171,11 +172,11 @@ private slots:
         WriteSolid("c.ppm", 60, 40, 50);
         auto form = OpenForm("a.ppm", -1);
         QVERIFY(!form->Sizing().Kept());
-        const double followed = form->ZoomFactor();
+        const double followed = form->PicturePage().ZoomFactor();
 
         UserResize(*form, QSize(500, 400));
         QVERIFY(form->Sizing().Kept());
-        QVERIFY(form->ZoomFactor() < followed);
+        QVERIFY(form->PicturePage().ZoomFactor() < followed);
         QVERIFY(FittedInView(*form));
 
         form->Command("mn_View_NextFile")->trigger();
@@ -185,18 +186,18 @@ private slots:
         // A small picture keeps its size, in the middle of the window.
         form->Command("mn_View_NextFile")->trigger();
         QCOMPARE(form->size(), QSize(500, 400));
-        QCOMPARE(form->ZoomFactor(), 1.0);
-        QCOMPARE(form->View()->Origin(), QPoint((form->View()->width() - 60) / 2, (form->View()->height() - 40) / 2));
+        QCOMPARE(form->PicturePage().ZoomFactor(), 1.0);
+        QCOMPARE(form->PicturePage().View()->Origin(), QPoint((form->PicturePage().View()->width() - 60) / 2, (form->PicturePage().View()->height() - 40) / 2));
 
         form->Command("mn_View_PreviousFile")->trigger();
-        const double before = form->ZoomFactor();
+        const double before = form->PicturePage().ZoomFactor();
         UserResize(*form, QSize(600, 700));
-        QVERIFY(form->ZoomFactor() > before);
+        QVERIFY(form->PicturePage().ZoomFactor() > before);
         QVERIFY(FittedInView(*form));
         form->Command("mn_Tests_ZoomIn")->trigger();
-        const double zoomed = form->ZoomFactor();
+        const double zoomed = form->PicturePage().ZoomFactor();
         UserResize(*form, QSize(520, 420));
-        QCOMPARE(form->ZoomFactor(), zoomed); // the user's zoom stays
+        QCOMPARE(form->PicturePage().ZoomFactor(), zoomed); // the user's zoom stays
 
         // Maximising keeps the maximised size and fits the picture into it.
         form.reset();
@@ -215,23 +216,23 @@ private slots:
     {
         QVERIFY(WriteTestPicture(Path("p.ppm"), 2000, 1500, Pattern));
         auto form = OpenForm("p.ppm", 0);
-        TPictureView* view = form->View();
-        form->HorizontalBar()->setValue(300);
-        form->VerticalBar()->setValue(200);
-        QCOMPARE(form->PaintedPan(), QPoint(300, 200));
+        TPictureView* view = form->PicturePage().View();
+        form->PicturePage().HorizontalBar()->setValue(300);
+        form->PicturePage().VerticalBar()->setValue(200);
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(300, 200));
         const auto near = [](QPoint a, QPoint b) { return qAbs(a.x() - b.x()) <= 1 && qAbs(a.y() - b.y()) <= 1; };
 
         const QPoint at(123, 87);
         QPoint under = view->ToPicture(at);
         Wheel(form.get(), 120, Qt::ControlModifier, view->mapTo(form.get(), at));
-        QCOMPARE(form->Zoom().Steps(), 1);
+        QCOMPARE(form->PicturePage().Zoom().Steps(), 1);
         QVERIFY(near(view->ToPicture(at), under));
         for (int i = 0; i < 3; ++i)
             Wheel(form.get(), -120, Qt::ControlModifier, view->mapTo(form.get(), at));
-        QCOMPARE(form->Zoom().Steps(), -2);
+        QCOMPARE(form->PicturePage().Zoom().Steps(), -2);
         QVERIFY(near(view->ToPicture(at), under));
 
-        const QPoint centre = form->ViewCentre();
+        const QPoint centre = form->PicturePage().ViewCentre();
         under = view->ToPicture(centre);
         form->Command("mn_Tests_ZoomIn")->trigger();
         form->Command("mn_Tests_ZoomIn")->trigger();
@@ -239,8 +240,8 @@ private slots:
         form->Command("mn_View_ActualSize")->trigger();
         QVERIFY(near(view->ToPicture(centre), under));
         // The bars show the pan the zoom left.
-        QCOMPARE(form->HorizontalBar()->value(), form->PaintedPan().x());
-        QCOMPARE(form->VerticalBar()->value(), form->PaintedPan().y());
+        QCOMPARE(form->PicturePage().HorizontalBar()->value(), form->PicturePage().PaintedPan().x());
+        QCOMPARE(form->PicturePage().VerticalBar()->value(), form->PicturePage().PaintedPan().y());
     }
 
     // A picture larger than the view pans by a left drag while no tool is armed, by the
@@ -251,23 +252,23 @@ private slots:
         QVERIFY(WriteTestPicture(Path("a.ppm"), 2000, 1500, Pattern));
         WriteSolid("b.ppm", 30, 20, 20);
         auto form = OpenForm("a.ppm", 0);
-        TPictureView* view = form->View();
-        QScrollBar* h = form->HorizontalBar();
-        QScrollBar* v = form->VerticalBar();
+        TPictureView* view = form->PicturePage().View();
+        QScrollBar* h = form->PicturePage().HorizontalBar();
+        QScrollBar* v = form->PicturePage().VerticalBar();
         QVERIFY(h->isVisible() && v->isVisible());
-        QCOMPARE(h->maximum(), form->ViewLayout().max_pan_x);
+        QCOMPARE(h->maximum(), form->PicturePage().Layout().max_pan_x);
         QCOMPARE(v->maximum(), 1502 - view->height());
 
         Drag(view, {300, 300}, {200, 250});
-        QCOMPARE(form->PaintedPan(), QPoint(100, 50));
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(100, 50));
         QCOMPARE(QPoint(h->value(), v->value()), QPoint(100, 50));
         QCOMPARE(view->grab().toImage().pixelColor(1, 1), PatternColour(100, 50));
-        QCOMPARE(form->SelectionMode(), int(kSelectIdle));
+        QCOMPARE(form->PicturePage().SelectionMode(), int(kSelectIdle));
         Drag(view, {200, 200}, {240, 200}, Qt::RightButton);
-        QCOMPARE(form->PaintedPan(), QPoint(60, 50));
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(60, 50));
 
         h->setValue(h->maximum()); // the bar pans the view to the picture's right edge
-        QCOMPARE(form->PaintedPan().x(), h->maximum());
+        QCOMPARE(form->PicturePage().PaintedPan().x(), h->maximum());
         QCOMPARE(view->ToPicture(QPoint(view->width() - 2, 10)).x(), 1999);
         QCOMPARE(view->grab().toImage().pixelColor(view->width() - 2, 1), PatternColour(1999, 50));
 
@@ -281,21 +282,21 @@ private slots:
         QTest::keyClick(form.get(), Qt::Key_PageDown);
         QCOMPARE(doc_->current_path, Path("b.ppm"));
         QVERIFY(h->isHidden() && v->isHidden());
-        QCOMPARE(form->PaintedPan(), QPoint(0, 0));
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(0, 0));
         QTest::keyClick(form.get(), Qt::Key_PageUp);
         QCOMPARE(doc_->current_path, Path("a.ppm"));
-        QCOMPARE(form->PaintedPan(), QPoint(0, 0)); // a picture opens at its top left corner
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(0, 0)); // a picture opens at its top left corner
 
         // With the tool armed the left button draws; the selection is in picture pixels.
         h->setValue(400);
         form->Command("tb_DrawRect")->trigger();
         Drag(view, {50, 60}, {150, 160});
-        QCOMPARE(form->PaintedPan(), QPoint(400, 0));
-        QVERIFY(form->SelectionActive());
-        const RECT_BOUNDS b = form->Selection().Bounds();
+        QCOMPARE(form->PicturePage().PaintedPan(), QPoint(400, 0));
+        QVERIFY(form->PicturePage().SelectionActive());
+        const RECT_BOUNDS b = form->PicturePage().Selection().Bounds();
         QCOMPARE((QList<int>{b.left, b.top, b.right, b.bottom}), (QList<int>{449, 59, 549, 159}));
         h->setValue(420);
-        const RECT_BOUNDS after = form->Selection().Bounds();
+        const RECT_BOUNDS after = form->PicturePage().Selection().Bounds();
         QCOMPARE((QList<int>{after.left, after.right}), (QList<int>{449, 549}));
         const QColor edge = view->grab().toImage().pixelColor(view->Map().ViewX(449), 100);
         QVERIFY(edge == Qt::white || edge == Qt::black); // the outline moved with the picture
@@ -320,7 +321,6 @@ private slots:
             want += QChar(letter);
         }
         QCOMPARE(got, want);
-        QCOMPARE(form->KeyCount(), 0);
         QCOMPARE(form->windowTitle(), QString("Ravelscope -- d.ppm"));
     }
 
@@ -372,22 +372,22 @@ private slots:
     {
         QVERIFY(WriteTestPicture(Path("big.ppm"), 3000, 2000, Pattern));
         auto form = OpenForm("big.ppm", true);
-        QVERIFY(form->FitToWindow());
+        QVERIFY(form->PicturePage().FitToWindow());
         QVERIFY(form->Command("mn_View_FitToWindow")->isChecked());
-        QVERIFY(form->ZoomFactor() < 1.0);
-        const QSize shown = form->View()->ShownSize();
+        QVERIFY(form->PicturePage().ZoomFactor() < 1.0);
+        const QSize shown = form->PicturePage().View()->ShownSize();
         QVERIFY(qAbs(shown.width() * 2000 / 3000 - shown.height()) <= 1); // proportions kept
         QVERIFY(QRect(QPoint(1, 1), shown).adjusted(0, 0, -1, -1).isValid());
-        QVERIFY(QRect(QPoint(0, 0), form->View()->size()).contains(QRect(QPoint(1, 1), shown)));
+        QVERIFY(QRect(QPoint(0, 0), form->PicturePage().View()->size()).contains(QRect(QPoint(1, 1), shown)));
         QVERIFY(form->screen()->availableGeometry().contains(form->frameGeometry()));
         const QString text = form->findChild<QLabel*>("ZoomPanel")->text();
-        QCOMPARE(text, QString::fromStdString(ZoomText(form->ZoomFactor())));
+        QCOMPARE(text, QString::fromStdString(ZoomText(form->PicturePage().ZoomFactor())));
         QVERIFY(text.startsWith("Zoom "));
 
         // W turns it off for the next picture shown and remembers that.
         form->Command("mn_View_FitToWindow")->trigger();
         QCOMPARE(IniFile(Ini()).ReadInteger("View", "FitToWindow", -1), 0);
-        QCOMPARE(form->ZoomFactor(), 1.0);
+        QCOMPARE(form->PicturePage().ZoomFactor(), 1.0);
         QVERIFY(form->findChild<QLabel*>("ZoomPanel")->isHidden());
 
         // A picture smaller than the screen stays at its natural size.
@@ -396,7 +396,7 @@ private slots:
         QCOMPARE(IniFile(Ini()).ReadInteger("View", "FitToWindow", -1), 1);
         doc_->current_path = Path("small.ppm");
         form->OpenCurrentPath();
-        QCOMPARE(form->ZoomFactor(), 1.0);
+        QCOMPARE(form->PicturePage().ZoomFactor(), 1.0);
     }
 
     void selectionCropsTheOutlinedPixels_data()
@@ -421,15 +421,15 @@ private slots:
         auto form = OpenForm("p.ppm", fit);
         for (int i = 0; i < zoom_ins; ++i)
             form->Command("mn_Tests_ZoomIn")->trigger();
-        QVERIFY(form->ZoomFactor() != 1.0);
-        const VIEW_MAP map = form->View()->Map();
-        TPictureView* view = form->View();
+        QVERIFY(form->PicturePage().ZoomFactor() != 1.0);
+        const VIEW_MAP map = form->PicturePage().View()->Map();
+        TPictureView* view = form->PicturePage().View();
 
         form->Command("tb_DrawRect")->trigger();
         const QPoint from(23, 17), to(151, 103);
         Drag(view, from, to);
-        QVERIFY(form->SelectionActive());
-        RECT_BOUNDS b = form->Selection().Bounds();
+        QVERIFY(form->PicturePage().SelectionActive());
+        RECT_BOUNDS b = form->PicturePage().Selection().Bounds();
         QCOMPARE(b.left, map.PictureX(from.x()));
         QCOMPARE(b.top, map.PictureY(from.y()));
         QCOMPARE(b.right, map.PictureX(to.x()));
@@ -448,7 +448,7 @@ private slots:
         QVERIFY(on_outline(mid_x, top) && on_outline(mid_x, bottom));
         QVERIFY(!on_outline(left + 1, mid_y + 1) && !on_outline(left - 1, mid_y + 1));
         // Inside the outline the view shows the picture pixel the mapping names.
-        if (form->ZoomFactor() > 1.0) {
+        if (form->PicturePage().ZoomFactor() > 1.0) {
             std::uint8_t expected[3];
             Pattern(b.left, b.top, expected);
             const QColor inside = painted.pixelColor(left + 1, top + 1);
@@ -457,14 +457,14 @@ private slots:
 
         // The right edge is grabbed 4 view pixels beside it at any zoom, and dragged.
         Drag(view, QPoint(right + 4, mid_y), QPoint(right + 30, mid_y));
-        b = form->Selection().Bounds();
+        b = form->PicturePage().Selection().Bounds();
         QCOMPARE(b.left, map.PictureX(from.x()));
         QCOMPARE(b.right, map.PictureX(right + 30));
 
         form->Command("mn_Edit_Crop")->trigger();
         // A fitted picture cropped to less than the screen shows at its natural size; a
         // zoom chosen by the user stays.
-        QCOMPARE(form->ZoomFactor() == 1.0, fit);
+        QCOMPARE(form->PicturePage().ZoomFactor() == 1.0, fit);
         const Dib& cropped = *doc_->display;
         QCOMPARE(cropped.Width(), b.right - b.left);
         QCOMPARE(cropped.Height(), b.bottom - b.top);
@@ -483,33 +483,33 @@ private slots:
         QVERIFY(WriteTestPicture(Path("p.ppm"), 400, 300, Pattern));
         auto form = OpenForm("p.ppm", false);
         const QSize window = form->size();
-        const QImage before = form->View()->grab().toImage();
-        QCOMPARE(form->ZoomFactor(), 1.0);
+        const QImage before = form->PicturePage().View()->grab().toImage();
+        QCOMPARE(form->PicturePage().ZoomFactor(), 1.0);
 
         form->Command("mn_Tests_ZoomIn")->trigger();
         Wheel(form.get(), 120, Qt::ControlModifier); // Ctrl + wheel away: in
-        QCOMPARE(form->Zoom().Steps(), 2);
-        QCOMPARE(form->View()->ShownSize(), QSize(484, 363));
+        QCOMPARE(form->PicturePage().Zoom().Steps(), 2);
+        QCOMPARE(form->PicturePage().View()->ShownSize(), QSize(484, 363));
         QCOMPARE(form->findChild<QLabel*>("ZoomPanel")->text(), QString("Zoom 121%"));
         // Sharp blocks: a picture pixel's block is one colour up to its last view pixel.
-        const VIEW_MAP map = form->View()->Map();
-        const QImage zoomed = form->View()->grab().toImage();
+        const VIEW_MAP map = form->PicturePage().View()->Map();
+        const QImage zoomed = form->PicturePage().View()->grab().toImage();
         QCOMPARE(zoomed.pixelColor(map.ViewX(5), map.ViewY(5)), zoomed.pixelColor(map.ViewX(6) - 1, map.ViewY(6) - 1));
         QVERIFY(zoomed.pixelColor(map.ViewX(5), map.ViewY(5)) != zoomed.pixelColor(map.ViewX(6), map.ViewY(5)));
 
         form->Command("mn_Tests_ZoomOut")->trigger();
         Wheel(form.get(), -120, Qt::ControlModifier);
-        QCOMPARE(form->ZoomFactor(), 1.0);
+        QCOMPARE(form->PicturePage().ZoomFactor(), 1.0);
         QCOMPARE(form->size(), window);
-        QCOMPARE(form->View()->grab().toImage(), before);
+        QCOMPARE(form->PicturePage().View()->grab().toImage(), before);
         QVERIFY(form->findChild<QLabel*>("ZoomPanel")->isHidden());
 
         for (int i = 0; i < 3; ++i)
             form->Command("mn_Tests_ZoomOut")->trigger();
-        QCOMPARE(form->View()->ShownSize(), QSize(292, 219)); // 0.9^3
+        QCOMPARE(form->PicturePage().View()->ShownSize(), QSize(292, 219)); // 0.9^3
         form->Command("mn_View_ActualSize")->trigger();
-        QCOMPARE(form->ZoomFactor(), 1.0);
-        QCOMPARE(form->View()->grab().toImage(), before);
+        QCOMPARE(form->PicturePage().ZoomFactor(), 1.0);
+        QCOMPARE(form->PicturePage().View()->grab().toImage(), before);
     }
 
     // While an effect dialog runs over the window, the slide show, the clipboard poll and
@@ -532,7 +532,7 @@ private slots:
             seen = true;
             QVERIFY(form->ModalSession().Active());
             QVERIFY(!form->SlideShowTimer()->isActive());
-            QVERIFY(!form->ClipboardTimer()->isActive());
+            QVERIFY(!form->EditCommands().ClipboardTimer()->isActive());
             form->SlideShowTimerTick();
             QCOMPARE(doc_->current_path, Path("a.ppm"));
             QCOMPARE(form->Preloads().ReadyCount(), std::size_t{1});
@@ -546,7 +546,7 @@ private slots:
         QVERIFY(seen);
         QVERIFY(!form->ModalSession().Active());
         QVERIFY(form->SlideShowTimer()->isActive());
-        QVERIFY(form->ClipboardTimer()->isActive());
+        QVERIFY(form->EditCommands().ClipboardTimer()->isActive());
         QCOMPARE(doc_->current_path, Path("a.ppm"));
         QCOMPARE(doc_->undo_length, 1);
         QCOMPARE(previewed, std::uint8_t{255 - 200}); // a's level, solarized at the lowest threshold
@@ -634,7 +634,7 @@ private slots:
             QCOMPARE(o.start_preload->ReadyCount(), std::size_t{good ? 1u : 0u});
             TForm1 form(*doc_, *selection_, *help_, o);
             QCOMPARE(o.start_preload->ReadyCount(), std::size_t{0}); // taken
-            QCOMPARE(form.PictureShown(), good);
+            QCOMPARE(form.PicturePage().PictureShown(), good);
             if (good) {
                 QCOMPARE(ShownLevel(*doc_), 20);
                 QCOMPARE(doc_->file_list.size(), std::size_t{3});
