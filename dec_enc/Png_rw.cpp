@@ -18,6 +18,7 @@
 #include "base/Result_codes.h"
 #include "dec_enc/Codecs.h"
 #include "dec_enc/Png_encoder.h"
+#include "dec_enc/Png_read.h"
 
 #include <png.h>
 
@@ -157,16 +158,7 @@ int DecodePngBytes(CODEC_CTX& ctx, std::span<const std::uint8_t> bytes)
             }
         }
     }
-    const bool alpha = (colour_type & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-    png_set_expand(png); // palette to RGB, grey below 8 bits to 8 bits, tRNS to alpha
-    png_set_scale_16(png);
-    png_set_gray_to_rgb(png);
-    if (alpha) {
-        png_color_16 white {};
-        white.red = white.green = white.blue = white.gray = 255;
-        png_set_background(png, &white, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
-    }
-    png_set_bgr(png);
+    AskForBgrOverWhite(png, info, colour_type);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != static_cast<std::size_t>(width) * 3) {

@@ -7,6 +7,7 @@
 #include "base/Result_codes.h"
 #include "dec_enc/Exif.h"
 #include "dec_enc/Jpeg_source.h"
+#include "dec_enc/Png_read.h"
 #include "dec_enc/Row_stream.h"
 #include "dec_enc/Tiff_io.h"
 
@@ -68,16 +69,7 @@ public:
         if (!ClaimFits((packed_row + 1) * h, in_.Size(), expansion::kDeflate))
             return false;
         limit_.limit = std::max<png_alloc_size_t>(limit_.limit, png_alloc_size_t{w} * 16 + 65536);
-        const bool alpha = (colour & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png_, info_, PNG_INFO_tRNS) != 0;
-        png_set_expand(png_);
-        png_set_scale_16(png_);
-        png_set_gray_to_rgb(png_);
-        if (alpha) {
-            png_color_16 white {};
-            white.red = white.green = white.blue = white.gray = 255;
-            png_set_background(png_, &white, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
-        }
-        png_set_bgr(png_);
+        AskForBgrOverWhite(png_, info_, colour);
         png_read_update_info(png_, info_);
         if (png_get_rowbytes(png_, info_) != std::size_t{w} * 3)
             return false;
